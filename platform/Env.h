@@ -1,0 +1,177 @@
+// The one interface between Arkivault and the operating system.
+//
+// Every file-system call of the ZIP writer, the backup engine and the job store
+// goes through an Env. `Env::Default()` is the POSIX implementation; tests wrap it
+// (see tests/support/FaultEnv.h) to inject failures such as a full disk.
+//
+// Conventions: paths are UTF-8 with '/' as separator. Operations that can fail
+// return 0 on success and an errno value (ENOENT 2, EACCES 13, ENOSPC 28, ...)
+// on failure, so callers can report the operating system's own error number.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace platform {
+
+// Attribute word synthesised for directory entries, with the bit values of the
+// attribute word that archives and the selection rules use.
+enum FileAttribute : uint32_t {
+  AttrReadOnly = 0x01,   // the owner has no write permission
+  AttrHidden = 0x02,     // the name starts with '.'
+  AttrSystem = 0x04,     // never set on Linux
+  AttrDirectory = 0x10,  // a directory (or a symlink to one)
+  AttrArchive = 0x20,    // changed since it was last stored (see IsArchiveBitSet)
+};
+
+// What stat(2) says about a path, following symbolic links.
+struct FileInfo {
+  bool isDirectory = false;
+  bool isRegular = false;
+  bool isSymlink = false;       // the path itself is a symbolic link
+  bool ownerWritable = true;
+  uint64_t size = 0;
+  int64_t mtimeSeconds = 0;     // modification time, seconds since the epoch
+  int32_t mtimeNanoseconds = 0;
+};
+
+// One entry of a directory listing.
+struct DirEntry {
+  std::string name;             // the bare name, never "." or ".."
+  uint32_t attributes = 0;      // FileAttribute bits
+  FileInfo info;                // of the entry's target, as seen when listed
+};
+
+// An open file: a position and reads and writes at it.
+class File {
+ public:
+  virtual ~File() = default;
+
+  // Reads up to `count` bytes at the current position into `buffer` and sets
+  // `*bytesRead` to what was read: fewer than asked only at the end of the file.
+  virtual int Read(void* buffer, size_t count, size_t* bytesRead) = 0;
+
+  // Writes all `count` bytes at the current position. A write that cannot
+  // place every byte returns the error (ENOSPC for a full disk).
+  virtual int Write(const void* buffer, size_t count) = 0;
+
+  // Moves the position: `origin` 0 from the start, 1 from the current
+  // position, 2 from the end. Sets `*newPosition` when it is not null.
+  virtual int Seek(int64_t offset, int origin, uint64_t* newPosition) = 0;
+
+  // Sets the file's length: truncates or extends with zeros.
+  virtual int Truncate(uint64_t length) = 0;
+
+  // The file's current length.
+  virtual int Length(uint64_t* length) = 0;
+
+  // Forces written data to the device.
+  virtual int Sync() = 0;
+
+  // Closes the file; the destructor closes it too, ignoring errors.
+  virtual int Close() = 0;
+};
+
+// Streams the entries of one directory. Only regular files and directories are
+// returned; a symbolic link to a regular file is returned as that file, one to a
+// directory is returned with isSymlink set so callers can refuse to enter it.
+// FIFOs, sockets, devices and dangling links are skipped, so nothing listed can
+// block when it is opened.
+class DirectoryReader {
+ public:
+  virtual ~DirectoryReader() = default;
+
+  // Fills `*entry` with the next entry and returns true, or returns false at the end.
+  virtual bool Next(DirEntry* entry) = 0;
+};
+
+enum class OpenMode {
+  ReadOnly,         // an existing file, for reading
+  ReadWrite,        // an existing file, for reading and writing, kept as it is
+  CreateReadWrite,  // created with mode 0600 or truncated, for reading and writing
+};
+
+class Env {
+ public:
+  virtual ~Env() = default;
+
+  // The POSIX implementation, shared by the whole process.
+  static Env* Default();
+
+  // The Env that the program uses: Default() unless a test installed another.
+  // Subsystems always ask Current() rather than holding an Env of their own.
+  static Env* Current();
+
+  // Makes `env` the current Env (nullptr restores Default()). The caller keeps
+  // ownership and must keep it alive while it is installed.
+  static void Install(Env* env);
+
+  // Opens `path`. The file is returned in `*file`.
+  virtual int OpenFile(const std::string& path, OpenMode mode,
+                       std::unique_ptr<File>* file) = 0;
+
+  // Creates a new, empty file with mode 0600 and a unique name made of `prefix`
+  // and random characters in `directory`, and returns its path in `*path`.
+  virtual int CreateTempFile(const std::string& directory, const std::string& prefix,
+                             std::string* path) = 0;
+
+  // The system's directory for temporary files: $TMPDIR if set, else "/tmp".
+  virtual std::string TempDirectory() = 0;
+
+  // The process's current working directory.
+  virtual std::string CurrentDirectory() = 0;
+
+  // The directory that holds the running executable ("" if unknown).
+  virtual std::string ExecutableDirectory() = 0;
+
+  // Bytes available to this user on the file system that holds `path`; 0 when
+  // that cannot be found out.
+  virtual uint64_t FreeSpace(const std::string& path) = 0;
+
+  // Information about `path`, following symbolic links.
+  virtual int Stat(const std::string& path, FileInfo* info) = 0;
+
+  // Opens `path` for listing.
+  virtual int OpenDirectory(const std::string& path,
+                            std::unique_ptr<DirectoryReader>* reader) = 0;
+
+  // Creates the directory `path` with mode 0755; its parent must exist.
+  // An existing directory gives EEXIST.
+  virtual int CreateDirectory(const std::string& path) = 0;
+
+  // Removes a file (not a directory).
+  virtual int RemoveFile(const std::string& path) = 0;
+
+  // Renames `from` to `to`, replacing `to` if it exists (rename(2)).
+  virtual int RenameFile(const std::string& from, const std::string& to) = 0;
+
+  // Sets the modification time of `path` (seconds since the epoch).
+  virtual int SetModificationTime(const std::string& path, int64_t seconds) = 0;
+
+  // True when the file changed since it was last stored: it does not carry an
+  // archived stamp naming its current modification time and size (`info` as
+  // returned by Stat or a directory listing).
+  virtual bool IsArchiveBitSet(const std::string& path, const FileInfo& info) = 0;
+
+  // Stamps the file as stored in the state described by `seen`, which must be
+  // what was observed before its content was read. Does not change the file's
+  // modification time. Fails where extended attributes are refused.
+  virtual int MarkArchived(const std::string& path, const FileInfo& seen) = 0;
+
+  // Replaces the file `path` by `contents` atomically: the data is written to a
+  // temporary file in the same directory, synced, and renamed over `path`, so a
+  // failure at any point leaves the previous file as it was. A new file gets
+  // mode 0644; an existing file keeps its mode.
+  virtual int WriteFileAtomically(const std::string& path, const std::string& contents) = 0;
+
+  // Creates `path` exclusively as an empty file (O_EXCL); EEXIST if it exists.
+  // Used to claim a free file name.
+  virtual int CreateExclusive(const std::string& path) = 0;
+};
+
+// The text of an errno value, as strerror gives it.
+std::string ErrorText(int error);
+
+}  // namespace platform

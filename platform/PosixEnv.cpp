@@ -1,0 +1,336 @@
+// The POSIX implementation of Env.
+#include "platform/Env.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <vector>
+
+namespace platform {
+namespace {
+
+const char kArchivedAttribute[] = "user.arkivault.archived";
+
+int LastError() { return errno != 0 ? errno : EIO; }
+
+FileInfo InfoFromStat(const struct stat& st) {
+  FileInfo info;
+  info.isDirectory = S_ISDIR(st.st_mode);
+  info.isRegular = S_ISREG(st.st_mode);
+  info.ownerWritable = (st.st_mode & S_IWUSR) != 0;
+  info.size = static_cast<uint64_t>(st.st_size);
+  info.mtimeSeconds = st.st_mtim.tv_sec;
+  info.mtimeNanoseconds = static_cast<int32_t>(st.st_mtim.tv_nsec);
+  return info;
+}
+
+// The value of the archived stamp for a file in the state `info`.
+std::string ArchivedStamp(const FileInfo& info) {
+  char text[96];
+  std::snprintf(text, sizeof text, "v1 %lld.%09d %llu", static_cast<long long>(info.mtimeSeconds),
+                static_cast<int>(info.mtimeNanoseconds),
+                static_cast<unsigned long long>(info.size));
+  return text;
+}
+
+std::string DirectoryOf(const std::string& path) {
+  std::string::size_type slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+class PosixFile : public File {
+ public:
+  explicit PosixFile(int fd) : fd_(fd) {}
+  ~PosixFile() override {
+    if (fd_ >= 0) ::close(fd_);
+  }
+
+  int Read(void* buffer, size_t count, size_t* bytesRead) override {
+    size_t total = 0;
+    char* out = static_cast<char*>(buffer);
+    while (total < count) {
+      ssize_t n = ::read(fd_, out + total, count - total);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        *bytesRead = total;
+        return LastError();
+      }
+      if (n == 0) break;
+      total += static_cast<size_t>(n);
+    }
+    *bytesRead = total;
+    return 0;
+  }
+
+  int Write(const void* buffer, size_t count) override {
+    const char* in = static_cast<const char*>(buffer);
+    while (count > 0) {
+      ssize_t n = ::write(fd_, in, count);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        return LastError();
+      }
+      if (n == 0) return ENOSPC;
+      in += n;
+      count -= static_cast<size_t>(n);
+    }
+    return 0;
+  }
+
+  int Seek(int64_t offset, int origin, uint64_t* newPosition) override {
+    int whence = origin == 0 ? SEEK_SET : origin == 1 ? SEEK_CUR : SEEK_END;
+    off_t result = ::lseek(fd_, static_cast<off_t>(offset), whence);
+    if (result < 0) return LastError();
+    if (newPosition != nullptr) *newPosition = static_cast<uint64_t>(result);
+    return 0;
+  }
+
+  int Truncate(uint64_t length) override {
+    return ::ftruncate(fd_, static_cast<off_t>(length)) == 0 ? 0 : LastError();
+  }
+
+  int Length(uint64_t* length) override {
+    struct stat st;
+    if (::fstat(fd_, &st) != 0) return LastError();
+    *length = static_cast<uint64_t>(st.st_size);
+    return 0;
+  }
+
+  int Sync() override { return ::fsync(fd_) == 0 || errno == EINVAL ? 0 : LastError(); }
+
+  int Close() override {
+    if (fd_ < 0) return 0;
+    int result = ::close(fd_);
+    fd_ = -1;
+    return result == 0 ? 0 : LastError();
+  }
+
+ private:
+  int fd_;
+};
+
+class PosixDirectoryReader : public DirectoryReader {
+ public:
+  PosixDirectoryReader(DIR* dir, std::string path) : dir_(dir), path_(std::move(path)) {}
+  ~PosixDirectoryReader() override { ::closedir(dir_); }
+
+  bool Next(DirEntry* entry) override {
+    while (struct dirent* d = ::readdir(dir_)) {
+      if (std::strcmp(d->d_name, ".") == 0 || std::strcmp(d->d_name, "..") == 0) continue;
+      if (Describe(d->d_name, entry)) return true;
+    }
+    return false;
+  }
+
+ private:
+  bool Describe(const char* name, DirEntry* entry) {
+    struct stat linkStat;
+    if (::fstatat(::dirfd(dir_), name, &linkStat, AT_SYMLINK_NOFOLLOW) != 0) return false;
+    struct stat st = linkStat;
+    bool isLink = S_ISLNK(linkStat.st_mode);
+    if (isLink && ::fstatat(::dirfd(dir_), name, &st, 0) != 0) return false;  // dangling
+    if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) return false;
+    entry->name = name;
+    entry->info = InfoFromStat(st);
+    entry->info.isSymlink = isLink;
+    uint32_t attributes = 0;
+    if (entry->info.isDirectory) attributes |= AttrDirectory;
+    if (name[0] == '.') attributes |= AttrHidden;
+    if (!entry->info.ownerWritable) attributes |= AttrReadOnly;
+    if (entry->info.isRegular &&
+        Env::Default()->IsArchiveBitSet(path_ + "/" + name, entry->info)) {
+      attributes |= AttrArchive;
+    }
+    entry->attributes = attributes;
+    return true;
+  }
+
+  DIR* dir_;
+  std::string path_;
+};
+
+class PosixEnv : public Env {
+ public:
+  int OpenFile(const std::string& path, OpenMode mode, std::unique_ptr<File>* file) override {
+    int flags = O_CLOEXEC;
+    switch (mode) {
+      case OpenMode::ReadOnly: flags |= O_RDONLY; break;
+      case OpenMode::ReadWrite: flags |= O_RDWR; break;
+      case OpenMode::CreateReadWrite: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+    }
+    int fd = ::open(path.c_str(), flags, 0600);
+    if (fd < 0) return LastError();
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+      ::close(fd);
+      return EISDIR;
+    }
+    file->reset(new PosixFile(fd));
+    return 0;
+  }
+
+  int CreateTempFile(const std::string& directory, const std::string& prefix,
+                     std::string* path) override {
+    std::string pattern = directory.empty() ? std::string(".") : directory;
+    if (pattern.back() != '/') pattern += '/';
+    pattern += prefix + "XXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    int fd = ::mkstemp(name.data());
+    if (fd < 0) return LastError();
+    ::close(fd);
+    *path = name.data();
+    return 0;
+  }
+
+  std::string TempDirectory() override {
+    const char* dir = std::getenv("TMPDIR");
+    return dir != nullptr && *dir != '\0' ? dir : "/tmp";
+  }
+
+  std::string CurrentDirectory() override {
+    std::vector<char> buffer(4096);
+    while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+      if (errno != ERANGE) return ".";
+      buffer.resize(buffer.size() * 2);
+    }
+    return buffer.data();
+  }
+
+  std::string ExecutableDirectory() override {
+    std::vector<char> buffer(4096);
+    ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
+    if (n <= 0) return "";
+    return DirectoryOf(std::string(buffer.data(), static_cast<size_t>(n)));
+  }
+
+  uint64_t FreeSpace(const std::string& path) override {
+    struct statvfs vfs;
+    if (::statvfs(path.c_str(), &vfs) != 0) return 0;
+    return static_cast<uint64_t>(vfs.f_bavail) * vfs.f_frsize;
+  }
+
+  int Stat(const std::string& path, FileInfo* info) override {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return LastError();
+    *info = InfoFromStat(st);
+    struct stat linkStat;
+    info->isSymlink = ::lstat(path.c_str(), &linkStat) == 0 && S_ISLNK(linkStat.st_mode);
+    return 0;
+  }
+
+  int OpenDirectory(const std::string& path, std::unique_ptr<DirectoryReader>* reader) override {
+    DIR* dir = ::opendir(path.c_str());
+    if (dir == nullptr) return LastError();
+    reader->reset(new PosixDirectoryReader(dir, path));
+    return 0;
+  }
+
+  int CreateDirectory(const std::string& path) override {
+    return ::mkdir(path.c_str(), 0755) == 0 ? 0 : LastError();
+  }
+
+  int RemoveFile(const std::string& path) override {
+    return ::unlink(path.c_str()) == 0 ? 0 : LastError();
+  }
+
+  int RenameFile(const std::string& from, const std::string& to) override {
+    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : LastError();
+  }
+
+  int SetModificationTime(const std::string& path, int64_t seconds) override {
+    struct timespec times[2];
+    times[0].tv_sec = 0;
+    times[0].tv_nsec = UTIME_NOW;
+    times[1].tv_sec = static_cast<time_t>(seconds);
+    times[1].tv_nsec = 0;
+    return ::utimensat(AT_FDCWD, path.c_str(), times, 0) == 0 ? 0 : LastError();
+  }
+
+  bool IsArchiveBitSet(const std::string& path, const FileInfo& info) override {
+    char value[96];
+    ssize_t n = ::getxattr(path.c_str(), kArchivedAttribute, value, sizeof value);
+    if (n <= 0) return true;
+    return std::string(value, static_cast<size_t>(n)) != ArchivedStamp(info);
+  }
+
+  int MarkArchived(const std::string& path, const FileInfo& seen) override {
+    std::string stamp = ArchivedStamp(seen);
+    if (::setxattr(path.c_str(), kArchivedAttribute, stamp.data(), stamp.size(), 0) != 0) {
+      return LastError();
+    }
+    return 0;
+  }
+
+  int WriteFileAtomically(const std::string& path, const std::string& contents) override {
+    std::string tempPath;
+    int error = CreateTempFile(DirectoryOf(path), ".arkivault-", &tempPath);
+    if (error != 0) return error;
+    error = WriteAndSync(tempPath, contents, path);
+    if (error == 0) error = RenameFile(tempPath, path);
+    if (error != 0) ::unlink(tempPath.c_str());
+    return error;
+  }
+
+  int CreateExclusive(const std::string& path) override {
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) return LastError();
+    ::close(fd);
+    return 0;
+  }
+
+ private:
+  // Writes `contents` to the temporary file and gives it the mode that the file
+  // it replaces has (0644 for a new one).
+  int WriteAndSync(const std::string& tempPath, const std::string& contents,
+                   const std::string& finalPath) {
+    std::unique_ptr<File> file;
+    int error = OpenFile(tempPath, OpenMode::ReadWrite, &file);
+    if (error != 0) return error;
+    error = file->Write(contents.data(), contents.size());
+    if (error == 0) error = file->Sync();
+    int closeError = file->Close();
+    if (error == 0) error = closeError;
+    if (error != 0) return error;
+    struct stat st;
+    mode_t mode = ::stat(finalPath.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
+    return ::chmod(tempPath.c_str(), mode) == 0 ? 0 : LastError();
+  }
+};
+
+}  // namespace
+
+Env* Env::Default() {
+  static PosixEnv env;
+  return &env;
+}
+
+namespace {
+std::atomic<Env*> installedEnv{nullptr};
+}  // namespace
+
+Env* Env::Current() {
+  Env* env = installedEnv.load();
+  return env != nullptr ? env : Default();
+}
+
+void Env::Install(Env* env) { installedEnv.store(env); }
+
+std::string ErrorText(int error) {
+  char buffer[256];
+  return ::strerror_r(error, buffer, sizeof buffer);
+}
+
+}  // namespace platform

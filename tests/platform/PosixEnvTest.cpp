@@ -1,0 +1,119 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <map>
+
+#include "platform/Env.h"
+#include "tests/support/TempDir.h"
+
+using platform::DirEntry;
+using platform::Env;
+using platform::FileInfo;
+using testing_support::TempDir;
+using testing_support::WriteFile;
+
+namespace {
+
+std::map<std::string, DirEntry> List(const std::string& dir) {
+  std::unique_ptr<platform::DirectoryReader> reader;
+  EXPECT_EQ(0, Env::Default()->OpenDirectory(dir, &reader));
+  std::map<std::string, DirEntry> entries;
+  DirEntry entry;
+  while (reader && reader->Next(&entry)) entries[entry.name] = entry;
+  return entries;
+}
+
+}  // namespace
+
+TEST(PosixEnvTest, ListingReturnsOnlyFilesAndDirectoriesWithSynthesisedAttributes) {
+  TempDir dir;
+  WriteFile(dir / "plain.txt", "abc");
+  WriteFile(dir / ".hidden", "x");
+  WriteFile(dir / "sub/inner", "y");
+  WriteFile(dir / "readonly", "z");
+  ::chmod((dir / "readonly").c_str(), 0444);
+  ASSERT_EQ(0, ::mkfifo((dir / "fifo").c_str(), 0600));
+  ASSERT_EQ(0, ::symlink("nowhere", (dir / "dangling").c_str()));
+  ASSERT_EQ(0, ::symlink("plain.txt", (dir / "filelink").c_str()));
+  ASSERT_EQ(0, ::symlink(".", (dir / "loop").c_str()));
+
+  auto entries = List(dir.path());
+  EXPECT_EQ(0u, entries.count("fifo"));
+  EXPECT_EQ(0u, entries.count("dangling"));
+
+  struct Expected { const char* name; uint32_t attributes; bool symlink; };
+  const Expected table[] = {
+      {"plain.txt", platform::AttrArchive, false},
+      {".hidden", platform::AttrArchive | platform::AttrHidden, false},
+      {"sub", platform::AttrDirectory, false},
+      {"readonly", platform::AttrArchive | platform::AttrReadOnly, false},
+      {"filelink", platform::AttrArchive, true},
+      {"loop", platform::AttrDirectory, true},
+  };
+  EXPECT_EQ(std::size(table), entries.size());
+  for (const Expected& e : table) {
+    ASSERT_EQ(1u, entries.count(e.name)) << e.name;
+    EXPECT_EQ(e.attributes, entries[e.name].attributes) << e.name;
+    EXPECT_EQ(e.symlink, entries[e.name].info.isSymlink) << e.name;
+  }
+  EXPECT_EQ(3u, entries["filelink"].info.size);
+}
+
+TEST(PosixEnvTest, ArchivedStampFollowsContentChanges) {
+  TempDir dir;
+  const std::string file = dir / "f";
+  WriteFile(file, "first");
+  Env* env = Env::Default();
+  FileInfo seen;
+  ASSERT_EQ(0, env->Stat(file, &seen));
+  EXPECT_TRUE(env->IsArchiveBitSet(file, seen));
+  int marked = env->MarkArchived(file, seen);
+  if (marked == ENOTSUP) GTEST_SKIP() << "no user xattrs on " << dir.path();
+  ASSERT_EQ(0, marked);
+  FileInfo after;
+  ASSERT_EQ(0, env->Stat(file, &after));
+  EXPECT_EQ(seen.mtimeSeconds, after.mtimeSeconds);
+  EXPECT_EQ(seen.mtimeNanoseconds, after.mtimeNanoseconds);
+  EXPECT_FALSE(env->IsArchiveBitSet(file, after));
+
+  WriteFile(file, "changed, longer");
+  ASSERT_EQ(0, env->Stat(file, &after));
+  EXPECT_TRUE(env->IsArchiveBitSet(file, after));
+}
+
+TEST(PosixEnvTest, AtomicWriteReplacesWholeFileOrNothing) {
+  TempDir dir;
+  const std::string file = dir / "job.xml";
+  Env* env = Env::Default();
+  ASSERT_EQ(0, env->WriteFileAtomically(file, "one"));
+  EXPECT_EQ("one", testing_support::ReadFile(file));
+  ASSERT_EQ(0, env->WriteFileAtomically(file, "two"));
+  EXPECT_EQ("two", testing_support::ReadFile(file));
+  EXPECT_EQ(ENOENT, env->WriteFileAtomically(dir / "missing/job.xml", "x"));
+  EXPECT_EQ(1u, List(dir.path()).size()) << "no temporary file left behind";
+}
+
+TEST(PosixEnvTest, CreatedFilesArePrivateAndTempFilesUnique) {
+  TempDir dir;
+  Env* env = Env::Default();
+  std::unique_ptr<platform::File> file;
+  ASSERT_EQ(0, env->OpenFile(dir / "a.zip", platform::OpenMode::CreateReadWrite, &file));
+  ASSERT_EQ(0, file->Write("hello", 5));
+  uint64_t length = 0;
+  ASSERT_EQ(0, file->Length(&length));
+  EXPECT_EQ(5u, length);
+  ASSERT_EQ(0, file->Close());
+  struct stat st;
+  ASSERT_EQ(0, ::stat((dir / "a.zip").c_str(), &st));
+  EXPECT_EQ(0600u, st.st_mode & 0777);
+
+  std::string first, second;
+  ASSERT_EQ(0, env->CreateTempFile(dir.path(), "AKZ", &first));
+  ASSERT_EQ(0, env->CreateTempFile(dir.path(), "AKZ", &second));
+  EXPECT_NE(first, second);
+  EXPECT_EQ(0u, first.rfind(dir.path() + "/AKZ", 0));
+  EXPECT_EQ(ENOENT, env->OpenFile(dir / "none", platform::OpenMode::ReadOnly, &file));
+  EXPECT_EQ(EEXIST, env->CreateExclusive(first));
+}

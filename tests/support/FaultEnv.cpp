@@ -1,0 +1,90 @@
+#include "tests/support/FaultEnv.h"
+
+#include <cerrno>
+
+namespace testing_support {
+
+class FaultFile : public platform::File {
+ public:
+  FaultFile(FaultEnv* env, std::string path, std::unique_ptr<platform::File> target)
+      : env_(env), path_(std::move(path)), target_(std::move(target)) {}
+
+  int Read(void* buffer, size_t count, size_t* bytesRead) override {
+    return target_->Read(buffer, count, bytesRead);
+  }
+  int Write(const void* buffer, size_t count) override {
+    if (!env_->SpendWriteBudget(path_, count)) return ENOSPC;
+    return target_->Write(buffer, count);
+  }
+  int Seek(int64_t offset, int origin, uint64_t* newPosition) override {
+    return target_->Seek(offset, origin, newPosition);
+  }
+  int Truncate(uint64_t length) override { return target_->Truncate(length); }
+  int Length(uint64_t* length) override { return target_->Length(length); }
+  int Sync() override { return target_->Sync(); }
+  int Close() override { return target_->Close(); }
+
+ private:
+  FaultEnv* env_;
+  std::string path_;
+  std::unique_ptr<platform::File> target_;
+};
+
+void FaultEnv::FailWritesAfter(const std::string& pathPart, uint64_t byteBudget) {
+  writePathPart_ = pathPart;
+  writeBudget_ = static_cast<int64_t>(byteBudget);
+}
+
+void FaultEnv::FailOpen(const std::string& pathPart, int error) {
+  openPathPart_ = pathPart;
+  openError_ = error;
+}
+
+void FaultEnv::FailRename(const std::string& pathPart, int error) {
+  renamePathPart_ = pathPart;
+  renameError_ = error;
+}
+
+void FaultEnv::Heal() {
+  writeBudget_ = -1;
+  openError_ = 0;
+  renameError_ = 0;
+  failMarkArchived_ = false;
+}
+
+bool FaultEnv::SpendWriteBudget(const std::string& path, size_t count) {
+  if (writeBudget_ < 0 || path.find(writePathPart_) == std::string::npos) return true;
+  if (static_cast<int64_t>(count) > writeBudget_) {
+    writeBudget_ = 0;
+    return false;
+  }
+  writeBudget_ -= static_cast<int64_t>(count);
+  return true;
+}
+
+int FaultEnv::OpenFile(const std::string& path, platform::OpenMode mode,
+                       std::unique_ptr<platform::File>* file) {
+  if (openError_ != 0 && path.find(openPathPart_) != std::string::npos) return openError_;
+  std::unique_ptr<platform::File> target;
+  int error = target_->OpenFile(path, mode, &target);
+  if (error != 0) return error;
+  file->reset(new FaultFile(this, path, std::move(target)));
+  return 0;
+}
+
+int FaultEnv::RenameFile(const std::string& from, const std::string& to) {
+  if (renameError_ != 0 && to.find(renamePathPart_) != std::string::npos) return renameError_;
+  return target_->RenameFile(from, to);
+}
+
+int FaultEnv::MarkArchived(const std::string& path, const platform::FileInfo& seen) {
+  if (failMarkArchived_) return ENOTSUP;
+  return target_->MarkArchived(path, seen);
+}
+
+int FaultEnv::WriteFileAtomically(const std::string& path, const std::string& contents) {
+  if (!SpendWriteBudget(path, contents.size())) return ENOSPC;
+  return target_->WriteFileAtomically(path, contents);
+}
+
+}  // namespace testing_support

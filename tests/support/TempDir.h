@@ -1,0 +1,39 @@
+// A fresh directory under the system's temporary directory, removed with
+// everything in it when the object goes out of scope.
+#pragma once
+
+#include <string>
+
+namespace testing_support {
+
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::string& path() const { return path_; }
+  // path() + "/" + relative
+  std::string operator/(const std::string& relative) const { return path_ + "/" + relative; }
+
+ private:
+  std::string path_;
+};
+
+// Writes `contents` to `path`, creating missing parent directories.
+void WriteFile(const std::string& path, const std::string& contents);
+
+// The whole content of `path`; empty when it cannot be read.
+std::string ReadFile(const std::string& path);
+
+// True when `path` exists (any kind of file).
+bool PathExists(const std::string& path);
+
+// Runs a shell command and returns its exit status; its output goes to `output`.
+int RunCommand(const std::string& command, std::string* output = nullptr);
+
+// Quotes `text` for a POSIX shell.
+std::string ShellQuote(const std::string& text);
+
+}  // namespace testing_support

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Arkivault twice (a normal build with g++, and
+# an AddressSanitizer + UndefinedBehaviorSanitizer build with clang that also
+# holds the fuzz targets) and runs the whole test suite in both.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash tools/install-deps.sh
+jobs=$(nproc)
+
+echo "== normal build =="
+cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_CXX_COMPILER=g++ -DCMAKE_C_COMPILER=gcc >/dev/null
+cmake --build build/test -j "$jobs"
+
+echo "== sanitizer build =="
+cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+  -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang \
+  -DARKIVAULT_SANITIZE=ON -DARKIVAULT_FUZZ=ON >/dev/null
+cmake --build build/asan -j "$jobs"
+
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+# GTK and its libraries keep caches for the process's lifetime; only our own
+# leaks count.
+export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0
+
+status=0
+echo "== tests: normal build =="
+ctest --test-dir build/test --output-on-failure -j "$jobs" || status=1
+echo "== tests: sanitizer build =="
+ctest --test-dir build/asan --output-on-failure -j "$jobs" || status=1
+exit $status
