@@ -1,0 +1,167 @@
+// Creates ZIP archives and adds files to new or existing ones.
+//
+// One ZipWriter per archive: OpenArchive, SetRootDirectory, SetProgressCallback,
+// AddFile for each file or directory, CloseArchive (which writes the central
+// directory). Refusals give a false result; I/O, format, compression and cancel
+// failures throw ZipException. Entry names are UTF-8 with '/' separators; a
+// non-ASCII name is marked with general-purpose flag bit 11.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "zip/ZipActionCallback.h"
+#include "zip/ZipException.h"
+#include "zip/ZipOpenMode.h"
+#include "zip/ZipPlatform.h"
+
+class ZipAbstractFile;
+class ZipCentralDir;
+class ZipCompressor;
+class ZipFileHeader;
+class ZipMemFile;
+class ZipStorage;
+
+// What AddFile is asked to do.
+struct AddFileRequest {
+  // Bits of `options`.
+  enum Option {
+    OptClearPasswordForDirectories = 0x0001,  // only matters with a password (never set here)
+    OptClearPasswordForEmptyFiles = 0x0002,   // only matters with a password (never set here)
+    OptStoreTinyFiles = 0x0004,               // a file shorter than 5 bytes is stored
+    OptCheckCompressionGain = 0x0008,         // an entry that did not shrink is stored instead
+    OptGainCheckInMemory = 0x0010,            // that check through a memory archive
+    OptInternalRetry = 0xF000,                // set only by the writer's own nested call
+    OptDefault = 0x0007,                      // what the backup engine passes
+  };
+
+  AddFileRequest() = default;
+  AddFileRequest(std::string sourcePath, bool fullPath)
+      : sourcePath(std::move(sourcePath)), fullPath(fullPath) {}
+
+  std::string sourcePath;                // file or directory on disk
+  std::string nameInArchive;             // stored name; derived from sourcePath when empty
+  bool fullPath = false;                 // store the whole path, not a name below the root
+  int level = -1;                        // -1 zlib default, 0 store, 1..9
+  int options = OptDefault;              // Option bits
+  int replaceIndex = -1;                 // entry to replace; -1 none, -2 find by name
+  uint32_t bufferSize = 65536;           // read chunk size
+  ZipAbstractFile* sourceFile = nullptr; // read from this open file instead (not owned)
+};
+
+class ZipWriter {
+ public:
+  static constexpr ZipOpenMode OpenExisting = ZipOpenMode::OpenExisting;
+  static constexpr ZipOpenMode OpenReadOnly = ZipOpenMode::OpenReadOnly;
+  static constexpr ZipOpenMode CreateNew = ZipOpenMode::CreateNew;
+  static constexpr ZipOpenMode CreateMultiVolume = ZipOpenMode::CreateMultiVolume;
+
+  // How PredictNameInArchive and FindDuplicate decide on a trailing '/'.
+  enum NameKind {
+    PredictDirectory = 0,  // always
+    PredictFile = 1,       // never
+    PredictAuto = 2,       // when the given path ends in '/'
+  };
+
+  // The most entries an archive can hold.
+  static constexpr int kMaxEntries = 65535;
+
+  ZipWriter();
+  virtual ~ZipWriter();
+  ZipWriter(const ZipWriter&) = delete;
+  ZipWriter& operator=(const ZipWriter&) = delete;
+
+  // Opens or creates the archive at `path`. Does nothing if an archive is open.
+  // Throws ZipException when the file cannot be created or opened (errno code
+  // and path), when an existing archive is damaged (BadArchive,
+  // EndRecordMissing) or multi-volume, and for CreateMultiVolume
+  // (MultiVolumeUnsupported).
+  void OpenArchive(const std::string& path, ZipOpenMode mode, uint64_t volumeSize = 0);
+  // Uses a memory file as the archive (CreateNew empties it; any other mode
+  // reads it as an existing archive). The memory file is not owned.
+  void OpenArchive(ZipMemFile* memoryFile, ZipOpenMode mode);
+
+  // The directory cut from stored names. Ignored while closed or while an
+  // entry is open; an empty path clears it.
+  void SetRootDirectory(const std::string& path);
+  const std::string& RootDirectory() const { return rootDirectory_; }
+
+  // Where temporary archives for replacements are made; empty means the
+  // system's temporary directory.
+  void SetTemporaryDirectory(const std::string& path) { temporaryDirectory_ = path; }
+
+  // Registers `callback` (not owned) for every kind bit in `kinds`; a kind that
+  // already has one keeps it. A null callback removes the kinds.
+  void SetProgressCallback(ZipActionCallback* callback, int kinds = ZipActionCallback::CallbackAdd);
+
+  bool IsClosed() const;
+  // The archive file's path; empty while closed.
+  std::string ArchivePath() const;
+  // Number of entries in the archive's central directory (0 while closed).
+  int EntryCount() const;
+  // A copy of entry `index`'s header, or false when there is no such entry.
+  bool GetEntryInfo(int index, ZipFileHeader* header) const;
+
+  // The name `path` would be stored under (UTF-8, '/' separators).
+  std::string PredictNameInArchive(const std::string& path, bool fullPath,
+                                   NameKind nameKind = PredictAuto,
+                                   bool archiveForm = false) const;
+
+  // The index of the entry that `path` would be stored as, or -1 (also when
+  // closed). With `nameOnly` only the file-name part of entries is compared.
+  int FindDuplicate(const std::string& path, bool fullPath, bool nameOnly = false,
+                    NameKind nameKind = PredictAuto);
+
+  // Adds a file or directory. False when refused (archive closed, entry open,
+  // source unreadable, bad replace index, archive full); throws on write,
+  // compression and cancel failures.
+  bool AddFile(const AddFileRequest& request);
+  bool AddFile(const std::string& sourcePath, int level = -1, bool fullPath = false,
+               int options = AddFileRequest::OptDefault, uint32_t bufferSize = 65536);
+
+  // Copies entry `index` of the open archive `source` into this archive, at the
+  // end or in the place of entry `replaceIndex` (-1 none). `newName` empty keeps
+  // the entry's name.
+  bool CopyEntryFrom(ZipWriter& source, int index, const std::string& newName,
+                     int replaceIndex, bool keepSystem, ZipActionCallback* callback);
+
+  // Removes the last entry and cuts the archive at its local header. Unless
+  // `evenIfSmaller`, an entry that did not grow by compression is kept.
+  bool RemoveLastEntry(bool evenIfSmaller);
+
+  // Finishes an open entry, writes the central directory (unless `afterError`)
+  // and closes the file. With `updateTimeStamp` the file gets the newest entry
+  // time as its modification time.
+  void CloseArchive(bool afterError = false, bool updateTimeStamp = false);
+
+ private:
+  class TemporaryArchive;
+  struct ReplaceTarget;
+
+  int ResolveReplaceIndex(int index, const std::string& name);
+  bool AddDirectory(ZipFileHeader& header, int replaceIndex);
+  bool AddFileDirect(const AddFileRequest& request, ZipFileHeader& header, int level,
+                     int replaceIndex);
+  bool AddFileViaTemporary(const AddFileRequest& request, const std::string& temporaryPath,
+                           int replaceIndex);
+  bool BeginEntry(ZipFileHeader& header, int level, int replaceIndex, uint64_t reserveSize);
+  void WriteEntryData(const void* buffer, size_t count);
+  void EndEntry(bool afterError);
+  void DiscardUnfinishedEntry();
+  void MakeRoomForReplacement(int index, uint64_t neededSize, const std::string& name);
+  void MoveRange(uint64_t from, uint64_t to, uint64_t distance, ZipActionCallback* callback,
+                 bool forward);
+  ZipActionCallback* CallbackFor(int kind);
+  void Throw(int code) const;
+
+  std::map<int, ZipActionCallback*> callbacks_;
+  std::unique_ptr<ZipStorage> storage_;
+  std::unique_ptr<ZipCentralDir> centralDir_;
+  std::unique_ptr<ZipCompressor> compressor_;
+  int entryState_ = 0;
+  std::string rootDirectory_;
+  std::string temporaryDirectory_;
+  uint8_t systemCompatibility_ = 0;
+};
