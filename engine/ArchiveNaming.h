@@ -1,0 +1,26 @@
+// Where a run's archives go: the backup directory with its date-derived
+// suffix, and the relative archive name of an archive directory.
+#pragma once
+
+#include <string>
+
+#include <wx/datetime.h>
+
+class BackupJob;
+
+// The current local date and time, from platform::Clock::Current().
+wxDateTime LocalNow();
+
+// The suffix the job's backup directory gets at the local time `when`:
+// nothing (None), "-" + abbreviated weekday name (Weekday), "-year-week" with
+// Monday-first week numbers, unpadded (YearWeek), "-yyyy-mm-dd" (Date).
+std::string BackupSuffix(const BackupJob& job, const wxDateTime& when);
+
+// JoinPath(TargetPath, BackupName) followed by BackupSuffix(job, when).
+std::string BackupDirectoryPath(const BackupJob& job, const wxDateTime& when);
+
+// The archive name of an archive directory below a base directory: its
+// directories joined by '/', without a trailing '/'; an absolute path keeps
+// its leading '/'; a path with a drive letter ("C:/Data") becomes
+// "vol_C" + "/" + "/Data". An empty path gives "/" (the archive ".zip").
+std::string ArchiveRelativePath(const std::string& path);

@@ -1,0 +1,124 @@
+#include "engine/DirEnumerator.h"
+
+#include <deque>
+
+#include <wx/intl.h>
+#include <wx/log.h>
+
+#include "engine/PathUtil.h"
+#include "engine/Wildcard.h"
+
+struct DirEnumerator::State {
+  std::string directory;
+  std::string filespec;
+  int flags = 0;
+  bool listing = false;                            // a listing has been started
+  std::unique_ptr<platform::DirectoryReader> reader;
+  std::deque<platform::DirEntry> pending;          // "." and ".." still to return
+  platform::DirEntry last;                         // the entry examined last
+};
+
+DirEnumerator::DirEnumerator() = default;
+
+DirEnumerator::DirEnumerator(const std::string& directory) { Open(directory); }
+
+DirEnumerator::~DirEnumerator() = default;
+
+bool DirEnumerator::Open(const std::string& directory) {
+  state_ = std::make_unique<State>();
+  state_->directory = directory;
+  return true;
+}
+
+bool DirEnumerator::IsOpened() const { return state_ != nullptr; }
+
+bool DirEnumerator::GetFirst(std::string* name, const std::string& filespec, int flags) {
+  if (!IsOpened()) return false;
+  state_->reader.reset();
+  state_->pending.clear();
+  state_->listing = false;
+  state_->filespec = filespec;
+  state_->flags = flags;
+  return Read(name);
+}
+
+bool DirEnumerator::GetNext(std::string* name) {
+  if (!IsOpened()) return false;
+  return Read(name);
+}
+
+uint32_t DirEnumerator::Attributes() const { return IsOpened() ? state_->last.attributes : 0; }
+
+bool DirEnumerator::HasArchiveAttribute() const {
+  return (Attributes() & platform::AttrArchive) != 0;
+}
+
+const platform::FileInfo& DirEnumerator::LastEntryInfo() const {
+  static const platform::FileInfo kNone;
+  return IsOpened() ? state_->last.info : kNone;
+}
+
+bool DirEnumerator::Exists(const std::string& directory) {
+  platform::FileInfo info;
+  return platform::Env::Current()->Stat(ToNativeSeparators(directory), &info) == 0 &&
+         info.isDirectory;
+}
+
+bool DirEnumerator::Read(std::string* name) {
+  if (!state_->listing && !StartListing()) return false;
+  platform::DirEntry entry;
+  while (NextCandidate(&entry)) {
+    state_->last = entry;
+    if (Accepts(entry)) {
+      *name = entry.name;
+      return true;
+    }
+  }
+  return false;
+}
+
+// Opens the directory; with EnumDotDirs "." and ".." are queued first, since
+// the platform's listing never returns them.
+bool DirEnumerator::StartListing() {
+  const std::string native = ToNativeSeparators(state_->directory);
+  int error = platform::Env::Current()->OpenDirectory(native, &state_->reader);
+  if (error != 0) {
+    wxLogSysError(error, _("Can not enumerate files in directory '%s'"),
+                  wxString::FromUTF8(state_->directory));
+    return false;
+  }
+  state_->listing = true;
+  if ((state_->flags & EnumDotDirs) != 0) {
+    for (const char* dotName : {".", ".."}) {
+      platform::DirEntry dot;
+      dot.name = dotName;
+      platform::Env::Current()->Stat(JoinPath(native, dotName), &dot.info);
+      dot.attributes = platform::AttrDirectory;
+      state_->pending.push_back(dot);
+    }
+  }
+  return true;
+}
+
+bool DirEnumerator::NextCandidate(platform::DirEntry* entry) {
+  if (!state_->pending.empty()) {
+    *entry = state_->pending.front();
+    state_->pending.pop_front();
+    return true;
+  }
+  return state_->reader != nullptr && state_->reader->Next(entry);
+}
+
+bool DirEnumerator::Accepts(const platform::DirEntry& entry) const {
+  const int flags = state_->flags;
+  const bool isDirectory = (entry.attributes & platform::AttrDirectory) != 0;
+  const bool isHidden = (entry.attributes & (platform::AttrHidden | platform::AttrSystem)) != 0;
+  if (!isDirectory && (flags & EnumFiles) == 0) return false;
+  if (isDirectory && (flags & EnumDirs) == 0) return false;
+  if (isHidden && (flags & EnumHidden) == 0) return false;
+  return state_->filespec.empty() || MatchWildcard(state_->filespec, entry.name);
+}
+
+void ClearArchiveAttribute(const std::string& path, const platform::FileInfo& seen) {
+  platform::Env::Current()->MarkArchived(ToNativeSeparators(path), seen);
+}

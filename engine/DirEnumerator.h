@@ -1,0 +1,65 @@
+// Lists one directory with filters for files, directories and hidden entries,
+// and keeps the attribute word and file information of the entry it returned
+// last, which drive the selection of incremental backups.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/Env.h"
+
+class DirEnumerator {
+ public:
+  enum Flags {
+    EnumFiles = 1,    // return non-directories
+    EnumDirs = 2,     // return directories
+    EnumHidden = 4,   // also return hidden entries
+    EnumDotDirs = 8,  // also return "." and ".."
+  };
+
+  DirEnumerator();
+  // Calls Open(directory).
+  explicit DirEnumerator(const std::string& directory);
+  ~DirEnumerator();
+  DirEnumerator(const DirEnumerator&) = delete;
+  DirEnumerator& operator=(const DirEnumerator&) = delete;
+
+  // Drops any previous listing and prepares one of `directory`. Does not check
+  // that the directory exists; always true.
+  bool Open(const std::string& directory);
+  bool IsOpened() const;
+
+  // Restarts the listing with `filespec` (a case-insensitive wildcard the name
+  // must match; empty for every name) and `flags`, and reads the first entry
+  // into `*name` (the bare name). False when not opened, when nothing matches,
+  // or when the directory cannot be listed; the last case is logged.
+  bool GetFirst(std::string* name, const std::string& filespec, int flags);
+  // Reads the next entry into `*name`; false at the end or when not opened.
+  bool GetNext(std::string* name);
+
+  // The attribute word (platform::FileAttribute bits) of the entry returned last.
+  uint32_t Attributes() const;
+  // The entry returned last carries the archive attribute.
+  bool HasArchiveAttribute() const;
+  // What the file system said about the entry returned last, as seen when it
+  // was listed (before anything was read from it).
+  const platform::FileInfo& LastEntryInfo() const;
+
+  // `directory` exists and is a directory.
+  static bool Exists(const std::string& directory);
+
+ private:
+  struct State;
+  bool Read(std::string* name);
+  bool StartListing();
+  bool NextCandidate(platform::DirEntry* entry);
+  bool Accepts(const platform::DirEntry& entry) const;
+
+  std::unique_ptr<State> state_;
+};
+
+// Stamps the file at `path` as stored in the state `seen` (as listed, before it
+// was read), which clears its archive attribute for as long as it stays in that
+// state. Failures are silent: the file is then simply taken again next time.
+void ClearArchiveAttribute(const std::string& path, const platform::FileInfo& seen);

@@ -1,0 +1,14 @@
+// Path helpers of the backup engine. Paths inside a job and inside the engine
+// use '/'; they are converted to the platform's separator only where they reach
+// the file system, the ZIP writer or a comparison.
+#pragma once
+
+#include <string>
+
+// `a` and `b` joined by one '/': `b` when `a` is empty; no '/' is added when `a`
+// already ends with one. Only '/' counts as a separator ('\' is a name character).
+std::string JoinPath(const std::string& a, const std::string& b);
+
+// `path` with every '/' replaced by the platform's separator. On Linux the
+// separator is '/', so the path comes back unchanged.
+std::string ToNativeSeparators(const std::string& path);

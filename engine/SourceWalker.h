@@ -1,0 +1,63 @@
+// The walk over a job's source tree: each directory's files first, then its
+// subdirectories, depth first, each subdirectory completely before the next.
+// Selected files and entered subdirectories are handed to the archive side
+// through SourceWalkActions; cancellation is tested before every entry.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "engine/SourceSelection.h"
+#include "platform/Env.h"
+
+class BackupJob;
+
+// What the walk asks of the archive side.
+class SourceWalkActions {
+ public:
+  virtual ~SourceWalkActions() = default;
+
+  // Adds the file `name` of the directory `relativeDir` (relative to the
+  // source root, "" for the root) whose state when it was listed is `seen`.
+  // True when it was stored, false when the archive refused it. An exception
+  // stops the walk (it then returns false).
+  virtual bool AddSourceFile(const std::string& relativeDir, const std::string& name,
+                             const platform::FileInfo& seen) = 0;
+
+  // Called for an entered subdirectory `name` of `relativeDir` before the walk
+  // descends into it; its relative path is JoinPath(relativeDir, name). Return
+  // false to stop the walk (it then returns false). Exceptions are not caught
+  // by the walk: they reach its caller.
+  virtual bool EnterSubdirectory(const std::string& relativeDir, const std::string& name) = 0;
+};
+
+class SourceWalker {
+ public:
+  // `shouldStop` is asked before every directory entry; true cancels the walk.
+  // The job and the actions must outlive the walker.
+  SourceWalker(const BackupJob& job, bool fullBackup, std::function<bool()> shouldStop,
+               SourceWalkActions& actions);
+
+  // Visits the directory `relativeDir` (relative to the source root, "" for
+  // the root) and everything below it. True when all was visited; false when
+  // the walk was cancelled or an action stopped it. A directory that cannot be
+  // listed is logged and contributes nothing; that is not a failure.
+  bool BackupDirectory(const std::string& relativeDir);
+
+ private:
+  bool BackupFiles(const std::string& relativeDir, const std::string& directory);
+  bool BackupSubdirectories(const std::string& relativeDir, const std::string& directory);
+  bool IsFileTaken(const std::string& name, bool hasArchiveAttribute) const;
+  bool AddAndClear(const std::string& relativeDir, const std::string& directory,
+                   const std::string& name, const platform::FileInfo& seen,
+                   bool hasArchiveAttribute);
+  bool IsDirectoryEntered(const std::string& directory, const std::string& name,
+                          const platform::FileInfo& info) const;
+  bool StopRequested() const;
+
+  std::string sourceRoot_;
+  bool fullBackup_;
+  std::function<bool()> shouldStop_;
+  SourceWalkActions& actions_;
+  SourceSelection selection_;
+};
