@@ -84,7 +84,7 @@ bool DirEnumerator::StartListing() {
   int error = platform::Env::Current()->OpenDirectory(native, &state_->reader);
   if (error != 0) {
     wxLogSysError(error, _("Can not enumerate files in directory '%s'"),
-                  wxString::FromUTF8(state_->directory));
+                  FileSystemText(state_->directory));
     return false;
   }
   state_->listing = true;

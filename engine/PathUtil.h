@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include <wx/string.h>
+
 // `a` and `b` joined by one '/': `b` when `a` is empty; no '/' is added when `a`
 // already ends with one. Only '/' counts as a separator ('\' is a name character).
 std::string JoinPath(const std::string& a, const std::string& b);
@@ -12,3 +14,8 @@ std::string JoinPath(const std::string& a, const std::string& b);
 // `path` with every '/' replaced by the platform's separator. On Linux the
 // separator is '/', so the path comes back unchanged.
 std::string ToNativeSeparators(const std::string& path);
+
+// A file-system string (UTF-8 as a rule) as a wxString for matching and
+// messages. A name that is not valid UTF-8, which Linux allows, is taken byte
+// by byte instead of becoming empty.
+wxString FileSystemText(const std::string& text);

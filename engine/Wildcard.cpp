@@ -2,20 +2,14 @@
 
 #include <wx/filefn.h>
 
-namespace {
+#include "engine/PathUtil.h"
 
-// `text` as a wxString. Names that are not valid UTF-8 (possible on Linux) are
-// taken byte by byte, so they still match patterns instead of becoming empty.
-wxString ToWxString(const std::string& text) {
-  wxString converted = wxString::FromUTF8(text.data(), text.size());
-  if (converted.empty() && !text.empty()) converted = wxString::From8BitData(text.data(), text.size());
-  return converted;
-}
+namespace {
 
 // The pattern in the form wxMatchWild expects: lowercased, and with '\' doubled
 // because wxMatchWild treats it as an escape while it is a name character here.
 wxString PreparePattern(const std::string& pattern) {
-  wxString prepared = ToWxString(pattern).Lower();
+  wxString prepared = FileSystemText(pattern).Lower();
   prepared.Replace("\\", "\\\\");
   return prepared;
 }
@@ -27,7 +21,7 @@ bool MatchPrepared(const wxString& pattern, const wxString& lowerName) {
 }  // namespace
 
 bool MatchWildcard(const std::string& pattern, const std::string& name) {
-  return MatchPrepared(PreparePattern(pattern), ToWxString(name).Lower());
+  return MatchPrepared(PreparePattern(pattern), FileSystemText(name).Lower());
 }
 
 WildcardList::WildcardList(const std::vector<std::string>& patterns) {
@@ -40,7 +34,7 @@ WildcardList::WildcardList(const std::vector<std::string>& patterns) {
 bool WildcardList::MatchesAny(const std::string& name) const {
   if (patterns_.empty()) return false;
   if (matchesEverything_ && !name.empty()) return true;
-  const wxString lowerName = ToWxString(name).Lower();
+  const wxString lowerName = FileSystemText(name).Lower();
   for (const wxString& pattern : patterns_) {
     if (MatchPrepared(pattern, lowerName)) return true;
   }

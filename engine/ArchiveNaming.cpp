@@ -1,0 +1,83 @@
+#include "engine/ArchiveNaming.h"
+
+#include <cctype>
+
+#include <wx/intl.h>
+
+#include "engine/PathUtil.h"
+#include "jobs/BackupJob.h"
+#include "platform/Clock.h"
+
+namespace {
+
+std::string ToUtf8(const wxString& text) { return text.ToStdString(wxConvUTF8); }
+
+std::string WeekdaySuffix(const wxDateTime& when) {
+  const wxString day = wxDateTime::GetWeekDayName(when.GetWeekDay(), wxDateTime::Name_Abbr);
+  return ToUtf8(wxString::Format(_("-%s"), day));
+}
+
+std::string YearWeekSuffix(const wxDateTime& when) {
+  const unsigned short week = when.GetWeekOfYear(wxDateTime::Monday_First);
+  return ToUtf8(wxString::Format(_("-%i-%hu"), when.GetYear(), week));
+}
+
+std::string DateSuffix(const wxDateTime& when) {
+  return ToUtf8(wxString::Format(_("-%d-%02d-%02d"), when.GetYear(),
+                                 static_cast<int>(when.GetMonth()) + 1,
+                                 static_cast<int>(when.GetDay())));
+}
+
+// A leading drive such as "C:" followed by '/', as in a path written on Windows.
+bool HasDriveLetter(const std::string& path) {
+  return path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) &&
+         path[1] == ':' && path[2] == '/';
+}
+
+// The non-empty components of `path` joined by '/'.
+std::string JoinedDirectories(const std::string& path) {
+  std::string joined;
+  std::string::size_type start = 0;
+  while (start < path.size()) {
+    std::string::size_type end = path.find('/', start);
+    if (end == std::string::npos) end = path.size();
+    if (end > start) {
+      if (!joined.empty()) joined += '/';
+      joined.append(path, start, end - start);
+    }
+    start = end + 1;
+  }
+  return joined;
+}
+
+}  // namespace
+
+wxDateTime LocalNow() {
+  return wxDateTime(static_cast<time_t>(platform::Clock::Current()->Now()));
+}
+
+std::string BackupSuffix(const BackupJob& job, const wxDateTime& when) {
+  switch (job.Suffix) {
+    case SuffixKind::Weekday: return WeekdaySuffix(when);
+    case SuffixKind::YearWeek: return YearWeekSuffix(when);
+    case SuffixKind::Date: return DateSuffix(when);
+    case SuffixKind::None: break;
+  }
+  return std::string();
+}
+
+std::string BackupDirectoryPath(const BackupJob& job, const wxDateTime& when) {
+  return JoinPath(job.TargetPath, job.BackupName) + BackupSuffix(job, when);
+}
+
+std::string ArchiveRelativePath(const std::string& path) {
+  std::string directory = path;
+  if (directory.empty() || directory.back() != '/') directory += '/';
+  std::string result;
+  if (HasDriveLetter(directory)) {
+    result = ToNativeSeparators(std::string("vol_") + directory[0] + '/');
+    directory.erase(0, 2);
+  }
+  if (directory.front() == '/') result += '/';
+  return result + JoinedDirectories(directory);
+}
