@@ -1,22 +1,194 @@
 #include "engine/BackupRunner.h"
 
+#include "engine/ArchiveNaming.h"
+#include "engine/ArchivePreparer.h"
+#include "engine/BackupCallback.h"
 #include "engine/BackupProgress.h"
 #include "engine/BackupThread.h"
+#include "engine/DirEnumerator.h"
+#include "engine/PathUtil.h"
+#include "engine/SourceWalker.h"
+#include "jobs/BackupJob.h"
+#include "platform/Env.h"
+#include "zip/ZipPlatform.h"
+#include "zip/ZipWriter.h"
+
+namespace {
+
+// Read chunk size and options of every add.
+constexpr uint32_t kBufferSize = 65536;
+constexpr int kAddOptions = AddFileRequest::OptDefault;
+
+unsigned int ThreadPriority(JobPriority priority) {
+  switch (priority) {
+    case JobPriority::Min: return 0;
+    case JobPriority::Max: return 100;
+    default: return 50;
+  }
+}
+
+}  // namespace
+
+// The archive side of one walk: files and subdirectories go to `archive`.
+class BackupRunner::Actions : public SourceWalkActions {
+ public:
+  Actions(BackupRunner& runner, ZipWriter& archive, const std::string& backupDirectory)
+      : runner_(runner), archive_(archive), backupDirectory_(backupDirectory) {}
+
+  bool AddSourceFile(const std::string& relativeDir, const std::string& name,
+                     const platform::FileInfo&) override {
+    return runner_.AddSourceFile(archive_, relativeDir, name);
+  }
+
+  bool EnterSubdirectory(const std::string& relativeDir, const std::string& name) override {
+    return runner_.EnterSubdirectory(archive_, relativeDir, name, backupDirectory_);
+  }
+
+ private:
+  BackupRunner& runner_;
+  ZipWriter& archive_;
+  const std::string& backupDirectory_;
+};
 
 BackupRunner::BackupRunner(BackupProgress& progress) : progress_(progress) {}
 
-BackupRunner::~BackupRunner() { Stop(); ReapThread(); }
+BackupRunner::~BackupRunner() {
+  Stop();
+  ReapThread();
+}
 
 bool BackupRunner::Run() {
-  succeeded_ = false;
-  return false;
+  succeeded_ = true;
+  if (!DirEnumerator::Exists(job_->TargetPath)) {
+    succeeded_ = false;
+    return false;
+  }
+  runStart_ = LocalNow();
+  const std::string backupDirectory = BackupDirectoryPath(*job_, runStart_);
+  BackupCallback callback(progress_, CurrentWorker());
+  callback_ = &callback;
+  bool result = false;
+  try {
+    result = job_->Archives.empty() ? RunSourceRoot(backupDirectory)
+                                    : RunArchives(backupDirectory);
+  } catch (const ZipException&) {
+    result = false;
+  }
+  callback_ = nullptr;
+  if (!result) succeeded_ = false;
+  return result;
+}
+
+// One archive per archive directory (or per directory with SubDirIndividual).
+bool BackupRunner::RunArchives(const std::string& backupDirectory) {
+  CreateDirectoryPath(ToNativeSeparators(backupDirectory));
+  bool allWalked = true;
+  for (size_t i = 0; i < job_->Archives.size(); ++i) {
+    const std::string& archiveDir = job_->Archives[i];
+    std::string name = ArchiveRelativePath(archiveDir);
+    if (job_->SubDirIndividual) name = JoinPath(name, "files");
+    const std::string root =
+        job_->SourceRootPath.empty() ? archiveDir : JoinPath(job_->SourceRootPath, archiveDir);
+    const ArchiveOutcome outcome =
+        BackupOneArchive(backupDirectory, name, archiveDir, root, backupDirectory);
+    if (outcome == ArchiveOutcome::NotPrepared || StopRequested()) return false;
+    allWalked = allWalked && outcome == ArchiveOutcome::Walked;
+  }
+  return allWalked;
+}
+
+// The source root is the one archive directory.
+bool BackupRunner::RunSourceRoot(const std::string& backupDirectory) {
+  std::string baseDir = backupDirectory;
+  std::string name = "files";
+  if (!job_->SubDirIndividual) {
+    const std::string::size_type slash = backupDirectory.rfind('/');
+    baseDir = slash == std::string::npos ? std::string() : backupDirectory.substr(0, slash);
+    name = ArchiveRelativePath(
+        slash == std::string::npos ? backupDirectory : backupDirectory.substr(slash + 1));
+  }
+  const ArchiveOutcome outcome =
+      BackupOneArchive(baseDir, name, "", job_->SourceRootPath, backupDirectory);
+  return outcome == ArchiveOutcome::Walked && !StopRequested();
+}
+
+// Prepares one archive, walks `sourceDir` into it and finishes it.
+BackupRunner::ArchiveOutcome BackupRunner::BackupOneArchive(const std::string& baseDir, const std::string& archiveName,
+                                    const std::string& sourceDir, const std::string& rootDir,
+                                    const std::string& backupDirectory) {
+  ZipWriter archive;
+  archive.SetProgressCallback(callback_, ZipActionCallback::CallbackAdd);
+  if (!PrepareArchive(archive, baseDir, archiveName)) return ArchiveOutcome::NotPrepared;
+  archive.SetRootDirectory(ToNativeSeparators(rootDir));
+  const bool walked = BackupDirectory(archive, sourceDir, backupDirectory);
+  if (!walked) succeeded_ = false;
+  FinishArchive(archive);
+  return walked ? ArchiveOutcome::Walked : ArchiveOutcome::WalkFailed;
+}
+
+// Closes the archive, and deletes it when it holds nothing and the job says NoEmpty.
+void BackupRunner::FinishArchive(ZipWriter& archive) {
+  const std::string path = archive.ArchivePath();
+  const bool empty = archive.EntryCount() == 0;
+  archive.CloseArchive(false, false);
+  if (job_->NoEmpty && empty && !path.empty()) RemoveFileOf(path, false);
 }
 
 bool BackupRunner::RunNow(BackupJob* job, bool full) {
+  if (IsBusy()) return false;
   job_ = job;
   fullBackup_ = full;
   progress_.Reset();
   return Run();
+}
+
+bool BackupRunner::AddSourceFile(ZipWriter& archive, const std::string& relativeDir,
+                                 const std::string& name) {
+  const std::string path =
+      ToNativeSeparators(JoinPath(job_->SourceRootPath, JoinPath(relativeDir, name)));
+  if (path == archive.ArchivePath()) return false;
+  AddFileRequest request(path, false);
+  request.level = job_->CompressionLevel;
+  request.options = kAddOptions;
+  request.bufferSize = kBufferSize;
+  request.replaceIndex = archive.FindDuplicate(path, false, false, ZipWriter::PredictAuto);
+  return archive.AddFile(request);
+}
+
+bool BackupRunner::BackupDirectory(ZipWriter& archive, const std::string& relativeDir,
+                                   const std::string& backupDirectory) {
+  Actions actions(*this, archive, backupDirectory);
+  SourceWalker walker(*job_, fullBackup_, [this] { return StopRequested(); }, actions);
+  return walker.BackupDirectory(relativeDir);
+}
+
+bool BackupRunner::PrepareArchive(ZipWriter& archive, const std::string& baseDir,
+                                  const std::string& archiveName) {
+  const ArchivePreparer preparer(*job_, fullBackup_, runStart_);
+  if (preparer.PrepareArchive(archive, baseDir, archiveName).opened) return true;
+  succeeded_ = false;
+  return false;
+}
+
+// With SubDirIndividual the archive moves on to the subdirectory's own files
+// archive; otherwise a full run stores a directory entry for it.
+bool BackupRunner::EnterSubdirectory(ZipWriter& archive, const std::string& relativeDir,
+                                     const std::string& name,
+                                     const std::string& backupDirectory) {
+  const std::string sub = JoinPath(relativeDir, name);
+  if (job_->SubDirIndividual) {
+    FinishArchive(archive);
+    return PrepareArchive(archive, backupDirectory, JoinPath(ArchiveRelativePath(sub), "files"));
+  }
+  if (!fullBackup_) return true;
+  const std::string directory = JoinPath(job_->SourceRootPath, relativeDir);
+  try {
+    archive.AddFile(ToNativeSeparators(JoinPath(directory, name)), -1, false, kAddOptions,
+                    kBufferSize);
+  } catch (const ZipException&) {
+    return false;
+  }
+  return true;
 }
 
 bool BackupRunner::Start(BackupJob* job, bool full) {
@@ -26,7 +198,7 @@ bool BackupRunner::Start(BackupJob* job, bool full) {
   ReapThread();
   thread_ = std::make_unique<BackupThread>(*this);
   thread_->Create(0);
-  thread_->SetPriority(50);
+  thread_->SetPriority(ThreadPriority(job->Priority));
   thread_->Run();
   return true;
 }
@@ -50,9 +222,17 @@ bool BackupRunner::RunInThread() {
 }
 
 bool BackupRunner::StopRequested() const {
-  return thread_ != nullptr && wxThread::This() == thread_.get() && thread_->TestDestroy();
+  wxThread* worker = CurrentWorker();
+  return worker != nullptr && worker->TestDestroy();
 }
 
+// The runner's worker thread when called on it; null on any other thread, so
+// a run on the calling thread (batch mode) is never cancelled.
+wxThread* BackupRunner::CurrentWorker() const {
+  return thread_ != nullptr && wxThread::This() == thread_.get() ? thread_.get() : nullptr;
+}
+
+// Waits for an ended worker and frees its thread object.
 void BackupRunner::ReapThread() {
   if (thread_ == nullptr) return;
   thread_->Delete();

@@ -8,10 +8,14 @@
 #include <memory>
 #include <string>
 
+#include <wx/datetime.h>
+
+class BackupCallback;
 class BackupJob;
 class BackupProgress;
 class BackupThread;
 class ZipWriter;
+class wxThread;
 
 class BackupRunner {
  public:
@@ -27,7 +31,8 @@ class BackupRunner {
   bool Run();
 
   // Sets the job and kind, resets the progress values and runs on the calling
-  // thread; such a run cannot be cancelled.
+  // thread; such a run cannot be cancelled. False without running while a
+  // worker run is going on.
   bool RunNow(BackupJob* job, bool full);
 
   // Starts a run on a new worker thread at the job's priority. False, with
@@ -76,14 +81,22 @@ class BackupRunner {
  private:
   class Actions;
 
+  // What became of one archive of a run.
+  enum class ArchiveOutcome {
+    NotPrepared,  // it could not be prepared: the run ends
+    Walked,       // its source tree was walked completely
+    WalkFailed,   // the walk was cancelled or stopped by an archive error
+  };
+
   bool RunArchives(const std::string& backupDirectory);
   bool RunSourceRoot(const std::string& backupDirectory);
-  bool BackupOneArchive(ZipWriter& archive, const std::string& baseDir,
-                        const std::string& archiveName, const std::string& sourceDir,
-                        const std::string& rootDir, const std::string& backupDirectory);
+  ArchiveOutcome BackupOneArchive(const std::string& baseDir, const std::string& archiveName,
+                                  const std::string& sourceDir, const std::string& rootDir,
+                                  const std::string& backupDirectory);
   void FinishArchive(ZipWriter& archive);
-  void EnterSubdirectory(ZipWriter& archive, const std::string& sourceDirectory,
-                         const std::string& sub, const std::string& backupDirectory);
+  bool EnterSubdirectory(ZipWriter& archive, const std::string& relativeDir,
+                         const std::string& name, const std::string& backupDirectory);
+  wxThread* CurrentWorker() const;
   void ReapThread();
 
   BackupProgress& progress_;
@@ -91,4 +104,6 @@ class BackupRunner {
   bool fullBackup_ = true;
   std::unique_ptr<BackupThread> thread_;
   std::atomic<bool> succeeded_{true};
+  wxDateTime runStart_;                     // local time the current run started
+  BackupCallback* callback_ = nullptr;      // the current run's progress callback
 };

@@ -1,9 +1,12 @@
 #include "engine/BatchRun.h"
 
+#include <optional>
+
 #include <wx/intl.h>
 #include <wx/log.h>
 
 #include "engine/BackupRunner.h"
+#include "jobs/BackupJob.h"
 #include "platform/Env.h"
 
 namespace {
@@ -23,9 +26,6 @@ wxString ProgramDirectory(const wxString& programPath) {
   return wxString::FromUTF8(platform::Env::Current()->ExecutableDirectory());
 }
 
-// The run itself; the job of the found file is loaded and handed to the runner.
-bool RunFoundFile(BackupRunner& runner, const wxString& path, bool full);
-
 }  // namespace
 
 wxString FindDefinitionFile(const wxString& file, const wxString& programPath) {
@@ -41,13 +41,20 @@ wxString FindDefinitionFile(const wxString& file, const wxString& programPath) {
 
 bool RunDefinitionFile(BackupRunner& runner, const wxString& file, bool full, bool silent,
                        const wxString& programPath) {
+  // Silence covers everything the run would log, enumeration errors included.
+  std::optional<wxLogNull> quiet;
+  if (silent) quiet.emplace();
   const wxString found = FindDefinitionFile(file, programPath);
   if (found.empty()) {
     if (!silent) wxLogError(_("Couldn't open file '%s'."), file);
     return false;
   }
   if (!silent) wxLogMessage(_("Processing backup file '%s'..."), file);
-  const bool succeeded = RunFoundFile(runner, found, full);
+  // A file that does not load leaves a blank job, whose missing target
+  // directory makes the run fail at once.
+  BackupJob job;
+  job.Load(found.utf8_string());
+  const bool succeeded = runner.RunNow(&job, full);
   if (!silent) {
     if (succeeded) {
       wxLogMessage(_("Backup successfully finished."));
@@ -58,14 +65,3 @@ bool RunDefinitionFile(BackupRunner& runner, const wxString& file, bool full, bo
   return succeeded;
 }
 
-namespace {
-
-bool RunFoundFile(BackupRunner& runner, const wxString& path, bool full) {
-  // The job store is not there yet: nothing can be loaded, so the run fails.
-  (void)runner;
-  (void)path;
-  (void)full;
-  return false;
-}
-
-}  // namespace
