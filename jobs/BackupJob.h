@@ -142,4 +142,5 @@ class BackupJob {
   void SetTime(JobSchedule& schedule, const std::string& text);
   void SetDay(JobSchedule& schedule, uint32_t dayBit, bool on);
   wxDateTime NextBackupTime(JobSchedule& schedule);
+  static wxDateTime ComputeNextRun(const JobSchedule& schedule, int64_t now);
 };
