@@ -137,30 +137,39 @@ class ZipWriter {
   void CloseArchive(bool afterError = false, bool updateTimeStamp = false);
 
  private:
-  class TemporaryArchive;
-  struct ReplaceTarget;
+  // Option bit of the nested add into a temporary archive: progress goes to
+  // the CallbackAdd callback, but BeginAction/EndAction stay with the caller.
+  static constexpr int kNestedAdd = 0x1000;
 
-  int ResolveReplaceIndex(int index, const std::string& name);
+  void StartArchive(ZipOpenMode mode);
+  std::string TrimRootDirectory(const std::string& path) const;
+  ZipFileHeader NewHeader(const std::string& name, uint32_t attributes, int64_t time) const;
+  bool AddPreparedFile(const AddFileRequest& request);
+  bool ResolveReplaceIndex(int* index, const std::string& name);
   bool AddDirectory(ZipFileHeader& header, int replaceIndex);
-  bool AddFileDirect(const AddFileRequest& request, ZipFileHeader& header, int level,
-                     int replaceIndex);
+  bool AddFileDirect(ZipFileHeader& header, ZipAbstractFile& source, uint64_t size, int level,
+                     int replaceIndex, uint32_t bufferSize, bool retry);
   bool AddFileViaTemporary(const AddFileRequest& request, const std::string& temporaryPath,
-                           int replaceIndex);
+                           int replaceIndex, bool gainCheck);
   bool BeginEntry(ZipFileHeader& header, int level, int replaceIndex, uint64_t reserveSize);
   void WriteEntryData(const void* buffer, size_t count);
   void EndEntry(bool afterError);
-  void DiscardUnfinishedEntry();
+  void DiscardCurrentEntry();
+  void CopyEntryData(ZipWriter& source, uint64_t dataStart, uint64_t span, bool replacing,
+                     ZipActionCallback* callback);
   void MakeRoomForReplacement(int index, uint64_t neededSize, const std::string& name);
   void MoveRange(uint64_t from, uint64_t to, uint64_t distance, ZipActionCallback* callback,
                  bool forward);
   ZipActionCallback* CallbackFor(int kind);
-  void Throw(int code) const;
 
   std::map<int, ZipActionCallback*> callbacks_;
   std::unique_ptr<ZipStorage> storage_;
   std::unique_ptr<ZipCentralDir> centralDir_;
   std::unique_ptr<ZipCompressor> compressor_;
-  int entryState_ = 0;
+  int entryState_ = 0;            // 0 no entry open, 1 an entry is being written
+  int currentIndex_ = -1;         // the entry being written
+  bool currentReplacing_ = false; // it is written in place of an earlier entry
+  bool deferredCancel_ = false;   // a cancel came while an entry was replaced in place
   std::string rootDirectory_;
   std::string temporaryDirectory_;
   uint8_t systemCompatibility_ = 0;

@@ -1,0 +1,279 @@
+#include "zip/ZipCentralDir.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <vector>
+
+#include "zip/ZipActionCallback.h"
+#include "zip/ZipException.h"
+#include "zip/ZipStorage.h"
+
+namespace {
+
+constexpr uint64_t kMax32 = 0xFFFFFFFFu;
+// Save progress is reported after the first header and then every this many.
+constexpr int kSaveProgressStep = 256;
+
+uint16_t Get16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+
+uint32_t Get32(const unsigned char* p) {
+  return static_cast<uint32_t>(Get16(p)) | (static_cast<uint32_t>(Get16(p + 2)) << 16);
+}
+
+void Put16(unsigned char* p, uint64_t value) {
+  p[0] = static_cast<unsigned char>(value);
+  p[1] = static_cast<unsigned char>(value >> 8);
+}
+
+void Put32(unsigned char* p, uint64_t value) {
+  Put16(p, value & 0xFFFF);
+  Put16(p + 2, (value >> 16) & 0xFFFF);
+}
+
+// The last component of an entry name, without trailing separators.
+std::string LastComponent(std::string name) {
+  while (!name.empty() && name.back() == '/') name.pop_back();
+  std::string::size_type slash = name.rfind('/');
+  return slash == std::string::npos ? name : name.substr(slash + 1);
+}
+
+}  // namespace
+
+ZipCentralDir::ZipCentralDir(ZipStorage& storage) : storage_(storage) {}
+
+ZipCentralDir::~ZipCentralDir() = default;
+
+void ZipCentralDir::Clear() {
+  headers_.clear();
+  nameIndex_.clear();
+  comment_.clear();
+  current_ = -1;
+  bytesBeforeArchive_ = 0;
+  centralDirOffset_ = 0;
+  centralDirSize_ = 0;
+  onDisk_ = false;
+}
+
+void ZipCentralDir::ThrowBadArchive() const {
+  throw ZipException(ZipException::BadArchive, storage_.ArchivePath());
+}
+
+uint64_t ZipCentralDir::LocateEndRecord(uint64_t fileLength) {
+  size_t tailSize = static_cast<size_t>(std::min<uint64_t>(fileLength, kEndRecordSearchSize));
+  if (tailSize < 4) throw ZipException(ZipException::EndRecordMissing, storage_.ArchivePath());
+  std::vector<unsigned char> tail(tailSize);
+  storage_.SeekTo(fileLength - tailSize);
+  storage_.ReadExact(tail.data(), tailSize);
+  // The record nearest the end wins, but one whose comment ends exactly at the
+  // end of the file is preferred: a comment may itself hold the signature.
+  size_t nearest = tailSize;
+  for (size_t p = tailSize - 4 + 1; p-- > 0;) {
+    if (Get32(&tail[p]) != kEndSignature) continue;
+    if (p + kEndRecordSize <= tailSize && p + kEndRecordSize + Get16(&tail[p + 20]) == tailSize) {
+      return fileLength - tailSize + p;
+    }
+    if (nearest == tailSize) nearest = p;
+  }
+  if (nearest == tailSize) throw ZipException(ZipException::EndRecordMissing, storage_.ArchivePath());
+  return fileLength - tailSize + nearest;
+}
+
+void ZipCentralDir::Read() {
+  Clear();
+  uint64_t fileLength = storage_.Length();
+  uint64_t endPosition = LocateEndRecord(fileLength);
+  if (endPosition + kEndRecordSize > fileLength) ThrowBadArchive();
+  unsigned char record[kEndRecordSize];
+  storage_.SeekTo(endPosition);
+  storage_.ReadExact(record, sizeof record);
+  uint16_t thisDisk = Get16(record + 4);
+  uint16_t centralDirDisk = Get16(record + 6);
+  uint16_t entriesOnDisk = Get16(record + 8);
+  uint16_t totalEntries = Get16(record + 10);
+  centralDirSize_ = Get32(record + 12);
+  centralDirOffset_ = Get32(record + 16);
+  uint16_t commentLength = Get16(record + 20);
+  if (thisDisk != 0 || centralDirDisk != 0) {
+    throw ZipException(ZipException::MultiVolumeUnsupported, storage_.ArchivePath());
+  }
+  if (endPosition < centralDirOffset_ + centralDirSize_) ThrowBadArchive();
+  if (endPosition + kEndRecordSize + commentLength > fileLength) ThrowBadArchive();
+  comment_.resize(commentLength);
+  if (commentLength != 0) storage_.ReadExact(&comment_[0], commentLength);
+  bytesBeforeArchive_ = endPosition - centralDirOffset_ - centralDirSize_;
+  if ((centralDirSize_ == 0) != (totalEntries == 0) || entriesOnDisk != totalEntries) {
+    ThrowBadArchive();
+  }
+  if (totalEntries != 0) ReadHeaders(totalEntries);
+  BuildNameIndex();
+  onDisk_ = true;
+}
+
+void ZipCentralDir::ReadHeaders(uint64_t totalEntries) {
+  if (totalEntries * ZipFileHeader::kCentralFixedSize > centralDirSize_) ThrowBadArchive();
+  std::vector<unsigned char> block(static_cast<size_t>(centralDirSize_));
+  storage_.SeekTo(centralDirOffset_ + bytesBeforeArchive_);
+  storage_.ReadExact(block.data(), block.size());
+  size_t used = 0;
+  for (uint64_t i = 0; i < totalEntries; ++i) {
+    auto header = std::make_unique<ZipFileHeader>();
+    size_t consumed = 0;
+    if (!header->ParseCentralHeader(block.data() + used, block.size() - used, &consumed)) {
+      ThrowBadArchive();
+    }
+    used += consumed;
+    if (header->diskStart != 0) {
+      throw ZipException(ZipException::MultiVolumeUnsupported, storage_.ArchivePath());
+    }
+    if (header->localHeaderOffset + ZipFileHeader::kLocalFixedSize > centralDirOffset_) {
+      ThrowBadArchive();
+    }
+    headers_.push_back(std::move(header));
+  }
+  if (used != block.size()) ThrowBadArchive();
+  std::stable_sort(headers_.begin(), headers_.end(),
+                   [](const std::unique_ptr<ZipFileHeader>& a, const std::unique_ptr<ZipFileHeader>& b) {
+                     return a->localHeaderOffset < b->localHeaderOffset;
+                   });
+  for (size_t i = 1; i < headers_.size(); ++i) {
+    if (headers_[i]->localHeaderOffset == headers_[i - 1]->localHeaderOffset) ThrowBadArchive();
+  }
+}
+
+void ZipCentralDir::BuildNameIndex() {
+  nameIndex_.clear();
+  for (int i = 0; i < Count(); ++i) IndexName(i);
+}
+
+void ZipCentralDir::IndexName(int index) {
+  nameIndex_.emplace(headers_[index]->SystemName(), index);
+}
+
+void ZipCentralDir::UnindexName(int index) {
+  auto range = nameIndex_.equal_range(headers_[index]->SystemName());
+  for (auto it = range.first; it != range.second; ++it) {
+    if (it->second == index) {
+      nameIndex_.erase(it);
+      return;
+    }
+  }
+}
+
+ZipFileHeader* ZipCentralDir::AddEntry(const ZipFileHeader& header, int replaceIndex) {
+  auto entry = std::make_unique<ZipFileHeader>(header);
+  bool replacing = replaceIndex >= 0 && replaceIndex < Count();
+  if (onDisk_) {
+    storage_.SetLength(centralDirOffset_ + bytesBeforeArchive_);
+    onDisk_ = false;
+  }
+  if (replacing) {
+    entry->localHeaderOffset = headers_[replaceIndex]->localHeaderOffset;
+    storage_.SeekTo(entry->localHeaderOffset + bytesBeforeArchive_);
+    UnindexName(replaceIndex);
+    headers_[replaceIndex] = std::move(entry);
+    current_ = replaceIndex;
+  } else {
+    entry->localHeaderOffset = storage_.SeekToEnd() - bytesBeforeArchive_;
+    headers_.push_back(std::move(entry));
+    current_ = Count() - 1;
+  }
+  IndexName(current_);
+  return Current();
+}
+
+void ZipCentralDir::EndEntryWrite() {
+  ZipFileHeader& entry = *Current();
+  unsigned char crcAndSizes[12];
+  entry.WriteCrcAndSizes(crcAndSizes);
+  storage_.Overwrite(entry.localHeaderOffset + bytesBeforeArchive_ + 14, crcAndSizes,
+                     sizeof crcAndSizes);
+  current_ = -1;
+}
+
+void ZipCentralDir::RemoveEntry(int index) {
+  UnindexName(index);
+  headers_.erase(headers_.begin() + index);
+  if (index < Count()) {
+    for (auto& pair : nameIndex_) {
+      if (pair.second > index) --pair.second;
+    }
+  }
+  if (current_ == index) {
+    current_ = -1;
+  } else if (current_ > index) {
+    --current_;
+  }
+}
+
+int ZipCentralDir::FindEntry(const std::string& name, bool nameOnly) const {
+  if (nameOnly) {
+    for (const auto& pair : nameIndex_) {
+      if (LastComponent(pair.first) == name) return pair.second;
+    }
+    return -1;
+  }
+  auto it = nameIndex_.find(name);
+  return it == nameIndex_.end() ? -1 : it->second;
+}
+
+void ZipCentralDir::ReadLocalHeaderOf(int index) {
+  ZipFileHeader& entry = *headers_[index];
+  storage_.SeekTo(entry.localHeaderOffset + bytesBeforeArchive_);
+  if (!entry.CheckLocalHeader(storage_)) ThrowBadArchive();
+}
+
+uint64_t ZipCentralDir::EntryRoomEnd(int index) {
+  if (index + 1 < Count()) return headers_[index + 1]->localHeaderOffset;
+  if (onDisk_) return centralDirOffset_;
+  return storage_.Length() - bytesBeforeArchive_;
+}
+
+void ZipCentralDir::ShiftOffsetsAfter(int index, int64_t delta) {
+  for (int i = index + 1; i < Count(); ++i) {
+    headers_[i]->localHeaderOffset = static_cast<uint64_t>(
+        static_cast<int64_t>(headers_[i]->localHeaderOffset) + delta);
+  }
+}
+
+bool ZipCentralDir::Write(ZipActionCallback* callback) {
+  if (onDisk_) return true;
+  uint64_t start = storage_.SeekToEnd();
+  if (start - bytesBeforeArchive_ > kMax32) throw ZipException(EFBIG, storage_.ArchivePath());
+  centralDirOffset_ = start - bytesBeforeArchive_;
+  centralDirSize_ = 0;
+  if (callback != nullptr) {
+    callback->BeginAction("", "");
+    callback->SetActionTotal(static_cast<uint64_t>(Count()));
+  }
+  bool goOn = true;
+  int reported = 0;
+  for (int i = 0; i < Count(); ++i) {
+    centralDirSize_ += headers_[i]->WriteCentralHeader(storage_);
+    if (callback == nullptr || !goOn) continue;
+    if (i == 0 || i % kSaveProgressStep == 0) {
+      int step = i + 1 - reported;
+      reported = i + 1;
+      goOn = callback->Advance(static_cast<uint64_t>(step));
+    }
+  }
+  if (callback != nullptr) {
+    if (goOn && reported < Count()) goOn = callback->Advance(static_cast<uint64_t>(Count() - reported));
+    callback->EndAction();
+  }
+  if (centralDirOffset_ + centralDirSize_ > kMax32) throw ZipException(EFBIG, storage_.ArchivePath());
+  WriteEndRecord();
+  onDisk_ = true;
+  return goOn;
+}
+
+void ZipCentralDir::WriteEndRecord() {
+  unsigned char record[kEndRecordSize] = {};
+  Put32(record, kEndSignature);
+  Put16(record + 8, static_cast<uint64_t>(Count()));
+  Put16(record + 10, static_cast<uint64_t>(Count()));
+  Put32(record + 12, centralDirSize_);
+  Put32(record + 16, centralDirOffset_);
+  Put16(record + 20, comment_.size());
+  storage_.Write(record, sizeof record);
+  storage_.Write(comment_.data(), comment_.size());
+}

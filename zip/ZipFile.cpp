@@ -1,0 +1,76 @@
+#include "zip/ZipFile.h"
+
+#include <cerrno>
+
+#include "zip/ZipException.h"
+
+namespace {
+
+platform::OpenMode ModeOf(int openFlags) {
+  if (openFlags & ZipAbstractFile::ModeCreate) return platform::OpenMode::CreateReadWrite;
+  if ((openFlags & ZipAbstractFile::ModeWrite) != 0) return platform::OpenMode::ReadWrite;
+  return platform::OpenMode::ReadOnly;
+}
+
+}  // namespace
+
+ZipFile::~ZipFile() = default;
+
+void ZipFile::Check(int error) const {
+  if (error != 0) throw ZipException(error, path_);
+}
+
+bool ZipFile::Open(const std::string& path, int openFlags, bool throwOnError) {
+  if (file_ != nullptr) Close();
+  path_ = path;
+  int error = platform::Env::Current()->OpenFile(path, ModeOf(openFlags), &file_);
+  if (error == 0) return true;
+  file_.reset();
+  if (throwOnError) Check(error);
+  return false;
+}
+
+void ZipFile::Close() {
+  if (file_ == nullptr) return;
+  int error = file_->Close();
+  file_.reset();
+  Check(error);
+}
+
+void ZipFile::Flush() {
+  if (file_ == nullptr) Check(EBADF);
+  Check(file_->Sync());
+}
+
+uint64_t ZipFile::Position() { return Seek(0, 1); }
+
+uint64_t ZipFile::Seek(int64_t offset, int origin) {
+  if (file_ == nullptr) Check(EBADF);
+  uint64_t position = 0;
+  Check(file_->Seek(offset, origin, &position));
+  return position;
+}
+
+uint64_t ZipFile::Length() {
+  if (file_ == nullptr) Check(EBADF);
+  uint64_t length = 0;
+  Check(file_->Length(&length));
+  return length;
+}
+
+void ZipFile::SetLength(uint64_t length) {
+  if (file_ == nullptr) Check(EBADF);
+  Check(file_->Truncate(length));
+}
+
+size_t ZipFile::Read(void* buffer, size_t count) {
+  if (file_ == nullptr) Check(EBADF);
+  size_t bytesRead = 0;
+  Check(file_->Read(buffer, count, &bytesRead));
+  return bytesRead;
+}
+
+void ZipFile::Write(const void* buffer, size_t count) {
+  if (file_ == nullptr) Check(EBADF);
+  Check(file_->Write(buffer, count));
+}

@@ -1,0 +1,32 @@
+// A ZipAbstractFile on a file of the operating system, through platform::Env.
+// Failures throw ZipException with the errno value and the file's path.
+#pragma once
+
+#include <memory>
+
+#include "platform/Env.h"
+#include "zip/ZipAbstractFile.h"
+
+class ZipFile : public ZipAbstractFile {
+ public:
+  ZipFile() = default;
+  ~ZipFile() override;
+
+  bool Open(const std::string& path, int openFlags, bool throwOnError) override;
+  void Close() override;
+  void Flush() override;
+  uint64_t Position() override;
+  uint64_t Seek(int64_t offset, int origin) override;
+  uint64_t Length() override;
+  void SetLength(uint64_t length) override;
+  std::string Path() const override { return path_; }
+  size_t Read(void* buffer, size_t count) override;
+  void Write(const void* buffer, size_t count) override;
+  bool IsClosed() const override { return file_ == nullptr; }
+
+ private:
+  void Check(int error) const;
+
+  std::unique_ptr<platform::File> file_;
+  std::string path_;
+};

@@ -1,0 +1,243 @@
+#include "zip/ZipFileHeader.h"
+
+#include <ctime>
+
+#include "zip/Cp437.h"
+#include "zip/ZipAttributes.h"
+#include "zip/ZipStorage.h"
+
+namespace {
+
+void Put16(unsigned char* p, uint32_t value) {
+  p[0] = static_cast<unsigned char>(value);
+  p[1] = static_cast<unsigned char>(value >> 8);
+}
+
+void Put32(unsigned char* p, uint64_t value) {
+  Put16(p, static_cast<uint32_t>(value & 0xFFFF));
+  Put16(p + 2, static_cast<uint32_t>((value >> 16) & 0xFFFF));
+}
+
+uint16_t Get16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+
+uint32_t Get32(const unsigned char* p) {
+  return static_cast<uint32_t>(Get16(p)) | (static_cast<uint32_t>(Get16(p + 2)) << 16);
+}
+
+bool IsAscii(const std::string& text) {
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
+const int kFirstDosYear = 1980;
+const int kLastDosYear = 1980 + 127;
+
+}  // namespace
+
+void ZipFileHeader::SetFileName(const std::string& name) {
+  fileName = name;
+  if (IsAscii(name)) {
+    flags &= static_cast<uint16_t>(~kFlagUtf8);
+  } else {
+    flags |= kFlagUtf8;
+  }
+}
+
+std::string ZipFileHeader::SystemName() const {
+  if ((flags & kFlagUtf8) != 0 || IsAscii(fileName)) return fileName;
+  return Cp437ToUtf8(fileName);
+}
+
+bool ZipFileHeader::NameEndsWithSeparator() const {
+  return !fileName.empty() && (fileName.back() == '/' || fileName.back() == '\\');
+}
+
+void ZipFileHeader::SetTime(int64_t seconds) {
+  std::time_t time = static_cast<std::time_t>(seconds);
+  std::tm local{};
+  if (localtime_r(&time, &local) == nullptr) local = std::tm{};
+  int year = local.tm_year + 1900;
+  if (year < kFirstDosYear) {
+    local = std::tm{};
+    local.tm_year = kFirstDosYear - 1900;
+    local.tm_mday = 1;
+    year = kFirstDosYear;
+  } else if (year > kLastDosYear) {
+    local = std::tm{};
+    local.tm_mon = 11;
+    local.tm_mday = 31;
+    local.tm_hour = 23;
+    local.tm_min = 59;
+    local.tm_sec = 59;
+    year = kLastDosYear;
+  }
+  modDate = static_cast<uint16_t>((((year - kFirstDosYear) << 4) + local.tm_mon + 1) << 5 |
+                                  local.tm_mday);
+  modTime = static_cast<uint16_t>(((local.tm_hour << 6) + local.tm_min) << 5 | local.tm_sec / 2);
+}
+
+int64_t ZipFileHeader::GetTime() const {
+  std::tm local{};
+  local.tm_sec = (modTime & 0x1F) * 2;
+  local.tm_min = (modTime >> 5) & 0x3F;
+  local.tm_hour = modTime >> 11;
+  local.tm_mday = modDate & 0x1F;
+  local.tm_mon = ((modDate >> 5) & 0x0F) - 1;
+  local.tm_year = modDate / 512 + kFirstDosYear - 1900;
+  local.tm_isdst = -1;
+  return static_cast<int64_t>(std::mktime(&local));
+}
+
+void ZipFileHeader::SetAttributes(uint32_t attributes) {
+  externalAttributes = ConvertAttributes(attributes, ZipSystemPlatform, System());
+}
+
+uint32_t ZipFileHeader::GetAttributes() const {
+  if (!IsKnownSystem(System())) {
+    return NameEndsWithSeparator() ? kDefaultDirectoryAttributes : kDefaultFileAttributes;
+  }
+  if (externalAttributes == 0 && NameEndsWithSeparator()) return kDefaultDirectoryAttributes;
+  return ConvertAttributes(externalAttributes, System(), ZipSystemPlatform);
+}
+
+bool ZipFileHeader::IsDirectory() const { return (GetAttributes() & 0x10) != 0; }
+
+void ZipFileHeader::SetSystem(int system) {
+  versionMadeBy = static_cast<uint16_t>((versionMadeBy & 0xFF) | (system << 8));
+}
+
+bool ZipFileHeader::PrepareForWrite(int level, bool encrypted) {
+  internalAttributes = 0;
+  versionNeeded = IsDirectory() ? 10 : 20;
+  if ((versionMadeBy & 0xFF) != 20) versionMadeBy = static_cast<uint16_t>((versionMadeBy & 0xFF00) | 20);
+  crc32 = 0;
+  compressedSize = 0;
+  uncompressedSize = 0;
+  if (level == 0) {
+    method = 0;
+  } else if (method != 0 && method != 8) {
+    method = 8;
+  }
+  flags = 0;
+  if (method == 8) {
+    if (level == 1) flags = 6;
+    else if (level == 2) flags = 4;
+    else if (level == 8 || level == 9) flags = 2;
+  }
+  if (!IsAscii(fileName)) flags |= kFlagUtf8;
+  if (encrypted) {
+    flags |= kFlagEncrypted | kFlagDescriptor;
+    compressedSize = 12;
+  }
+  return fileName.size() <= kMaxFieldLength && extraField.size() <= kMaxFieldLength &&
+         comment.size() <= kMaxFieldLength;
+}
+
+size_t ZipFileHeader::WriteLocalHeader(ZipStorage& storage) const {
+  std::string record(kLocalFixedSize, '\0');
+  unsigned char* p = reinterpret_cast<unsigned char*>(&record[0]);
+  Put32(p, kLocalSignature);
+  Put16(p + 4, versionNeeded);
+  Put16(p + 6, flags);
+  Put16(p + 8, method);
+  Put16(p + 10, modTime);
+  Put16(p + 12, modDate);
+  WriteCrcAndSizes(p + 14);
+  Put16(p + 26, static_cast<uint32_t>(fileName.size()));
+  Put16(p + 28, static_cast<uint32_t>(extraField.size()));
+  record += fileName;
+  record += extraField;
+  storage.Write(record.data(), record.size());
+  return record.size();
+}
+
+size_t ZipFileHeader::WriteCentralHeader(ZipStorage& storage) const {
+  std::string record(kCentralFixedSize, '\0');
+  unsigned char* p = reinterpret_cast<unsigned char*>(&record[0]);
+  Put32(p, kCentralSignature);
+  Put16(p + 4, versionMadeBy);
+  Put16(p + 6, versionNeeded);
+  Put16(p + 8, flags);
+  Put16(p + 10, method);
+  Put16(p + 12, modTime);
+  Put16(p + 14, modDate);
+  WriteCrcAndSizes(p + 16);
+  Put16(p + 28, static_cast<uint32_t>(fileName.size()));
+  Put16(p + 30, static_cast<uint32_t>(extraField.size()));
+  Put16(p + 32, static_cast<uint32_t>(comment.size()));
+  Put16(p + 34, diskStart);
+  Put16(p + 36, internalAttributes);
+  Put32(p + 38, externalAttributes);
+  Put32(p + 42, localHeaderOffset);
+  record += fileName;
+  record += extraField;
+  record += comment;
+  storage.Write(record.data(), record.size());
+  return record.size();
+}
+
+void ZipFileHeader::WriteCrcAndSizes(unsigned char* buffer) const {
+  Put32(buffer, crc32);
+  Put32(buffer + 4, compressedSize);
+  Put32(buffer + 8, uncompressedSize);
+}
+
+bool ZipFileHeader::ParseCentralHeader(const unsigned char* data, size_t available,
+                                       size_t* consumed) {
+  if (available < kCentralFixedSize || Get32(data) != kCentralSignature) return false;
+  size_t nameLength = Get16(data + 28);
+  size_t extraLength = Get16(data + 30);
+  size_t commentLength = Get16(data + 32);
+  size_t total = kCentralFixedSize + nameLength + extraLength + commentLength;
+  if (total > available) return false;
+  versionMadeBy = Get16(data + 4);
+  versionNeeded = Get16(data + 6);
+  flags = Get16(data + 8);
+  method = Get16(data + 10);
+  modTime = Get16(data + 12);
+  modDate = Get16(data + 14);
+  crc32 = Get32(data + 16);
+  compressedSize = Get32(data + 20);
+  uncompressedSize = Get32(data + 24);
+  diskStart = Get16(data + 34);
+  internalAttributes = Get16(data + 36);
+  externalAttributes = Get32(data + 38);
+  localHeaderOffset = Get32(data + 42);
+  const char* text = reinterpret_cast<const char*>(data + kCentralFixedSize);
+  fileName.assign(text, nameLength);
+  extraField.assign(text + nameLength, extraLength);
+  comment.assign(text + nameLength + extraLength, commentLength);
+  *consumed = total;
+  return true;
+}
+
+bool ZipFileHeader::CheckLocalHeader(ZipStorage& storage) {
+  unsigned char p[kLocalFixedSize];
+  storage.ReadExact(p, sizeof p);
+  if (Get32(p) != kLocalSignature) return false;
+  uint16_t localFlags = Get16(p + 6);
+  if ((localFlags & 0x0F) != (flags & 0x0F)) {
+    flags = static_cast<uint16_t>((flags & ~0x0F) | (localFlags & 0x0F));
+  }
+  uint16_t localMethod = Get16(p + 8);
+  if (localMethod != method || (method != 0 && method != 8)) return false;
+  if ((flags & kFlagDescriptor) == 0 &&
+      (Get32(p + 14) != crc32 || Get32(p + 18) != compressedSize ||
+       Get32(p + 22) != uncompressedSize)) {
+    return false;
+  }
+  localNameLength = Get16(p + 26);
+  localExtraLength = Get16(p + 28);
+  return true;
+}
+
+uint64_t ZipFileHeader::LocalHeaderSize(bool asRead) const {
+  if (asRead) return kLocalFixedSize + localNameLength + localExtraLength;
+  return kLocalFixedSize + fileName.size() + extraField.size();
+}
+
+uint64_t ZipFileHeader::CentralHeaderSize() const {
+  return kCentralFixedSize + fileName.size() + extraField.size() + comment.size();
+}

@@ -1,0 +1,91 @@
+// Everything an archive records about one entry, and its two on-disk forms:
+// the local file header before the entry's data and the central directory
+// file header. Integers are little-endian on disk.
+//
+// Names: `fileName` holds the bytes as stored in the archive. A name made only
+// of ASCII bytes is stored as is; any other name is UTF-8 with general-purpose
+// flag bit 11. SystemName() gives the UTF-8 form used for look-ups: a name read
+// from an archive without bit 11 is code page 437 and is converted.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+class ZipStorage;
+
+class ZipFileHeader {
+ public:
+  static constexpr uint32_t kLocalSignature = 0x04034b50;
+  static constexpr uint32_t kCentralSignature = 0x02014b50;
+  static constexpr uint32_t kDescriptorSignature = 0x08074b50;
+  static constexpr size_t kLocalFixedSize = 30;
+  static constexpr size_t kCentralFixedSize = 46;
+  static constexpr uint16_t kFlagEncrypted = 0x0001;
+  static constexpr uint16_t kFlagDescriptor = 0x0008;
+  static constexpr uint16_t kFlagUtf8 = 0x0800;
+  static constexpr uint32_t kMaxFieldLength = 65535;
+
+  // Stores `name` (UTF-8, '/' separators) and marks it UTF-8 when not ASCII.
+  void SetFileName(const std::string& name);
+  // The name bytes as stored in the archive.
+  const std::string& GetFileName() const { return fileName; }
+  // The name as UTF-8.
+  std::string SystemName() const;
+  bool NameEndsWithSeparator() const;
+
+  // Sets the DOS date and time from seconds since the epoch, in local time.
+  // Times before 1980 become 1980-01-01 00:00:00, times after 2107 the last
+  // representable second.
+  void SetTime(int64_t seconds);
+  // The DOS date and time back as seconds since the epoch (local time).
+  int64_t GetTime() const;
+
+  // Stores platform attributes in the form of the entry's system (the high
+  // byte of versionMadeBy); GetAttributes gives them back in platform form.
+  void SetAttributes(uint32_t attributes);
+  uint32_t GetAttributes() const;
+  bool IsDirectory() const;
+  int System() const { return versionMadeBy >> 8; }
+  void SetSystem(int system);
+
+  // Fills the fixed fields of a new entry for the compression `level`. False
+  // when the name, extra field or comment is longer than 65535 bytes.
+  bool PrepareForWrite(int level, bool encrypted);
+
+  // Serialise through the storage's write buffer; return the bytes written.
+  size_t WriteLocalHeader(ZipStorage& storage) const;
+  size_t WriteCentralHeader(ZipStorage& storage) const;
+  // crc32, compressedSize and uncompressedSize as three little-endian u32.
+  void WriteCrcAndSizes(unsigned char* buffer) const;
+
+  // Parses a central header at `data` (`available` bytes); sets `*consumed`.
+  // False when the record is cut off or its signature is wrong.
+  bool ParseCentralHeader(const unsigned char* data, size_t available, size_t* consumed);
+  // Reads the local header at the storage's position and checks it against
+  // this (central) header: signature, method, and unless bit 3 is set CRC and
+  // sizes. Records the local name and extra lengths.
+  bool CheckLocalHeader(ZipStorage& storage);
+
+  uint64_t LocalHeaderSize(bool asRead) const;
+  uint64_t CentralHeaderSize() const;
+
+  uint16_t versionMadeBy = 0;
+  uint16_t versionNeeded = 0;
+  uint16_t flags = 0;
+  uint16_t method = 8;
+  uint16_t modTime = 0;
+  uint16_t modDate = 0;
+  uint32_t crc32 = 0;
+  uint64_t compressedSize = 0;
+  uint64_t uncompressedSize = 0;
+  uint16_t diskStart = 0;
+  uint16_t internalAttributes = 0;
+  uint32_t externalAttributes = 0;
+  uint16_t localNameLength = 0;
+  uint16_t localExtraLength = 0;
+  uint64_t localHeaderOffset = 0;  // relative to the start of the archive
+  std::string extraField;
+  std::string fileName;
+  std::string comment;
+};

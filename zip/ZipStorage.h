@@ -1,0 +1,79 @@
+// The archive file under the writer: opening in one of the open modes, one
+// 64 KiB write buffer that every archive byte passes through, exact reads and
+// closing. Only single-file archives exist here; multi-volume archives are
+// refused when they are asked for.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "zip/ZipAutoBuffer.h"
+#include "zip/ZipFile.h"
+#include "zip/ZipOpenMode.h"
+
+class ZipMemFile;
+
+class ZipStorage {
+ public:
+  static constexpr uint32_t kWriteBufferSize = 65536;
+
+  // Opens the archive file; throws ZipException (errno code and path) when it
+  // cannot be opened or created, MultiVolumeUnsupported for CreateMultiVolume.
+  void Open(const std::string& path, ZipOpenMode mode);
+  // Uses `memoryFile` (not owned): CreateNew empties it, other modes rewind it.
+  void Open(ZipMemFile* memoryFile, ZipOpenMode mode);
+
+  // Appends archive bytes through the write buffer.
+  void Write(const void* data, size_t count);
+  // Writes the buffered bytes to the file.
+  void Flush();
+  // Reads exactly `count` bytes at the file position or throws BadArchive.
+  void ReadExact(void* buffer, size_t count);
+
+  // Flushes, then moves the file position to `position` (absolute).
+  void SeekTo(uint64_t position);
+  // Moves the file position to the end and returns the position where the
+  // next written byte lands. Cheap while only appends happened since the
+  // last call: then the buffer is kept.
+  uint64_t SeekToEnd();
+  // Writes `count` bytes at absolute `position` (inside the file or the
+  // buffered bytes) and keeps the current position.
+  void Overwrite(uint64_t position, const void* data, size_t count);
+  // Flushes, then gives the file's length.
+  uint64_t Length();
+  // Makes the archive end at `position`: buffered bytes beyond it are dropped
+  // unwritten and the file is cut there. The next byte is written at `position`.
+  void TruncateAt(uint64_t position);
+  // Flushes, then truncates or extends the file.
+  void SetLength(uint64_t length);
+  // Where the next written byte lands: file position plus buffered bytes.
+  uint64_t Position();
+
+  // Closes the file and returns the archive path. Unless `afterError`, the
+  // buffer is written out and the data forced to the device first; after an
+  // error nothing more is written and closing problems are not reported.
+  std::string Close(bool afterError);
+
+  bool IsOpen() const { return file_ != nullptr; }
+  bool IsReadOnly() const { return readOnly_; }
+  bool InMemory() const { return inMemory_; }
+  std::string ArchivePath() const;
+  // Direct access to the file, for reads and moves; flush first.
+  ZipAbstractFile& File() {
+    atEnd_ = false;
+    return *file_;
+  }
+
+ private:
+  // Closes without writing anything more, ignoring errors.
+  void CloseQuietly();
+  void Reset();
+
+  ZipFile ownFile_;
+  ZipAbstractFile* file_ = nullptr;
+  ZipAutoBuffer writeBuffer_;
+  uint32_t bufferedBytes_ = 0;
+  bool atEnd_ = false;  // the position is known to be the end of the archive
+  bool inMemory_ = false;
+  bool readOnly_ = false;
+};
