@@ -1,0 +1,256 @@
+// Backup directory suffixes, archive names, and what PrepareArchive does with
+// an archive it finds in its place, with the date injected.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <set>
+#include <string>
+
+#include "engine/ArchiveNaming.h"
+#include "engine/ArchivePreparer.h"
+#include "jobs/BackupJob.h"
+#include "platform/Clock.h"
+#include "platform/Env.h"
+#include "tests/engine/selection/LogCatcher.h"
+#include "tests/support/ExternalZip.h"
+#include "tests/support/FaultEnv.h"
+#include "tests/support/TempDir.h"
+#include "zip/ZipWriter.h"
+
+namespace {
+
+using testing_support::ExternalEntries;
+using testing_support::ShellQuote;
+using testing_support::TempDir;
+using testing_support::WriteFile;
+
+wxDateTime LocalTime(int day, wxDateTime::Month month, int year, int hour = 12) {
+  return wxDateTime(static_cast<wxDateTime::wxDateTime_t>(day), month, year,
+                    static_cast<wxDateTime::wxDateTime_t>(hour));
+}
+
+int64_t Ticks(const wxDateTime& when) { return static_cast<int64_t>(when.GetTicks()); }
+
+// Writes an archive with Python's zipfile, independent of our writer.
+void MakeZip(const std::string& path, const std::string& name, const std::string& content) {
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  const std::string script =
+      "import sys, zipfile\n"
+      "with zipfile.ZipFile(sys.argv[1], 'w') as z: z.writestr(sys.argv[2], sys.argv[3])\n";
+  ASSERT_EQ(0, testing_support::RunCommand("python3 -c " + ShellQuote(script) + " " +
+                                           ShellQuote(path) + " " + ShellQuote(name) + " " +
+                                           ShellQuote(content)));
+}
+
+std::map<std::string, std::string> Contents(const std::string& archivePath) {
+  std::map<std::string, std::string> contents;
+  for (const auto& [name, entry] : ExternalEntries(archivePath)) contents[name] = entry.content;
+  return contents;
+}
+
+TEST(ArchiveNamingTest, SuffixFollowsKindAndLocalDate) {
+  using S = SuffixKind;
+  struct Case {
+    SuffixKind kind;
+    wxDateTime when;
+    const char* suffix;
+  } cases[] = {
+      {S::None, LocalTime(1, wxDateTime::Jan, 2027), ""},
+      {S::Weekday, LocalTime(1, wxDateTime::Jan, 2027), "-Fri"},
+      {S::Weekday, LocalTime(4, wxDateTime::Jan, 2027), "-Mon"},
+      {S::YearWeek, LocalTime(1, wxDateTime::Jan, 2027), "-2027-53"},
+      {S::YearWeek, LocalTime(31, wxDateTime::Dec, 2026), "-2026-53"},
+      {S::YearWeek, LocalTime(4, wxDateTime::Jan, 2027), "-2027-1"},
+      {S::YearWeek, LocalTime(29, wxDateTime::Dec, 2025), "-2025-1"},
+      {S::YearWeek, LocalTime(1, wxDateTime::Jan, 2023, 0), "-2023-52"},
+      {S::Date, LocalTime(6, wxDateTime::Dec, 2026), "-2026-12-06"},
+      {S::Date, LocalTime(1, wxDateTime::Jan, 2027, 0), "-2027-01-01"},
+      {S::Date, LocalTime(31, wxDateTime::Dec, 2026, 23), "-2026-12-31"},
+  };
+  for (const Case& c : cases) {
+    BackupJob job;
+    job.Suffix = c.kind;
+    EXPECT_EQ(c.suffix, BackupSuffix(job, c.when)) << c.when.FormatISOCombined();
+  }
+}
+
+TEST(ArchiveNamingTest, BackupDirectoryTakesTheInjectedDate) {
+  platform::ManualClock clock(Ticks(LocalTime(6, wxDateTime::Dec, 2026, 23)));
+  platform::Clock::Install(&clock);
+  BackupJob job("Docs");
+  job.TargetPath = "E:/Backup";
+  job.Suffix = SuffixKind::Date;
+  EXPECT_EQ("E:/Backup/Docs-2026-12-06", BackupDirectoryPath(job, LocalNow()));
+  job.TargetPath = "/backup/";
+  job.Suffix = SuffixKind::None;
+  EXPECT_EQ("/backup/Docs", BackupDirectoryPath(job, LocalNow()));
+  platform::Clock::Install(nullptr);
+}
+
+TEST(ArchiveNamingTest, ArchiveRelativePathOfArchiveDirectories) {
+  struct Case {
+    const char* path;
+    const char* name;
+  } cases[] = {
+      {"", "/"},
+      {"Letters", "Letters"},
+      {"Docs/Letters/", "Docs/Letters"},
+      {"Docs//Letters", "Docs/Letters"},
+      {"Docs\\Letters", "Docs\\Letters"},  // '\' is a name character
+      {"/home/user/Data", "/home/user/Data"},
+      {"C:/Data", "vol_C//Data"},
+      {"c:/Data/Letters/", "vol_c//Data/Letters"},
+      {"C:/", "vol_C//"},
+      {"C:Data", "C:Data"},  // no separator after the colon: a plain name
+      {"über/ärger", "über/ärger"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.name, ArchiveRelativePath(c.path)) << c.path;
+}
+
+TEST(ArchiveNamingTest, FileLastWriteTimeIsTheModificationTime) {
+  TempDir dir;
+  WriteFile(dir / "a.zip", "x");
+  const wxDateTime when = LocalTime(29, wxDateTime::Feb, 2024, 7);
+  ASSERT_EQ(0, platform::Env::Default()->SetModificationTime(dir / "a.zip", Ticks(when)));
+  EXPECT_EQ(when, FileLastWriteTime(dir / "a.zip"));
+  EXPECT_FALSE(FileLastWriteTime(dir / "missing.zip").IsValid());
+}
+
+const char kArchiveName[] = "Letters/2025/files";
+
+struct PrepareCase {
+  const char* label;
+  bool existing;
+  bool noOverwrite;
+  SuffixKind suffix;
+  bool full;
+  int64_t ageSeconds;  // how long before now the existing archive was written
+  ArchiveFate fate;
+  std::set<std::string> entries;  // after the run added new.txt
+};
+
+TEST(ArchivePreparerTest, OutcomeForAnArchiveInPlace) {
+  using S = SuffixKind;
+  const int64_t hour = 3600, day = 24 * hour;
+  // Monday 4 January 2027, 15:00 local time.
+  const wxDateTime now = LocalTime(4, wxDateTime::Jan, 2027, 15);
+  const std::set<std::string> fresh{"new.txt"}, added{"old.txt", "new.txt"};
+  const PrepareCase cases[] = {
+      {"none there", false, false, S::None, false, 0, ArchiveFate::Created, fresh},
+      {"none there, no overwrite", false, true, S::Date, true, 0, ArchiveFate::Created, fresh},
+      {"no overwrite, full", true, true, S::None, true, hour, ArchiveFate::Retired, fresh},
+      {"no overwrite, incremental", true, true, S::Weekday, false, hour, ArchiveFate::Retired,
+       fresh},
+      {"overwrite, full", true, false, S::Weekday, true, hour, ArchiveFate::Replaced, fresh},
+      {"weekday of last week", true, false, S::Weekday, false, 7 * day, ArchiveFate::Replaced,
+       fresh},
+      {"weekday written yesterday 23:00", true, false, S::Weekday, false, 16 * hour,
+       ArchiveFate::Replaced, fresh},
+      {"weekday written today", true, false, S::Weekday, false, hour, ArchiveFate::Kept, added},
+      {"weekday written today 00:00", true, false, S::Weekday, false, 15 * hour,
+       ArchiveFate::Kept, added},
+      {"weekday from the future", true, false, S::Weekday, false, -2 * day, ArchiveFate::Kept,
+       added},
+      {"date, old", true, false, S::Date, false, 7 * day, ArchiveFate::Kept, added},
+      {"year and week, old", true, false, S::YearWeek, false, 7 * day, ArchiveFate::Kept, added},
+      {"no suffix, old", true, false, S::None, false, 30 * day, ArchiveFate::Kept, added},
+  };
+  for (const PrepareCase& c : cases) {
+    TempDir dir;
+    WriteFile(dir / "src/new.txt", "new content");
+    const std::string base = dir / "backup/Docs-Mon";
+    const std::string path = base + "/" + kArchiveName + ".zip";
+    if (c.existing) {
+      MakeZip(path, "old.txt", "old content");
+      platform::Env::Default()->SetModificationTime(path, Ticks(now) - c.ageSeconds);
+    }
+    BackupJob job("Docs");
+    job.NoOverwrite = c.noOverwrite;
+    job.Suffix = c.suffix;
+    ArchivePreparer preparer(job, c.full, now);
+    ZipWriter archive;
+    const PreparedArchive prepared = preparer.PrepareArchive(archive, base, kArchiveName);
+    EXPECT_TRUE(prepared.opened) << c.label;
+    EXPECT_EQ(c.fate, prepared.fate) << c.label;
+    EXPECT_EQ(c.fate == ArchiveFate::Kept ? ZipOpenMode::OpenExisting : ZipOpenMode::CreateNew,
+              prepared.mode)
+        << c.label;
+    EXPECT_EQ(path, archive.ArchivePath()) << c.label;
+    archive.SetRootDirectory(dir / "src");
+    EXPECT_TRUE(archive.AddFile(dir / "src/new.txt")) << c.label;
+    archive.CloseArchive();
+    EXPECT_ZIP_VALID(path);
+    std::set<std::string> names;
+    for (const auto& [name, content] : Contents(path)) names.insert(name);
+    EXPECT_EQ(c.entries, names) << c.label;
+    const std::string retired = base + "/Letters/2025/files (old 1).zip";
+    EXPECT_EQ(c.fate == ArchiveFate::Retired, testing_support::PathExists(retired)) << c.label;
+    if (c.fate == ArchiveFate::Retired) {
+      EXPECT_ZIP_VALID(retired);
+      EXPECT_EQ((std::map<std::string, std::string>{{"old.txt", "old content"}}),
+                Contents(retired))
+          << c.label;
+    }
+  }
+}
+
+TEST(ArchivePreparerTest, EveryRunWithNoOverwriteRetiresThePreviousArchive) {
+  TempDir dir;
+  BackupJob job("Docs");
+  job.Suffix = SuffixKind::Date;
+  const std::string base = dir / "backup/Docs-2026-12-06";
+  for (int run = 1; run <= 3; ++run) {
+    WriteFile(dir / "src/run.txt", "run " + std::to_string(run));
+    ArchivePreparer preparer(job, true, LocalTime(6, wxDateTime::Dec, 2026));
+    ZipWriter archive;
+    EXPECT_TRUE(preparer.PrepareArchive(archive, base, "Letters").opened);
+    archive.SetRootDirectory(dir / "src");
+    EXPECT_TRUE(archive.AddFile(dir / "src/run.txt"));
+    archive.CloseArchive();
+  }
+  const std::map<std::string, std::string> expected[] = {
+      {{"run.txt", "run 3"}}, {{"run.txt", "run 1"}}, {{"run.txt", "run 2"}}};
+  const std::string names[] = {"Letters.zip", "Letters (old 1).zip", "Letters (old 2).zip"};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_ZIP_VALID(base + "/" + names[i]);
+    EXPECT_EQ(expected[i], Contents(base + "/" + names[i])) << names[i];
+  }
+  EXPECT_FALSE(testing_support::PathExists(base + "/Letters (old 3).zip"));
+}
+
+TEST(ArchivePreparerTest, ArchiveThatCannotBeRetiredIsLeftUntouched) {
+  TempDir dir;
+  const std::string base = dir / "backup";
+  MakeZip(base + "/Letters.zip", "old.txt", "keep me");
+  testing_support::FaultEnv faultEnv;
+  faultEnv.FailRename("(old 1)", 13);
+  platform::Env::Install(&faultEnv);
+  LogCatcher log;
+  BackupJob job("Docs");
+  ZipWriter archive;
+  const PreparedArchive prepared =
+      ArchivePreparer(job, true, LocalNow()).PrepareArchive(archive, base, "Letters");
+  platform::Env::Install(nullptr);
+  EXPECT_FALSE(prepared.opened);
+  EXPECT_EQ(ArchiveFate::Blocked, prepared.fate);
+  EXPECT_TRUE(archive.IsClosed());
+  ASSERT_EQ(1u, log.errors().size());
+  EXPECT_NE(std::string::npos, log.errors()[0].find("Can not rename file")) << log.errors()[0];
+  EXPECT_EQ((std::map<std::string, std::string>{{"old.txt", "keep me"}}),
+            Contents(base + "/Letters.zip"));
+}
+
+TEST(ArchivePreparerTest, DamagedArchiveToAddToIsReportedAndKept) {
+  TempDir dir;
+  const std::string path = dir / "backup/Letters.zip";
+  WriteFile(path, "this is not a zip archive");
+  BackupJob job("Docs");
+  job.NoOverwrite = false;
+  ZipWriter archive;
+  ArchivePreparer preparer(job, false, LocalNow());
+  EXPECT_THROW(preparer.PrepareArchive(archive, dir / "backup", "Letters"), ZipException);
+  EXPECT_EQ("this is not a zip archive", testing_support::ReadFile(path));
+}
+
+}  // namespace
