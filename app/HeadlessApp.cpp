@@ -1,0 +1,38 @@
+#include "app/HeadlessApp.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include <wx/intl.h>
+#include <wx/log.h>
+
+#include "app/ResourceFiles.h"
+#include "engine/BackupProgress.h"
+#include "engine/BackupRunner.h"
+#include "engine/BatchRun.h"
+
+bool HeadlessApp::OnInit() {
+  SetAppName(_("Arkivault"));
+  delete wxLog::SetActiveTarget(new wxLogStderr);
+  return true;
+}
+
+int HeadlessApp::OnRun() {
+  if (options_.help) {
+    std::fputs(usageText_.utf8_str(), stdout);
+    return EXIT_SUCCESS;
+  }
+  if (!ResourceFiles(ResourceFiles::FindDirectory()).LoadArchive()) {
+    wxLogError(_("Error loading resource file ") + ResourceFiles::ArchiveName);
+    return EXIT_FAILURE;
+  }
+  return RunBatch();
+}
+
+int HeadlessApp::RunBatch() {
+  BackupProgress progress;
+  BackupRunner runner(progress);
+  const bool succeeded = RunDefinitionFile(runner, options_.definitionFile, !options_.incremental,
+                                           options_.silent, argv[0]);
+  return succeeded ? EXIT_SUCCESS : EXIT_FAILURE;
+}

@@ -1,0 +1,77 @@
+#include "app/ResourceFiles.h"
+
+#include <memory>
+
+#include <wx/filename.h>
+#include <wx/filesys.h>
+#include <wx/fs_zip.h>
+#include <wx/xrc/xmlres.h>
+
+#include "platform/Env.h"
+
+const wxString ResourceFiles::ArchiveName = "res/Arkivault.xrs";
+
+namespace {
+
+const char kArchiveFile[] = "Arkivault.xrs";
+
+bool IsRegularFile(const wxString& path) {
+  platform::FileInfo info;
+  return platform::Env::Current()->Stat(path.utf8_string(), &info) == 0 && info.isRegular;
+}
+
+// The ZIP handler is registered once per process, whoever asks first.
+void RegisterZipHandler() {
+  static bool registered = false;
+  if (registered) return;
+  wxFileSystem::AddHandler(new wxZipFSHandler);
+  registered = true;
+}
+
+wxString ArchiveUrl(const wxString& archivePath) {
+  return wxFileSystem::FileNameToURL(wxFileName(archivePath));
+}
+
+}  // namespace
+
+wxString ResourceFiles::FindDirectory() {
+  platform::Env* env = platform::Env::Current();
+  const wxString inCurrent = wxString::FromUTF8(env->CurrentDirectory()) + "/res";
+  if (IsRegularFile(inCurrent + "/" + kArchiveFile)) return inCurrent;
+  const wxString executableDirectory = wxString::FromUTF8(env->ExecutableDirectory());
+  if (executableDirectory.empty()) return wxString();
+  for (const wxString& candidate :
+       {executableDirectory + "/res", executableDirectory + "/../share/arkivault/res"}) {
+    if (IsRegularFile(candidate + "/" + kArchiveFile)) return candidate;
+  }
+  return wxString();
+}
+
+bool ResourceFiles::LoadArchive() const {
+  if (directory_.empty()) return false;
+  RegisterZipHandler();
+  wxXmlResource* loader = wxXmlResource::Get();
+  loader->InitAllHandlers();
+  return loader->Load(ArchiveUrl(ArchivePath()));
+}
+
+wxIcon ResourceFiles::LoadIcon(const wxString& name) const {
+  wxIcon icon;
+  const wxString path = directory_ + "/" + name;
+  if (IsRegularFile(path)) icon.LoadFile(path, wxBITMAP_TYPE_ICO);
+  return icon;
+}
+
+wxImage ResourceFiles::LoadImage(const wxString& name, wxBitmapType type) const {
+  RegisterZipHandler();
+  wxFileSystem files;
+  std::unique_ptr<wxFSFile> member(
+      files.OpenFile(ArchiveUrl(ArchivePath()) + "#zip:" + kArchiveFile + "$" + name));
+  wxImage image;
+  if (member != nullptr && member->GetStream() != nullptr) {
+    image.LoadFile(*member->GetStream(), type);
+  }
+  return image;
+}
+
+wxString ResourceFiles::ArchivePath() const { return directory_ + "/" + kArchiveFile; }

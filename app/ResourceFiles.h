@@ -1,0 +1,42 @@
+// The program's resource files: the resource archive "Arkivault.xrs" (window
+// layouts in the toolkit's XRC format and the menu images) and the icon files
+// beside it, all in one "res" directory.
+#pragma once
+
+#include <wx/bitmap.h>
+#include <wx/icon.h>
+#include <wx/image.h>
+#include <wx/string.h>
+
+class ResourceFiles {
+ public:
+  // The archive as messages name it.
+  static const wxString ArchiveName;
+
+  // The first directory that holds the resource archive: "res" below the
+  // current directory, then "res" beside the executable (the build's layout),
+  // then "../share/arkivault/res" from the executable (the installed layout).
+  // Empty when none does.
+  static wxString FindDirectory();
+
+  explicit ResourceFiles(const wxString& directory = wxString()) : directory_(directory) {}
+
+  const wxString& Directory() const { return directory_; }
+
+  // Hands the archive to the toolkit's resource loader, which reads it through
+  // the virtual file system's ZIP handler. False when it cannot be read.
+  bool LoadArchive() const;
+
+  // The icon file `name` of the directory at its default size; an empty icon
+  // when it cannot be loaded.
+  wxIcon LoadIcon(const wxString& name) const;
+
+  // The archive member "Arkivault.xrs$" + `name`, decoded as `type`; an empty
+  // image when the member is missing.
+  wxImage LoadImage(const wxString& name, wxBitmapType type) const;
+
+ private:
+  wxString ArchivePath() const;
+
+  wxString directory_;
+};
