@@ -16,10 +16,9 @@ class JobDefinitionReader {
   // `Arkivault` or "DizeRorize", or a first child other than `BackupDef`.
   // Bad values never make the file fail; they fall back to their defaults.
   static bool Read(const std::string& path, BackupJob* job);
-  // The same for a document held in memory.
-  static bool Parse(const std::string& contents, BackupJob* job);
 
  private:
+  static bool Parse(const std::string& contents, BackupJob* job);
   static int ReadContents(const std::string& path, std::string* contents);
   static void ReadAttributes(const wxXmlNode& def, BackupJob* job);
   static void ReadChild(const wxXmlNode& child, BackupJob* job);

@@ -22,13 +22,12 @@ class ScheduleCalendar {
   // bits); an invalid date-time when `days` holds no weekday bit.
   static wxDateTime NextRun(uint32_t days, int hour, int minute, int64_t now);
 
+ private:
   // Local wall seconds of the instant `instant`.
   static int64_t WallSecondsAt(int64_t instant);
   // The first instant at which the local clock shows `wallSeconds` or a later
   // time.
   static int64_t FirstInstantAt(int64_t wallSeconds);
-
- private:
   // The JobSchedule weekday bit of the day `day` (days since 1970-01-01).
   static uint32_t WeekdayBit(int64_t day);
   // Days since 1970-01-01 of a date of the proleptic Gregorian calendar.
