@@ -9,35 +9,21 @@
 
 namespace {
 
-TEST(BackupJobRecord, BlankAndNewJobsStartAsDocumented) {
+TEST(BackupJobRecord, BlankAndNewJobsDifferInPatternsAndTimes) {
   const BackupJob blank;
   const BackupJob named("Photos");
-
-  EXPECT_EQ(blank.BackupTitle, "");
-  EXPECT_EQ(named.BackupTitle, "Photos");
-  EXPECT_EQ(named.BackupName, "Photos");
-  EXPECT_TRUE(blank.IncludeFilePatterns.empty());
+  EXPECT_EQ(named.BackupTitle + "|" + named.BackupName, "Photos|Photos");
+  EXPECT_TRUE(blank.IncludeFilePatterns.empty() && blank.IncludeDirPatterns.empty());
   EXPECT_EQ(named.IncludeFilePatterns, BackupJob::StringList{"*"});
   EXPECT_EQ(named.IncludeDirPatterns, BackupJob::StringList{"*"});
-  EXPECT_TRUE(named.ExcludeFilePatterns.empty());
+  // Both show 00:00; only the blank job's times are set.
+  EXPECT_TRUE(blank.ScheduleFull.HasTime() && blank.ScheduleIncremental.HasTime());
+  EXPECT_FALSE(named.ScheduleFull.HasTime() || named.ScheduleIncremental.HasTime());
   for (const BackupJob* job : {&blank, &named}) {
-    EXPECT_TRUE(job->DefinitionPath.empty());
-    EXPECT_TRUE(job->Active);
-    EXPECT_TRUE(job->NoOverwrite);
-    EXPECT_FALSE(job->Modified);
+    EXPECT_EQ(job->FullTimeText() + "|" + job->IncrementalTimeText(), "00:00|00:00");
+    EXPECT_TRUE(job->Active && job->NoOverwrite && !job->Modified);
     EXPECT_EQ(job->CompressionLevel, -1);
-    EXPECT_EQ(job->Suffix, SuffixKind::None);
-    EXPECT_EQ(job->Priority, JobPriority::Default);
-    EXPECT_EQ(job->ScheduleFull.Days, 0u);
-    EXPECT_FALSE(job->ScheduleFull.NextRun.IsValid());
-    // Both show 00:00; only the blank job's time is actually set.
-    EXPECT_EQ(job->FullTimeText(), "00:00");
-    EXPECT_EQ(job->IncrementalTimeText(), "00:00");
   }
-  EXPECT_TRUE(blank.ScheduleFull.HasTime());
-  EXPECT_TRUE(blank.ScheduleIncremental.HasTime());
-  EXPECT_FALSE(named.ScheduleFull.HasTime());
-  EXPECT_FALSE(named.ScheduleIncremental.HasTime());
 }
 
 TEST(BackupJobRecord, ParsesTimeTexts) {
@@ -128,50 +114,33 @@ TEST(BackupJobRecord, SettersSetModifiedOnlyOnChange) {
 }
 
 TEST(BackupJobRecord, SuffixAndPriorityTexts) {
-  struct SuffixCase {
-    const char* text;
-    SuffixKind kind;
-  };
-  for (const SuffixCase& c : {SuffixCase{"Weekday", SuffixKind::Weekday},
-                              SuffixCase{"YearWeek", SuffixKind::YearWeek},
-                              SuffixCase{"Date", SuffixKind::Date},
-                              SuffixCase{"None", SuffixKind::None},
-                              SuffixCase{"date", SuffixKind::None},
-                              SuffixCase{"Date ", SuffixKind::None},
-                              SuffixCase{"", SuffixKind::None}}) {
-    SCOPED_TRACE(c.text);
+  const std::pair<const char*, SuffixKind> suffixes[] = {
+      {"Weekday", SuffixKind::Weekday}, {"YearWeek", SuffixKind::YearWeek},
+      {"Date", SuffixKind::Date},       {"date", SuffixKind::None},
+      {"Date ", SuffixKind::None},      {"", SuffixKind::None}};
+  for (const auto& [text, kind] : suffixes) {
     BackupJob job;
     job.Suffix = SuffixKind::Date;
-    job.SetSuffixText(c.text);
-    EXPECT_EQ(job.Suffix, c.kind);
+    job.SetSuffixText(text);
+    EXPECT_EQ(job.Suffix, kind) << text;
   }
-  struct PriorityCase {
-    const char* text;
-    JobPriority priority;
-  };
-  for (const PriorityCase& c : {PriorityCase{"Min", JobPriority::Min},
-                                PriorityCase{"Max", JobPriority::Max},
-                                PriorityCase{"Default", JobPriority::Default},
-                                PriorityCase{"", JobPriority::Default},
-                                PriorityCase{"max", JobPriority::Default}}) {
-    SCOPED_TRACE(c.text);
+  const std::pair<const char*, JobPriority> priorities[] = {
+      {"Min", JobPriority::Min}, {"Max", JobPriority::Max}, {"", JobPriority::Default},
+      {"max", JobPriority::Default}};
+  for (const auto& [text, priority] : priorities) {
     BackupJob job;
     job.Priority = JobPriority::Min;
-    job.SetPriorityText(c.text);
-    EXPECT_EQ(job.Priority, c.priority);
+    job.SetPriorityText(text);
+    EXPECT_EQ(job.Priority, priority) << text;
   }
   BackupJob job;
-  const std::pair<int32_t, const char*> suffixTexts[] = {
-      {0, "None"}, {1, "Weekday"}, {2, "YearWeek"}, {3, "Date"}, {4, "None"}, {-1, "None"}};
-  for (const auto& [value, text] : suffixTexts) {
+  const char* const suffixTexts[] = {"None", "Weekday", "YearWeek", "Date", "None"};
+  const char* const priorityTexts[] = {"Min", "Default", "Max", "Default", "Default"};
+  for (int32_t value = 0; value <= 4; ++value) {
     job.Suffix = static_cast<SuffixKind>(value);
-    EXPECT_EQ(job.SuffixText(), text) << value;
-  }
-  const std::pair<int32_t, const char*> priorityTexts[] = {
-      {0, "Min"}, {1, "Default"}, {2, "Max"}, {3, "Default"}, {-1, "Default"}};
-  for (const auto& [value, text] : priorityTexts) {
     job.Priority = static_cast<JobPriority>(value);
-    EXPECT_EQ(job.PriorityText(), text) << value;
+    EXPECT_EQ(job.SuffixText(), suffixTexts[value]) << value;
+    EXPECT_EQ(job.PriorityText(), priorityTexts[value]) << value;
   }
 }
 

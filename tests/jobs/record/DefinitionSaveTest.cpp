@@ -145,33 +145,15 @@ TEST(JobDefinitionSave, SavedJobLoadsBackEqual) {
   EXPECT_EQ(job_test::LocalText(job.ScheduleFull.NextRun), "2024-01-14 07:05:00 CET");
   EXPECT_EQ(job_test::LocalText(job.ScheduleIncremental.NextRun), "2024-01-10 00:00:00 CET");
 
+  // Loading and saving again writes the same bytes: every value survived.
   BackupJob loaded;
   ASSERT_TRUE(loaded.Load(job.DefinitionPath));
-  EXPECT_EQ(loaded.BackupTitle, job.BackupTitle);
-  EXPECT_EQ(loaded.BackupName, job.BackupName);
-  EXPECT_EQ(loaded.Description, job.Description);
-  EXPECT_EQ(loaded.Active, job.Active);
-  EXPECT_EQ(loaded.SourceRootPath, job.SourceRootPath);
   EXPECT_EQ(loaded.TargetPath, "tab\there, bell\xEF\xBF\xBD, bad byte \xEF\xBF\xBD, cr\r");
-  EXPECT_EQ(loaded.Suffix, job.Suffix);
-  EXPECT_EQ(loaded.Archives, job.Archives);
-  EXPECT_EQ(loaded.ExcludePaths, job.ExcludePaths);
-  EXPECT_EQ(loaded.IncludeFilePatterns, job.IncludeFilePatterns);
   EXPECT_EQ(loaded.ExcludeFilePatterns, job.ExcludeFilePatterns);
-  EXPECT_EQ(loaded.IncludeDirPatterns, job.IncludeDirPatterns);
-  EXPECT_EQ(loaded.ExcludeDirPatterns, job.ExcludeDirPatterns);
-  EXPECT_EQ(loaded.ExcludeHiddenDirs, job.ExcludeHiddenDirs);
-  EXPECT_EQ(loaded.ExcludeHiddenFiles, job.ExcludeHiddenFiles);
-  EXPECT_EQ(loaded.NoOverwrite, job.NoOverwrite);
-  EXPECT_EQ(loaded.SubDirIndividual, job.SubDirIndividual);
-  EXPECT_EQ(loaded.NoEmpty, job.NoEmpty);
-  EXPECT_EQ(loaded.Priority, job.Priority);
-  EXPECT_EQ(loaded.FullTimeText(), "07:05");
-  EXPECT_EQ(loaded.ScheduleFull.Days, job.ScheduleFull.Days);
-  EXPECT_EQ(loaded.ScheduleIncremental.Days, job.ScheduleIncremental.Days);
+  ASSERT_TRUE(loaded.Save("BackupDef/copy.xml"));
+  EXPECT_EQ(ReadFile(dir.Path("BackupDef/copy.xml")), ReadFile(dir.Path(job.DefinitionPath)));
   // A new job's unset incremental time is written as 00:00 and reads back set.
   EXPECT_TRUE(loaded.ScheduleIncremental.HasTime());
-  EXPECT_EQ(loaded.IncrementalTimeText(), "00:00");
 }
 
 std::string Repeat(const std::string& text, int count) {
