@@ -129,7 +129,7 @@ TEST_F(BackupRunTest, FileTheWriterRefusesKeepsItsAttribute) {
   job.NoOverwrite = true;
   ASSERT_TRUE(Run(false));
   EXPECT_EQ(std::set<std::string>{"locked.txt"}, EntryNames(target + "/Docs.zip"));
-  EXPECT_EQ(std::set<std::string>{"Docs (old 1).zip", "Docs.zip"}, ZipFilesBelow(target));
+  EXPECT_EQ((std::set<std::string>{"Docs (old 1).zip", "Docs.zip"}), ZipFilesBelow(target));
 }
 
 // Source tree of the layout cases: A holds a file, a subdirectory with a file
@@ -250,7 +250,8 @@ TEST_F(BackupRunTest, ReadErrorStopsThatArchiveAndIsReportedAsFailure) {
   }
   EXPECT_FALSE(runner.Succeeded());
   EXPECT_TRUE(HasArchiveBit(source + "/A/bad.bin"));
-  EXPECT_ZIP_VALID(target + "/Docs/A.zip");
+  // The archive is closed with what was written before the error (here nothing).
+  EXPECT_EQ(std::set<std::string>{}, EntryNames(target + "/Docs/A.zip"));
   EXPECT_ZIP_VALID(target + "/Docs/B.zip");
   EXPECT_EQ(std::set<std::string>{"good.txt"}, EntryNames(target + "/Docs/B.zip"));
 }
