@@ -152,26 +152,6 @@ TEST_F(BackupSchedulerTest, StartsDueJobsAndKeepsEveryQueuedTimeAfterTheCheck) {
   }
 }
 
-TEST_F(BackupSchedulerTest, SkippedJobWaitsForItsNextScheduledTime) {
-  SimulatedClock clock(Moment(0, "09:59:00"));
-  RecordingStarter starter;
-  BackupScheduler scheduler(starter);
-  auto first = MakeJob({"A", true, kMon, "10:00", 0, "00:00"});
-  auto second = MakeJob({"B", true, kWorkdays, "10:00", 0, "00:00"});
-  scheduler.ScheduleJob(first.get());
-  scheduler.ScheduleJob(second.get());
-
-  clock.Set(Moment(0, "10:00:10"));
-  scheduler.OnTick();
-
-  ASSERT_EQ(2u, scheduler.FullQueue().size());
-  auto next = scheduler.FullQueue().begin();
-  EXPECT_EQ(second.get(), next->second);
-  EXPECT_EQ(Moment(1, "10:00:00"), next->first);
-  EXPECT_EQ(first.get(), std::next(next)->second);
-  EXPECT_EQ(Moment(7, "10:00:00"), std::next(next)->first);
-}
-
 TEST_F(BackupSchedulerTest, UnscheduleTakesTheJobOffBothQueues) {
   SimulatedClock clock(Moment(0, "09:00:00"));
   RecordingStarter starter;
