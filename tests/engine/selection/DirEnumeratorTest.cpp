@@ -8,7 +8,6 @@
 
 #include "engine/DirEnumerator.h"
 #include "platform/Env.h"
-#include "tests/engine/selection/LogCatcher.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -75,22 +74,6 @@ TEST(DirEnumeratorTest, NotOpenedReadsNothingAndExistsTellsDirectories) {
   EXPECT_FALSE(DirEnumerator::Exists(dir / "missing"));
   EXPECT_TRUE(enumerator.Open(dir / "missing"));  // not checked when opened
   EXPECT_TRUE(enumerator.IsOpened());
-}
-
-TEST(DirEnumeratorTest, MissingDirectoryIsLoggedWithSystemErrorEmptyOneIsSilent) {
-  TempDir dir;
-  std::filesystem::create_directory(dir / "empty");
-  LogCatcher log;
-  EXPECT_TRUE(List(dir / "empty", "", DirEnumerator::EnumFiles | DirEnumerator::EnumDirs).empty());
-  EXPECT_TRUE(log.errors().empty());
-
-  EXPECT_TRUE(List(dir / "missing", "", DirEnumerator::EnumFiles).empty());
-  ASSERT_EQ(1u, log.errors().size());
-  const std::string& message = log.errors()[0];
-  EXPECT_NE(std::string::npos,
-            message.find("Can not enumerate files in directory '" + dir / "missing" + "'"))
-      << message;
-  EXPECT_NE(std::string::npos, message.find(platform::ErrorText(2))) << message;
 }
 
 TEST(DirEnumeratorTest, KeepsWhatWasSeenWhenListedAndClearingStampsIt) {

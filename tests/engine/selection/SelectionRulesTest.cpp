@@ -66,12 +66,6 @@ TEST(WildcardTest, NamesThatAreNotUtf8StillMatch) {
   EXPECT_TRUE(WildcardList({"*.txt"}).MatchesAny(latin1));
 }
 
-TEST(WildcardTest, ListMatchesAtAnyPatternAndEmptyListNever) {
-  EXPECT_FALSE(WildcardList({}).MatchesAny("a.txt"));
-  EXPECT_TRUE(WildcardList({"*.doc", "*.TXT"}).MatchesAny("a.txt"));
-  EXPECT_FALSE(WildcardList({"*.doc", "*.pdf"}).MatchesAny("a.txt"));
-}
-
 BackupJob SelectionJob() {
   BackupJob job;
   job.SourceRootPath = "/src";
@@ -102,51 +96,6 @@ TEST(SourceSelectionTest, ExcludedPathsCompareExactlyIgnoringTrailingSlash) {
     SourceSelection selection(job);
     EXPECT_EQ(c.excluded, selection.IsDirectoryExcluded(c.dirPath, "Temp")) << c.dirPath;
   }
-}
-
-TEST(SourceSelectionTest, ExcludedPathOfJobWithoutSourceRootIsAbsolute) {
-  BackupJob job = SelectionJob();
-  job.SourceRootPath = "";
-  job.ExcludePaths = {"/data/cache/"};
-  SourceSelection selection(job);
-  EXPECT_TRUE(selection.IsDirectoryExcluded("/data/cache", "cache"));
-  EXPECT_FALSE(selection.IsDirectoryExcluded("/data/Cache", "Cache"));
-}
-
-TEST(SourceSelectionTest, PatternListsSelectCaseInsensitively) {
-  BackupJob job = SelectionJob();
-  job.IncludeFilePatterns = {"*.DOC", "*.txt"};
-  job.ExcludeFilePatterns = {"~*"};
-  job.IncludeDirPatterns = {"keep*"};
-  job.ExcludeDirPatterns = {"*.TMP"};
-  SourceSelection selection(job);
-  struct Case {
-    const char* name;
-    bool fileSelected;
-    bool dirIncluded;
-    bool dirExcluded;
-  } cases[] = {
-      {"letter.doc", true, false, false},
-      {"NOTES.TXT", true, false, false},
-      {"~letter.doc", false, false, false},
-      {"image.png", false, false, false},
-      {"KeepMe", false, true, false},
-      {"keep.tmp", false, true, true},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(c.fileSelected, selection.IsFileNameSelected(c.name)) << c.name;
-    EXPECT_EQ(c.dirIncluded, selection.MatchesIncludeDirPattern(c.name)) << c.name;
-    EXPECT_EQ(c.dirExcluded, selection.IsDirectoryExcluded("/src/" + std::string(c.name), c.name))
-        << c.name;
-  }
-}
-
-TEST(SourceSelectionTest, EmptyIncludeListsSelectNothing) {
-  BackupJob job;
-  SourceSelection selection(job);
-  EXPECT_FALSE(selection.IsFileNameSelected("a.txt"));
-  EXPECT_FALSE(selection.MatchesIncludeDirPattern("dir"));
-  EXPECT_FALSE(selection.MatchesExcludeFilePattern("a.txt"));
 }
 
 }  // namespace

@@ -288,18 +288,21 @@ TEST(SourceWalkerTest, ExceptionsOfTheSubdirectoryActionReachTheCaller) {
   EXPECT_THROW(walker.BackupDirectory(""), std::runtime_error);
 }
 
-TEST(SourceWalkerTest, MissingDirectoryIsLoggedTwiceAndIsNoFailure) {
+TEST(SourceWalkerTest, MissingDirectoryIsLoggedTwiceEmptyOneNotAndNeitherFails) {
   TempDir dir;
+  std::filesystem::create_directory(dir / "empty");
   LogCatcher log;
   RecordingActions actions;
-  SourceWalker walker(JobFor(dir / "missing"), true, nullptr, actions);
-  EXPECT_TRUE(walker.BackupDirectory(""));
+  EXPECT_TRUE(SourceWalker(JobFor(dir / "empty"), true, nullptr, actions).BackupDirectory(""));
+  EXPECT_TRUE(log.errors().empty());
+  EXPECT_TRUE(SourceWalker(JobFor(dir / "missing"), true, nullptr, actions).BackupDirectory(""));
   EXPECT_TRUE(actions.events.empty());
   ASSERT_EQ(2u, log.errors().size());
   for (const std::string& message : log.errors()) {
     EXPECT_NE(std::string::npos,
               message.find("Can not enumerate files in directory '" + dir / "missing/" + "'"))
         << message;
+    EXPECT_NE(std::string::npos, message.find(platform::ErrorText(2))) << message;
   }
 }
 
