@@ -59,7 +59,7 @@ BackupRunner::~BackupRunner() {
 
 bool BackupRunner::Run() {
   succeeded_ = true;
-  if (!DirEnumerator::Exists(job_->TargetPath)) {
+  if (job_ == nullptr || !DirEnumerator::Exists(job_->TargetPath)) {
     succeeded_ = false;
     return false;
   }
@@ -146,6 +146,7 @@ bool BackupRunner::AddSourceFile(ZipWriter& archive, const std::string& relative
                                  const std::string& name) {
   const std::string path =
       ToNativeSeparators(JoinPath(job_->SourceRootPath, JoinPath(relativeDir, name)));
+  // Reading the archive being written would never reach its end.
   if (path == archive.ArchivePath()) return false;
   AddFileRequest request(path, false);
   request.level = job_->CompressionLevel;
@@ -191,15 +192,23 @@ bool BackupRunner::EnterSubdirectory(ZipWriter& archive, const std::string& rela
   return true;
 }
 
+// A thread that cannot be created or started is dropped and reported as false,
+// so no caller waits for a run that never happens.
 bool BackupRunner::Start(BackupJob* job, bool full) {
-  if (IsBusy()) return false;
+  if (IsBusy() || job == nullptr) return false;
   job_ = job;
   fullBackup_ = full;
   ReapThread();
   thread_ = std::make_unique<BackupThread>(*this);
-  thread_->Create(0);
+  if (thread_->Create(0) != wxTHREAD_NO_ERROR) {
+    thread_.reset();
+    return false;
+  }
   thread_->SetPriority(ThreadPriority(job->Priority));
-  thread_->Run();
+  if (thread_->Run() != wxTHREAD_NO_ERROR) {
+    thread_.reset();
+    return false;
+  }
   return true;
 }
 

@@ -36,7 +36,8 @@ class BackupRunner {
   bool RunNow(BackupJob* job, bool full);
 
   // Starts a run on a new worker thread at the job's priority. False, with
-  // nothing changed, while a run is going on.
+  // nothing changed, while a run is going on; false also when no thread could
+  // be started.
   bool Start(BackupJob* job, bool full);
 
   // Cancels a running worker and waits until it has closed its archive and
@@ -59,7 +60,8 @@ class BackupRunner {
   bool Succeeded() const { return succeeded_; }
 
   // Adds one source file below `relativeDir` to `archive`: true when stored,
-  // false when the writer refused it. Archive errors are thrown.
+  // false when the writer refused it or the file is the archive itself (a
+  // target inside the source tree). Archive errors are thrown.
   bool AddSourceFile(ZipWriter& archive, const std::string& relativeDir,
                      const std::string& name);
 

@@ -91,7 +91,9 @@ TEST_F(BatchRunTest, MessagesSilenceAndExitStatus) {
     WriteDefinition("job.xml");
     const BatchOutcome outcome = RunBatch(tmp.path(), c.file, false, c.silent);
     EXPECT_EQ(c.succeeds, outcome.succeeded) << outcome.output;
-    if (c.messages.empty()) EXPECT_EQ("", outcome.output);
+    if (c.messages.empty()) {
+      EXPECT_EQ("", outcome.output);
+    }
     size_t from = 0;
     for (const std::string& message : c.messages) {
       const size_t at = outcome.output.find(message, from);
