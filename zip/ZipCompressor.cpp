@@ -36,34 +36,57 @@ void ZipCompressor::Free(voidpf opaque, voidpf address) {
   if (self->allocations_.erase(address) != 0) std::free(address);
 }
 
-void ZipCompressor::Begin(int method, int level) {
-  Discard();
+void ZipCompressor::Begin(int method, int level, uint64_t sizeHint) {
+  if (active_) Discard();
   buffer_.Allocate(kBufferSize);
   bytesInBuffer_ = 0;
   method_ = method;
   crc_ = static_cast<uint32_t>(crc32(0L, Z_NULL, 0));
   bytesIn_ = 0;
   bytesOut_ = 0;
-  if (method_ == 8) {
-    stream_ = z_stream{};
-    stream_.zalloc = &ZipCompressor::Allocate;
-    stream_.zfree = &ZipCompressor::Free;
-    stream_.opaque = this;
-    int result = deflateInit2(&stream_, level, Z_DEFLATED, kWindowBits, kMemoryLevel,
-                              Z_DEFAULT_STRATEGY);
-    if (result != Z_OK) {
-      FreeAllocations();
-      ThrowZlib(result);
+  inParallel_ = method_ == 8 && sizeHint >= 2 * ZipParallelDeflater::kBlockSize &&
+                ZipParallelDeflater::Workers() > 1;
+  if (inParallel_) {
+    if (parallel_ == nullptr) {
+      parallel_ = std::make_unique<ZipParallelDeflater>(
+          [this](const char* data, size_t count) {
+            storage_.Write(data, count);
+            bytesOut_ += count;
+          },
+          [this](int result) { ThrowZlib(result); });
     }
-    streamOpen_ = true;
+    parallel_->Begin(level);
+  } else if (method_ == 8) {
+    OpenStream(level);
   }
   active_ = true;
+}
+
+void ZipCompressor::OpenStream(int level) {
+  if (streamOpen_ && streamLevel_ == level && deflateReset(&stream_) == Z_OK) return;
+  CloseStream();
+  stream_ = z_stream{};
+  stream_.zalloc = &ZipCompressor::Allocate;
+  stream_.zfree = &ZipCompressor::Free;
+  stream_.opaque = this;
+  int result = deflateInit2(&stream_, level, Z_DEFLATED, kWindowBits, kMemoryLevel,
+                            Z_DEFAULT_STRATEGY);
+  if (result != Z_OK) {
+    FreeAllocations();
+    ThrowZlib(result);
+  }
+  streamOpen_ = true;
+  streamLevel_ = level;
 }
 
 void ZipCompressor::Write(const void* data, size_t count) {
   if (count == 0) return;
   crc_ = static_cast<uint32_t>(crc32(crc_, static_cast<const Bytef*>(data), static_cast<uInt>(count)));
   bytesIn_ += count;
+  if (inParallel_) {
+    parallel_->Write(static_cast<const char*>(data), count);
+    return;
+  }
   if (method_ == 8) {
     stream_.next_in = const_cast<Bytef*>(static_cast<const Bytef*>(data));
     stream_.avail_in = static_cast<uInt>(count);
@@ -95,7 +118,9 @@ void ZipCompressor::Deflate(int flush) {
 }
 
 void ZipCompressor::Finish() {
-  if (method_ == 8) {
+  if (inParallel_) {
+    parallel_->Finish();
+  } else if (method_ == 8) {
     stream_.next_in = Z_NULL;
     stream_.avail_in = 0;
     for (;;) {
@@ -109,12 +134,7 @@ void ZipCompressor::Finish() {
     }
   }
   WriteOutput();
-  if (method_ == 8) {
-    int result = deflateEnd(&stream_);
-    streamOpen_ = false;
-    if (result != Z_OK) ThrowZlib(result);
-  }
-  Discard();
+  active_ = false;
 }
 
 void ZipCompressor::WriteOutput() {
@@ -125,14 +145,20 @@ void ZipCompressor::WriteOutput() {
 }
 
 void ZipCompressor::Discard() {
+  if (parallel_ != nullptr) parallel_->Discard();
+  inParallel_ = false;
+  CloseStream();
+  buffer_.Release();
+  bytesInBuffer_ = 0;
+  active_ = false;
+}
+
+void ZipCompressor::CloseStream() {
   if (streamOpen_) {
     deflateEnd(&stream_);
     streamOpen_ = false;
   }
   FreeAllocations();
-  buffer_.Release();
-  bytesInBuffer_ = 0;
-  active_ = false;
 }
 
 void ZipCompressor::FreeAllocations() {

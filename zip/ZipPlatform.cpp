@@ -31,6 +31,11 @@ bool IsDirectory(const std::string& path) {
 }  // namespace
 
 bool GetFileAttributesOf(const std::string& path, uint32_t* attributes) {
+  int64_t seconds = 0;
+  return GetFileAttributesAndTime(path, attributes, &seconds);
+}
+
+bool GetFileAttributesAndTime(const std::string& path, uint32_t* attributes, int64_t* seconds) {
   platform::Env* env = platform::Env::Current();
   platform::FileInfo info;
   if (env->Stat(path, &info) != 0) return false;
@@ -40,6 +45,7 @@ bool GetFileAttributesOf(const std::string& path, uint32_t* attributes) {
   if (BaseName(WithoutTrailingSlashes(path)).compare(0, 1, ".") == 0) word |= platform::AttrHidden;
   if (!info.isDirectory && env->IsArchiveBitSet(path, info)) word |= platform::AttrArchive;
   *attributes = word;
+  *seconds = info.mtimeSeconds;
   return true;
 }
 

@@ -14,6 +14,9 @@ bool GetFileModificationTime(const std::string& path, int64_t* seconds);
 // The size of `path` in bytes; false on failure.
 bool GetFileSizeOf(const std::string& path, uint64_t* size);
 
+// Both of the above from one look at the file.
+bool GetFileAttributesAndTime(const std::string& path, uint32_t* attributes, int64_t* seconds);
+
 // Sets the modification time of `path`; -1 means now.
 bool SetFileTimeOf(const std::string& path, int64_t seconds);
 

@@ -219,9 +219,8 @@ bool ZipWriter::AddPreparedFile(const AddFileRequest& request) {
   }
   uint32_t attributes = kDefaultFileAttributes & 0xFFFF;
   int64_t time = platform::Clock::Current()->Now();
-  if (request.sourceFile == nullptr) {
-    if (!GetFileAttributesOf(sourcePath, &attributes)) return false;
-    if (!GetFileModificationTime(sourcePath, &time)) time = platform::Clock::Current()->Now();
+  if (request.sourceFile == nullptr && !GetFileAttributesAndTime(sourcePath, &attributes, &time)) {
+    return false;
   }
   ZipFileHeader header = NewHeader(name, attributes, time);
   bool internal = (request.options & AddFileRequest::OptInternalRetry) != 0;
@@ -280,7 +279,7 @@ bool ZipWriter::AddDirectory(ZipFileHeader& header, int replaceIndex) {
   ZipActionCallback* callback = CallbackFor(ZipActionCallback::CallbackAdd);
   if (callback != nullptr) callback->SetActionTotal(0);
   if (!ResolveReplaceIndex(&replaceIndex, header.SystemName())) return false;
-  if (!BeginEntry(header, 0, replaceIndex, 0)) return false;
+  if (!BeginEntry(header, 0, replaceIndex, 0, 0)) return false;
   try {
     EndEntry(false);
   } catch (...) {
@@ -300,11 +299,12 @@ bool ZipWriter::AddFileDirect(ZipFileHeader& header, ZipAbstractFile& source, ui
   // In place, the entry may not outgrow the room made for it: a file that
   // grew since its size was taken is stored with the bytes that were there.
   if (replacing && size > kMax32) throw ZipException(EFBIG, ArchivePath());
-  if (!BeginEntry(header, level, replaceIndex, replacing ? size : 0)) return false;
+  if (!BeginEntry(header, level, replaceIndex, replacing ? size : 0, size)) return false;
   uint64_t limit = replacing ? size : UINT64_MAX;
   uint64_t done = 0;
   try {
-    ZipAutoBuffer buffer(bufferSize);
+    ZipAutoBuffer& buffer = readBuffer_;
+    buffer.Allocate(bufferSize);
     for (;;) {
       size_t want = static_cast<size_t>(std::min<uint64_t>(bufferSize, limit - done));
       size_t got = want == 0 ? 0 : source.Read(buffer.Data(), want);
@@ -386,7 +386,7 @@ bool ZipWriter::AddFileViaTemporary(const AddFileRequest& request, const std::st
 }
 
 bool ZipWriter::BeginEntry(ZipFileHeader& header, int level, int replaceIndex,
-                           uint64_t reserveSize) {
+                           uint64_t reserveSize, uint64_t sizeHint) {
   if (IsClosed() || entryState_ != 0 || storage_->IsReadOnly()) return false;
   bool replacing = replaceIndex >= 0 && replaceIndex < centralDir_->Count();
   if (!replacing && centralDir_->Count() >= kMaxEntries) return false;
@@ -400,7 +400,7 @@ bool ZipWriter::BeginEntry(ZipFileHeader& header, int level, int replaceIndex,
   try {
     if (replacing) MakeRoomForReplacement(replaceIndex, neededSize, entry->SystemName());
     entry->WriteLocalHeader(*storage_);
-    compressor_->Begin(entry->method, level);
+    compressor_->Begin(entry->method, level, sizeHint);
   } catch (...) {
     DiscardCurrentEntry();
     throw;
@@ -607,6 +607,7 @@ void ZipWriter::CloseArchive(bool afterError, bool updateTimeStamp) {
   }
   bool inMemory = storage_->InMemory();
   centralDir_->Clear();
+  compressor_->Release();
   std::string path = storage_->Close(afterError);
   if (updateTimeStamp && !path.empty() && !inMemory) SetFileTimeOf(path, newest);
   if (!completed) throw ZipException(ZipException::CancelledFinished, path);

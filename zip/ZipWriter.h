@@ -13,6 +13,7 @@
 #include <string>
 
 #include "zip/ZipActionCallback.h"
+#include "zip/ZipAutoBuffer.h"
 #include "zip/ZipException.h"
 #include "zip/ZipOpenMode.h"
 #include "zip/ZipPlatform.h"
@@ -151,7 +152,8 @@ class ZipWriter {
                      int replaceIndex, uint32_t bufferSize, bool retry);
   bool AddFileViaTemporary(const AddFileRequest& request, const std::string& temporaryPath,
                            int replaceIndex, bool gainCheck);
-  bool BeginEntry(ZipFileHeader& header, int level, int replaceIndex, uint64_t reserveSize);
+  bool BeginEntry(ZipFileHeader& header, int level, int replaceIndex, uint64_t reserveSize,
+                  uint64_t sizeHint);
   void WriteEntryData(const void* buffer, size_t count);
   void EndEntry(bool afterError);
   void DiscardCurrentEntry();
@@ -166,6 +168,7 @@ class ZipWriter {
   std::unique_ptr<ZipStorage> storage_;
   std::unique_ptr<ZipCentralDir> centralDir_;
   std::unique_ptr<ZipCompressor> compressor_;
+  ZipAutoBuffer readBuffer_;      // chunks read from the file being added
   int entryState_ = 0;            // 0 no entry open, 1 an entry is being written
   int currentIndex_ = -1;         // the entry being written
   bool currentReplacing_ = false; // it is written in place of an earlier entry

@@ -268,3 +268,26 @@ TEST(ExactBytesTest, EntriesFromOpenFilesWithoutNameAreNumbered) {
   EXPECT_EQ("in memory", entries["file1"].content);
   EXPECT_EQ(0x81B40020u, entries["file1"].externalAttr);
 }
+
+TEST(ExactBytesTest, LargeFilesDeflateToOneStreamThatReadsBack) {
+  TempDir dir;
+  // Sizes around the block size of the multi-threaded deflate, and a mix of
+  // text and noise so that matches cross block boundaries.
+  const size_t sizes[] = {512 * 1024 - 1, 512 * 1024, 3 * 1024 * 1024 + 12345};
+  std::vector<std::pair<std::string, std::string>> files;
+  for (size_t size : sizes) {
+    std::string content = zip_test::TextBytes(size / 2, "large file text ") +
+                          zip_test::NoiseBytes(size / 4, static_cast<uint32_t>(size)) +
+                          zip_test::TextBytes(size - size / 2 - size / 4, "more text ");
+    files.push_back({"f" + std::to_string(size), content});
+  }
+  for (int level : {-1, 1, 9}) {
+    zip_test::MakeArchive(dir / "large.zip", dir / "src", files, level);
+    EXPECT_ZIP_VALID(dir / "large.zip");
+    auto entries = ExternalEntries(dir / "large.zip");
+    for (const auto& file : files) {
+      EXPECT_TRUE(file.second == entries[file.first].content) << file.first << " level " << level;
+      EXPECT_EQ(8, entries[file.first].compressType);
+    }
+  }
+}

@@ -1,0 +1,139 @@
+#include "zip/ZipParallelDeflater.h"
+
+#include <system_error>
+#include <thread>
+
+#include <zlib.h>
+
+namespace {
+
+constexpr size_t kDictionarySize = 32 * 1024;
+constexpr int kWindowBits = -15;
+constexpr int kMemoryLevel = 8;
+
+// A deflate stream that is always ended, also when a block fails.
+class DeflateStream {
+ public:
+  explicit DeflateStream(int level) {
+    result_ = deflateInit2(&stream_, level, Z_DEFLATED, kWindowBits, kMemoryLevel,
+                           Z_DEFAULT_STRATEGY);
+  }
+  ~DeflateStream() {
+    if (result_ == Z_OK) deflateEnd(&stream_);
+  }
+  DeflateStream(const DeflateStream&) = delete;
+  DeflateStream& operator=(const DeflateStream&) = delete;
+
+  int InitResult() const { return result_; }
+  z_stream* operator->() { return &stream_; }
+  z_stream* Get() { return &stream_; }
+
+ private:
+  z_stream stream_{};
+  int result_;
+};
+
+}  // namespace
+
+ZipParallelDeflater::ZipParallelDeflater(std::function<void(const char*, size_t)> sink,
+                                         std::function<void(int)> throwZlib)
+    : sink_(std::move(sink)), throwZlib_(std::move(throwZlib)) {}
+
+ZipParallelDeflater::~ZipParallelDeflater() { Discard(); }
+
+unsigned ZipParallelDeflater::Workers() {
+  unsigned cores = std::thread::hardware_concurrency();
+  return cores == 0 ? 1 : cores;
+}
+
+void ZipParallelDeflater::Begin(int level) {
+  Discard();
+  level_ = level;
+  block_.reserve(kBlockSize);
+}
+
+void ZipParallelDeflater::Write(const char* data, size_t count) {
+  while (count > 0) {
+    size_t n = std::min(count, kBlockSize - block_.size());
+    block_.append(data, n);
+    data += n;
+    count -= n;
+    if (block_.size() == kBlockSize) Submit(false);
+  }
+}
+
+void ZipParallelDeflater::Finish() {
+  Submit(true);
+  while (!running_.empty()) WriteOldest();
+  dictionary_.clear();
+}
+
+void ZipParallelDeflater::Discard() {
+  running_.clear();  // each future waits for its block to end
+  block_.clear();
+  dictionary_.clear();
+}
+
+void ZipParallelDeflater::Submit(bool last) {
+  std::string next;
+  if (block_.size() >= kDictionarySize) {
+    next = block_.substr(block_.size() - kDictionarySize);
+  } else {
+    next = dictionary_ + block_;
+    if (next.size() > kDictionarySize) next.erase(0, next.size() - kDictionarySize);
+  }
+  std::future<Result> result;
+  try {
+    result = std::async(std::launch::async, &ZipParallelDeflater::Compress, level_,
+                        std::move(block_), std::move(dictionary_), last);
+  } catch (const std::system_error&) {
+    // No thread to be had: compress the block here.
+    result = std::async(std::launch::deferred, &ZipParallelDeflater::Compress, level_,
+                        std::move(block_), std::move(dictionary_), last);
+  }
+  running_.push_back(std::move(result));
+  dictionary_ = std::move(next);
+  block_.clear();
+  block_.reserve(kBlockSize);
+  if (running_.size() > Workers()) WriteOldest();
+}
+
+void ZipParallelDeflater::WriteOldest() {
+  Result result = running_.front().get();
+  running_.pop_front();
+  if (result.error != 0) throwZlib_(result.error);
+  sink_(result.output.data(), result.output.size());
+}
+
+ZipParallelDeflater::Result ZipParallelDeflater::Compress(int level, std::string input,
+                                                          std::string dictionary, bool last) {
+  Result result;
+  DeflateStream stream(level);
+  if (stream.InitResult() != Z_OK) {
+    result.error = stream.InitResult();
+    return result;
+  }
+  if (!dictionary.empty()) {
+    int set = deflateSetDictionary(stream.Get(), reinterpret_cast<const Bytef*>(dictionary.data()),
+                                   static_cast<uInt>(dictionary.size()));
+    if (set != Z_OK) {
+      result.error = set;
+      return result;
+    }
+  }
+  // Room for the whole block: deflateBound plus the flush marker.
+  result.output.resize(deflateBound(stream.Get(), static_cast<uLong>(input.size())) + 16);
+  stream->next_in = reinterpret_cast<Bytef*>(&input[0]);
+  stream->avail_in = static_cast<uInt>(input.size());
+  stream->next_out = reinterpret_cast<Bytef*>(&result.output[0]);
+  stream->avail_out = static_cast<uInt>(result.output.size());
+  int code = deflate(stream.Get(), last ? Z_FINISH : Z_SYNC_FLUSH);
+  bool done = last ? code == Z_STREAM_END
+                   : code == Z_OK && stream->avail_in == 0 && stream->avail_out != 0;
+  if (!done) {
+    result.error = code == Z_OK || code == Z_STREAM_END ? Z_BUF_ERROR : code;
+    return result;
+  }
+  result.output.resize(result.output.size() - stream->avail_out);
+  return result;
+}
