@@ -1,0 +1,127 @@
+// Stored names from source paths, look-up by name, and an archive filled to
+// its 65,535 entries.
+#include <gtest/gtest.h>
+
+#include "platform/Env.h"
+#include "tests/zip/ZipTestSupport.h"
+#include "zip/ZipMemFile.h"
+#include "zip/ZipPathComponent.h"
+
+using testing_support::ExternalEntries;
+using testing_support::TempDir;
+using testing_support::WriteFile;
+
+TEST(NamesAndLookupTest, PredictedNamesFollowTheRootDirectory) {
+  struct Case {
+    const char* root;
+    const char* path;
+    bool fullPath;
+    ZipWriter::NameKind kind;
+    const char* name;
+  };
+  const Case cases[] = {
+      {"/src", "/src/a/b.txt", false, ZipWriter::PredictAuto, "a/b.txt"},
+      {"/src/", "/src/a/b.txt", false, ZipWriter::PredictAuto, "a/b.txt"},
+      {"/src", "/other/c.txt", false, ZipWriter::PredictAuto, "c.txt"},
+      {"/src", "/srcx/c.txt", false, ZipWriter::PredictAuto, "c.txt"},
+      {"/src", "/src", false, ZipWriter::PredictAuto, ""},
+      {"", "/src/a/b.txt", false, ZipWriter::PredictAuto, "b.txt"},
+      {"/", "/etc/hosts", false, ZipWriter::PredictAuto, "etc/hosts"},
+      {"/src", "/src/dir/", false, ZipWriter::PredictAuto, "dir/"},
+      {"/src", "/src/dir", false, ZipWriter::PredictDirectory, "dir/"},
+      {"/src", "/src/dir/", false, ZipWriter::PredictFile, "dir"},
+      {"/src", "/home/u/f.txt", true, ZipWriter::PredictAuto, "home/u/f.txt"},
+      {"/src", "/src/a\\b.txt", false, ZipWriter::PredictAuto, "a\\b.txt"},
+      {"/Src", "/src/a.txt", false, ZipWriter::PredictAuto, "a.txt"},  // case counts
+      {"/src", "/src/file.", false, ZipWriter::PredictAuto, "file."},
+  };
+  TempDir dir;
+  ZipWriter writer;
+  writer.OpenArchive(dir / "a.zip", ZipWriter::CreateNew);
+  for (const Case& c : cases) {
+    writer.SetRootDirectory(c.root);
+    EXPECT_EQ(c.name, writer.PredictNameInArchive(c.path, c.fullPath, c.kind)) << c.root << " " << c.path;
+  }
+  writer.CloseArchive();
+  // An empty archive, which unzip only warns about.
+  EXPECT_TRUE(ExternalEntries(dir / "a.zip").empty());
+}
+
+TEST(NamesAndLookupTest, PathComponents) {
+  ZipPathComponent path("/home/user/archive.tar.gz");
+  EXPECT_EQ("archive.tar.gz", path.GetFileName());
+  EXPECT_EQ("archive.tar", path.GetFileTitle());
+  EXPECT_EQ("gz", path.GetExtension());
+  EXPECT_EQ("/home/user", path.GetFilePath());
+  EXPECT_EQ("/home/user/archive.tar.gz", path.GetFullPath());
+  EXPECT_EQ("home/user/archive.tar.gz", path.GetPathWithoutDrive());
+  path.SetExtension("..zip");
+  EXPECT_EQ("archive.tar.zip", path.GetFileName());
+  EXPECT_EQ(".bashrc", ZipPathComponent("/home/u/.bashrc").GetFileName());
+  EXPECT_EQ("name", ZipPathComponent("name").GetFullPath());
+}
+
+TEST(NamesAndLookupTest, DirectoryPathsAndTemporaryFiles) {
+  TempDir dir;
+  EXPECT_TRUE(CreateDirectoryPath(dir / "a/b/c/"));
+  EXPECT_EQ(-1, PathExists(dir / "a/b/c"));
+  EXPECT_TRUE(CreateDirectoryPath(dir / "a/b"));  // exists already
+  EXPECT_TRUE(CreateDirectoryPath("/"));
+  WriteFile(dir / "file", "x");
+  EXPECT_EQ(1, PathExists(dir / "file"));
+  EXPECT_FALSE(CreateDirectoryPath(dir / "file/below"));
+  EXPECT_EQ(0, PathExists(dir / "nothing"));
+
+  std::string temporary = TemporaryFileName(dir.path(), 1000);
+  ASSERT_FALSE(temporary.empty());
+  EXPECT_EQ(dir / "AKZ", temporary.substr(0, dir.path().size() + 4));
+  EXPECT_EQ(1, PathExists(temporary));
+  EXPECT_TRUE(RemoveFileOf(temporary, false));
+  EXPECT_TRUE(TemporaryFileName(dir.path(), UINT64_MAX).empty());
+  EXPECT_FALSE(RemoveFileOf(temporary, false));
+  try {
+    RemoveFileOf(temporary, true);
+    ADD_FAILURE() << "no error";
+  } catch (const ZipException& error) {
+    EXPECT_EQ(ZipException::DeleteFailed, error.code);
+    EXPECT_EQ(temporary, error.fileName);
+  }
+}
+
+TEST(NamesAndLookupTest, FullArchiveOf65535EntriesFindsNamesAndRefusesMore) {
+  TempDir dir;
+  ZipMemFile source;
+  source.Write("x", 1);
+  {
+    ZipWriter writer;
+    writer.OpenArchive(dir / "full.zip", ZipWriter::CreateNew);
+    AddFileRequest request;
+    request.sourceFile = &source;
+    for (int i = 0; i < ZipWriter::kMaxEntries; ++i) {
+      request.nameInArchive = "d" + std::to_string(i % 100) + "/f" + std::to_string(i);
+      ASSERT_TRUE(writer.AddFile(request)) << i;
+    }
+    request.nameInArchive = "one too many";
+    EXPECT_FALSE(writer.AddFile(request));
+    EXPECT_EQ(ZipWriter::kMaxEntries, writer.EntryCount());
+    writer.CloseArchive();
+  }
+  ZipWriter writer;
+  writer.OpenArchive(dir / "full.zip", ZipWriter::OpenExisting);
+  writer.SetRootDirectory("/root");
+  for (int i = 0; i < ZipWriter::kMaxEntries; i += 7) {
+    std::string name = "d" + std::to_string(i % 100) + "/f" + std::to_string(i);
+    ASSERT_EQ(i, writer.FindDuplicate("/root/" + name, false)) << name;
+  }
+  EXPECT_EQ(-1, writer.FindDuplicate("/root/d1/f0", false));
+  EXPECT_EQ(12345, writer.FindDuplicate("/elsewhere/f12345", false, true));
+  // Replacing an entry keeps the count at the limit.
+  AddFileRequest request;
+  request.sourceFile = &source;
+  request.nameInArchive = "d0/f100";
+  request.replaceIndex = writer.FindDuplicate("/root/d0/f100", false);
+  EXPECT_TRUE(writer.AddFile(request));
+  EXPECT_EQ(ZipWriter::kMaxEntries, writer.EntryCount());
+  writer.CloseArchive();
+  EXPECT_ZIP_VALID(dir / "full.zip");
+}
