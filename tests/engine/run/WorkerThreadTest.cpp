@@ -42,7 +42,8 @@ TEST_F(WorkerThreadTest, WorkerRunCountsAddsAndBytesAndPublishesTheJob) {
   WriteFile(source + "/a.txt", std::string(1000, 'a'));
   WriteFile(source + "/d/b.bin", run_test::RandomBytes(200000, 5));
   WriteFile(source + "/d/empty.txt", "");
-  progress.finishedJob = &job;
+  BackupJob earlier = MakeJob(source, target);
+  progress.finishedJob = &earlier;
 
   ASSERT_TRUE(runner.Start(&job, true));
   WaitForEnd();
@@ -71,8 +72,8 @@ TEST_F(WorkerThreadTest, StartWhileBusyChangesNothing) {
   env.SetGate(GateEnv::Point::SecondRead, "big.bin", true);
 
   ASSERT_TRUE(runner.Start(&job, true));
-  env.WaitUntilReached();
   EXPECT_TRUE(runner.IsBusy());
+  env.WaitUntilReached();
   EXPECT_EQ(&job, runner.RunningJob());
   EXPECT_EQ(nullptr, progress.finishedJob.load());
   EXPECT_FALSE(runner.Start(&other, false));
