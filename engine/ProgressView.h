@@ -1,5 +1,6 @@
 // What the refresh tick shows a backup's progress on: the tray icon and, when
-// it is open, the main window. The application implements it; tests use a
+// it is open, the main window. The application implements it (the two icon
+// calls do nothing once the tray icon has been deleted); tests use a
 // recording double.
 #pragma once
 
@@ -24,6 +25,7 @@ class ProgressView {
   virtual void ShowProgress() = 0;
 
   // Main window: report the end of the run of `job`, which succeeded or failed.
-  // The progress values still hold the run's counters while it is called.
+  // The progress values still hold the run's counters while it is called; the
+  // caller clears them afterwards, so each end is reported once.
   virtual void ShowCompletion(BackupJob* job, bool succeeded) = 0;
 };
