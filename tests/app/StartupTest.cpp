@@ -1,0 +1,115 @@
+// The program's start-up as a process: usage text, batch runs and resource
+// look-up, all without a display.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tests/app/AppTestSupport.h"
+
+namespace {
+
+using app_test::Program;
+using app_test::RunProgram;
+using testing_support::TempDir;
+
+const char* const kUsageLines[] = {
+    "-n, --nogui", "-f, --full", "-i, --incremental", "-s, --silent", "-h, --help",
+    "Backup definition file",
+};
+
+TEST(StartupTest, HelpPrintsUsageAndRunsNothing) {
+  TempDir cwd;
+  // ":97" names a display that does not exist: any attempt to start GTK would fail.
+  for (const std::string display : {"", ":97"}) {
+    for (const std::string arguments : {"-h", "--help", "-h nosuch.xml", "nosuch.xml -h",
+                                        "-i -s -h nosuch.xml", "-h --bogus"}) {
+      SCOPED_TRACE(arguments + " DISPLAY=" + display);
+      const auto result = RunProgram(Program(), arguments, cwd.path(), display);
+      EXPECT_EQ(0, result.status);
+      for (const char* line : kUsageLines) EXPECT_NE(std::string::npos, result.out.find(line));
+      // Nothing ran: no batch message, no resource or display error.
+      EXPECT_EQ(std::string::npos, result.err.find("Couldn't open file"));
+      EXPECT_EQ(std::string::npos, result.err.find("Error"));
+    }
+  }
+}
+
+TEST(StartupTest, BatchRunOfMissingFile) {
+  TempDir cwd;
+  struct Case {
+    std::string arguments;
+    std::string expectedErr;  // empty: nothing at all on either stream
+  };
+  const Case cases[] = {
+      {"nosuch.xml", "Couldn't open file 'nosuch.xml'."},
+      {"nosuch.xml -i", "Couldn't open file 'nosuch.xml'."},
+      {"-n nosuch.xml", "Couldn't open file 'nosuch.xml'."},
+      {"-s nosuch.xml", ""},
+      {"-i -s nosuch.xml", ""},
+      {"--silent --full --incremental nosuch.xml", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments);
+    const auto result = RunProgram(Program(), c.arguments, cwd.path());
+    EXPECT_NE(0, result.status);
+    if (c.expectedErr.empty()) {
+      EXPECT_EQ("", result.err);
+      EXPECT_EQ("", result.out);
+    } else {
+      EXPECT_NE(std::string::npos, result.err.find(c.expectedErr)) << result.err;
+    }
+    EXPECT_EQ(std::string::npos, result.err.find("GTK"));
+  }
+}
+
+TEST(StartupTest, ResourceDirectoryLookUp) {
+  namespace fs = std::filesystem;
+  const fs::path built = app_test::BinaryDir();
+  TempDir tree;
+  // The installed layout: bin/arkivault with its data in share/arkivault/res.
+  fs::create_directories(tree / "installed/bin");
+  fs::copy_file(built / "arkivault", tree / "installed/bin/arkivault");
+  fs::create_directories(tree / "installed/share/arkivault");
+  fs::copy(built / "res", tree / "installed/share/arkivault/res", fs::copy_options::recursive);
+  // A lone program without any res/ directory.
+  fs::create_directories(tree / "lone");
+  fs::copy_file(built / "arkivault", tree / "lone/arkivault");
+  // A working directory whose own res/ holds a broken archive: it is looked at first.
+  testing_support::WriteFile(tree / "brokenres/res/Arkivault.xrs", "not a zip archive");
+  fs::create_directories(tree / "empty");
+
+  struct Case {
+    std::string program;
+    std::string directory;
+    bool resourcesFound;
+  };
+  const Case cases[] = {
+      {Program(), tree / "empty", true},                      // beside the executable
+      {tree / "installed/bin/arkivault", tree / "empty", true},  // installed data directory
+      {tree / "lone/arkivault", tree / "empty", false},
+      {tree / "lone/arkivault", built.string(), true},           // ./res of the working directory
+      {Program(), tree / "brokenres", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.program + " in " + c.directory);
+    const auto result = RunProgram(c.program, "nosuch.xml", c.directory);
+    EXPECT_NE(0, result.status);
+    const bool resourceError =
+        result.err.find("Error loading resource file res/Arkivault.xrs") != std::string::npos;
+    EXPECT_EQ(!c.resourcesFound, resourceError) << result.err;
+    // The batch run happens only once the resources are loaded.
+    EXPECT_EQ(c.resourcesFound, result.err.find("Couldn't open file") != std::string::npos);
+  }
+}
+
+TEST(StartupTest, InteractiveStartWithoutDisplayFails) {
+  TempDir cwd;
+  for (const std::string arguments : {"", "-n", "-f -i"}) {
+    SCOPED_TRACE(arguments);
+    const auto result = RunProgram(Program(), arguments, cwd.path());
+    EXPECT_NE(0, result.status);
+    EXPECT_NE(std::string::npos, result.err.find("needs a display")) << result.err;
+  }
+}
+
+}  // namespace
