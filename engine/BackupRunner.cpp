@@ -1,5 +1,7 @@
 #include "engine/BackupRunner.h"
 
+#include <exception>
+
 #include "engine/ArchiveNaming.h"
 #include "engine/ArchivePreparer.h"
 #include "engine/BackupCallback.h"
@@ -71,7 +73,9 @@ bool BackupRunner::Run() {
   try {
     result = job_->Archives.empty() ? RunSourceRoot(backupDirectory)
                                     : RunArchives(backupDirectory);
-  } catch (const ZipException&) {
+  } catch (const std::exception&) {
+    // An archive error outside a walk (creating, opening, closing or switching
+    // archives) ends the run; the archive object has released its file.
     result = false;
   }
   callback_ = nullptr;
@@ -80,6 +84,9 @@ bool BackupRunner::Run() {
 }
 
 // One archive per archive directory (or per directory with SubDirIndividual).
+// A walk stopped by an archive error fails the run, but the remaining archive
+// directories are still backed up; cancellation and an archive that cannot be
+// prepared end the run at once.
 bool BackupRunner::RunArchives(const std::string& backupDirectory) {
   CreateDirectoryPath(ToNativeSeparators(backupDirectory));
   bool allWalked = true;
@@ -113,9 +120,11 @@ bool BackupRunner::RunSourceRoot(const std::string& backupDirectory) {
 }
 
 // Prepares one archive, walks `sourceDir` into it and finishes it.
-BackupRunner::ArchiveOutcome BackupRunner::BackupOneArchive(const std::string& baseDir, const std::string& archiveName,
-                                    const std::string& sourceDir, const std::string& rootDir,
-                                    const std::string& backupDirectory) {
+BackupRunner::ArchiveOutcome BackupRunner::BackupOneArchive(const std::string& baseDir,
+                                                            const std::string& archiveName,
+                                                            const std::string& sourceDir,
+                                                            const std::string& rootDir,
+                                                            const std::string& backupDirectory) {
   ZipWriter archive;
   archive.SetProgressCallback(callback_, ZipActionCallback::CallbackAdd);
   if (!PrepareArchive(archive, baseDir, archiveName)) return ArchiveOutcome::NotPrepared;
