@@ -156,6 +156,10 @@ TEST(DiskFullTest, RealSmallFileSystemFillsUp) {
       RunCommand("mount -t tmpfs -o size=256k tmpfs " + ShellQuote(mountPoint)) != 0) {
     GTEST_SKIP() << "cannot mount a small tmpfs here";
   }
+  struct Unmount {
+    std::string path;
+    ~Unmount() { RunCommand("umount " + ShellQuote(path)); }
+  } unmount{mountPoint};
   std::vector<std::string> paths;
   for (int i = 0; i < 6; ++i) {
     paths.push_back(dir / ("src/f" + std::to_string(i)));
@@ -174,5 +178,4 @@ TEST(DiskFullTest, RealSmallFileSystemFillsUp) {
     writer.CloseArchive();
   }
   EXPECT_ZIP_VALID(mountPoint + "/a.zip");
-  RunCommand("umount " + ShellQuote(mountPoint));
 }
