@@ -7,13 +7,14 @@
 #include <wx/log.h>
 
 #include "app/ResourceFiles.h"
+#include "app/StderrLog.h"
 #include "engine/BackupProgress.h"
 #include "engine/BackupRunner.h"
 #include "engine/BatchRun.h"
 
 bool HeadlessApp::OnInit() {
   SetAppName(_("Arkivault"));
-  delete wxLog::SetActiveTarget(new wxLogStderr);
+  delete wxLog::SetActiveTarget(new StderrLog);
   return true;
 }
 
@@ -23,7 +24,7 @@ int HeadlessApp::OnRun() {
     return EXIT_SUCCESS;
   }
   if (!ResourceFiles(ResourceFiles::FindDirectory()).LoadArchive()) {
-    wxLogError(_("Error loading resource file ") + ResourceFiles::ArchiveName);
+    wxLogError("%s", _("Error loading resource file ") + ResourceFiles::ArchiveName);
     return EXIT_FAILURE;
   }
   return RunBatch();

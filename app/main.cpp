@@ -7,12 +7,12 @@
 #include <vector>
 
 #include <wx/app.h>
-#include <wx/log.h>
 #include <wx/strconv.h>
 
 #include "app/ArkivaultApp.h"
 #include "app/CommandLine.h"
 #include "app/HeadlessApp.h"
+#include "app/StderrLog.h"
 
 namespace {
 
@@ -48,10 +48,9 @@ int main(int argc, char** argv) {
   WideArguments arguments(argc, argv);
   CommandLine commandLine(arguments.Count(), arguments.Values());
   const StartOptions options = commandLine.Parse();
-  wxLog::DisableTimestamp();
   if (options.NeedsDisplay()) {
     // Until GTK is up, a failure to start it (no display) is reported on stderr.
-    wxLog::SetActiveTarget(new wxLogStderr);
+    wxLog::SetActiveTarget(new StderrLog);
     wxApp::SetInstance(new ArkivaultApp(options));
   } else {
     wxApp::SetInstance(new HeadlessApp(options, commandLine.UsageText()));

@@ -7,7 +7,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <regex>
 #include <thread>
 
 #include "tests/app/AppTestSupport.h"
@@ -17,42 +16,44 @@ namespace {
 using testing_support::RunCommand;
 using testing_support::ShellQuote;
 
-struct Geometry {
-  int width = 0, height = 0, x = 0, y = 0;
-};
-
-// Asks the X server, up to `attempts` times, for the top-level window titled
-// "Arkivault" that the program `pid` maps.
-bool FindMainWindow(int attempts, Geometry* geometry) {
-  const std::regex line(R"re("Arkivault": \("arkivault" "Arkivault"\)\s+(\d+)x(\d+)\+(-?\d+)\+(-?\d+))re");
-  for (int attempt = 0; attempt < attempts; ++attempt) {
-    std::string tree;
-    RunCommand("xwininfo -root -tree", &tree);
-    std::smatch match;
-    if (std::regex_search(tree, match, line)) {
-      *geometry = {std::stoi(match[1]), std::stoi(match[2]), std::stoi(match[3]),
-                   std::stoi(match[4])};
-      return true;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  return false;
+bool IsBlack(const wxImage& image, int x, int y) {
+  return image.GetRed(x, y) == 0 && image.GetGreen(x, y) == 0 && image.GetBlue(x, y) == 0;
 }
 
-// A screenshot once the window is drawn: no pixel of its area is still black.
-bool CaptureDrawnWindow(const std::string& file, const Geometry& window, int attempts,
-                        wxImage* shot) {
-  for (int attempt = 0; attempt < attempts; ++attempt) {
-    if (RunCommand("import -window root " + ShellQuote(file)) == 0 && shot->LoadFile(file)) {
-      bool drawn = true;
-      for (int y = window.y; drawn && y < window.y + window.height; y += 7) {
-        for (int x = window.x; drawn && x < window.x + window.width; x += 7) {
-          drawn = shot->GetRed(x, y) + shot->GetGreen(x, y) + shot->GetBlue(x, y) > 0;
-        }
-      }
-      if (drawn) return true;
+// The bounding box of everything that is not the black background.
+wxRect DrawnArea(const wxImage& screen) {
+  int left = screen.GetWidth(), top = screen.GetHeight(), right = -1, bottom = -1;
+  for (int y = 0; y < screen.GetHeight(); ++y) {
+    for (int x = 0; x < screen.GetWidth(); ++x) {
+      if (IsBlack(screen, x, y)) continue;
+      left = std::min(left, x);
+      right = std::max(right, x);
+      top = std::min(top, y);
+      bottom = std::max(bottom, y);
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  }
+  return wxRect(wxPoint(left, top), wxPoint(right, bottom));
+}
+
+bool FullyDrawn(const wxImage& screen, const wxRect& area) {
+  for (int y = area.GetTop(); y <= area.GetBottom(); y += 3) {
+    for (int x = area.GetLeft(); x <= area.GetRight(); x += 3) {
+      if (IsBlack(screen, x, y)) return false;
+    }
+  }
+  return true;
+}
+
+// Takes screenshots into `file`, up to `attempts` of them, until a window
+// of `size` is on the screen and drawn (no black pixel left in it).
+bool CaptureDrawnWindow(const std::string& file, const wxSize& size, int attempts,
+                        wxImage* screen, wxRect* window) {
+  for (int attempt = 0; attempt < attempts; ++attempt) {
+    if (RunCommand("import -window root " + ShellQuote(file)) == 0 && screen->LoadFile(file)) {
+      *window = DrawnArea(*screen);
+      if (window->GetSize() == size && FullyDrawn(*screen, *window)) return true;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
   return false;
 }
@@ -62,17 +63,17 @@ bool IsRunning(const std::string& pid) { return RunCommand("kill -0 " + pid) == 
 TEST(MainWindowTest, InteractiveStartShowsTheMainWindow) {
   testing_support::TempDir cwd;
   std::string pid;
-  ASSERT_EQ(0, RunCommand("cd " + ShellQuote(cwd.path()) + " && " + ShellQuote(app_test::Program()) +
-                              " >output.txt 2>&1 & echo $!",
+  ASSERT_EQ(0, RunCommand("cd " + ShellQuote(cwd.path()) + " && " +
+                              ShellQuote(app_test::Program()) + " >output.txt 2>&1 & echo $!",
                           &pid));
   pid = pid.substr(0, pid.find('\n'));
 
-  Geometry window;
-  const bool shown = FindMainWindow(300, &window);
-  wxImage shot;
   const std::string shotDir = app_test::BinaryDir() + "/screenshots";
   std::filesystem::create_directories(shotDir);
-  const bool drawn = shown && CaptureDrawnWindow(shotDir + "/main-window.png", window, 50, &shot);
+  wxImage screen;
+  wxRect window;
+  const bool shown =
+      CaptureDrawnWindow(shotDir + "/main-window.png", wxSize(500, 350), 100, &screen, &window);
   const bool running = IsRunning(pid);
 
   RunCommand("kill " + pid);
@@ -81,14 +82,12 @@ TEST(MainWindowTest, InteractiveStartShowsTheMainWindow) {
   }
   if (IsRunning(pid)) RunCommand("kill -9 " + pid);
 
-  ASSERT_TRUE(shown) << testing_support::ReadFile(cwd / "output.txt");
+  ASSERT_TRUE(shown) << "window area " << window.GetWidth() << "x" << window.GetHeight() << "; "
+                     << testing_support::ReadFile(cwd / "output.txt");
   EXPECT_TRUE(running);
-  EXPECT_EQ(500, window.width);
-  EXPECT_EQ(350, window.height);
-  ASSERT_TRUE(drawn);
-  // Centred on the screen.
-  EXPECT_NEAR(shot.GetWidth() / 2, window.x + window.width / 2, 2);
-  EXPECT_NEAR(shot.GetHeight() / 2, window.y + window.height / 2, 2);
+  // The window is the only thing on the screen, centred on it.
+  EXPECT_NEAR(screen.GetWidth() / 2, window.GetX() + window.GetWidth() / 2, 2);
+  EXPECT_NEAR(screen.GetHeight() / 2, window.GetY() + window.GetHeight() / 2, 2);
   EXPECT_EQ("", testing_support::ReadFile(cwd / "output.txt"));
 }
 
