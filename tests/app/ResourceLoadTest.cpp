@@ -80,7 +80,7 @@ class ErrorCounter : public wxLog {
 };
 
 bool HasTool(wxWindow* window, const char* name) {
-  if (auto* toolbar = wxDynamicCast(window, wxToolBar)) {
+  if (auto* toolbar = dynamic_cast<wxToolBar*>(window)) {
     if (toolbar->FindById(XRCID(name)) != nullptr) return true;
   }
   for (wxWindow* child : window->GetChildren()) {

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <vector>
 
 #include "tests/app/AppTestSupport.h"
+#include "tests/support/ExternalZip.h"
 
 namespace {
 
@@ -60,6 +62,59 @@ TEST(StartupTest, BatchRunOfMissingFile) {
     }
     EXPECT_EQ(std::string::npos, result.err.find("GTK"));
   }
+}
+
+// A definition file that backs up every file of `source` into `target`.
+std::string DefinitionFile(const std::string& source, const std::string& target) {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Arkivault>\n"
+         " <BackupDef BackupTitle=\"Docs\" BackupName=\"Docs\" Suffix=\"None\""
+         " SourceRootPath=\"" + source + "\" TargetPath=\"" + target + "\" NoOverwrite=\"No\">\n"
+         "  <IncludeFilePatterns><Pattern Pattern=\"*\"/></IncludeFilePatterns>\n"
+         "  <IncludeDirPatterns><Pattern Pattern=\"*\"/></IncludeDirPatterns>\n"
+         " </BackupDef>\n</Arkivault>\n";
+}
+
+std::vector<std::string> ZipFilesBelow(const std::string& directory) {
+  std::vector<std::string> found;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(directory, error)) {
+    if (entry.path().extension() == ".zip") found.push_back(entry.path());
+  }
+  return found;
+}
+
+TEST(StartupTest, BatchRunExitStatus) {
+  TempDir tree;
+  testing_support::WriteFile(tree / "source/a.txt", "first file\n");
+  testing_support::WriteFile(tree / "source/sub/b.txt", "second file\n");
+  std::filesystem::create_directories(tree / "target");
+  testing_support::WriteFile(tree / "job.xml",
+                             DefinitionFile(tree / "source", tree / "target"));
+  testing_support::WriteFile(tree / "lost.xml",
+                             DefinitionFile(tree / "source", tree / "no/such/target"));
+
+  // "-h" runs nothing, even with a definition file that would run.
+  auto result = RunProgram(Program(), "-h job.xml", tree.path());
+  EXPECT_EQ(0, result.status);
+  EXPECT_TRUE(ZipFilesBelow(tree / "target").empty());
+
+  result = RunProgram(Program(), "job.xml", tree.path());
+  EXPECT_EQ(0, result.status) << result.err;
+  EXPECT_NE(std::string::npos, result.err.find("Backup successfully finished.")) << result.err;
+  const auto archives = ZipFilesBelow(tree / "target");
+  ASSERT_EQ(1u, archives.size());
+  EXPECT_ZIP_VALID(archives[0]);
+
+  result = RunProgram(Program(), "-s -i job.xml", tree.path());
+  EXPECT_EQ(0, result.status);
+  EXPECT_EQ("", result.err + result.out);
+
+  result = RunProgram(Program(), "lost.xml", tree.path());
+  EXPECT_NE(0, result.status);
+  EXPECT_NE(std::string::npos, result.err.find("Backup failed.")) << result.err;
+  result = RunProgram(Program(), "-s lost.xml", tree.path());
+  EXPECT_NE(0, result.status);
+  EXPECT_EQ("", result.err + result.out);
 }
 
 TEST(StartupTest, ResourceDirectoryLookUp) {
