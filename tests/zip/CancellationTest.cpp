@@ -3,6 +3,7 @@
 // holds exactly the entries that were finished.
 #include <gtest/gtest.h>
 
+#include "platform/Env.h"
 #include "tests/zip/ZipTestSupport.h"
 
 using testing_support::ExternalEntries;
@@ -156,4 +157,33 @@ TEST(CancellationTest, CancelWhileSavingStillWritesTheWholeCentralDirectory) {
             save.events);
   EXPECT_ZIP_VALID(dir / "a.zip");
   EXPECT_EQ(301u, ExternalEntries(dir / "a.zip").size());
+}
+
+TEST(CancellationTest, CallbacksAreRegisteredPerKindAndKeepTheFirstRegistration) {
+  TempDir dir;
+  WriteFile(dir / "src/f.txt", zip_test::TextBytes(10000));
+  zip_test::RecordingCallback first;
+  zip_test::RecordingCallback second;
+  ZipWriter writer;
+  writer.OpenArchive(dir / "a.zip", ZipWriter::CreateNew);
+  writer.SetProgressCallback(&first, ZipActionCallback::CallbackAdd);
+  writer.SetProgressCallback(&second, ZipActionCallback::CallbackAdd | ZipActionCallback::CallbackSave);
+  ASSERT_TRUE(writer.AddFile(dir / "src/f.txt"));
+  EXPECT_EQ(ZipActionCallback::CallbackAdd, first.ActionKind());
+  EXPECT_EQ(10000u, first.ActionDone());
+  EXPECT_TRUE(second.events.empty());
+  writer.SetProgressCallback(nullptr, ZipActionCallback::CallbackAdd);
+  ASSERT_TRUE(writer.AddFile(dir / "src/f.txt", -1, true));
+  EXPECT_EQ(1, std::count(first.events.begin(), first.events.end(), "end"));
+  writer.CloseArchive(false, true);
+  EXPECT_EQ(ZipActionCallback::CallbackSave, second.ActionKind());
+  EXPECT_EQ(2u, second.ActionDone());
+  EXPECT_ZIP_VALID(dir / "a.zip");
+  // With the time stamp asked for, the archive carries its newest entry's time.
+  platform::FileInfo archive;
+  platform::FileInfo source;
+  ASSERT_EQ(0, platform::Env::Default()->Stat(dir / "a.zip", &archive));
+  ASSERT_EQ(0, platform::Env::Default()->Stat(dir / "src/f.txt", &source));
+  EXPECT_LE(source.mtimeSeconds - 2, archive.mtimeSeconds);
+  EXPECT_GE(source.mtimeSeconds, archive.mtimeSeconds);
 }
