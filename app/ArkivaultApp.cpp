@@ -35,7 +35,6 @@ int ArkivaultApp::OnExit() {
 
 void ArkivaultApp::ShowMainWindow() {
   mainWindow = new MainFrame(nullptr);
-  mainWindow->SetTitle(_("Arkivault"));
   mainWindow->SetSize(500, 350);
   mainWindow->Show();
 }
