@@ -32,6 +32,7 @@ wxRect DrawnArea(const wxImage& screen) {
       bottom = std::max(bottom, y);
     }
   }
+  if (right < 0) return wxRect();
   return wxRect(wxPoint(left, top), wxPoint(right, bottom));
 }
 
@@ -45,13 +46,15 @@ bool FullyDrawn(const wxImage& screen, const wxRect& area) {
 }
 
 // Takes screenshots into `file`, up to `attempts` of them, until a window
-// of `size` is on the screen and drawn (no black pixel left in it).
+// is on the screen and drawn (no black pixel left in it); of `size` unless
+// that is the default size.
 bool CaptureDrawnWindow(const std::string& file, const wxSize& size, int attempts,
                         wxImage* screen, wxRect* window) {
   for (int attempt = 0; attempt < attempts; ++attempt) {
     if (RunCommand("import -window root " + ShellQuote(file)) == 0 && screen->LoadFile(file)) {
       *window = DrawnArea(*screen);
-      if (window->GetSize() == size && FullyDrawn(*screen, *window)) return true;
+      const bool sized = size == wxDefaultSize ? !window->IsEmpty() : window->GetSize() == size;
+      if (sized && FullyDrawn(*screen, *window)) return true;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
@@ -60,27 +63,39 @@ bool CaptureDrawnWindow(const std::string& file, const wxSize& size, int attempt
 
 bool IsRunning(const std::string& pid) { return RunCommand("kill -0 " + pid) == 0; }
 
-TEST(MainWindowTest, InteractiveStartShowsTheMainWindow) {
-  testing_support::TempDir cwd;
+// Starts `program` in `directory` in the background; its output goes to
+// output.txt there. Returns its process id.
+std::string Start(const std::string& program, const std::string& directory) {
   std::string pid;
-  ASSERT_EQ(0, RunCommand("cd " + ShellQuote(cwd.path()) + " && " +
-                              ShellQuote(app_test::Program()) + " >output.txt 2>&1 & echo $!",
-                          &pid));
-  pid = pid.substr(0, pid.find('\n'));
+  RunCommand("cd " + ShellQuote(directory) + " && " + ShellQuote(program) +
+                 " >output.txt 2>&1 & echo $!",
+             &pid);
+  return pid.substr(0, pid.find('\n'));
+}
 
-  const std::string shotDir = app_test::BinaryDir() + "/screenshots";
-  std::filesystem::create_directories(shotDir);
-  wxImage screen;
-  wxRect window;
-  const bool shown =
-      CaptureDrawnWindow(shotDir + "/main-window.png", wxSize(500, 350), 100, &screen, &window);
-  const bool running = IsRunning(pid);
-
+void Stop(const std::string& pid) {
   RunCommand("kill " + pid);
   for (int attempt = 0; attempt < 100 && IsRunning(pid); ++attempt) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
   if (IsRunning(pid)) RunCommand("kill -9 " + pid);
+}
+
+std::string ScreenshotFile(const std::string& name) {
+  const std::string shotDir = app_test::BinaryDir() + "/screenshots";
+  std::filesystem::create_directories(shotDir);
+  return shotDir + "/" + name;
+}
+
+TEST(MainWindowTest, InteractiveStartShowsTheMainWindow) {
+  testing_support::TempDir cwd;
+  const std::string pid = Start(app_test::Program(), cwd.path());
+  wxImage screen;
+  wxRect window;
+  const bool shown = CaptureDrawnWindow(ScreenshotFile("main-window.png"), wxSize(500, 350), 100,
+                                        &screen, &window);
+  const bool running = IsRunning(pid);
+  Stop(pid);
 
   ASSERT_TRUE(shown) << "window area " << window.GetWidth() << "x" << window.GetHeight() << "; "
                      << testing_support::ReadFile(cwd / "output.txt");
@@ -89,6 +104,24 @@ TEST(MainWindowTest, InteractiveStartShowsTheMainWindow) {
   EXPECT_NEAR(screen.GetWidth() / 2, window.GetX() + window.GetWidth() / 2, 2);
   EXPECT_NEAR(screen.GetHeight() / 2, window.GetY() + window.GetHeight() / 2, 2);
   EXPECT_EQ("", testing_support::ReadFile(cwd / "output.txt"));
+}
+
+TEST(MainWindowTest, MissingArchiveIsReportedInAMessageBox) {
+  testing_support::TempDir cwd;
+  const std::string lone = cwd / "arkivault";
+  std::filesystem::copy_file(app_test::Program(), lone);
+  const std::string pid = Start(lone, cwd.path());
+  wxImage screen;
+  wxRect box;
+  const bool shown =
+      CaptureDrawnWindow(ScreenshotFile("missing-archive.png"), wxDefaultSize, 100, &screen, &box);
+  // The program waits for the message box to be closed.
+  const bool running = IsRunning(pid);
+  Stop(pid);
+
+  ASSERT_TRUE(shown) << testing_support::ReadFile(cwd / "output.txt");
+  EXPECT_TRUE(running);
+  EXPECT_NE(wxSize(500, 350), box.GetSize());  // not the main window
 }
 
 }  // namespace
