@@ -126,6 +126,11 @@ TEST(StartupTest, ResourceDirectoryLookUp) {
   fs::copy_file(built / "arkivault", tree / "installed/bin/arkivault");
   fs::create_directories(tree / "installed/share/arkivault");
   fs::copy(built / "res", tree / "installed/share/arkivault/res", fs::copy_options::recursive);
+  // A program with its res/ in a directory whose name needs escaping in a URL.
+  const std::string odd = tree / "odd #1 %20 \xc3\xa4";
+  fs::create_directories(odd);
+  fs::copy_file(built / "arkivault", odd + "/arkivault");
+  fs::copy(built / "res", odd + "/res", fs::copy_options::recursive);
   // A lone program without any res/ directory.
   fs::create_directories(tree / "lone");
   fs::copy_file(built / "arkivault", tree / "lone/arkivault");
@@ -141,6 +146,7 @@ TEST(StartupTest, ResourceDirectoryLookUp) {
   const Case cases[] = {
       {Program(), tree / "empty", true},                      // beside the executable
       {tree / "installed/bin/arkivault", tree / "empty", true},  // installed data directory
+      {odd + "/arkivault", tree / "empty", true},
       {tree / "lone/arkivault", tree / "empty", false},
       {tree / "lone/arkivault", built.string(), true},           // ./res of the working directory
       {Program(), tree / "brokenres", false},
