@@ -9,7 +9,8 @@ namespace {
 // not yet started, has no message output of its own).
 class ErrorOutput : public wxMessageOutputStderr {
  public:
-  ErrorOutput() : wxMessageOutputStderr(stderr, wxConvUTF8), previous_(wxMessageOutput::Set(this)) {}
+  ErrorOutput()
+      : wxMessageOutputStderr(stderr, wxConvUTF8), previous_(wxMessageOutput::Set(this)) {}
   ~ErrorOutput() override { wxMessageOutput::Set(previous_); }
 
  private:
