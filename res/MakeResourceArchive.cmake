@@ -17,7 +17,8 @@ endforeach()
 # The archive is written next to its final name and renamed, so an interrupted
 # build never leaves a half-written archive that looks up to date.
 execute_process(
-  COMMAND "${CMAKE_COMMAND}" -E tar cf "${OUTPUT}.partial" --format=zip --mtime=2024-01-01 -- ${members}
+  COMMAND "${CMAKE_COMMAND}" -E tar cf "${OUTPUT}.partial" --format=zip --mtime=2024-01-01
+          -- ${members}
   WORKING_DIRECTORY "${stage}"
   RESULT_VARIABLE result
 )

@@ -29,8 +29,9 @@ inline ProcessResult RunProgram(const std::string& program, const std::string& a
                                 const std::string& display = std::string()) {
   testing_support::TempDir scratch;
   const std::string errFile = scratch / "stderr";
-  const std::string environment =
-      display.empty() ? "env -u DISPLAY -u WAYLAND_DISPLAY" : "env -u WAYLAND_DISPLAY DISPLAY=" + display;
+  const std::string environment = display.empty()
+                                      ? "env -u DISPLAY -u WAYLAND_DISPLAY"
+                                      : "env -u WAYLAND_DISPLAY DISPLAY=" + display;
   ProcessResult result;
   result.status = testing_support::RunCommand(
       "( cd " + testing_support::ShellQuote(directory) + " && " + environment + " timeout 60 " +
