@@ -1,6 +1,7 @@
 #include "engine/DirEnumerator.h"
 
 #include <deque>
+#include <optional>
 
 #include <wx/intl.h>
 #include <wx/log.h>
@@ -16,6 +17,9 @@ struct DirEnumerator::State {
   std::unique_ptr<platform::DirectoryReader> reader;
   std::deque<platform::DirEntry> pending;          // "." and ".." still to return
   platform::DirEntry last;                         // the entry examined last
+  // Whether `last` carries the archive attribute, read from its stamp the
+  // first time it is asked for.
+  std::optional<bool> lastArchiveBit;
 };
 
 DirEnumerator::DirEnumerator() = default;
@@ -47,10 +51,22 @@ bool DirEnumerator::GetNext(std::string* name) {
   return Read(name);
 }
 
-uint32_t DirEnumerator::Attributes() const { return IsOpened() ? state_->last.attributes : 0; }
+uint32_t DirEnumerator::Attributes() const {
+  if (!IsOpened()) return 0;
+  uint32_t attributes = state_->last.attributes;
+  if (HasArchiveAttribute()) attributes |= platform::AttrArchive;
+  return attributes;
+}
 
+// Reading a stamp costs a call per file, so it is read only when asked for,
+// and at most once per entry. Directories never carry the attribute.
 bool DirEnumerator::HasArchiveAttribute() const {
-  return (Attributes() & platform::AttrArchive) != 0;
+  if (!IsOpened() || !state_->last.info.isRegular) return false;
+  if (!state_->lastArchiveBit) {
+    const std::string path = JoinPath(ToNativeSeparators(state_->directory), state_->last.name);
+    state_->lastArchiveBit = platform::Env::Current()->IsArchiveBitSet(path, state_->last.info);
+  }
+  return *state_->lastArchiveBit;
 }
 
 const platform::FileInfo& DirEnumerator::LastEntryInfo() const {
@@ -69,6 +85,7 @@ bool DirEnumerator::Read(std::string* name) {
   platform::DirEntry entry;
   while (NextCandidate(&entry)) {
     state_->last = entry;
+    state_->lastArchiveBit.reset();
     if (Accepts(entry)) {
       *name = entry.name;
       return true;
@@ -106,7 +123,16 @@ bool DirEnumerator::NextCandidate(platform::DirEntry* entry) {
     state_->pending.pop_front();
     return true;
   }
-  return state_->reader != nullptr && state_->reader->Next(entry);
+  return state_->reader != nullptr && state_->reader->NextOfKinds(entry, WantedKinds());
+}
+
+// Entries the flags can never accept are passed over by the listing itself,
+// which spares them a stat.
+unsigned DirEnumerator::WantedKinds() const {
+  unsigned kinds = 0;
+  if ((state_->flags & EnumFiles) != 0) kinds |= platform::KindFile;
+  if ((state_->flags & EnumDirs) != 0) kinds |= platform::KindDirectory;
+  return kinds;
 }
 
 bool DirEnumerator::Accepts(const platform::DirEntry& entry) const {

@@ -40,7 +40,9 @@ class DirEnumerator {
 
   // The attribute word (platform::FileAttribute bits) of the entry returned last.
   uint32_t Attributes() const;
-  // The entry returned last carries the archive attribute.
+  // The entry returned last is a file that carries the archive attribute. Its
+  // stamp is read on the first call for each entry (compared with the state
+  // seen when it was listed), so callers that do not need it pay nothing.
   bool HasArchiveAttribute() const;
   // What the file system said about the entry returned last, as seen when it
   // was listed (before anything was read from it).
@@ -55,6 +57,7 @@ class DirEnumerator {
   bool StartListing();
   bool NextCandidate(platform::DirEntry* entry);
   bool Accepts(const platform::DirEntry& entry) const;
+  unsigned WantedKinds() const;
 
   std::unique_ptr<State> state_;
 };

@@ -24,12 +24,8 @@ bool SourceWalker::BackupFiles(const std::string& relativeDir, const std::string
   std::string name;
   for (bool more = enumerator.GetFirst(&name, "", flags); more; more = enumerator.GetNext(&name)) {
     if (StopRequested()) return false;
-    const bool hasArchiveAttribute = enumerator.HasArchiveAttribute();
-    if (!IsFileTaken(name, hasArchiveAttribute)) continue;
-    if (!AddAndClear(relativeDir, directory, name, enumerator.LastEntryInfo(),
-                     hasArchiveAttribute)) {
-      return false;
-    }
+    if (!IsFileTaken(name, enumerator)) continue;
+    if (!AddAndClear(relativeDir, directory, name, enumerator)) return false;
   }
   return true;
 }
@@ -49,17 +45,21 @@ bool SourceWalker::BackupSubdirectories(const std::string& relativeDir,
   return true;
 }
 
-bool SourceWalker::IsFileTaken(const std::string& name, bool hasArchiveAttribute) const {
-  return selection_.IsFileNameSelected(name) && (fullBackup_ || hasArchiveAttribute);
+// The name is tested first: the archive attribute costs a stamp read, which
+// only an incremental run needs, and only for files whose name is selected.
+bool SourceWalker::IsFileTaken(const std::string& name, const DirEnumerator& enumerator) const {
+  return selection_.IsFileNameSelected(name) && (fullBackup_ || enumerator.HasArchiveAttribute());
 }
 
-// Adds the file and, once it is stored, stamps the state it had when listed.
-// Any exception stops the walk.
+// Adds the file and, once it is stored, stamps the state it had when listed
+// if it had the archive attribute. A file already stamped for that state is
+// not stamped again: rewriting the same value would still change its inode
+// change time, which other tools read as a change. Any exception stops the walk.
 bool SourceWalker::AddAndClear(const std::string& relativeDir, const std::string& directory,
-                               const std::string& name, const platform::FileInfo& seen,
-                               bool hasArchiveAttribute) {
+                               const std::string& name, const DirEnumerator& enumerator) {
+  const platform::FileInfo& seen = enumerator.LastEntryInfo();
   try {
-    if (actions_.AddSourceFile(relativeDir, name, seen) && hasArchiveAttribute) {
+    if (actions_.AddSourceFile(relativeDir, name, seen) && enumerator.HasArchiveAttribute()) {
       ClearArchiveAttribute(JoinPath(directory, name), seen);
     }
   } catch (...) {

@@ -11,6 +11,7 @@
 #include "platform/Env.h"
 
 class BackupJob;
+class DirEnumerator;
 
 // What the walk asks of the archive side.
 class SourceWalkActions {
@@ -47,10 +48,9 @@ class SourceWalker {
  private:
   bool BackupFiles(const std::string& relativeDir, const std::string& directory);
   bool BackupSubdirectories(const std::string& relativeDir, const std::string& directory);
-  bool IsFileTaken(const std::string& name, bool hasArchiveAttribute) const;
+  bool IsFileTaken(const std::string& name, const DirEnumerator& enumerator) const;
   bool AddAndClear(const std::string& relativeDir, const std::string& directory,
-                   const std::string& name, const platform::FileInfo& seen,
-                   bool hasArchiveAttribute);
+                   const std::string& name, const DirEnumerator& enumerator);
   bool IsDirectoryEntered(const std::string& directory, const std::string& name,
                           const platform::FileInfo& info) const;
   bool StopRequested() const;

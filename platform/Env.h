@@ -26,6 +26,13 @@ enum FileAttribute : uint32_t {
   AttrArchive = 0x20,    // changed since it was last stored (see IsArchiveBitSet)
 };
 
+// Kinds of directory entry a listing can be asked for (bits).
+enum EntryKind : unsigned {
+  KindFile = 1,       // a regular file, or a symbolic link to one
+  KindDirectory = 2,  // a directory, or a symbolic link to one
+  KindAny = KindFile | KindDirectory,
+};
+
 // What stat(2) says about a path, following symbolic links.
 struct FileInfo {
   bool isDirectory = false;
@@ -40,7 +47,9 @@ struct FileInfo {
 // One entry of a directory listing.
 struct DirEntry {
   std::string name;             // the bare name, never "." or ".."
-  uint32_t attributes = 0;      // FileAttribute bits
+  // FileAttribute bits, except AttrArchive: a listing does not read archived
+  // stamps, which costs a call per file; ask Env::IsArchiveBitSet with `info`.
+  uint32_t attributes = 0;
   FileInfo info;                // of the entry's target, as seen when listed
 };
 
@@ -83,8 +92,15 @@ class DirectoryReader {
  public:
   virtual ~DirectoryReader() = default;
 
-  // Fills `*entry` with the next entry and returns true, or returns false at the end.
-  virtual bool Next(DirEntry* entry) = 0;
+  // Fills `*entry` with the next entry whose kind is one of `kinds` (EntryKind
+  // bits) and returns true, or returns false at the end. Entries of other kinds
+  // are passed over without a stat where the listing itself tells their kind
+  // (regular files and directories on most file systems; a symbolic link is
+  // always followed to learn the kind of its target).
+  virtual bool NextOfKinds(DirEntry* entry, unsigned kinds) = 0;
+
+  // The next entry of any kind, as NextOfKinds.
+  bool Next(DirEntry* entry) { return NextOfKinds(entry, KindAny); }
 };
 
 enum class OpenMode {

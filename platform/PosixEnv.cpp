@@ -123,18 +123,37 @@ class PosixFile : public File {
 
 class PosixDirectoryReader : public DirectoryReader {
  public:
-  PosixDirectoryReader(DIR* dir, std::string path) : dir_(dir), path_(std::move(path)) {}
+  explicit PosixDirectoryReader(DIR* dir) : dir_(dir) {}
   ~PosixDirectoryReader() override { ::closedir(dir_); }
 
-  bool Next(DirEntry* entry) override {
+  bool NextOfKinds(DirEntry* entry, unsigned kinds) override {
     while (struct dirent* d = ::readdir(dir_)) {
       if (std::strcmp(d->d_name, ".") == 0 || std::strcmp(d->d_name, "..") == 0) continue;
-      if (Describe(d->d_name, entry)) return true;
+      if (!MayBeOfKinds(d->d_type, kinds)) continue;
+      if (Describe(d->d_name, entry) && (KindOf(entry->info) & kinds) != 0) return true;
     }
     return false;
   }
 
  private:
+  // What the listing's own type field allows, before any stat. FIFOs, sockets
+  // and devices are never returned; a symbolic link, or a type the file system
+  // does not report, needs a stat to tell.
+  static bool MayBeOfKinds(unsigned char type, unsigned kinds) {
+    switch (type) {
+      case DT_REG: return (kinds & KindFile) != 0;
+      case DT_DIR: return (kinds & KindDirectory) != 0;
+      case DT_LNK:
+      case DT_UNKNOWN: return true;
+      default: return false;
+    }
+  }
+
+  static unsigned KindOf(const FileInfo& info) {
+    if (info.isDirectory) return KindDirectory;
+    return info.isRegular ? KindFile : 0u;
+  }
+
   bool Describe(const char* name, DirEntry* entry) {
     struct stat linkStat;
     if (::fstatat(::dirfd(dir_), name, &linkStat, AT_SYMLINK_NOFOLLOW) != 0) return false;
@@ -149,16 +168,11 @@ class PosixDirectoryReader : public DirectoryReader {
     if (entry->info.isDirectory) attributes |= AttrDirectory;
     if (name[0] == '.') attributes |= AttrHidden;
     if (!entry->info.ownerWritable) attributes |= AttrReadOnly;
-    if (entry->info.isRegular &&
-        Env::Default()->IsArchiveBitSet(path_ + "/" + name, entry->info)) {
-      attributes |= AttrArchive;
-    }
     entry->attributes = attributes;
     return true;
   }
 
   DIR* dir_;
-  std::string path_;
 };
 
 class PosixEnv : public Env {
@@ -234,7 +248,7 @@ class PosixEnv : public Env {
   int OpenDirectory(const std::string& path, std::unique_ptr<DirectoryReader>* reader) override {
     DIR* dir = ::opendir(path.c_str());
     if (dir == nullptr) return LastError();
-    reader->reset(new PosixDirectoryReader(dir, path));
+    reader->reset(new PosixDirectoryReader(dir));
     return 0;
   }
 
