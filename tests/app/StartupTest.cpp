@@ -64,16 +64,6 @@ TEST(StartupTest, BatchRunOfMissingFile) {
   }
 }
 
-// A definition file that backs up every file of `source` into `target`.
-std::string DefinitionFile(const std::string& source, const std::string& target) {
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Arkivault>\n"
-         " <BackupDef BackupTitle=\"Docs\" BackupName=\"Docs\" Suffix=\"None\""
-         " SourceRootPath=\"" + source + "\" TargetPath=\"" + target + "\" NoOverwrite=\"No\">\n"
-         "  <IncludeFilePatterns><Pattern Pattern=\"*\"/></IncludeFilePatterns>\n"
-         "  <IncludeDirPatterns><Pattern Pattern=\"*\"/></IncludeDirPatterns>\n"
-         " </BackupDef>\n</Arkivault>\n";
-}
-
 std::vector<std::string> ZipFilesBelow(const std::string& directory) {
   std::vector<std::string> found;
   std::error_code error;
@@ -88,10 +78,11 @@ TEST(StartupTest, BatchRunExitStatus) {
   testing_support::WriteFile(tree / "source/a.txt", "first file\n");
   testing_support::WriteFile(tree / "source/sub/b.txt", "second file\n");
   std::filesystem::create_directories(tree / "target");
+  const std::string source = tree / "source";
   testing_support::WriteFile(tree / "job.xml",
-                             DefinitionFile(tree / "source", tree / "target"));
+                             app_test::JobDefinition("Docs", source, tree / "target"));
   testing_support::WriteFile(tree / "lost.xml",
-                             DefinitionFile(tree / "source", tree / "no/such/target"));
+                             app_test::JobDefinition("Docs", source, tree / "no/such/target"));
 
   // "-h" runs nothing, even with a definition file that would run.
   auto result = RunProgram(Program(), "-h job.xml", tree.path());
