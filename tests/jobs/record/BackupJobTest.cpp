@@ -1,176 +1,461 @@
-// The job record: construction, time texts, the setters' Modified rules,
-// suffix and priority texts, Clone.
+// The job record and its definition file: time texts, the setters' Modified
+// rules, suffix and priority texts, the next run (also on days when the
+// clocks change); the documents Load accepts and refuses and the odd values
+// it falls back on; the format Save writes, read back by an independent XML
+// parser; safe and unique file names; saves that fail.
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
 #include <functional>
 
 #include <gtest/gtest.h>
+#include <wx/log.h>
 
 #include "jobs/BackupJob.h"
-#include "tests/jobs/record/JobTestSupport.h"
+#include "platform/Clock.h"
+#include "tests/jobs/DefinitionsDir.h"
+#include "tests/support/FaultEnv.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
-TEST(BackupJobRecord, BlankAndNewJobsDifferInPatternsAndTimes) {
-  const BackupJob blank;
-  const BackupJob named("Photos");
-  EXPECT_EQ(named.BackupTitle + "|" + named.BackupName, "Photos|Photos");
-  EXPECT_TRUE(blank.IncludeFilePatterns.empty() && blank.IncludeDirPatterns.empty());
-  EXPECT_EQ(named.IncludeFilePatterns, BackupJob::StringList{"*"});
-  EXPECT_EQ(named.IncludeDirPatterns, BackupJob::StringList{"*"});
-  // Both show 00:00; only the blank job's times are set.
-  EXPECT_TRUE(blank.ScheduleFull.HasTime() && blank.ScheduleIncremental.HasTime());
-  EXPECT_FALSE(named.ScheduleFull.HasTime() || named.ScheduleIncremental.HasTime());
-  for (const BackupJob* job : {&blank, &named}) {
-    EXPECT_EQ(job->FullTimeText() + "|" + job->IncrementalTimeText(), "00:00|00:00");
-    EXPECT_TRUE(job->Active && job->NoOverwrite && !job->Modified);
-    EXPECT_EQ(job->CompressionLevel, -1);
-  }
+using job_test::DefinitionsDir;
+using testing_support::ReadFile;
+using testing_support::RunCommand;
+using testing_support::ShellQuote;
+using testing_support::WriteFile;
+using List = BackupJob::StringList;
+using S = JobSchedule;
+
+// A ManualClock installed for its lifetime.
+struct ScopedClock : platform::ManualClock {
+  explicit ScopedClock(int64_t now) : ManualClock(now) { platform::Clock::Install(this); }
+  ~ScopedClock() override { platform::Clock::Install(nullptr); }
+};
+
+// Berlin: CET (UTC+1) in winter, CEST (UTC+2) from the last Sunday of March,
+// 02:00 -> 03:00, to the last Sunday of October, 03:00 -> 02:00.
+void UseBerlinTime() {
+  setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
+  tzset();
+}
+
+// Seconds since the epoch of the given UTC date and time.
+int64_t Utc(int year, int month, int day, int hour, int minute, int second = 0) {
+  std::tm tm{};
+  tm.tm_year = year - 1900, tm.tm_mon = month - 1, tm.tm_mday = day;
+  tm.tm_hour = hour, tm.tm_min = minute, tm.tm_sec = second;
+  return timegm(&tm);
+}
+
+// "YYYY-MM-DD HH:MM:SS ZONE" in local time, or "unset".
+std::string LocalText(const wxDateTime& moment) {
+  if (!moment.IsValid()) return "unset";
+  return moment.Format("%Y-%m-%d %H:%M:%S %Z").ToStdString(wxConvUTF8);
+}
+
+// A job that uses every field of the definition file, with markup and
+// non-ASCII characters in every text value.
+BackupJob SampleJob(const std::string& title) {
+  BackupJob job(title);
+  job.BackupName = "Docs & <Co> ü";
+  job.Description = "Straße \"quoted\" <b>&amp;</b>\nline 2";
+  job.Active = false;
+  job.SourceRootPath = "/home/zoë/<src>";
+  job.TargetPath = "/mnt/€'s\t\x07\xff\r";
+  job.Suffix = SuffixKind::YearWeek;
+  job.Archives = {"Docs & <Ä>", ""};
+  job.ExcludePaths = {"Docs/\"tmp\" ñ"};
+  job.IncludeFilePatterns = {"*.odt & <é>", "*"};
+  job.ExcludeFilePatterns = {"<*.o> ø", "<*.o> ø"};
+  job.IncludeDirPatterns = {"д* & <x>"};
+  job.ExcludeDirPatterns = {".git '€' <y>"};
+  job.ExcludeHiddenFiles = true;
+  job.SubDirIndividual = true;
+  job.Priority = JobPriority::Max;
+  job.SetFullTime("7:5");
+  job.SetFullDay(JobSchedule::Sun, true);
+  job.SetFullDay(JobSchedule::Mon, true);
+  job.SetIncrementalDay(JobSchedule::Wed, true);
+  return job;
 }
 
 TEST(BackupJobRecord, ParsesTimeTexts) {
-  struct Case {
-    const char* text;
-    const char* expected;  // nullptr: unset
+  const std::pair<std::string, const char*> cases[] = {
+      {"8:5", "08:05"},   {"7:30pm", "07:30"}, {"24:00", "unset"}, {"0730", "unset"},
+      {"00:00", "00:00"}, {"23:59", "23:59"},  {"12:60", "unset"}, {"-1:00", "unset"},
+      {" 9: 7", "09:07"}, {"+9:-0", "09:00"},  {":", "00:00"},     {"", "unset"},
+      {"1:2:3", "01:02"}, {"7:5 ", "07:05"},   {"99999999999999999999:00", "unset"},
+      {"5:99999999999999999999", "unset"},
   };
-  const Case cases[] = {
-      {"8:5", "08:05"},       {"7:30pm", "07:30"},   {"24:00", nullptr},  {"0730", nullptr},
-      {"00:00", "00:00"},     {"23:59", "23:59"},    {"12:60", nullptr},  {"-1:00", nullptr},
-      {" 9: 7", "09:07"},     {"+9:-0", "09:00"},    {":", "00:00"},      {"", nullptr},
-      {"1:2:3", "01:02"},     {"ab:cd", "00:00"},    {"07 :05", "07:05"}, {"7:5 ", "07:05"},
-      {"99999999999999999999:00", nullptr},         {"5:99999999999999999999", nullptr},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.text);
-    const wxDateTime parsed = JobSchedule::ParseTime(c.text);
-    ASSERT_EQ(parsed.IsValid(), c.expected != nullptr);
+  for (const auto& [text, expected] : cases) {
     JobSchedule schedule;
-    schedule.Time = parsed;
-    EXPECT_EQ(schedule.TimeText(), c.expected ? c.expected : "00:00");
-    if (c.expected) {
-      EXPECT_EQ(parsed.GetSecond(), 0);
-    }
+    schedule.Time = JobSchedule::ParseTime(text);
+    EXPECT_EQ(schedule.HasTime() ? schedule.TimeText() : "unset", expected) << text;
+    EXPECT_EQ(schedule.HasTime() ? schedule.Time.GetSecond() : 0, 0) << text;
   }
+}
+
+// "<Modified> <full time> <full days> <incremental time> <incremental days>",
+// an unset time shown as "--:--".
+std::string State(const BackupJob& job) {
+  const auto part = [](const JobSchedule& s) {
+    return " " + (s.HasTime() ? s.TimeText() : "--:--") + " " + std::to_string(s.Days);
+  };
+  return std::to_string(job.Modified) + part(job.ScheduleFull) + part(job.ScheduleIncremental);
 }
 
 TEST(BackupJobRecord, SettersSetModifiedOnlyOnChange) {
-  struct Case {
-    const char* name;
-    bool named;  // start from a new job rather than a blank one
-    std::function<void(BackupJob&)> change;
-    bool modified;
-    std::string fullTime;
-    uint32_t fullDays;
+  using Change = std::function<void(BackupJob&)>;  // applied to a blank job
+  const std::pair<Change, const char*> cases[] = {
+      {[](BackupJob& j) { j = BackupJob("New"); j.SetFullTime("00:00"); }, "1 00:00 0 --:-- 0"},
+      {[](BackupJob& j) { j.SetFullTime("00:00"); }, "0 00:00 0 00:00 0"},
+      {[](BackupJob& j) { j.SetFullTime("0:0"); }, "0 00:00 0 00:00 0"},
+      {[](BackupJob& j) { j.SetFullTime("8:5"); }, "1 08:05 0 00:00 0"},
+      {[](BackupJob& j) { j.SetFullTime("25:00"); }, "1 --:-- 0 00:00 0"},
+      {[](BackupJob& j) { j.SetIncrementalTime("13:45"); }, "1 00:00 0 13:45 0"},
+      {[](BackupJob& j) { j.SetFullDay(S::Mon, false); }, "0 00:00 0 00:00 0"},
+      {[](BackupJob& j) { j.SetFullDay(S::Wed, true); }, "1 00:00 4 00:00 0"},
+      {[](BackupJob& j) { j.SetIncrementalDay(S::Sat, true); }, "1 00:00 0 00:00 32"},
+      {[](BackupJob& j) { j.SetFullDay(S::Sun, true); j.Modified = false;
+                          j.SetFullDay(S::Sun, true); }, "0 00:00 64 00:00 0"},
+      {[](BackupJob& j) { j.ScheduleFull.Days = S::Mon | S::Fri; j.SetFullDay(S::Mon, false); },
+       "1 00:00 16 00:00 0"},
+      {[](BackupJob& j) { j.SetSuffixText("Date"); j.SetPriorityText("Max"); },
+       "0 00:00 0 00:00 0"},
   };
-  const Case cases[] = {
-      {"00:00 on a new job replaces the unset time", true,
-       [](BackupJob& j) { j.SetFullTime("00:00"); }, true, "00:00", 0},
-      {"00:00 on a blank job is no change", false,
-       [](BackupJob& j) { j.SetFullTime("00:00"); }, false, "00:00", 0},
-      {"0:0 is the same time as 00:00", false, [](BackupJob& j) { j.SetFullTime("0:0"); },
-       false, "00:00", 0},
-      {"a new time", false, [](BackupJob& j) { j.SetFullTime("8:5"); }, true, "08:05", 0},
-      {"a malformed time unsets a set one", false,
-       [](BackupJob& j) { j.SetFullTime("25:00"); }, true, "00:00", 0},
-      {"the incremental time leaves the full one", false,
-       [](BackupJob& j) { j.SetIncrementalTime("13:45"); }, true, "00:00", 0},
-      {"a day that is already clear", false,
-       [](BackupJob& j) { j.SetFullDay(JobSchedule::Mon, false); }, false, "00:00", 0},
-      {"a day switched on", false, [](BackupJob& j) { j.SetFullDay(JobSchedule::Wed, true); },
-       true, "00:00", JobSchedule::Wed},
-      {"a day switched on twice", false,
-       [](BackupJob& j) {
-         j.SetFullDay(JobSchedule::Sun, true);
-         j.Modified = false;
-         j.SetFullDay(JobSchedule::Sun, true);
-       },
-       false, "00:00", JobSchedule::Sun},
-      {"a day switched off", false,
-       [](BackupJob& j) {
-         j.ScheduleFull.Days = JobSchedule::Mon | JobSchedule::Fri;
-         j.SetFullDay(JobSchedule::Mon, false);
-       },
-       true, "00:00", JobSchedule::Fri},
-      {"an incremental day leaves the full days", false,
-       [](BackupJob& j) { j.SetIncrementalDay(JobSchedule::Sat, true); }, true, "00:00", 0},
-      {"suffix and priority texts never mark", false,
-       [](BackupJob& j) {
-         j.SetSuffixText("Date");
-         j.SetPriorityText("Max");
-       },
-       false, "00:00", 0},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    BackupJob job = c.named ? BackupJob("Job") : BackupJob();
-    c.change(job);
-    EXPECT_EQ(job.Modified, c.modified);
-    EXPECT_EQ(job.FullTimeText(), c.fullTime);
-    EXPECT_EQ(job.ScheduleFull.Days, c.fullDays);
-  }
-  BackupJob job;
-  job.SetFullTime("24:00");
-  EXPECT_FALSE(job.ScheduleFull.HasTime());
-  job.SetIncrementalDay(JobSchedule::Sat, true);
-  EXPECT_EQ(job.ScheduleIncremental.Days, JobSchedule::Sat);
-}
-
-TEST(BackupJobRecord, SuffixAndPriorityTexts) {
-  const std::pair<const char*, SuffixKind> suffixes[] = {
-      {"Weekday", SuffixKind::Weekday}, {"YearWeek", SuffixKind::YearWeek},
-      {"Date", SuffixKind::Date},       {"date", SuffixKind::None},
-      {"Date ", SuffixKind::None},      {"", SuffixKind::None}};
-  for (const auto& [text, kind] : suffixes) {
+  for (const auto& [change, expected] : cases) {
     BackupJob job;
-    job.Suffix = SuffixKind::Date;
-    job.SetSuffixText(text);
-    EXPECT_EQ(job.Suffix, kind) << text;
-  }
-  const std::pair<const char*, JobPriority> priorities[] = {
-      {"Min", JobPriority::Min}, {"Max", JobPriority::Max}, {"", JobPriority::Default},
-      {"max", JobPriority::Default}};
-  for (const auto& [text, priority] : priorities) {
-    BackupJob job;
-    job.Priority = JobPriority::Min;
-    job.SetPriorityText(text);
-    EXPECT_EQ(job.Priority, priority) << text;
-  }
-  BackupJob job;
-  const char* const suffixTexts[] = {"None", "Weekday", "YearWeek", "Date", "None"};
-  const char* const priorityTexts[] = {"Min", "Default", "Max", "Default", "Default"};
-  for (int32_t value = 0; value <= 4; ++value) {
-    job.Suffix = static_cast<SuffixKind>(value);
-    job.Priority = static_cast<JobPriority>(value);
-    EXPECT_EQ(job.SuffixText(), suffixTexts[value]) << value;
-    EXPECT_EQ(job.PriorityText(), priorityTexts[value]) << value;
+    change(job);
+    EXPECT_EQ(State(job), expected);
   }
 }
 
-TEST(BackupJobRecord, CloneCopiesEveryFieldIndependently) {
-  job_test::ScopedClock clock(job_test::Utc(2024, 1, 8, 6, 0));
-  BackupJob job("Documents");
-  job.DefinitionPath = "BackupDef/Documents.xml";
-  job.Description = "every <day>";
-  job.Archives = {"Work", ""};
-  job.CompressionLevel = 9;
-  job.SetFullDay(JobSchedule::Tue, true);
-  job.SetFullTime("10:15");
-  job.NextFullBackupTime();
-  ASSERT_TRUE(job.Modified);
+TEST(BackupJobRecord, SuffixAndPriorityTextsReadBack) {
+  for (int32_t value = 0; value <= 3; ++value) {
+    BackupJob written, read;
+    written.Suffix = static_cast<SuffixKind>(value);
+    written.Priority = static_cast<JobPriority>(value % 3);
+    read.SetSuffixText(written.SuffixText());
+    read.SetPriorityText(written.PriorityText());
+    EXPECT_TRUE(read.Suffix == written.Suffix && read.Priority == written.Priority) << value;
+  }
+}
 
-  const std::unique_ptr<BackupJob> clone = job.Clone();
-  EXPECT_TRUE(clone->Modified);
-  EXPECT_EQ(clone->DefinitionPath, job.DefinitionPath);
-  EXPECT_EQ(clone->BackupTitle, job.BackupTitle);
-  EXPECT_EQ(clone->Description, job.Description);
-  EXPECT_EQ(clone->Archives, job.Archives);
-  EXPECT_EQ(clone->CompressionLevel, 9);
-  EXPECT_EQ(clone->FullTimeText(), "10:15");
-  EXPECT_EQ(clone->ScheduleFull.Days, JobSchedule::Tue);
-  EXPECT_EQ(clone->ScheduleFull.NextRun, job.ScheduleFull.NextRun);
+TEST(BackupJobNextRun, FindsTheNextScheduledMomentAlsoWhenTheClocksChange) {
+  UseBerlinTime();
+  // Weekdays, time, now, the next run in local time.
+  // 2024-01-08 is a Monday; 09:00 CET is 08:00 UTC. The clocks go forward on
+  // 2024-03-31 at 01:00 UTC (02:30 does not exist) and back on 2024-10-27 at
+  // 01:00 UTC (02:30 occurs twice).
+  const std::tuple<uint32_t, const char*, int64_t, const char*> cases[] = {
+      {S::Mon, "9:00", Utc(2024, 1, 8, 8, 0, 0), "2024-01-08 09:00:00 CET"},  // exactly then
+      {S::Mon, "9:00", Utc(2024, 1, 8, 8, 0, 1), "2024-01-15 09:00:00 CET"},  // a second late
+      {S::Wed | S::Sat, "06:30", Utc(2024, 1, 8, 8, 0), "2024-01-10 06:30:00 CET"},
+      {S::AllDays, "07:00", Utc(2024, 1, 8, 8, 0), "2024-01-09 07:00:00 CET"},
+      {S::Tue, "12:00", Utc(2024, 12, 31, 12, 0), "2025-01-07 12:00:00 CET"},
+      {S::Thu, "10:00", Utc(2024, 2, 27, 0, 0), "2024-02-29 10:00:00 CET"},
+      {0, "9:00", Utc(2024, 1, 8, 8, 0), "unset"},
+      {0x80, "9:00", Utc(2024, 1, 8, 8, 0), "unset"},
+      {S::Tue, "25:00", Utc(2024, 1, 8, 8, 0), "2024-01-09 00:00:00 CET"},  // unset time
+      // Spring: a time that does not exist runs when the clocks jump.
+      {S::Sun, "02:30", Utc(2024, 3, 31, 0, 0), "2024-03-31 03:00:00 CEST"},
+      {S::Sun, "02:30", Utc(2024, 3, 31, 1, 0, 0), "2024-03-31 03:00:00 CEST"},
+      {S::Sun, "02:30", Utc(2024, 3, 31, 1, 0, 1), "2024-04-07 02:30:00 CEST"},
+      {S::Sun, "02:00", Utc(2024, 3, 25, 0, 0), "2024-03-31 03:00:00 CEST"},
+      {S::Mon, "09:00", Utc(2024, 3, 30, 10, 0), "2024-04-01 09:00:00 CEST"},
+      // Autumn: a time that occurs twice runs at its first occurrence only.
+      {S::Sun, "02:30", Utc(2024, 10, 26, 22, 0), "2024-10-27 02:30:00 CEST"},
+      {S::Sun, "02:30", Utc(2024, 10, 27, 0, 45), "2024-11-03 02:30:00 CET"},
+      {S::Mon, "09:00", Utc(2024, 10, 26, 10, 0), "2024-10-28 09:00:00 CET"},
+      {S::AllDays, "01:30", Utc(2024, 10, 26, 0, 0), "2024-10-27 01:30:00 CEST"},
+  };
+  for (const auto& [days, time, now, expected] : cases) {
+    SCOPED_TRACE(testing::Message() << time << " at " << now);
+    ScopedClock clock(now);
+    BackupJob job;
+    job.ScheduleFull.Days = job.ScheduleIncremental.Days = days;
+    job.SetFullTime(time);
+    job.SetIncrementalTime(time);
+    job.Modified = false;
+    EXPECT_EQ(LocalText(job.NextFullBackupTime()), expected);
+    EXPECT_EQ(LocalText(job.NextIncrementalBackupTime()), expected);
+  }
+}
 
-  clone->Archives.push_back("More");
-  clone->SetFullTime("11:00");
-  EXPECT_EQ(job.Archives.size(), 2u);
-  EXPECT_EQ(job.FullTimeText(), "10:15");
+TEST(BackupJobNextRun, CacheIsRecomputedWhenPassedOrModified) {
+  UseBerlinTime();
+  ScopedClock clock(Utc(2024, 1, 8, 7, 0));  // Monday 08:00 CET
+  BackupJob job;  // at 00:00
+  job.ScheduleFull.Days = S::Tue;
+  EXPECT_EQ(LocalText(job.NextFullBackupTime()), "2024-01-09 00:00:00 CET");
+  // An assignment without Modified keeps the cached moment while it lies ahead.
+  job.ScheduleFull.Days = S::Wed;
+  EXPECT_EQ(LocalText(job.NextFullBackupTime()), "2024-01-09 00:00:00 CET");
+  job.Modified = true;
+  EXPECT_EQ(LocalText(job.NextFullBackupTime()), "2024-01-10 00:00:00 CET");
+  job.Modified = false;
+  clock.Set(Utc(2024, 1, 9, 23, 0, 1));  // one second after the cached run
+  EXPECT_EQ(LocalText(job.NextFullBackupTime()), "2024-01-17 00:00:00 CET");
+  EXPECT_EQ(LocalText(job.ScheduleFull.NextRun), "2024-01-17 00:00:00 CET");
+}
+
+TEST(JobDefinitionLoad, AcceptsAndRefusesDocuments) {
+  // The title read, or nullptr when the document is refused.
+  const std::pair<std::string, const char*> cases[] = {
+      {"<Arkivault><BackupDef BackupTitle=\"A\"/></Arkivault>", "A"},
+      {"<DizeRorize><BackupDef BackupTitle=\"D\"/></DizeRorize>", "D"},
+      {"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Arkivault>\n \t\n  <BackupDef "
+       "BackupTitle=\"W\"/>\n</Arkivault>\n", "W"},
+      {"<Arkivault><BackupDef BackupTitle=\"1\"/><BackupDef BackupTitle=\"2\"/></Arkivault>", "1"},
+      {"<Arkivaults><BackupDef BackupTitle=\"X\"/></Arkivaults>", nullptr},
+      {"<arkivault><BackupDef BackupTitle=\"X\"/></arkivault>", nullptr},
+      {"<Arkivault><Other/><BackupDef BackupTitle=\"X\"/></Arkivault>", nullptr},
+      {"<Arkivault>text<BackupDef BackupTitle=\"X\"/></Arkivault>", nullptr},
+      {"<Arkivault/>", nullptr},
+      {"<Arkivault><BackupDef BackupTitle=\"X\"></Arkivault>", nullptr},
+      {"", nullptr},
+  };
+  testing_support::TempDir dir;
+  for (const auto& [contents, title] : cases) {
+    SCOPED_TRACE(contents);
+    WriteFile(dir / "job.xml", contents);
+    wxLogNull quiet;
+    BackupJob job("Earlier");
+    job.Modified = true;
+    EXPECT_EQ(job.Load(dir / "job.xml"), title != nullptr);
+    EXPECT_EQ(job.BackupTitle, title ? title : "");
+    EXPECT_EQ(job.DefinitionPath, dir / "job.xml");
+    EXPECT_FALSE(job.Modified);
+  }
+  // What is not a regular file is refused without blocking on it.
+  ASSERT_EQ(RunCommand("mkfifo " + ShellQuote(dir / "fifo")), 0);
+  std::filesystem::create_directory(dir / "folder");
+  for (const std::string name : {"missing.xml", "fifo", "folder"}) {
+    wxLogNull quiet;
+    BackupJob job;
+    EXPECT_FALSE(job.Load(dir / name)) << name;
+  }
+}
+
+// "1" or "0" for Active, ExcludeHiddenDirs, ExcludeHiddenFiles, NoOverwrite,
+// SubDirIndividual and NoEmpty.
+std::string Flags(const BackupJob& j) {
+  std::string flags;
+  for (bool on : {j.Active, j.ExcludeHiddenDirs, j.ExcludeHiddenFiles, j.NoOverwrite,
+                  j.SubDirIndividual, j.NoEmpty}) {
+    flags += on ? '1' : '0';
+  }
+  return flags;
+}
+
+TEST(JobDefinitionLoad, ReadsValuesAndFallsBackOnBadOnes) {
+  using Check = std::function<void(const BackupJob&)>;
+  // BackupDef's attributes, its children, and what the job holds then.
+  const std::tuple<const char*, const char*, Check> cases[] = {
+      {"", "", [](const BackupJob& j) {
+         EXPECT_EQ(Flags(j) + " " + j.SuffixText() + " " + j.PriorityText() + " " +
+                   j.FullTimeText() + " " + j.IncrementalTimeText(),
+                   "100000 None Default 00:00 00:00");
+         EXPECT_TRUE(j.ScheduleIncremental.HasTime() && j.IncludeFilePatterns.empty());
+         EXPECT_EQ(j.ScheduleFull.Days | j.ScheduleIncremental.Days, 0u);
+         EXPECT_EQ(j.BackupTitle + j.Description, "");
+       }},
+      {"BackupName=\"N\" Suffix=\"YearWeek\" Active=\"no\" SourceRootPath=\"/src\" "
+       "TargetPath=\"/dst\" ExcludeHiddenDirs=\"yes\" ExcludeHiddenFiles=\"yes\" "
+       "NoOverwrite=\"yes\" SubDirIndividual=\"yes\" NoEmpty=\"yes\" Priority=\"Min\" U=\"x\"",
+       "", [](const BackupJob& j) {
+         EXPECT_EQ(j.BackupName + " " + j.SourceRootPath + " " + j.TargetPath, "N /src /dst");
+         EXPECT_EQ(Flags(j) + j.SuffixText() + j.PriorityText(), "011111YearWeekMin");
+       }},
+      {"Active=\"Yes\" NoOverwrite=\"1\" NoEmpty=\"YES\" SubDirIndividual=\"true\" "
+       "Suffix=\"date\" Priority=\"max\"", "", [](const BackupJob& j) {
+         EXPECT_EQ(Flags(j) + j.SuffixText() + j.PriorityText(), "000000NoneDefault");
+       }},
+      // Time 7:5 and 25:00; only a day value of exactly "0" is off; a schedule
+      // given twice takes the later time and both days.
+      {"", "<ScheduleFull Time=\"7:5\" Mon=\"0\" Tue=\"\" Wed=\"no\" Sun=\"1\"/>"
+           "<ScheduleIncremental Time=\"1:00\" Fri=\"00\"/>"
+           "<ScheduleIncremental Time=\"25:00\" Mon=\"0\" Sat=\" 0\"/>",
+       [](const BackupJob& j) {
+         EXPECT_EQ(j.FullTimeText(), "07:05");
+         EXPECT_FALSE(j.ScheduleIncremental.HasTime());
+         EXPECT_EQ(j.ScheduleFull.Days, JobSchedule::Tue | JobSchedule::Wed | JobSchedule::Sun);
+         EXPECT_EQ(j.ScheduleIncremental.Days, JobSchedule::Fri | JobSchedule::Sat);
+       }},
+      {"BackupDescription=\"attribute\"", "<Description>element</Description>",
+       [](const BackupJob& j) { EXPECT_EQ(j.Description, "element"); }},
+      {"BackupDescription=\"attribute\"", "<Description/>",
+       [](const BackupJob& j) { EXPECT_EQ(j.Description, "attribute"); }},
+      {"", "<Description><!-- note -->text &amp; more</Description>",
+       [](const BackupJob& j) { EXPECT_EQ(j.Description, "text & more"); }},
+      // A list given twice appends; entries of other names or without their
+      // attribute, and unknown lists, are ignored.
+      {"", "<Archives><Archive Path=\"a\"/><Archive Path=\"\"/></Archives>"
+           "<IncludeFilePatterns><Pattern Pattern=\"*.doc\"/></IncludeFilePatterns>"
+           "<Archives><Archive Path=\"a\"/><Archive/><Path Path=\"x\"/></Archives>"
+           "<IncludeFilePatterns><Pattern Pattern=\"*.txt\"/></IncludeFilePatterns>"
+           "<ExcludePaths><Archive Path=\"x\"/><Path Path=\"tmp\"/></ExcludePaths>"
+           "<ExcludeFilePatterns><Pattern Path=\"x\"/></ExcludeFilePatterns>"
+           "<Unknown><Pattern Pattern=\"x\"/></Unknown>", [](const BackupJob& j) {
+         EXPECT_EQ(j.Archives, (List{"a", "", "a"}));
+         EXPECT_EQ(j.IncludeFilePatterns, (List{"*.doc", "*.txt"}));
+         EXPECT_EQ(j.ExcludePaths, List{"tmp"});
+         EXPECT_TRUE(j.ExcludeFilePatterns.empty() && j.ExcludeDirPatterns.empty());
+       }},
+  };
+  // Each load starts from a job that holds other values, which must all go.
+  testing_support::TempDir dir;
+  for (const auto& [attributes, children, check] : cases) {
+    SCOPED_TRACE(std::string(attributes) + children);
+    WriteFile(dir / "job.xml", std::string("<Arkivault><BackupDef ") + attributes + ">" +
+                                   children + "</BackupDef></Arkivault>");
+    BackupJob job = SampleJob("Earlier");
+    job.NextFullBackupTime();
+    ASSERT_TRUE(job.Load(dir / "job.xml"));
+    EXPECT_FALSE(job.ScheduleFull.NextRun.IsValid());
+    check(job);
+  }
+}
+
+// Saves `job` and returns what Python's xml.etree reads from the file: each
+// element with its attributes in file order and its text, indented by depth;
+// the entries of a list follow their list on its line.
+std::string SaveAndReadWithPython(BackupJob& job) {
+  EXPECT_TRUE(job.Save());
+  const std::string dump =
+      "import sys, xml.etree.ElementTree as ET\n"
+      "sys.stdout.reconfigure(encoding='utf-8')\n"
+      "def dump(e, depth):\n"
+      "    line = e.tag + ''.join(' %s=[%s]' % a for a in e.attrib.items())\n"
+      "    if e.text and e.text.strip(): line += ' text=[%s]' % e.text\n"
+      "    space = '\\n' + ' ' * (depth + 1) if depth < 2 else ' | '\n"
+      "    return line + ''.join(space + dump(c, depth + 1) for c in e)\n"
+      "print(dump(ET.parse(sys.argv[1]).getroot(), 0))\n";
+  std::string output;
+  EXPECT_EQ(RunCommand("python3 -c " + ShellQuote(dump) + " " + ShellQuote(job.DefinitionPath),
+                       &output), 0);
+  return output;
+}
+
+TEST(JobDefinitionSave, SavedFileReadsBackInOrderAndLoadsEqual) {
+  UseBerlinTime();
+  DefinitionsDir dir;
+  ScopedClock clock(Utc(2024, 1, 8, 12, 0));
+  BackupJob job = SampleJob("<Fotos> & \"Größe\" 日本 😀");
+  // Characters XML 1.0 cannot hold (bell, a byte that is not UTF-8) become
+  // U+FFFD; tab and carriage return survive.
+  EXPECT_EQ(SaveAndReadWithPython(job),
+            "Arkivault\n"
+            " BackupDef BackupTitle=[<Fotos> & \"Größe\" 日本 😀] BackupName=[Docs & <Co> ü] "
+            "Suffix=[YearWeek] Active=[no] SourceRootPath=[/home/zoë/<src>] "
+            "TargetPath=[/mnt/€'s\t\xEF\xBF\xBD\xEF\xBF\xBD\r] ExcludeHiddenDirs=[no] "
+            "ExcludeHiddenFiles=[yes] NoOverwrite=[yes] SubDirIndividual=[yes] NoEmpty=[no] "
+            "Priority=[Max]\n"
+            "  Description text=[Straße \"quoted\" <b>&amp;</b>\nline 2]\n"
+            "  Archives | Archive Path=[Docs & <Ä>] | Archive Path=[]\n"
+            "  ExcludePaths | Path Path=[Docs/\"tmp\" ñ]\n"
+            "  IncludeFilePatterns | Pattern Pattern=[*.odt & <é>] | Pattern Pattern=[*]\n"
+            "  ExcludeFilePatterns | Pattern Pattern=[<*.o> ø] | Pattern Pattern=[<*.o> ø]\n"
+            "  IncludeDirPatterns | Pattern Pattern=[д* & <x>]\n"
+            "  ExcludeDirPatterns | Pattern Pattern=[.git '€' <y>]\n"
+            "  ScheduleFull Time=[07:05] Mon=[1] Sun=[1]\n"
+            "  ScheduleIncremental Time=[00:00] Wed=[1]\n");
+  EXPECT_FALSE(job.Modified);
+  // Monday 13:00: Monday's 07:05 has passed, Sunday's is next.
+  EXPECT_EQ(LocalText(job.ScheduleFull.NextRun), "2024-01-14 07:05:00 CET");
+  EXPECT_EQ(LocalText(job.ScheduleIncremental.NextRun), "2024-01-10 00:00:00 CET");
+
+  // Loading and saving again writes the same bytes: every value survived, and
+  // the new job's unset incremental time was written as 00:00.
+  BackupJob loaded;
+  ASSERT_TRUE(loaded.Load(job.DefinitionPath));
+  EXPECT_TRUE(loaded.ScheduleIncremental.HasTime());
+  ASSERT_TRUE(loaded.Save("BackupDef/b.xml"));
+  EXPECT_EQ(ReadFile("BackupDef/b.xml"), ReadFile(job.DefinitionPath));
+  // A path given to Save becomes the definition path of a job without one.
+  BackupJob fresh("Fresh");
+  ASSERT_TRUE(fresh.Save("BackupDef/c.xml"));
+  EXPECT_EQ(fresh.DefinitionPath, "BackupDef/c.xml");
+  EXPECT_EQ(dir.List(), "<Fotos> & \"Größe\" 日本 😀.xml|b.xml|c.xml");
+}
+
+TEST(JobDefinitionSave, FileNamesStayInsideBackupDef) {
+  std::string longTitle(151, 'a');
+  for (int i = 0; i < 30; ++i) longTitle += "é";
+  const std::pair<std::string, std::string> cases[] = {
+      {"../x", "___x.xml"}, {"a/b", "a_b.xml"}, {"..", "__.xml"}, {"", "_.xml"},
+      {"/etc/passwd", "_etc_passwd.xml"}, {".hidden", "_hidden.xml"},
+      {"x\x01y\nz\x7f", "x_y_z_.xml"},
+      // Cut to at most 200 bytes without splitting a character.
+      {longTitle, longTitle.substr(0, 199) + ".xml"},
+  };
+  for (const auto& [title, file] : cases) {
+    SCOPED_TRACE(title);
+    DefinitionsDir dir;
+    BackupJob job(title);
+    ASSERT_TRUE(job.Save());
+    EXPECT_EQ(job.DefinitionPath, "BackupDef/" + file);
+    EXPECT_EQ(dir.List(), file);
+    EXPECT_EQ(dir.List("."), "BackupDef");
+    EXPECT_TRUE(BackupJob().Load(job.DefinitionPath));
+  }
+}
+
+TEST(JobDefinitionSave, JobsWithTheSameTitleGetTheirOwnFiles) {
+  DefinitionsDir dir;
+  WriteFile("BackupDef/Home.xml", "from an earlier session");
+  BackupJob first("Home");
+  BackupJob second("Home");
+  ASSERT_TRUE(first.Save());
+  ASSERT_TRUE(second.Save());
+  EXPECT_EQ(first.DefinitionPath, "BackupDef/Home (2).xml");
+  EXPECT_EQ(second.DefinitionPath, "BackupDef/Home (3).xml");
+  // Renaming keeps the file; each job keeps writing its own.
+  first.BackupTitle = "Renamed";
+  ASSERT_TRUE(first.Save());
+  EXPECT_EQ(dir.List(), "Home (2).xml|Home (3).xml|Home.xml");
+  EXPECT_EQ(ReadFile("BackupDef/Home.xml"), "from an earlier session");
+  BackupJob loaded;
+  ASSERT_TRUE(loaded.Load("BackupDef/Home (2).xml"));
+  EXPECT_EQ(loaded.BackupTitle, "Renamed");
+}
+
+// Saves `job` while every write below "BackupDef" fails after `bytes` bytes.
+bool SaveWithFailingWrites(BackupJob& job, uint64_t bytes) {
+  testing_support::FaultEnv faults;
+  faults.FailWritesAfter("BackupDef", bytes);
+  platform::Env::Install(&faults);
+  wxLogNull quiet;
+  const bool saved = job.Save();
+  platform::Env::Install(nullptr);
+  return saved;
+}
+
+TEST(JobDefinitionSave, FailedSaveKeepsThePreviousFileAndModified) {
+  DefinitionsDir dir;
+  BackupJob job("Kept");
+  job.Modified = true;
+  // A failed first save gives back the name it claimed: no file is left.
+  EXPECT_FALSE(SaveWithFailingWrites(job, 0));
+  EXPECT_EQ(job.DefinitionPath + dir.List(), "");
+  ASSERT_TRUE(job.Save());
+  EXPECT_EQ(job.DefinitionPath, "BackupDef/Kept.xml");
+
+  const std::string before = ReadFile("BackupDef/Kept.xml");
+  job.Description = "changed";
+  job.Modified = true;
+  EXPECT_FALSE(SaveWithFailingWrites(job, 10));
+  EXPECT_TRUE(job.Modified);
+  EXPECT_EQ(ReadFile("BackupDef/Kept.xml"), before);
+  EXPECT_EQ(dir.List(), "Kept.xml");
+
+  // Without a BackupDef directory nothing is created anywhere.
+  std::filesystem::remove_all("BackupDef");
+  BackupJob fresh("Fresh");
+  wxLogNull quiet;
+  EXPECT_FALSE(fresh.Save());
+  EXPECT_EQ(fresh.DefinitionPath + dir.List("."), "");
 }
 
 }  // namespace
