@@ -49,40 +49,64 @@ void RunEvents() {
   wxMilliSleep(10);
 }
 
+wxListCtrl& JobList(MainFrame& window) { return *XRCCTRL(window, "ID_LISTCTRL", wxListCtrl); }
+
 std::vector<std::string> ListedTitles(MainFrame& window) {
-  const wxListCtrl* list = XRCCTRL(window, "ID_LISTCTRL", wxListCtrl);
   std::vector<std::string> titles;
-  for (int row = 0; row < list->GetItemCount(); ++row) {
-    titles.push_back(list->GetItemText(row).utf8_string());
+  for (int row = 0; row < JobList(window).GetItemCount(); ++row) {
+    titles.push_back(JobList(window).GetItemText(row).utf8_string());
   }
   return titles;
 }
 
-TEST(InteractiveStartTest, JobsAreListedScheduledAndReleased) {
-  testing_support::TempDir cwd;
-  app_test::WriteJobDirectory(cwd);
-  std::filesystem::create_directory_symlink(app_test::BinaryDir() + "/res", cwd / "res");
-  // This test is a process of its own: changing its directory touches no other test.
-  std::filesystem::current_path(cwd.path());
-  // Monday 8 January 2024, 09:59 local time: "Photos" is due a minute later.
-  platform::ManualClock clock(wxDateTime(8, wxDateTime::Jan, 2024, 9, 59).GetTicks());
-  platform::Clock::Install(&clock);
+int RowImage(MainFrame& window, int row) {
+  wxListItem item;
+  item.SetId(row);
+  item.SetMask(wxLIST_MASK_IMAGE);
+  JobList(window).GetItem(item);
+  return item.GetImage();
+}
 
-  static char name[] = "app_interactive_tests";
-  static char* argv[] = {name, nullptr};
-  int argc = 1;
-  wxApp::SetInstance(new ArkivaultApp(StartOptions()));
-  ASSERT_TRUE(wxEntryStart(argc, argv)) << "no display: run under xvfb-run";
-  wxSetAssertHandler(FailOnAssert);
-  auto* log = new LogCapture;
-  delete wxLog::SetActiveTarget(log);
+// Starts the application object in a directory of its own holding the jobs of
+// WriteJobDirectory, at Monday 8 January 2024, 09:59 local time, when
+// "Photos" is due a minute later. Each test is a process of its own, so
+// changing its directory touches no other test.
+class InteractiveStartTest : public ::testing::Test {
+ protected:
+  InteractiveStartTest() : clock_(wxDateTime(8, wxDateTime::Jan, 2024, 9, 59).GetTicks()) {}
+
+  void SetUp() override {
+    app_test::WriteJobDirectory(cwd_);
+    std::filesystem::create_directory_symlink(app_test::BinaryDir() + "/res", cwd_ / "res");
+    std::filesystem::current_path(cwd_.path());
+    platform::Clock::Install(&clock_);
+    static char name[] = "app_interactive_tests";
+    static char* argv[] = {name, nullptr};
+    int argc = 1;
+    wxApp::SetInstance(new ArkivaultApp(StartOptions()));
+    ASSERT_TRUE(wxEntryStart(argc, argv)) << "no display: run under xvfb-run";
+    wxSetAssertHandler(FailOnAssert);
+    log_ = new LogCapture;
+    delete wxLog::SetActiveTarget(log_);
+    ASSERT_TRUE(wxGetApp().CallOnInit());
+    ASSERT_NE(nullptr, wxGetApp().mainWindow);
+  }
+
+  void TearDown() override {
+    if (wxTheApp != nullptr) wxEntryCleanup();
+    platform::Clock::Install(nullptr);
+  }
+
+  testing_support::TempDir cwd_;
+  platform::ManualClock clock_;
+  LogCapture* log_ = nullptr;  // owned by the toolkit's log
+};
+
+TEST_F(InteractiveStartTest, JobsAreListedScheduledAndReleased) {
   ArkivaultApp& app = wxGetApp();
-  ASSERT_TRUE(app.CallOnInit());
-
   // The broken file is reported by name and left out; the others are rows in
   // the order of their file names.
-  EXPECT_NE(std::string::npos, log->text.find("'BackupDef/b-broken.xml'")) << log->text;
-  ASSERT_NE(nullptr, app.mainWindow);
+  EXPECT_NE(std::string::npos, log_->text.find("'BackupDef/b-broken.xml'")) << log_->text;
   EXPECT_EQ((std::vector<std::string>{"Photos", "Documents"}), ListedTitles(*app.mainWindow));
   wxImage screen;
   wxRect window;
@@ -96,7 +120,7 @@ TEST(InteractiveStartTest, JobsAreListedScheduledAndReleased) {
   EXPECT_TRUE(app.refreshTimer.IsRunning());
 
   // The check after 10:00 starts it; the refresh timer reports its end.
-  clock.Advance(80);
+  clock_.Advance(80);
   app.scheduler.OnTick();
   EXPECT_EQ(app.jobs[0].get(), app.runner.Job());
   EXPECT_TRUE(app.runner.FullBackup());
@@ -107,7 +131,7 @@ TEST(InteractiveStartTest, JobsAreListedScheduledAndReleased) {
   EXPECT_EQ("Backup 'Photos' completed.", status->GetStatusText(0));
   EXPECT_EQ("1 files added, 0 kB read", status->GetStatusText(1));
   EXPECT_EQ(nullptr, app.progress.finishedJob.load());
-  EXPECT_ZIP_VALID(cwd / "out/Photos.zip");
+  EXPECT_ZIP_VALID(cwd_ / "out/Photos.zip");
   EXPECT_TRUE(app_test::CaptureDrawnWindow(app_test::ScreenshotFile("job-completed.png"),
                                            wxSize(500, 350), 100, &screen, &window, RunEvents));
 
@@ -115,8 +139,30 @@ TEST(InteractiveStartTest, JobsAreListedScheduledAndReleased) {
   EXPECT_TRUE(app.jobs.empty());
   EXPECT_FALSE(app.scheduler.Timer().IsRunning());
   EXPECT_FALSE(app.refreshTimer.IsRunning());
-  wxEntryCleanup();
-  platform::Clock::Install(nullptr);
+}
+
+// The main window's side of the refresh ticks: the running row cycles
+// through the four run pictures, the end restores the job icon.
+TEST_F(InteractiveStartTest, MainWindowShowsARunAndItsEnd) {
+  ArkivaultApp& app = wxGetApp();
+  MainFrame& window = *app.mainWindow;
+  const BackupJob& documents = *app.jobs[1];
+  app.progress.filesAdded = 3;
+  app.progress.bytesRead = 2047;
+  std::vector<int> images;
+  for (int tick = 0; tick < 5; ++tick) {
+    window.ShowProgress(1, documents, app.progress);
+    images.push_back(RowImage(window, 1));
+  }
+  EXPECT_EQ((std::vector<int>{1, 2, 3, 4, 1}), images);
+  EXPECT_EQ(0, RowImage(window, 0));
+  EXPECT_EQ("Processing 'Documents'...", window.GetStatusBar()->GetStatusText(0));
+  EXPECT_EQ("3 files added, 1 kB read", window.GetStatusBar()->GetStatusText(1));
+
+  window.ShowCompletion(documents, false, app.progress);
+  EXPECT_EQ("Backup 'Documents' failed.", window.GetStatusBar()->GetStatusText(0));
+  EXPECT_EQ(0, RowImage(window, 1));
+  EXPECT_EQ(0, app.OnExit());
 }
 
 }  // namespace
