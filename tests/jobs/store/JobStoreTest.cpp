@@ -86,7 +86,8 @@ TEST_F(JobStoreTest, CopiesKeepTheSettingsAndSaveToFilesOfTheirOwn) {
   ASSERT_EQ(Titles(), "Someone else|Docs|");
   const BackupJob& source = *jobs[1];
   store.CopyJob(1);
-  ASSERT_EQ(store.CopyJob(2), jobs.back().get());
+  const BackupJob* copyOfCopy = store.CopyJob(2);
+  ASSERT_EQ(copyOfCopy, jobs.back().get());
   EXPECT_EQ(Titles(), "Someone else|Docs|Copy of Docs|Copy of Copy of Docs|");
   EXPECT_EQ(jobs[3]->BackupName, "Copy of Copy of docs");
   // Apart from title and archive name, the copies write what the source writes.
