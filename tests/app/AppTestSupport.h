@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 
 #include "tests/support/TempDir.h"
@@ -55,22 +54,6 @@ inline std::string JobDefinition(const std::string& title, const std::string& so
          "  <IncludeFilePatterns><Pattern Pattern=\"*\"/></IncludeFilePatterns>\n"
          "  <IncludeDirPatterns><Pattern Pattern=\"*\"/></IncludeDirPatterns>\n" + schedules +
          " </BackupDef>\n</Arkivault>\n";
-}
-
-// "BackupDef" in `dir` as an interactive start finds it: "a-photos.xml" with
-// the job "Photos" (a full backup of "photos/" into "out/" on Mondays at
-// 10:00), "b-broken.xml", which does not load, and "c-documents.xml" with the
-// unscheduled job "Documents". The titles are not in file-name order.
-inline void WriteJobDirectory(const testing_support::TempDir& dir) {
-  testing_support::WriteFile(dir / "photos/beach.jpg", "not really a picture\n");
-  std::filesystem::create_directories(dir / "out");
-  testing_support::WriteFile(
-      dir / "BackupDef/a-photos.xml",
-      JobDefinition("Photos", dir / "photos", dir / "out",
-                    "  <ScheduleFull Time=\"10:00\" Mon=\"1\"/>\n"));
-  testing_support::WriteFile(dir / "BackupDef/b-broken.xml", "<Arkivault><BackupDef BackupTi");
-  testing_support::WriteFile(dir / "BackupDef/c-documents.xml",
-                             JobDefinition("Documents", dir / "documents", dir / "out"));
 }
 
 }  // namespace app_test
