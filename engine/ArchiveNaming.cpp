@@ -34,7 +34,14 @@ bool HasDriveLetter(const std::string& path) {
          path[1] == ':' && path[2] == '/';
 }
 
-// The non-empty components of `path` joined by '/'.
+// A component of an archive name. ".." would lead the archive out of the
+// backup directory (and a full run would delete or replace whatever file is
+// there), so it becomes "__"; the source side keeps the path as written.
+std::string ArchiveNameComponent(const std::string& component) {
+  return component == ".." ? std::string("__") : component;
+}
+
+// The non-empty components of `path` joined by '/', with ".." made harmless.
 std::string JoinedDirectories(const std::string& path) {
   std::string joined;
   std::string::size_type start = 0;
@@ -43,7 +50,7 @@ std::string JoinedDirectories(const std::string& path) {
     if (end == std::string::npos) end = path.size();
     if (end > start) {
       if (!joined.empty()) joined += '/';
-      joined.append(path, start, end - start);
+      joined += ArchiveNameComponent(path.substr(start, end - start));
     }
     start = end + 1;
   }

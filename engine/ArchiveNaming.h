@@ -23,4 +23,6 @@ std::string BackupDirectoryPath(const BackupJob& job, const wxDateTime& when);
 // directories joined by '/', without a trailing '/'; an absolute path keeps
 // its leading '/'; a path with a drive letter ("C:/Data") becomes
 // "vol_C" + "/" + "/Data". An empty path gives "/" (the archive ".zip").
+// Every ".." component becomes "__", so the name never leads out of the base
+// directory ("../Other" gives "__/Other").
 std::string ArchiveRelativePath(const std::string& path);

@@ -162,6 +162,14 @@ TEST_F(BackupRunTest, ArchiveLayouts) {
                       "B/c.txt"}}}},
       {"nested archive directory", {"A/x", "B"}, false, false, {"Docs/A/x.zip", "Docs/B.zip"},
        {{"Docs/A/x.zip", {"b.txt", "y/"}}}},
+      // Reached through the source root's parent: the archive stays inside the
+      // backup directory instead of going to out/Docs/../src/B.zip.
+      {"archive directory with '..'", {"../src/B"}, false, false, {"Docs/__/src/B.zip"},
+       {{"Docs/__/src/B.zip", {"c.txt"}}}},
+      {"archive directory with '..', one archive per directory", {"A/../A"}, true, false,
+       {"Docs/A/__/A/files.zip", "Docs/A/__/A/e/files.zip", "Docs/A/__/A/x/files.zip",
+        "Docs/A/__/A/x/y/files.zip"},
+       {{"Docs/A/__/A/files.zip", {"a.txt"}}, {"Docs/A/__/A/x/files.zip", {"b.txt"}}}},
       {"one archive per directory", {"A", "B"}, true, false,
        {"Docs/A/files.zip", "Docs/A/e/files.zip", "Docs/A/x/files.zip", "Docs/A/x/y/files.zip",
         "Docs/B/files.zip"},

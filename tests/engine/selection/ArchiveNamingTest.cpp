@@ -104,6 +104,12 @@ TEST(ArchiveNamingTest, ArchiveRelativePathOfArchiveDirectories) {
       {"C:/", "vol_C//"},
       {"C:Data", "C:Data"},  // no separator after the colon: a plain name
       {"über/ärger", "über/ärger"},
+      // ".." would lead out of the backup directory; other dots are names.
+      {"../../x", "__/__/x"},
+      {"Docs/../Letters/..", "Docs/__/Letters/__"},
+      {"/../etc", "/__/etc"},
+      {"C:/../Data", "vol_C//__/Data"},
+      {"..x/a..b/.../.", "..x/a..b/.../."},
   };
   for (const Case& c : cases) EXPECT_EQ(c.name, ArchiveRelativePath(c.path)) << c.path;
 }

@@ -273,6 +273,51 @@ TEST(SourceWalkerTest, FailuresStopTheWalkAndKeepTheAttribute) {
   EXPECT_TRUE(ArchiveBitOnDisk(dir / "sub/s.txt"));
 }
 
+// Counts the archived-stamp reads and writes per path.
+class StampCountingEnv : public testing_support::FaultEnv {
+ public:
+  bool IsArchiveBitSet(const std::string& path, const platform::FileInfo& info) override {
+    ++reads[path];
+    return FaultEnv::IsArchiveBitSet(path, info);
+  }
+  int MarkArchived(const std::string& path, const platform::FileInfo& seen) override {
+    ++writes[path];
+    return FaultEnv::MarkArchived(path, seen);
+  }
+
+  std::map<std::string, int> reads;
+  std::map<std::string, int> writes;
+};
+
+TEST(SourceWalkerTest, StampsAreReadOnlyForSelectedFilesAndWrittenOnlyWhenChanged) {
+  TempDir dir;
+  for (const char* file : {"a.txt", "b.txt", "skip.log", "sub/c.txt", "sub/d.log"}) {
+    WriteFile(dir / file, file);
+  }
+  BackupJob job = JobFor(dir.path());
+  job.IncludeFilePatterns = {"*.txt"};
+  const std::map<std::string, int> onceEach{
+      {dir / "a.txt", 1}, {dir / "b.txt", 1}, {dir / "sub/c.txt", 1}};
+  struct Case {
+    const char* label;
+    bool full;
+    std::map<std::string, int> reads;
+    std::map<std::string, int> writes;
+  } cases[] = {
+      {"full run of new files", true, onceEach, onceEach},
+      {"full run of stored files: not stamped again", true, onceEach, {}},
+      {"incremental run, nothing changed", false, onceEach, {}},
+  };
+  for (const Case& c : cases) {
+    StampCountingEnv env;
+    platform::Env::Install(&env);
+    Walk(job, c.full);
+    platform::Env::Install(nullptr);
+    EXPECT_EQ(c.reads, env.reads) << c.label;
+    EXPECT_EQ(c.writes, env.writes) << c.label;
+  }
+}
+
 class ThrowingDirectoryActions : public RecordingActions {
  public:
   bool EnterSubdirectory(const std::string&, const std::string&) override {
