@@ -1,7 +1,5 @@
 #include "ui/MainFrame.h"
 
-#include <cstdint>
-
 #include <wx/intl.h>
 #include <wx/log.h>
 #include <wx/xrc/xmlres.h>
