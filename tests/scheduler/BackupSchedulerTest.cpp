@@ -1,35 +1,77 @@
 // The scheduler on a simulated clock: which jobs are queued, which start on a
-// check, what is skipped, and where the queues stand after each check.
+// check, what is skipped, and where the queues stand after each check; and
+// one scheduled run through the real worker thread.
 #include <memory>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 #include <wx/init.h>
+#include <wx/utils.h>
 
+#include "engine/BackupProgress.h"
+#include "engine/BackupRunner.h"
 #include "jobs/BackupJob.h"
+#include "platform/Clock.h"
 #include "scheduler/BackupScheduler.h"
-#include "tests/scheduler/SchedulerTestSupport.h"
-
-using scheduler_test::Moment;
-using scheduler_test::RecordingStarter;
-using scheduler_test::SimulatedClock;
+#include "scheduler/RunnerJobStarter.h"
+#include "tests/support/ExternalZip.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
 constexpr uint32_t kMon = JobSchedule::Mon;
-constexpr uint32_t kWorkdays = 0x1f;
 
+// Local time on Monday 8 January 2024 plus `day` days, at "HH:MM:SS".
+wxDateTime Moment(int day, const char* clockTime) {
+  wxDateTime moment(8, wxDateTime::Jan, 2024);
+  moment.ParseTime(clockTime);
+  return moment.Add(wxDateSpan::Days(day));
+}
+
+// The simulated clock of every test in this program, installed for its whole life.
+platform::ManualClock clock(0);
+[[maybe_unused]] const bool clockInstalled = (platform::Clock::Install(&clock), true);
+
+// Sets the simulated clock to Moment(day, clockTime).
+void SetClock(int day, const char* clockTime) { clock.Set(Moment(day, clockTime).GetTicks()); }
+
+// Stands in for the backup runner: busy when told so, and from the moment it
+// accepts a start until told otherwise. Records "<tick>: <title> full|incremental".
+struct RecordingStarter : JobStarter {
+  bool IsBusy() const override { return busy; }
+  bool Start(BackupJob* job, bool full) override {
+    if (busy) return false;
+    busy = true;
+    started.push_back(std::to_string(tick) + ": " + job->BackupTitle +
+                      (full ? " full" : " incremental"));
+    return true;
+  }
+  bool busy = false;
+  size_t tick = 0;
+  std::vector<std::string> started;
+};
+
+// A job with a full and an incremental schedule at the same time of day.
 struct JobSpec {
   const char* title;
   bool active;
-  uint32_t fullDays;
-  const char* fullTime;
-  uint32_t incrementalDays;
-  const char* incrementalTime;
+  uint32_t fullDays, incrementalDays;
+  const char* time;
 };
 
-// A check at `day`/`time` (see Moment) with the runner busy or idle before it.
+std::unique_ptr<BackupJob> MakeJob(const JobSpec& spec) {
+  auto job = std::make_unique<BackupJob>(spec.title);
+  job->Active = spec.active;
+  job->ScheduleFull.Days = spec.fullDays;
+  job->ScheduleIncremental.Days = spec.incrementalDays;
+  job->SetFullTime(spec.time);
+  job->SetIncrementalTime(spec.time);
+  job->Modified = false;
+  return job;
+}
+
+// A check at Moment(day, time) with the runner busy or idle before it.
 struct Tick {
   int day;
   const char* time;
@@ -38,87 +80,49 @@ struct Tick {
 
 struct Case {
   const char* name;
-  std::vector<JobSpec> jobs;
-  const char* startTime;  // on day 0, when the jobs are queued
-  size_t fullQueued;
-  size_t incrementalQueued;
+  std::vector<JobSpec> jobs;  // queued at `queuedAt` on day 0
+  size_t fullQueued, incrementalQueued;
   std::vector<Tick> ticks;
-  // "<tick index>: <title> full|incremental" for every start.
-  std::vector<std::string> starts;
+  std::vector<std::string> starts;  // "<tick index>: <title> full|incremental"
+  const char* queuedAt = "09:59:00";
+  // The first job is queued once more by mistake, then taken off and destroyed.
+  bool unscheduleFirst = false;
 };
-
-std::unique_ptr<BackupJob> MakeJob(const JobSpec& spec) {
-  auto job = std::make_unique<BackupJob>(spec.title);
-  job->Active = spec.active;
-  job->ScheduleFull.Days = spec.fullDays;
-  job->SetFullTime(spec.fullTime);
-  job->ScheduleIncremental.Days = spec.incrementalDays;
-  job->SetIncrementalTime(spec.incrementalTime);
-  job->Modified = false;
-  return job;
-}
-
-// Names each queued time that is not after `now`.
-std::string TimesNotAfter(const BackupScheduler::JobQueue& queue, const wxDateTime& now) {
-  std::string late;
-  for (const auto& [time, job] : queue) {
-    if (time <= now) late += job->BackupTitle + " at " + time.FormatISOCombined().ToStdString() + "; ";
-  }
-  return late;
-}
 
 const Case kCases[] = {
-    {"inactive job never starts",
-     {{"A", false, 0x7f, "10:00", 0x7f, "10:00"}},
-     "09:59:00", 0, 0,
-     {{0, "10:00:10", false}, {1, "10:00:10", false}},
-     {}},
-    {"no weekday bits, not queued for that kind",
-     {{"A", true, 0, "10:00", kMon, "10:00"}},
-     "09:59:00", 0, 1,
-     {{0, "10:00:10", false}},
-     {"0: A incremental"}},
-    {"missed runs are not made up",
-     {{"A", true, kMon, "10:00", 0, "00:00"}},
-     "10:05:00", 1, 0,
-     {{0, "10:05:30", false}, {6, "10:00:10", false}, {7, "10:00:20", false}},
+    {"inactive job never starts", {{"A", false, 0x7f, 0x7f, "10:00"}}, 0, 0,
+     {{0, "10:00:10", false}, {1, "10:00:10", false}}, {}},
+    {"no weekday bits: not queued for that kind", {{"A", true, 0, kMon, "10:00"}}, 0, 1,
+     {{0, "10:00:10", false}}, {"0: A incremental"}},
+    {"missed runs are not made up", {{"A", true, kMon, 0, "10:00"}}, 1, 0,
+     {{0, "10:05:30", false}, {6, "10:00:10", false}, {7, "10:00:20", false}}, {"2: A full"},
+     "10:05:00"},
+    {"due while busy: starts on the first check after the run", {{"A", true, kMon, 0, "10:00"}},
+     1, 0, {{0, "10:00:10", true}, {0, "10:00:40", true}, {0, "10:20:10", false}},
      {"2: A full"}},
-    {"due while busy starts on the first check after the run",
-     {{"A", true, kMon, "10:00", 0, "00:00"}},
-     "09:59:00", 1, 0,
-     {{0, "10:00:10", true}, {0, "10:00:40", true}, {0, "10:20:10", false}, {0, "10:20:40", false}},
-     {"2: A full"}},
-    {"two due at once: the earlier starts, the other's occurrence is skipped",
-     {{"A", true, kMon, "10:00", 0, "00:00"}, {"B", true, kMon, "10:01", 0, "00:00"}},
-     "09:59:00", 2, 0,
-     {{0, "10:01:10", false}, {0, "10:01:40", false}, {7, "10:00:30", false}, {7, "10:01:10", false}},
+    {"two due at once: the first starts, the other's occurrence is skipped",
+     {{"A", true, kMon, 0, "10:00"}, {"B", true, kMon, 0, "10:01"}}, 2, 0,
+     {{0, "10:01:10", false}, {0, "10:01:40", false}, {7, "10:00:30", false},
+      {7, "10:01:10", false}},
      {"0: A full", "2: A full", "3: B full"}},
     {"equal times: the job queued first starts",
-     {{"B", true, kMon, "10:00", 0, "00:00"}, {"A", true, kMon, "10:00", 0, "00:00"}},
-     "09:59:00", 2, 0,
-     {{0, "10:00:10", false}, {0, "10:00:40", false}},
-     {"0: B full"}},
-    {"full and incremental at the same time: full wins",
-     {{"A", true, kMon, "10:00", kMon, "10:00"}},
-     "09:59:00", 1, 1,
-     {{0, "10:00:10", false}, {0, "10:00:40", false}},
-     {"0: A full"}},
-    {"a check exactly at the due time starts the job once",
-     {{"A", true, kMon, "10:00", kWorkdays, "10:00"}},
-     "09:59:00", 1, 1,
-     {{0, "10:00:00", false}, {0, "10:00:30", false}, {1, "10:00:00", false}},
+     {{"B", true, kMon, 0, "10:00"}, {"A", true, kMon, 0, "10:00"}}, 2, 0,
+     {{0, "10:00:10", false}, {0, "10:00:40", false}}, {"0: B full"}},
+    {"full and incremental at the same time: full wins", {{"A", true, kMon, kMon, "10:00"}}, 1,
+     1, {{0, "10:00:10", false}, {0, "10:00:40", false}}, {"0: A full"}},
+    {"a check exactly at the due time starts the job once", {{"A", true, kMon, 0x1f, "10:00"}},
+     1, 1, {{0, "10:00:00", false}, {0, "10:00:30", false}, {1, "10:00:00", false}},
      {"0: A full", "2: A incremental"}},
+    {"unschedule takes every entry of the job off",
+     {{"Removed", true, kMon, kMon, "10:00"}, {"Kept", true, kMon, kMon, "10:00"}}, 1, 1,
+     {{0, "10:00:10", false}}, {"0: Kept full"}, "09:59:00", true},
 };
 
-class BackupSchedulerTest : public ::testing::Test {
- protected:
+TEST(BackupSchedulerTest, StartsDueJobsAndKeepsEveryQueuedTimeAfterTheCheck) {
   wxInitializer toolkit;
-};
-
-TEST_F(BackupSchedulerTest, StartsDueJobsAndKeepsEveryQueuedTimeAfterTheCheck) {
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.name);
-    SimulatedClock clock(Moment(0, c.startTime));
+    SetClock(0, c.queuedAt);
     RecordingStarter starter;
     BackupScheduler scheduler(starter);
     std::vector<std::unique_ptr<BackupJob>> jobs;
@@ -126,74 +130,69 @@ TEST_F(BackupSchedulerTest, StartsDueJobsAndKeepsEveryQueuedTimeAfterTheCheck) {
       jobs.push_back(MakeJob(spec));
       scheduler.ScheduleJob(jobs.back().get());
     }
-    EXPECT_EQ(c.fullQueued, scheduler.FullQueue().size());
-    EXPECT_EQ(c.incrementalQueued, scheduler.IncrementalQueue().size());
-
-    std::vector<std::string> starts;
+    if (c.unscheduleFirst) {
+      scheduler.ScheduleJob(jobs[0].get());
+      scheduler.UnscheduleJob(jobs[0].get());
+      jobs[0].reset();
+    }
     for (size_t i = 0; i < c.ticks.size(); ++i) {
       const wxDateTime now = Moment(c.ticks[i].day, c.ticks[i].time);
-      clock.Set(now);
+      clock.Set(now.GetTicks());
       starter.busy = c.ticks[i].busy;
-      starter.started.clear();
+      starter.tick = i;
       scheduler.OnTick();
-      for (const std::string& start : starter.started) {
-        starts.push_back(std::to_string(i) + ": " + start);
-      }
-      // A check while a run is going on leaves the queues alone; any other
-      // check leaves only times after it.
-      if (!c.ticks[i].busy) {
-        EXPECT_EQ("", TimesNotAfter(scheduler.FullQueue(), now)) << "tick " << i;
-        EXPECT_EQ("", TimesNotAfter(scheduler.IncrementalQueue(), now)) << "tick " << i;
-      }
       EXPECT_EQ(c.fullQueued, scheduler.FullQueue().size()) << "tick " << i;
       EXPECT_EQ(c.incrementalQueued, scheduler.IncrementalQueue().size()) << "tick " << i;
+      // A check while a run is going on leaves the queues alone; any other
+      // check leaves only times after it (a queue's first time is its earliest).
+      for (const auto* queue : {&scheduler.FullQueue(), &scheduler.IncrementalQueue()}) {
+        EXPECT_TRUE(c.ticks[i].busy || queue->empty() || queue->begin()->first > now) << i;
+      }
     }
-    EXPECT_EQ(c.starts, starts);
+    EXPECT_EQ(c.starts, starter.started);
   }
 }
 
-TEST_F(BackupSchedulerTest, UnscheduleTakesTheJobOffBothQueues) {
-  SimulatedClock clock(Moment(0, "09:00:00"));
-  RecordingStarter starter;
+TEST(ScheduledRunTest, JobDueAMinuteAheadRunsThroughTheWorkerThread) {
+  wxInitializer toolkit;
+  testing_support::TempDir tmp;
+  testing_support::WriteFile(tmp / "src/a.txt", "alpha\n");
+  testing_support::WriteFile(tmp / "src/d/b.txt", std::string(100000, 'b'));
+  testing_support::WriteFile(tmp / "out/.keep", "");
+  BackupJob job("Docs");
+  job.SourceRootPath = tmp / "src";
+  job.TargetPath = tmp / "out";
+  job.NoOverwrite = false;
+  job.ScheduleFull.Days = kMon;
+  job.SetFullTime("10:00");
+  BackupProgress progress;
+  BackupRunner runner(progress);
+  RunnerJobStarter starter(runner);
   BackupScheduler scheduler(starter);
-  auto kept = MakeJob({"Kept", true, kMon, "10:00", kWorkdays, "12:00"});
-  auto removed = MakeJob({"Removed", true, kMon, "10:00", kWorkdays, "12:00"});
-  scheduler.ScheduleJob(removed.get());
-  scheduler.ScheduleJob(kept.get());
-  // Queued twice by mistake: taking it off must still leave no pointer behind.
-  scheduler.ScheduleJob(removed.get());
-
-  scheduler.UnscheduleJob(removed.get());
-  removed.reset();
-
-  ASSERT_EQ(1u, scheduler.FullQueue().size());
-  ASSERT_EQ(1u, scheduler.IncrementalQueue().size());
-  EXPECT_EQ(kept.get(), scheduler.FullQueue().begin()->second);
-  EXPECT_EQ(kept.get(), scheduler.IncrementalQueue().begin()->second);
-  clock.Set(Moment(0, "12:00:10"));
-  scheduler.OnTick();
-  scheduler.OnTick();
-  EXPECT_EQ((std::vector<std::string>{"Kept full"}), starter.started);
-}
-
-TEST_F(BackupSchedulerTest, TimerChecksOnceAfterThirtySecondsThenRepeats) {
-  RecordingStarter starter;
-  BackupScheduler scheduler(starter);
-  EXPECT_FALSE(scheduler.Timer().IsRunning());
-
+  SetClock(0, "09:59:00");
+  scheduler.ScheduleJob(&job);
+  // The timer checks once after 30 seconds, then every 30 seconds.
   scheduler.Start();
-  EXPECT_TRUE(scheduler.Timer().IsRunning());
-  EXPECT_TRUE(scheduler.Timer().IsOneShot());
+  EXPECT_TRUE(scheduler.Timer().IsRunning() && scheduler.Timer().IsOneShot());
   EXPECT_EQ(30000, scheduler.Timer().GetInterval());
-
-  starter.busy = true;
+  SetClock(0, "10:00:20");
   scheduler.OnTick();
-  EXPECT_TRUE(scheduler.Timer().IsRunning());
-  EXPECT_FALSE(scheduler.Timer().IsOneShot());
+  EXPECT_TRUE(scheduler.Timer().IsRunning() && !scheduler.Timer().IsOneShot());
   EXPECT_EQ(30000, scheduler.Timer().GetInterval());
-
+  EXPECT_EQ(&job, runner.Job());
+  EXPECT_TRUE(runner.FullBackup());
+  // Bounded wait for the worker: about a minute at most.
+  for (int i = 0; i < 60000 && runner.IsBusy(); ++i) wxMilliSleep(1);
+  ASSERT_FALSE(runner.IsBusy());
   scheduler.Stop();
   EXPECT_FALSE(scheduler.Timer().IsRunning());
+  EXPECT_TRUE(runner.Succeeded());
+  const std::string archive = tmp / "out/Docs.zip";
+  EXPECT_ZIP_VALID(archive);
+  const auto entries = testing_support::ExternalEntries(archive);
+  ASSERT_EQ(1u, entries.count("a.txt") * entries.count("d/b.txt"));
+  EXPECT_EQ("alpha\n", entries.at("a.txt").content);
+  EXPECT_EQ(std::string(100000, 'b'), entries.at("d/b.txt").content);
 }
 
 }  // namespace
