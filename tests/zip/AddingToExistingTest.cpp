@@ -5,64 +5,71 @@
 
 #include "tests/zip/ZipTestSupport.h"
 
-using testing_support::ExternalEntries;
 using testing_support::ReadFile;
 using testing_support::RunCommand;
 using testing_support::ShellQuote;
 using testing_support::TempDir;
 using testing_support::WriteFile;
+using zip_test::Files;
 using zip_test::Le16;
 using zip_test::Le32;
 
 namespace {
 
-const std::vector<std::pair<std::string, std::string>> kThreeFiles = {
+const Files kThreeFiles = {
     {"one.txt", "first file, compressible compressible compressible"},
     {"two.bin", zip_test::NoiseBytes(3000, 2)},
     {"three.txt", zip_test::TextBytes(10000)},
 };
 
-void AddOne(const std::string& archive, const std::string& root, const std::string& name,
-            const std::string& content) {
+// Adds `name` with `content` to the existing archive; returns what it should hold.
+Files AddOne(const std::string& archive, const std::string& root, Files files,
+             const std::string& name, const std::string& content) {
   WriteFile(root + "/" + name, content);
   ZipWriter writer;
-  writer.OpenArchive(archive, ZipWriter::OpenExisting);
-  writer.SetRootDirectory(root);
-  ASSERT_TRUE(writer.AddFile(root + "/" + name));
+  zip_test::Open(writer, archive, ZipWriter::OpenExisting, root);
+  EXPECT_TRUE(writer.AddFile(root + "/" + name));
   writer.CloseArchive();
+  files.push_back({name, content});
+  return files;
+}
+
+void ZipCommand(const std::string& command) {
+  std::string output;
+  ASSERT_EQ(0, RunCommand(command, &output)) << command << "\n" << output;
 }
 
 }  // namespace
 
-TEST(AddingToExistingTest, NewEntryReplacesOldCentralDirectoryWhichIsWrittenAgain) {
+TEST(AddingToExistingTest, NewEntryTakesTheOldDirectorysPlaceAndTheCommentSurvives) {
   TempDir dir;
   zip_test::MakeArchive(dir / "a.zip", dir / "src", kThreeFiles);
+  const std::string comment = "twenty bytes comment";
+  ZipCommand("printf %s " + ShellQuote(comment) + " | zip -q -z " + ShellQuote(dir / "a.zip"));
   std::string before = ReadFile(dir / "a.zip");
-  uint32_t oldCentralDir = Le32(before, before.size() - 22 + 16);
+  uint32_t oldCentralDir = Le32(before, before.size() - 42 + 16);
 
-  AddOne(dir / "a.zip", dir / "src", "four.txt", "fourth");
+  Files files = AddOne(dir / "a.zip", dir / "src", kThreeFiles, "four.txt", "fourth");
   std::string after = ReadFile(dir / "a.zip");
   EXPECT_EQ(before.substr(0, oldCentralDir), after.substr(0, oldCentralDir));
   EXPECT_EQ(0x04034b50u, Le32(after, oldCentralDir));
   EXPECT_EQ("four.txt", after.substr(oldCentralDir + 30, 8));
-  size_t end = after.size() - 22;
+  size_t end = after.size() - 42;
+  EXPECT_EQ(0x06054b50u, Le32(after, end));
   EXPECT_EQ(4u, Le16(after, end + 10));
   EXPECT_EQ(oldCentralDir + 30 + 8 + Le32(after, oldCentralDir + 18), Le32(after, end + 16));
-  EXPECT_ZIP_VALID(dir / "a.zip");
-  auto entries = ExternalEntries(dir / "a.zip");
-  ASSERT_EQ(4u, entries.size());
-  for (const auto& file : kThreeFiles) EXPECT_EQ(file.second, entries[file.first].content);
-  EXPECT_EQ("fourth", entries["four.txt"].content);
+  EXPECT_EQ(20u, Le16(after, end + 20));
+  EXPECT_EQ(comment, after.substr(end + 22));
+  EXPECT_ARCHIVE_HOLDS(dir / "a.zip", files);
 }
 
 TEST(AddingToExistingTest, OpenAndCloseWithoutChangesKeepsEveryByte) {
   TempDir dir;
-  WriteFile(dir / "src/x.txt", zip_test::TextBytes(2000));
-  WriteFile(dir / "src/y/z.bin", zip_test::NoiseBytes(500, 1));
-  std::string output;
-  ASSERT_EQ(0, RunCommand("cd " + ShellQuote(dir / "src") +
-                          " && echo 'a comment' | zip -q -r -z ../infozip.zip .", &output))
-      << output;
+  const Files infoZipFiles = {{"x.txt", zip_test::TextBytes(2000)}, {"y/", ""},
+                              {"y/z.bin", zip_test::NoiseBytes(500, 1)}};
+  WriteFile(dir / "src/x.txt", infoZipFiles[0].second);
+  WriteFile(dir / "src/y/z.bin", infoZipFiles[2].second);
+  ZipCommand("cd " + ShellQuote(dir / "src") + " && echo 'a comment' | zip -q -r -z ../infozip.zip .");
   zip_test::MakeArchive(dir / "ours.zip", dir / "src2", kThreeFiles);
   WriteFile(dir / "empty.zip", std::string("PK\x05\x06", 4) + std::string(18, '\0'));
 
@@ -76,25 +83,10 @@ TEST(AddingToExistingTest, OpenAndCloseWithoutChangesKeepsEveryByte) {
     }
   }
   EXPECT_ZIP_VALID(dir / "ours.zip");
-}
-
-TEST(AddingToExistingTest, ArchiveCommentSurvivesAdding) {
-  TempDir dir;
-  zip_test::MakeArchive(dir / "a.zip", dir / "src", kThreeFiles);
-  const std::string comment = "twenty bytes comment";
-  ASSERT_EQ(20u, comment.size());
-  std::string output;
-  ASSERT_EQ(0, RunCommand("printf %s " + ShellQuote(comment) + " | zip -q -z " +
-                          ShellQuote(dir / "a.zip"), &output)) << output;
-
-  AddOne(dir / "a.zip", dir / "src", "four.txt", "fourth");
-  std::string after = ReadFile(dir / "a.zip");
-  ASSERT_GT(after.size(), 42u);
-  EXPECT_EQ(comment, after.substr(after.size() - 20));
-  EXPECT_EQ(20u, Le16(after, after.size() - 22));
-  EXPECT_EQ(0x06054b50u, Le32(after, after.size() - 42));
-  EXPECT_ZIP_VALID(dir / "a.zip");
-  EXPECT_EQ(4u, ExternalEntries(dir / "a.zip").size());
+  // Info-ZIP marks its entries as made on Unix; new entries follow that
+  // system, with the Unix mode in the high word.
+  Files files = AddOne(dir / "infozip.zip", dir / "src", infoZipFiles, "b.txt", "from arkivault");
+  EXPECT_EQ(0x81B40000u, EXPECT_ARCHIVE_HOLDS(dir / "infozip.zip", files)["b.txt"].externalAttr);
 }
 
 TEST(AddingToExistingTest, ArchiveWithStubInFrontStaysValid) {
@@ -104,42 +96,24 @@ TEST(AddingToExistingTest, ArchiveWithStubInFrontStaysValid) {
   // A self-extractor: offsets adjusted to count the stub ("zip -A"), and the
   // raw concatenation whose offsets count from the start of the archive.
   WriteFile(dir / "adjusted.zip", stub + ReadFile(dir / "plain.zip"));
-  std::string output;
-  ASSERT_EQ(0, RunCommand("zip -q -A " + ShellQuote(dir / "adjusted.zip"), &output)) << output;
+  ZipCommand("zip -q -A " + ShellQuote(dir / "adjusted.zip"));
   WriteFile(dir / "concatenated.zip", stub + ReadFile(dir / "plain.zip"));
 
+  Files files;
   for (const char* name : {"adjusted.zip", "concatenated.zip"}) {
-    AddOne(dir / name, dir / "src", "four.txt", "fourth");
-    std::string after = ReadFile(dir / name);
-    EXPECT_EQ(stub, after.substr(0, stub.size())) << name;
-    auto entries = ExternalEntries(dir / name);
-    ASSERT_EQ(4u, entries.size()) << name;
-    for (const auto& file : kThreeFiles) EXPECT_EQ(file.second, entries[file.first].content);
-    EXPECT_EQ("fourth", entries["four.txt"].content);
+    files = AddOne(dir / name, dir / "src", kThreeFiles, "four.txt", "fourth");
+    EXPECT_EQ(stub, ReadFile(dir / name).substr(0, stub.size())) << name;
   }
   // Outside readers accept the self-extractor form without complaint.
-  EXPECT_ZIP_VALID(dir / "adjusted.zip");
-  // The concatenated form keeps offsets relative to the archive: the end record
+  EXPECT_ARCHIVE_HOLDS(dir / "adjusted.zip", files);
+  // unzip warns about the concatenated form, Python reads it; its end record
   // still says where the central directory starts after the stub.
+  auto entries = testing_support::ExternalEntries(dir / "concatenated.zip");
+  ASSERT_EQ(4u, entries.size());
+  for (const auto& file : files) EXPECT_EQ(file.second, entries[file.first].content);
   std::string concatenated = ReadFile(dir / "concatenated.zip");
   uint32_t centralDir = Le32(concatenated, concatenated.size() - 22 + 16);
   EXPECT_EQ(0x02014b50u, Le32(concatenated, stub.size() + centralDir));
-}
-
-TEST(AddingToExistingTest, InfoZipArchiveGetsEntriesInItsSystemsForm) {
-  TempDir dir;
-  WriteFile(dir / "src/a.txt", "from info-zip");
-  std::string output;
-  ASSERT_EQ(0, RunCommand("cd " + ShellQuote(dir / "src") + " && zip -q ../i.zip a.txt", &output))
-      << output;
-  AddOne(dir / "i.zip", dir / "src", "b.txt", "from arkivault");
-  EXPECT_ZIP_VALID(dir / "i.zip");
-  auto entries = ExternalEntries(dir / "i.zip");
-  EXPECT_EQ("from info-zip", entries["a.txt"].content);
-  EXPECT_EQ("from arkivault", entries["b.txt"].content);
-  // Info-ZIP marks its entries as made on Unix; new entries follow that system,
-  // with the Unix mode in the high word.
-  EXPECT_EQ(0x81B40000u, entries["b.txt"].externalAttr);
 }
 
 TEST(AddingToExistingTest, NamesWithoutUtf8FlagAreReadAsCodePage437) {
@@ -153,8 +127,7 @@ TEST(AddingToExistingTest, NamesWithoutUtf8FlagAreReadAsCodePage437) {
   WriteFile(dir / "a.zip", bytes);
 
   ZipWriter writer;
-  writer.OpenArchive(dir / "a.zip", ZipWriter::OpenExisting);
-  writer.SetRootDirectory(dir / "src");
+  zip_test::Open(writer, dir / "a.zip", ZipWriter::OpenExisting, dir / "src");
   EXPECT_EQ(0, writer.FindDuplicate(dir / "src/\xC3\xA4.txt", false));
   EXPECT_EQ(-1, writer.FindDuplicate(dir / "src/Y.txt", false));
   writer.CloseArchive();

@@ -6,41 +6,32 @@
 
 #include <cerrno>
 
-#include "platform/Env.h"
-#include "tests/support/FaultEnv.h"
 #include "tests/zip/ZipTestSupport.h"
 
-using testing_support::ExternalEntries;
-using testing_support::FaultEnv;
 using testing_support::RunCommand;
 using testing_support::ShellQuote;
 using testing_support::TempDir;
 using testing_support::WriteFile;
+using zip_test::Thrown;
+using zip_test::ThrownBy;
 
 namespace {
 
-// Installs a FaultEnv for the lifetime of the object.
-class InstalledFaultEnv {
- public:
-  InstalledFaultEnv() { platform::Env::Install(&env); }
-  ~InstalledFaultEnv() { platform::Env::Install(nullptr); }
-  FaultEnv env;
-};
-
-// Adds each file; returns the code of the first exception (0 if none) and the
-// number of files added before it.
-int AddAll(ZipWriter& writer, const std::vector<std::string>& paths, int* added,
-           std::string* fileName) {
-  *added = 0;
-  for (const std::string& path : paths) {
-    try {
-      if (writer.AddFile(path)) ++*added;
-    } catch (const ZipException& error) {
-      *fileName = error.fileName;
-      return error.code;
-    }
+// Writes `count` files of poorly compressible bytes below `root`; returns their paths.
+std::vector<std::string> NoiseFiles(const std::string& root, int count, size_t size) {
+  std::vector<std::string> paths;
+  for (int i = 0; i < count; ++i) {
+    paths.push_back(root + "/f" + std::to_string(i));
+    WriteFile(paths.back(), zip_test::NoiseBytes(size, static_cast<uint32_t>(i)));
   }
-  return 0;
+  return paths;
+}
+
+// Adds each file until one throws.
+Thrown AddAll(ZipWriter& writer, const std::vector<std::string>& paths) {
+  return ThrownBy([&] {
+    for (const std::string& path : paths) writer.AddFile(path);
+  });
 }
 
 }  // namespace
@@ -56,96 +47,70 @@ TEST(DiskFullTest, FullDiskWhileAddingGivesCode28AndKeepsFinishedEntries) {
   for (const Case& c : cases) {
     SCOPED_TRACE("budget " + std::to_string(c.budget));
     TempDir dir;
-    std::vector<std::string> paths;
-    for (int i = 0; i < 4; ++i) {
-      paths.push_back(dir / ("src/f" + std::to_string(i)));
-      WriteFile(paths.back(), zip_test::NoiseBytes(100000, static_cast<uint32_t>(i)));
-    }
-    InstalledFaultEnv fault;
+    std::vector<std::string> paths = NoiseFiles(dir / "src", 4, 100000);
+    zip_test::InstalledFaultEnv fault;
     fault.env.FailWritesAfter("a.zip", c.budget);
     ZipWriter writer;
-    writer.OpenArchive(dir / "a.zip", ZipWriter::CreateNew);
-    writer.SetRootDirectory(dir / "src");
-    int added = 0;
-    std::string fileName;
-    EXPECT_EQ(ENOSPC, AddAll(writer, paths, &added, &fileName));
-    EXPECT_EQ(dir / "a.zip", fileName);
+    zip_test::Open(writer, dir / "a.zip", ZipWriter::CreateNew, dir / "src");
+    Thrown thrown = AddAll(writer, paths);
+    EXPECT_EQ(ENOSPC, thrown.code);
+    EXPECT_EQ(dir / "a.zip", thrown.fileName);
     EXPECT_EQ(c.finished, writer.EntryCount());
     fault.env.Heal();  // room again
     writer.CloseArchive();
-    EXPECT_ZIP_VALID(dir / "a.zip");
-    auto entries = ExternalEntries(dir / "a.zip");
-    EXPECT_EQ(static_cast<size_t>(c.finished), entries.size());
+    zip_test::Files finished;
+    for (int i = 0; i < c.finished; ++i) {
+      finished.push_back({"f" + std::to_string(i), zip_test::NoiseBytes(100000, i)});
+    }
+    EXPECT_ARCHIVE_HOLDS(dir / "a.zip", finished);
   }
 }
 
-TEST(DiskFullTest, FullDiskWhileClosingGivesCode28AndClosesTheFile) {
+TEST(DiskFullTest, FailuresOutsideAnEntryGiveErrnoAndPath) {
   TempDir dir;
   WriteFile(dir / "src/small.txt", "small");
-  InstalledFaultEnv fault;
+  zip_test::InstalledFaultEnv fault;
+  // The central directory does not fit: the file is closed all the same.
   fault.env.FailWritesAfter("a.zip", 10);
   ZipWriter writer;
   writer.OpenArchive(dir / "a.zip", ZipWriter::CreateNew);
   ASSERT_TRUE(writer.AddFile(dir / "src/small.txt"));
-  try {
-    writer.CloseArchive();
-    ADD_FAILURE() << "no error";
-  } catch (const ZipException& error) {
-    EXPECT_EQ(ENOSPC, error.code);
-    EXPECT_EQ(dir / "a.zip", error.fileName);
-  }
+  Thrown thrown = ThrownBy([&] { writer.CloseArchive(); });
+  EXPECT_EQ(ENOSPC, thrown.code);
+  EXPECT_EQ(dir / "a.zip", thrown.fileName);
   EXPECT_TRUE(writer.IsClosed());
+  // The archive cannot be created.
+  fault.env.FailOpen("b.zip", EACCES);
+  thrown = ThrownBy([&] { writer.OpenArchive(dir / "b.zip", ZipWriter::CreateNew); });
+  EXPECT_EQ(EACCES, thrown.code);
+  EXPECT_EQ(dir / "b.zip", thrown.fileName);
+  EXPECT_TRUE(writer.IsClosed());
+  thrown = ThrownBy([&] { writer.OpenArchive(dir / "missing/c.zip", ZipWriter::CreateNew); });
+  EXPECT_EQ(ENOENT, thrown.code);
 }
 
 TEST(DiskFullTest, FullDiskForTheTemporaryArchiveKeepsTheReplacedEntry) {
   TempDir dir;
-  zip_test::MakeArchive(dir / "a.zip", dir / "src",
-                        {{"a.txt", "old a"}, {"b.txt", "old b"}, {"c.txt", "old c"}});
+  const zip_test::Files files = {{"a.txt", "old a"}, {"b.txt", "old b"}, {"c.txt", "old c"}};
+  zip_test::MakeArchive(dir / "a.zip", dir / "src", files);
   WriteFile(dir / "src/a.txt", zip_test::TextBytes(200000));
-  InstalledFaultEnv fault;
-  fault.env.FailWritesAfter("AKZ", 0);
-  ZipWriter writer;
-  writer.OpenArchive(dir / "a.zip", ZipWriter::OpenExisting);
-  writer.SetRootDirectory(dir / "src");
-  writer.SetTemporaryDirectory(dir / "src");
-  AddFileRequest request(dir / "src/a.txt", false);
-  request.replaceIndex = writer.FindDuplicate(dir / "src/a.txt", false);
-  try {
-    writer.AddFile(request);
-    ADD_FAILURE() << "no error";
-  } catch (const ZipException& error) {
-    EXPECT_EQ(ENOSPC, error.code);
-    EXPECT_NE(std::string::npos, error.fileName.find("/AKZ")) << error.fileName;
+  {
+    zip_test::InstalledFaultEnv fault;
+    fault.env.FailWritesAfter("AKZ", 0);
+    ZipWriter writer;
+    zip_test::Open(writer, dir / "a.zip", ZipWriter::OpenExisting, dir / "src");
+    writer.SetTemporaryDirectory(dir / "src");
+    AddFileRequest request(dir / "src/a.txt", false);
+    request.replaceIndex = writer.FindDuplicate(dir / "src/a.txt", false);
+    Thrown thrown = ThrownBy([&] { writer.AddFile(request); });
+    EXPECT_EQ(ENOSPC, thrown.code);
+    EXPECT_NE(std::string::npos, thrown.fileName.find("/AKZ")) << thrown.fileName;
+    writer.CloseArchive();
   }
-  writer.CloseArchive();
-  EXPECT_ZIP_VALID(dir / "a.zip");
-  auto entries = ExternalEntries(dir / "a.zip");
-  EXPECT_EQ("old a", entries["a.txt"].content);
-  EXPECT_EQ(3u, entries.size());
+  EXPECT_ARCHIVE_HOLDS(dir / "a.zip", files);
   std::string listing;
   RunCommand("ls " + ShellQuote(dir / "src"), &listing);
   EXPECT_EQ(std::string::npos, listing.find("AKZ")) << listing;
-}
-
-TEST(DiskFullTest, ArchiveThatCannotBeCreatedGivesErrnoAndPath) {
-  TempDir dir;
-  InstalledFaultEnv fault;
-  fault.env.FailOpen("a.zip", EACCES);
-  ZipWriter writer;
-  try {
-    writer.OpenArchive(dir / "a.zip", ZipWriter::CreateNew);
-    ADD_FAILURE() << "no error";
-  } catch (const ZipException& error) {
-    EXPECT_EQ(EACCES, error.code);
-    EXPECT_EQ(dir / "a.zip", error.fileName);
-  }
-  EXPECT_TRUE(writer.IsClosed());
-  try {
-    writer.OpenArchive(dir / "missing/b.zip", ZipWriter::CreateNew);
-    ADD_FAILURE() << "no error";
-  } catch (const ZipException& error) {
-    EXPECT_EQ(ENOENT, error.code);
-  }
 }
 
 TEST(DiskFullTest, RealSmallFileSystemFillsUp) {
@@ -160,19 +125,13 @@ TEST(DiskFullTest, RealSmallFileSystemFillsUp) {
     std::string path;
     ~Unmount() { RunCommand("umount " + ShellQuote(path)); }
   } unmount{mountPoint};
-  std::vector<std::string> paths;
-  for (int i = 0; i < 6; ++i) {
-    paths.push_back(dir / ("src/f" + std::to_string(i)));
-    WriteFile(paths.back(), zip_test::NoiseBytes(70000, static_cast<uint32_t>(i)));
-  }
+  std::vector<std::string> paths = NoiseFiles(dir / "src", 6, 70000);
   {
     ZipWriter writer;
-    writer.OpenArchive(mountPoint + "/a.zip", ZipWriter::CreateNew);
-    writer.SetRootDirectory(dir / "src");
-    int added = 0;
-    std::string fileName;
-    EXPECT_EQ(ENOSPC, AddAll(writer, paths, &added, &fileName));
-    EXPECT_EQ(mountPoint + "/a.zip", fileName);
+    zip_test::Open(writer, mountPoint + "/a.zip", ZipWriter::CreateNew, dir / "src");
+    Thrown thrown = AddAll(writer, paths);
+    EXPECT_EQ(ENOSPC, thrown.code);
+    EXPECT_EQ(mountPoint + "/a.zip", thrown.fileName);
     EXPECT_GT(writer.EntryCount(), 0);
     // The unfinished entry was cut off, which gives room for the directory.
     writer.CloseArchive();

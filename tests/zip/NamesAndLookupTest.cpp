@@ -2,10 +2,8 @@
 // its 65,535 entries.
 #include <gtest/gtest.h>
 
-#include "platform/Env.h"
 #include "tests/zip/ZipTestSupport.h"
 #include "zip/ZipMemFile.h"
-#include "zip/ZipPathComponent.h"
 
 using testing_support::ExternalEntries;
 using testing_support::TempDir;
@@ -42,23 +40,14 @@ TEST(NamesAndLookupTest, PredictedNamesFollowTheRootDirectory) {
     writer.SetRootDirectory(c.root);
     EXPECT_EQ(c.name, writer.PredictNameInArchive(c.path, c.fullPath, c.kind)) << c.root << " " << c.path;
   }
+  // A backslash is part of a name, not a separator.
+  writer.SetRootDirectory(dir / "src");
+  WriteFile(dir / "src/back\\slash.txt", "content");
+  ASSERT_TRUE(writer.AddFile(dir / "src/back\\slash.txt"));
   writer.CloseArchive();
-  // An empty archive, which unzip only warns about.
-  EXPECT_TRUE(ExternalEntries(dir / "a.zip").empty());
-}
-
-TEST(NamesAndLookupTest, PathComponents) {
-  ZipPathComponent path("/home/user/archive.tar.gz");
-  EXPECT_EQ("archive.tar.gz", path.GetFileName());
-  EXPECT_EQ("archive.tar", path.GetFileTitle());
-  EXPECT_EQ("gz", path.GetExtension());
-  EXPECT_EQ("/home/user", path.GetFilePath());
-  EXPECT_EQ("/home/user/archive.tar.gz", path.GetFullPath());
-  EXPECT_EQ("home/user/archive.tar.gz", path.GetPathWithoutDrive());
-  path.SetExtension("..zip");
-  EXPECT_EQ("archive.tar.zip", path.GetFileName());
-  EXPECT_EQ(".bashrc", ZipPathComponent("/home/u/.bashrc").GetFileName());
-  EXPECT_EQ("name", ZipPathComponent("name").GetFullPath());
+  // unzip takes the backslash for a separator and complains; Python reads
+  // the name as stored.
+  EXPECT_EQ("content", ExternalEntries(dir / "a.zip")["back\\slash.txt"].content);
 }
 
 TEST(NamesAndLookupTest, DirectoryPathsAndTemporaryFiles) {
@@ -66,26 +55,20 @@ TEST(NamesAndLookupTest, DirectoryPathsAndTemporaryFiles) {
   EXPECT_TRUE(CreateDirectoryPath(dir / "a/b/c/"));
   EXPECT_EQ(-1, PathExists(dir / "a/b/c"));
   EXPECT_TRUE(CreateDirectoryPath(dir / "a/b"));  // exists already
-  EXPECT_TRUE(CreateDirectoryPath("/"));
   WriteFile(dir / "file", "x");
-  EXPECT_EQ(1, PathExists(dir / "file"));
   EXPECT_FALSE(CreateDirectoryPath(dir / "file/below"));
-  EXPECT_EQ(0, PathExists(dir / "nothing"));
 
+  // Temporary archives are "AKZ" files in the preferred directory, and none
+  // is made where there is no room.
   std::string temporary = TemporaryFileName(dir.path(), 1000);
-  ASSERT_FALSE(temporary.empty());
   EXPECT_EQ(dir / "AKZ", temporary.substr(0, dir.path().size() + 4));
   EXPECT_EQ(1, PathExists(temporary));
-  EXPECT_TRUE(RemoveFileOf(temporary, false));
   EXPECT_TRUE(TemporaryFileName(dir.path(), UINT64_MAX).empty());
+  EXPECT_TRUE(RemoveFileOf(temporary, false));
   EXPECT_FALSE(RemoveFileOf(temporary, false));
-  try {
-    RemoveFileOf(temporary, true);
-    ADD_FAILURE() << "no error";
-  } catch (const ZipException& error) {
-    EXPECT_EQ(ZipException::DeleteFailed, error.code);
-    EXPECT_EQ(temporary, error.fileName);
-  }
+  zip_test::Thrown thrown = zip_test::ThrownBy([&] { RemoveFileOf(temporary, true); });
+  EXPECT_EQ(ZipException::DeleteFailed, thrown.code);
+  EXPECT_EQ(temporary, thrown.fileName);
 }
 
 TEST(NamesAndLookupTest, FullArchiveOf65535EntriesFindsNamesAndRefusesMore) {

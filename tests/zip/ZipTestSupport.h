@@ -1,20 +1,28 @@
-// Helpers shared by the ZIP writer tests: building archives, reading
-// little-endian fields of written bytes, and a callback that records what the
-// writer tells it and cancels on request.
+// Helpers shared by the ZIP writer tests: building and checking archives,
+// reading little-endian fields of written bytes, catching ZipExceptions, and a
+// callback that records what the writer tells it and cancels on request.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "platform/Env.h"
 #include "tests/support/ExternalZip.h"
+#include "tests/support/FaultEnv.h"
 #include "tests/support/TempDir.h"
+#include "zip/ZipFileHeader.h"
 #include "zip/ZipWriter.h"
 
 namespace zip_test {
+
+// Entry names and contents, in the order they are added.
+using Files = std::vector<std::pair<std::string, std::string>>;
 
 inline uint32_t Le16(const std::string& bytes, size_t offset) {
   return static_cast<uint8_t>(bytes.at(offset)) | (static_cast<uint8_t>(bytes.at(offset + 1)) << 8);
@@ -22,6 +30,20 @@ inline uint32_t Le16(const std::string& bytes, size_t offset) {
 
 inline uint32_t Le32(const std::string& bytes, size_t offset) {
   return Le16(bytes, offset) | (Le16(bytes, offset + 2) << 16);
+}
+
+// Where each central header starts, in directory order (read from the end
+// record of an archive without a comment).
+inline std::vector<size_t> CentralHeaders(const std::string& bytes) {
+  size_t end = bytes.size() - 22;
+  EXPECT_EQ(0x06054b50u, Le32(bytes, end));
+  std::vector<size_t> offsets;
+  size_t at = Le32(bytes, end + 16);
+  for (uint32_t i = 0; i < Le16(bytes, end + 10); ++i) {
+    offsets.push_back(at);
+    at += 46 + Le16(bytes, at + 28) + Le16(bytes, at + 30) + Le16(bytes, at + 32);
+  }
+  return offsets;
 }
 
 // Bytes that deflate poorly, the same on every run.
@@ -43,14 +65,19 @@ inline std::string TextBytes(size_t size, const std::string& word = "arkivault "
   return bytes;
 }
 
+// Opens `archive` in `mode` with `root` as the root directory.
+inline void Open(ZipWriter& writer, const std::string& archive, ZipOpenMode mode,
+                 const std::string& root = "") {
+  writer.OpenArchive(archive, mode);
+  writer.SetRootDirectory(root);
+}
+
 // Writes each file below `root` and adds them, in order, to a new archive at
 // `archive` with `root` as the root directory.
-inline void MakeArchive(const std::string& archive, const std::string& root,
-                        const std::vector<std::pair<std::string, std::string>>& files,
+inline void MakeArchive(const std::string& archive, const std::string& root, const Files& files,
                         int level = -1) {
   ZipWriter writer;
-  writer.OpenArchive(archive, ZipWriter::CreateNew);
-  writer.SetRootDirectory(root);
+  Open(writer, archive, ZipWriter::CreateNew, root);
   for (const auto& file : files) {
     testing_support::WriteFile(root + "/" + file.first, file.second);
     AddFileRequest request(root + "/" + file.first, false);
@@ -59,6 +86,55 @@ inline void MakeArchive(const std::string& archive, const std::string& root,
   }
   writer.CloseArchive();
 }
+
+// Every outside reader accepts `archive` and it holds exactly `files`;
+// returns the entries as Python's zipfile reads them.
+inline std::map<std::string, testing_support::ExternalEntry> ExpectArchiveHolds(
+    const char* file, int line, const std::string& archive, const Files& files) {
+  testing::ScopedTrace trace(file, line, archive);
+  EXPECT_ZIP_VALID(archive);
+  auto entries = testing_support::ExternalEntries(archive);
+  EXPECT_EQ(files.size(), entries.size());
+  for (const auto& f : files) {
+    auto entry = entries.find(f.first);
+    if (entry == entries.end()) {
+      ADD_FAILURE() << f.first << " is missing";
+    } else {
+      EXPECT_TRUE(f.second == entry->second.content) << f.first;  // no megabyte diffs
+    }
+  }
+  return entries;
+}
+#define EXPECT_ARCHIVE_HOLDS(archive, files) \
+  ::zip_test::ExpectArchiveHolds(__FILE__, __LINE__, archive, files)
+
+inline ZipFileHeader Entry(const ZipWriter& writer, int index) {
+  ZipFileHeader header;
+  EXPECT_TRUE(writer.GetEntryInfo(index, &header)) << index;
+  return header;
+}
+
+// What a call threw: the ZipException's code and file name, or code 0.
+struct Thrown {
+  int code = 0;
+  std::string fileName;
+};
+template <typename Action>
+Thrown ThrownBy(Action action) {
+  try {
+    action();
+  } catch (const ZipException& error) {
+    return {error.code, error.fileName};
+  }
+  return {};
+}
+
+// Installs a FaultEnv for the lifetime of the object.
+struct InstalledFaultEnv {
+  InstalledFaultEnv() { platform::Env::Install(&env); }
+  ~InstalledFaultEnv() { platform::Env::Install(nullptr); }
+  testing_support::FaultEnv env;
+};
 
 // Records every call and answers OnProgress with false from call `cancelAt`
 // on (counting from 1; 0 never cancels).
@@ -80,6 +156,7 @@ class RecordingCallback : public ZipActionCallback {
     events.push_back("total " + std::to_string(total));
   }
   void EndAction() override { events.push_back("end"); }
+  int Ends() const { return static_cast<int>(std::count(events.begin(), events.end(), "end")); }
 
   std::vector<std::string> events;
   int progressCalls = 0;
