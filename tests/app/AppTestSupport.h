@@ -1,12 +1,21 @@
-// Running the built program as its own process, as a user or cron would.
+// Shared set-up of the application tests: the built program run as its own
+// process (as a user or cron would), definition files, screenshots, and the
+// toolkit started inside a test program.
 #pragma once
 
+#include <gtest/gtest.h>
+#include <wx/app.h>
+#include <wx/log.h>
+
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "tests/support/TempDir.h"
 
 namespace app_test {
+
+using testing_support::ShellQuote;
 
 // The build tree, where the program and its res/ directory are.
 inline std::string BinaryDir() {
@@ -15,6 +24,13 @@ inline std::string BinaryDir() {
 }
 
 inline std::string Program() { return BinaryDir() + "/arkivault"; }
+
+// The file `name` in the build tree's screenshot directory, kept for people to look at.
+inline std::string ScreenshotFile(const std::string& name) {
+  const std::string directory = BinaryDir() + "/screenshots";
+  std::filesystem::create_directories(directory);
+  return directory + "/" + name;
+}
 
 struct ProcessResult {
   int status = -1;
@@ -28,17 +44,15 @@ inline ProcessResult RunProgram(const std::string& program, const std::string& a
                                 const std::string& directory,
                                 const std::string& display = std::string()) {
   testing_support::TempDir scratch;
-  const std::string errFile = scratch / "stderr";
   const std::string environment = display.empty()
                                       ? "env -u DISPLAY -u WAYLAND_DISPLAY"
                                       : "env -u WAYLAND_DISPLAY DISPLAY=" + display;
   ProcessResult result;
   result.status = testing_support::RunCommand(
-      "( cd " + testing_support::ShellQuote(directory) + " && " + environment + " timeout 60 " +
-          testing_support::ShellQuote(program) + " " + arguments + " 2>" +
-          testing_support::ShellQuote(errFile) + " )",
+      "( cd " + ShellQuote(directory) + " && " + environment + " timeout 60 " +
+          ShellQuote(program) + " " + arguments + " 2>" + ShellQuote(scratch / "err") + " )",
       &result.out);
-  result.err = testing_support::ReadFile(errFile);
+  result.err = testing_support::ReadFile(scratch / "err");
   return result;
 }
 
@@ -54,6 +68,35 @@ inline std::string JobDefinition(const std::string& title, const std::string& so
          "  <IncludeFilePatterns><Pattern Pattern=\"*\"/></IncludeFilePatterns>\n"
          "  <IncludeDirPatterns><Pattern Pattern=\"*\"/></IncludeDirPatterns>\n" + schedules +
          " </BackupDef>\n</Arkivault>\n";
+}
+
+// Keeps the log, which the toolkit would show in message boxes nobody closes.
+class LogCapture : public wxLog {
+ public:
+  std::string text;
+
+ protected:
+  void DoLogTextAtLevel(wxLogLevel, const wxString& message) override {
+    text += message.utf8_string() + "\n";
+  }
+};
+
+// Starts the toolkit (GTK) with `app` as the application object. A failed
+// toolkit assertion fails the running test; the log goes to the capture
+// returned, which the toolkit owns. Null without a display.
+inline LogCapture* StartToolkit(wxApp* app) {
+  static char name[] = "arkivault_tests";
+  static char* argv[] = {name, nullptr};
+  int argc = 1;
+  wxApp::SetInstance(app);
+  if (!wxEntryStart(argc, argv)) return nullptr;
+  wxSetAssertHandler([](const wxString& file, int line, const wxString& function,
+                        const wxString& condition, const wxString& message) {
+    ADD_FAILURE_AT(file.utf8_str(), line) << function << ": " << condition << " " << message;
+  });
+  auto* log = new LogCapture;
+  delete wxLog::SetActiveTarget(log);
+  return log;
 }
 
 }  // namespace app_test

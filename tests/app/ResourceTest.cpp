@@ -1,0 +1,161 @@
+// The resource files the build makes, as outside readers and as the toolkit
+// (on a real display, Xvfb) see them: the archive holds the sources under the
+// names the program opens, every picture decodes at its size, and every
+// window layout builds the controls the program looks up, of their kinds.
+#include <gtest/gtest.h>
+
+#include <wx/button.h>
+#include <wx/checkbox.h>
+#include <wx/choice.h>
+#include <wx/combobox.h>
+#include <wx/dialog.h>
+#include <wx/frame.h>
+#include <wx/listctrl.h>
+#include <wx/menu.h>
+#include <wx/stattext.h>
+#include <wx/textctrl.h>
+#include <wx/toolbar.h>
+#include <wx/xrc/xmlres.h>
+
+#include <cstdio>
+#include <set>
+#include <vector>
+
+#include "app/ResourceFiles.h"
+#include "tests/app/AppTestSupport.h"
+#include "tests/support/ExternalZip.h"
+
+namespace {
+
+using testing_support::ReadFile;
+
+const std::string kBuiltDir = app_test::BinaryDir() + "/res/";
+app_test::LogCapture* gLog = nullptr;
+
+// Starts the toolkit and loads the built archive, once for the test program.
+class ToolkitEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    gLog = app_test::StartToolkit(new wxApp);
+    wxInitAllImageHandlers();
+    // Ends the program: a failure here would otherwise only mark the tests skipped.
+    if (gLog == nullptr || !ResourceFiles(kBuiltDir).LoadArchive()) {
+      std::fputs("no display (run under xvfb-run) or no built resource archive\n", stderr);
+      std::exit(EXIT_FAILURE);
+    }
+  }
+  void TearDown() override { wxEntryCleanup(); }
+};
+
+const auto* const kToolkit = ::testing::AddGlobalTestEnvironment(new ToolkitEnvironment);
+
+TEST(ResourceTest, ArchiveAndIconsHoldEveryPicture) {
+  const std::string archive = kBuiltDir + "Arkivault.xrs";
+  EXPECT_ZIP_VALID(archive);
+  const auto entries = testing_support::ExternalEntries(archive);
+  const std::string sourceDir = std::string(std::getenv("ARKIVAULT_SOURCE_DIR")) + "/res/";
+  EXPECT_EQ(ReadFile(sourceDir + "Arkivault.xrc"), entries.at("Arkivault.xrc").content);
+  const ResourceFiles resources(kBuiltDir);
+  const char* const images[] = {
+      "file_new.png",  "file_copy.png", "file_delete.png", "file_edit.png",
+      "file_full.png", "file_inc.png",  "file_cancel.png", "file_close.png",
+      "file_exit.png", "file_open.png", "help_contents.png", "help_about.png",
+  };
+  EXPECT_EQ(std::size(images) + 1, entries.size());
+  for (const std::string image : images) {
+    SCOPED_TRACE(image);
+    ASSERT_EQ(1u, entries.count("Arkivault.xrs$" + image));
+    const std::string& member = entries.at("Arkivault.xrs$" + image).content;
+    EXPECT_EQ(ReadFile(sourceDir + "images/" + image), member);
+    const wxImage decoded = resources.LoadImage(image, wxBITMAP_TYPE_PNG);
+    ASSERT_TRUE(decoded.IsOk());
+    EXPECT_EQ(wxSize(16, 16), decoded.GetSize());
+    EXPECT_TRUE(decoded.HasAlpha());
+  }
+  std::set<std::string> pictures;
+  for (const std::string icon : {"Backup.ico", "BackupRun1.ico", "BackupRun2.ico",
+                                 "BackupRun3.ico", "BackupRun4.ico", "job.ico", "jobRun1.ico",
+                                 "jobRun2.ico", "jobRun3.ico", "jobRun4.ico"}) {
+    const int size = icon[0] == 'B' ? 16 : 32;  // tray pictures, then the job list's
+    EXPECT_EQ(wxSize(size, size), resources.LoadIcon(icon).GetSize()) << icon;
+    pictures.insert(ReadFile(kBuiltDir + icon));
+  }
+  EXPECT_EQ(10u, pictures.size());  // every animation frame differs from the others
+  // Missing files give empty pictures, without a message.
+  gLog->text.clear();
+  EXPECT_FALSE(resources.LoadImage("nosuch.png", wxBITMAP_TYPE_PNG).IsOk());
+  EXPECT_FALSE(resources.LoadIcon("nosuch.ico").IsOk());
+  EXPECT_EQ("", gLog->text);
+}
+
+bool HasTool(wxWindow* window, const wxString& name) {
+  auto* toolbar = dynamic_cast<wxToolBar*>(window);
+  if (toolbar != nullptr && toolbar->FindById(wxXmlResource::GetXRCID(name)) != nullptr) return true;
+  for (wxWindow* child : window->GetChildren()) {
+    if (HasTool(child, name)) return true;
+  }
+  return false;
+}
+
+wxArrayString Entries(const wxWindow& dialog, const char* name) {
+  return XRCCTRL(dialog, name, wxChoice)->GetStrings();
+}
+
+TEST(ResourceTest, LayoutsHoldTheirControls) {
+  auto* frame = new wxFrame;
+  wxDialog job, about;
+  ASSERT_TRUE(wxXmlResource::Get()->LoadFrame(frame, nullptr, "ID_MAINFRAME"));
+  ASSERT_TRUE(wxXmlResource::Get()->LoadDialog(&job, nullptr, "ID_JOBSETUP"));
+  ASSERT_TRUE(wxXmlResource::Get()->LoadDialog(&about, nullptr, "ID_DIALOG"));
+  EXPECT_GE(frame->GetMenuBar() != nullptr ? frame->GetMenuBar()->GetMenuCount() : 0u, 2u);
+  struct Controls {
+    wxWindow* layout;
+    wxClassInfo* kind;
+    const char* names;
+  };
+  const Controls controls[] = {
+      {frame, wxCLASSINFO(wxListCtrl), "ID_LISTCTRL"},
+      {&about, wxCLASSINFO(wxStaticText), "ID_HTMLLINK ID_EMAILLINK"},
+      {&job, wxCLASSINFO(wxTextCtrl),
+       "ID_JOBNAME ID_FILENAME ID_DESCRIPTION ID_SOURCE_TEXT ID_DESTINATION_TEXT"},
+      {&job, wxCLASSINFO(wxChoice), "ID_SUFFIX ID_COMPRESSION ID_PRIORITY"},
+      {&job, wxCLASSINFO(wxComboBox), "ID_FULLTIME ID_INCTIME"},
+      {&job, wxCLASSINFO(wxListCtrl),
+       "ID_ARCHIVES ID_EXCLUDE ID_DIRINCL ID_DIREXCL ID_FILEINCL ID_FILEEXCL"},
+      {&job, wxCLASSINFO(wxCheckBox),
+       "ID_ACTIVE ID_EXCLHIDDENDIRS ID_EXCLHIDDENFILES ID_NOOVERWRITE ID_INDIVIDUAL ID_NOEMPTY "
+       "ID_FULLMON ID_FULLTUE ID_FULLWED ID_FULLTHU ID_FULLFRI ID_FULLSAT ID_FULLSUN "
+       "ID_INCMON ID_INCTUE ID_INCWED ID_INCTHU ID_INCFRI ID_INCSAT ID_INCSUN"},
+      {&job, wxCLASSINFO(wxButton), "ID_OK ID_CANCEL ID_HELP"},
+  };
+  for (const Controls& group : controls) {
+    for (const wxString& name : wxSplit(group.names, ' ')) {
+      const wxWindow* window = group.layout->FindWindow(wxXmlResource::GetXRCID(name));
+      ASSERT_NE(nullptr, window) << name;
+      EXPECT_TRUE(window->IsKindOf(group.kind)) << name;
+    }
+  }
+  for (const wxString& tool : wxSplit(
+           "ID_SOURCE_BUTTON ID_TARGET_BUTTON ID_NEW_ARCHIVE ID_DELETE_ARCHIVE ID_NEW_EXCLUDE "
+           "ID_DELETE_EXCLUDE ID_NEW_DIRINC ID_NEW_DIREXC ID_NEW_FILEINC ID_NEW_FILEEXC "
+           "ID_DELETE_DIRINC ID_DELETE_DIREXC ID_DELETE_FILEINC ID_DELETE_FILEEXC", ' ')) {
+    EXPECT_TRUE(HasTool(&job, tool)) << tool;
+  }
+  // The main window shows large icons; its titles and the job's pattern lists are edited in place.
+  const long both = wxLC_ICON | wxLC_EDIT_LABELS;
+  EXPECT_EQ(both, frame->FindWindow(XRCID("ID_LISTCTRL"))->GetWindowStyleFlag() & both);
+  for (const wxString& name : wxSplit("ID_DIRINCL ID_DIREXCL ID_FILEINCL ID_FILEEXCL", ' ')) {
+    EXPECT_TRUE(job.FindWindow(wxXmlResource::GetXRCID(name))->HasFlag(wxLC_EDIT_LABELS)) << name;
+  }
+  // The program maps entries to values by position.
+  EXPECT_EQ(wxSplit("None,Weekday,Year and week,Date", ','), Entries(job, "ID_SUFFIX"));
+  EXPECT_EQ(wxSplit("Low,Normal,High", ','), Entries(job, "ID_PRIORITY"));
+  const wxArrayString levels = Entries(job, "ID_COMPRESSION");
+  ASSERT_EQ(10u, levels.size());
+  for (size_t level = 0; level < levels.size(); ++level) {
+    EXPECT_TRUE(levels[level].StartsWith(std::to_string(level))) << levels[level];
+  }
+  frame->Destroy();
+}
+
+}  // namespace
