@@ -1,25 +1,19 @@
 // Opening an existing archive for adding: the old central directory is cut
 // and written again, an unchanged archive stays byte for byte the same, the
-// archive comment and foreign data in front survive.
+// archive comment and a stub in front survive.
 #include <gtest/gtest.h>
 
 #include "tests/zip/ZipTestSupport.h"
 
-using testing_support::ReadFile;
-using testing_support::RunCommand;
-using testing_support::ShellQuote;
-using testing_support::TempDir;
-using testing_support::WriteFile;
-using zip_test::Files;
-using zip_test::Le16;
-using zip_test::Le32;
+using namespace testing_support;
+using namespace zip_test;
 
 namespace {
 
 const Files kThreeFiles = {
     {"one.txt", "first file, compressible compressible compressible"},
-    {"two.bin", zip_test::NoiseBytes(3000, 2)},
-    {"three.txt", zip_test::TextBytes(10000)},
+    {"two.bin", NoiseBytes(3000, 2)},
+    {"three.txt", TextBytes(10000)},
 };
 
 // Adds `name` with `content` to the existing archive; returns what it should hold.
@@ -27,7 +21,7 @@ Files AddOne(const std::string& archive, const std::string& root, Files files,
              const std::string& name, const std::string& content) {
   WriteFile(root + "/" + name, content);
   ZipWriter writer;
-  zip_test::Open(writer, archive, ZipWriter::OpenExisting, root);
+  Open(writer, archive, ZipWriter::OpenExisting, root);
   EXPECT_TRUE(writer.AddFile(root + "/" + name));
   writer.CloseArchive();
   files.push_back({name, content});
@@ -41,16 +35,27 @@ void ZipCommand(const std::string& command) {
 
 }  // namespace
 
-TEST(AddingToExistingTest, NewEntryTakesTheOldDirectorysPlaceAndTheCommentSurvives) {
+TEST(AddingToExistingTest, NewEntryTakesTheOldDirectorysPlaceStubAndCommentSurvive) {
   TempDir dir;
-  zip_test::MakeArchive(dir / "a.zip", dir / "src", kThreeFiles);
+  MakeArchive(dir / "plain.zip", dir / "src", kThreeFiles);
   const std::string comment = "twenty bytes comment";
-  ZipCommand("printf %s " + ShellQuote(comment) + " | zip -q -z " + ShellQuote(dir / "a.zip"));
-  std::string before = ReadFile(dir / "a.zip");
-  uint32_t oldCentralDir = Le32(before, before.size() - 42 + 16);
+  ZipCommand("printf %s " + ShellQuote(comment) + " | zip -q -z " + ShellQuote(dir / "plain.zip"));
+  // A self-extractor: offsets adjusted to count the stub ("zip -A"), and the
+  // raw concatenation whose offsets count from the start of the archive.
+  const std::string stub = "#!/bin/sh\necho self-extractor stub\nexit 0\n";
+  WriteFile(dir / "adjusted.zip", stub + ReadFile(dir / "plain.zip"));
+  ZipCommand("zip -q -A " + ShellQuote(dir / "adjusted.zip"));
+  WriteFile(dir / "concatenated.zip", stub + ReadFile(dir / "plain.zip"));
+  const std::string before = ReadFile(dir / "adjusted.zip");
+  const uint32_t oldCentralDir = Le32(before, before.size() - 42 + 16);
 
-  Files files = AddOne(dir / "a.zip", dir / "src", kThreeFiles, "four.txt", "fourth");
-  std::string after = ReadFile(dir / "a.zip");
+  Files files;
+  for (const char* name : {"adjusted.zip", "concatenated.zip"}) {
+    files = AddOne(dir / name, dir / "src", kThreeFiles, "four.txt", "fourth");
+  }
+  // The new entry starts where the old directory did; everything before it,
+  // the stub included, is unchanged; the comment is written again.
+  std::string after = ReadFile(dir / "adjusted.zip");
   EXPECT_EQ(before.substr(0, oldCentralDir), after.substr(0, oldCentralDir));
   EXPECT_EQ(0x04034b50u, Le32(after, oldCentralDir));
   EXPECT_EQ("four.txt", after.substr(oldCentralDir + 30, 8));
@@ -60,17 +65,26 @@ TEST(AddingToExistingTest, NewEntryTakesTheOldDirectorysPlaceAndTheCommentSurviv
   EXPECT_EQ(oldCentralDir + 30 + 8 + Le32(after, oldCentralDir + 18), Le32(after, end + 16));
   EXPECT_EQ(20u, Le16(after, end + 20));
   EXPECT_EQ(comment, after.substr(end + 22));
-  EXPECT_ARCHIVE_HOLDS(dir / "a.zip", files);
+  EXPECT_ARCHIVE_HOLDS(dir / "adjusted.zip", files);
+  // unzip warns about the concatenated form, Python reads it; its end record
+  // still says where the central directory starts after the stub.
+  std::string concatenated = ReadFile(dir / "concatenated.zip");
+  uint32_t centralDir = Le32(concatenated, concatenated.size() - 42 + 16);
+  EXPECT_EQ(stub, concatenated.substr(0, stub.size()));
+  EXPECT_EQ(0x02014b50u, Le32(concatenated, stub.size() + centralDir));
+  auto entries = ExternalEntries(dir / "concatenated.zip");
+  EXPECT_EQ(4u, entries.size());
+  for (const auto& file : files) EXPECT_EQ(file.second, entries[file.first].content);
 }
 
 TEST(AddingToExistingTest, OpenAndCloseWithoutChangesKeepsEveryByte) {
   TempDir dir;
-  const Files infoZipFiles = {{"x.txt", zip_test::TextBytes(2000)}, {"y/", ""},
-                              {"y/z.bin", zip_test::NoiseBytes(500, 1)}};
+  const Files infoZipFiles = {{"x.txt", TextBytes(2000)}, {"y/", ""},
+                              {"y/z.bin", NoiseBytes(500, 1)}};
   WriteFile(dir / "src/x.txt", infoZipFiles[0].second);
   WriteFile(dir / "src/y/z.bin", infoZipFiles[2].second);
-  ZipCommand("cd " + ShellQuote(dir / "src") + " && echo 'a comment' | zip -q -r -z ../infozip.zip .");
-  zip_test::MakeArchive(dir / "ours.zip", dir / "src2", kThreeFiles);
+  ZipCommand("cd " + ShellQuote(dir / "src") + " && echo comment | zip -q -r -z ../infozip.zip .");
+  MakeArchive(dir / "ours.zip", dir / "src2", kThreeFiles);
   WriteFile(dir / "empty.zip", std::string("PK\x05\x06", 4) + std::string(18, '\0'));
 
   for (const char* name : {"infozip.zip", "ours.zip", "empty.zip"}) {
@@ -89,36 +103,9 @@ TEST(AddingToExistingTest, OpenAndCloseWithoutChangesKeepsEveryByte) {
   EXPECT_EQ(0x81B40000u, EXPECT_ARCHIVE_HOLDS(dir / "infozip.zip", files)["b.txt"].externalAttr);
 }
 
-TEST(AddingToExistingTest, ArchiveWithStubInFrontStaysValid) {
-  TempDir dir;
-  zip_test::MakeArchive(dir / "plain.zip", dir / "src", kThreeFiles);
-  const std::string stub = "#!/bin/sh\necho self-extractor stub\nexit 0\n";
-  // A self-extractor: offsets adjusted to count the stub ("zip -A"), and the
-  // raw concatenation whose offsets count from the start of the archive.
-  WriteFile(dir / "adjusted.zip", stub + ReadFile(dir / "plain.zip"));
-  ZipCommand("zip -q -A " + ShellQuote(dir / "adjusted.zip"));
-  WriteFile(dir / "concatenated.zip", stub + ReadFile(dir / "plain.zip"));
-
-  Files files;
-  for (const char* name : {"adjusted.zip", "concatenated.zip"}) {
-    files = AddOne(dir / name, dir / "src", kThreeFiles, "four.txt", "fourth");
-    EXPECT_EQ(stub, ReadFile(dir / name).substr(0, stub.size())) << name;
-  }
-  // Outside readers accept the self-extractor form without complaint.
-  EXPECT_ARCHIVE_HOLDS(dir / "adjusted.zip", files);
-  // unzip warns about the concatenated form, Python reads it; its end record
-  // still says where the central directory starts after the stub.
-  auto entries = testing_support::ExternalEntries(dir / "concatenated.zip");
-  ASSERT_EQ(4u, entries.size());
-  for (const auto& file : files) EXPECT_EQ(file.second, entries[file.first].content);
-  std::string concatenated = ReadFile(dir / "concatenated.zip");
-  uint32_t centralDir = Le32(concatenated, concatenated.size() - 22 + 16);
-  EXPECT_EQ(0x02014b50u, Le32(concatenated, stub.size() + centralDir));
-}
-
 TEST(AddingToExistingTest, NamesWithoutUtf8FlagAreReadAsCodePage437) {
   TempDir dir;
-  zip_test::MakeArchive(dir / "a.zip", dir / "src", {{"Y.txt", "cp437"}});
+  MakeArchive(dir / "a.zip", dir / "src", {{"Y.txt", "cp437"}});
   // Turn the name into the code page 437 byte 0x84 ('ä') in both headers.
   std::string bytes = ReadFile(dir / "a.zip");
   for (size_t at = bytes.find("Y.txt"); at != std::string::npos; at = bytes.find("Y.txt", at)) {
@@ -127,7 +114,7 @@ TEST(AddingToExistingTest, NamesWithoutUtf8FlagAreReadAsCodePage437) {
   WriteFile(dir / "a.zip", bytes);
 
   ZipWriter writer;
-  zip_test::Open(writer, dir / "a.zip", ZipWriter::OpenExisting, dir / "src");
+  Open(writer, dir / "a.zip", ZipWriter::OpenExisting, dir / "src");
   EXPECT_EQ(0, writer.FindDuplicate(dir / "src/\xC3\xA4.txt", false));
   EXPECT_EQ(-1, writer.FindDuplicate(dir / "src/Y.txt", false));
   writer.CloseArchive();

@@ -4,17 +4,14 @@
 #include <sys/stat.h>
 
 #include <ctime>
+#include <iterator>
 #include <zlib.h>
 
 #include "tests/zip/ZipTestSupport.h"
 #include "zip/ZipMemFile.h"
 
-using testing_support::ExternalEntries;
-using testing_support::ReadFile;
-using testing_support::TempDir;
-using testing_support::WriteFile;
-using zip_test::Le16;
-using zip_test::Le32;
+using namespace testing_support;
+using namespace zip_test;
 
 namespace {
 
@@ -31,7 +28,7 @@ int64_t LocalTime(int year, int month, int day, int hour, int minute, int second
 }
 
 // `value` as `width` little-endian bytes.
-std::string Le(uint32_t value, int width) {
+std::string Le(uint64_t value, int width) {
   std::string bytes;
   for (int i = 0; i < width; ++i) bytes += static_cast<char>(value >> (8 * i));
   return bytes;
@@ -45,22 +42,21 @@ TEST(ExactBytesTest, StoredThreeByteFileIsA111ByteArchive) {
   ASSERT_EQ(0, platform::Env::Default()->SetModificationTime(dir / "src/a.txt",
                                                               LocalTime(2006, 7, 15, 14, 3, 7)));
   ZipWriter writer;
-  zip_test::Open(writer, dir / "a.zip", ZipWriter::CreateNew, dir / "src");
+  Open(writer, dir / "a.zip", ZipWriter::CreateNew, dir / "src");
   ASSERT_TRUE(writer.AddFile(dir / "src/a.txt", -1, false, AddFileRequest::OptDefault, 65536));
   writer.CloseArchive();
 
   // DOS time and date of 2006-07-15 14:03:07 (odd seconds round down), CRC, sizes.
-  const std::string timeCrcSizes = Le(0x7063, 2) + Le(0x34EF, 2) +
-                                   Le(static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>("abc"), 3)), 4) +
-                                   Le(3, 4) + Le(3, 4);
+  uint32_t crc = static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>("abc"), 3));
+  const std::string timeCrcSizes = Le(0x7063, 2) + Le(0x34EF, 2) + Le(crc, 4) + Le(3, 4) + Le(3, 4);
   // Version 2.0, no flags, stored; name length 5, no extra field.
-  const std::string local = Le(0x04034b50, 4) + Le(20, 2) + Le(0, 2) + Le(0, 2) + timeCrcSizes +
-                            Le(5, 2) + Le(0, 2) + "a.txt" + "abc";
-  // Made by 2.0 on MS-DOS; no comment, disk 0, internal attributes 0; mode
-  // 0100664 and the archive bit; local header at 0.
-  const std::string central = Le(0x02014b50, 4) + Le(0x0014, 2) + Le(20, 2) + Le(0, 2) + Le(0, 2) +
-                              timeCrcSizes + Le(5, 2) + Le(0, 2) + Le(0, 2) + Le(0, 2) + Le(0, 2) +
-                              Le(0x81B40020, 4) + Le(0, 4) + "a.txt";
+  const std::string local = Le(0x04034b50, 4) + Le(20, 2) + Le(0, 4) + timeCrcSizes + Le(5, 2) +
+                            Le(0, 2) + "a.txt" + "abc";
+  // Made by 2.0 on MS-DOS; no extra field or comment, disk 0, internal
+  // attributes 0; mode 0100664 and the archive bit; local header at 0.
+  const std::string central = Le(0x02014b50, 4) + Le(0x0014, 2) + Le(20, 2) + Le(0, 4) +
+                              timeCrcSizes + Le(5, 2) + Le(0, 8) + Le(0x81B40020, 4) + Le(0, 4) +
+                              "a.txt";
   // One entry, a 51-byte directory at offset 38, no comment.
   const std::string end = Le(0x06054b50, 4) + Le(0, 4) + Le(1, 2) + Le(1, 2) + Le(51, 4) +
                           Le(38, 4) + Le(0, 2);
@@ -70,17 +66,18 @@ TEST(ExactBytesTest, StoredThreeByteFileIsA111ByteArchive) {
   EXPECT_ZIP_VALID(dir / "a.zip");
 }
 
-TEST(ExactBytesTest, DosDateAndTime) {
+TEST(ExactBytesTest, TimesOutsideTheDosRangeAreClamped) {
   struct Case {
     int64_t time;
     uint16_t date;
     uint16_t dosTime;
   };
   const Case cases[] = {
-      {LocalTime(2006, 7, 15, 14, 3, 7), 0x34EF, 0x7063},   // odd seconds round down
       {LocalTime(1980, 1, 1, 0, 0, 0), 0x0021, 0x0000},
-      {LocalTime(1979, 12, 31, 23, 59, 59), 0x0021, 0x0000},  // before 1980: the first DOS day
+      {LocalTime(1979, 12, 31, 23, 59, 59), 0x0021, 0x0000},  // the first DOS day
+      {0, 0x0021, 0x0000},
       {LocalTime(2107, 12, 31, 23, 59, 59), 0xFF9F, 0xBF7D},
+      {LocalTime(2150, 6, 1, 12, 0, 0), 0xFF9F, 0xBF7D},  // the last DOS second
   };
   for (const Case& c : cases) {
     ZipFileHeader header;
@@ -88,47 +85,6 @@ TEST(ExactBytesTest, DosDateAndTime) {
     EXPECT_EQ(c.date, header.modDate) << c.time;
     EXPECT_EQ(c.dosTime, header.modTime) << c.time;
   }
-  ZipFileHeader header;
-  header.SetTime(LocalTime(2006, 7, 15, 14, 3, 7));
-  EXPECT_EQ(LocalTime(2006, 7, 15, 14, 3, 6), header.GetTime());
-}
-
-TEST(ExactBytesTest, AttributesOfAddedEntries) {
-  TempDir dir;
-  WriteFile(dir / "src/plain.txt", "plain text");
-  WriteFile(dir / "src/readonly.txt", "read only");
-  WriteFile(dir / "src/.hidden", "hidden");
-  WriteFile(dir / "src/stored.txt", "already stored");
-  WriteFile(dir / "src/sub/x", "x");
-  ASSERT_EQ(0, ::chmod((dir / "src/readonly.txt").c_str(), 0444));
-  platform::Env* env = platform::Env::Default();
-  platform::FileInfo info;
-  ASSERT_EQ(0, env->Stat(dir / "src/stored.txt", &info));
-  if (env->MarkArchived(dir / "src/stored.txt", info) != 0) GTEST_SKIP() << "no extended attributes";
-
-  struct Case {
-    const char* path;
-    const char* name;
-    uint32_t attributes;
-  };
-  const Case cases[] = {
-      {"plain.txt", "plain.txt", 0x81B40020},     // mode 0100664, archive bit
-      {"readonly.txt", "readonly.txt", 0x81240021},
-      {".hidden", ".hidden", 0x80900022},
-      {"stored.txt", "stored.txt", 0x81B40000},   // archive bit cleared by an earlier backup
-      {"sub", "sub/", 0x41B40010},
-  };
-  ZipWriter writer;
-  zip_test::Open(writer, dir / "t.zip", ZipWriter::CreateNew, dir / "src");
-  for (const Case& c : cases) ASSERT_TRUE(writer.AddFile(dir / (std::string("src/") + c.path))) << c.path;
-  writer.CloseArchive();
-  EXPECT_ZIP_VALID(dir / "t.zip");
-  auto entries = ExternalEntries(dir / "t.zip");
-  for (const Case& c : cases) {
-    ASSERT_TRUE(entries.count(c.name)) << c.name;
-    EXPECT_EQ(c.attributes, entries[c.name].externalAttr) << c.name;
-  }
-  EXPECT_TRUE(entries["sub/"].isDirectory);
 }
 
 // One archive with an entry per row: text at every level, files too small to
@@ -151,21 +107,23 @@ TEST(ExactBytesTest, LevelGivesMethodAndFlags) {
     }
   }
   TempDir dir;
-  zip_test::Files files;
+  Files files;
   ZipWriter writer;
-  zip_test::Open(writer, dir / "t.zip", ZipWriter::CreateNew, dir / "src");
+  Open(writer, dir / "t.zip", ZipWriter::CreateNew, dir / "src");
   for (const Case& c : cases) {
     std::string name = "f" + std::to_string(files.size());
-    std::string content = c.size < 100000 ? zip_test::TextBytes(c.size)
-                                          : zip_test::TextBytes(c.size / 2, "large file text ") +
-                                                zip_test::NoiseBytes(c.size / 4, static_cast<uint32_t>(c.size)) +
-                                                zip_test::TextBytes(c.size - c.size / 2 - c.size / 4, "more ");
-    files.push_back({name, content});
-    WriteFile(dir / ("src/" + name), content);
+    const size_t half = c.size / 2;
+    const size_t quarter = c.size / 4;
+    const uint32_t seed = static_cast<uint32_t>(c.size);
+    files.push_back({name, c.size < 100000 ? TextBytes(c.size)
+                                           : TextBytes(half, "large file text ") +
+                                                 NoiseBytes(quarter, seed) +
+                                                 TextBytes(c.size - half - quarter, "more ")});
+    WriteFile(dir / ("src/" + name), files.back().second);
     AddFileRequest request(dir / ("src/" + name), false);
     request.level = c.level;
     // An empty file is begun, given its total and ended, with no progress.
-    zip_test::RecordingCallback callback;
+    RecordingCallback callback;
     writer.SetProgressCallback(&callback, ZipActionCallback::CallbackAdd);
     ASSERT_TRUE(writer.AddFile(request)) << name;
     writer.SetProgressCallback(nullptr, ZipActionCallback::CallbackAdd);
@@ -176,7 +134,7 @@ TEST(ExactBytesTest, LevelGivesMethodAndFlags) {
   writer.CloseArchive();
 
   std::string bytes = ReadFile(dir / "t.zip");
-  std::vector<size_t> central = zip_test::CentralHeaders(bytes);
+  std::vector<size_t> central = CentralHeaders(bytes);
   ASSERT_EQ(cases.size(), central.size());
   for (size_t i = 0; i < cases.size(); ++i) {
     const Case& c = cases[i];
@@ -193,25 +151,44 @@ TEST(ExactBytesTest, LevelGivesMethodAndFlags) {
   EXPECT_ARCHIVE_HOLDS(dir / "t.zip", files);
 }
 
-TEST(ExactBytesTest, NamesAreUtf8WithFlagBit11AndDirectoriesEndInSlash) {
+TEST(ExactBytesTest, NamesAndAttributesOfAddedEntries) {
+  TempDir dir;
+  WriteFile(dir / "src/readonly.txt", "readonly.txt");
+  ASSERT_EQ(0, ::chmod((dir / "src/readonly.txt").c_str(), 0444));
+  // A file an earlier backup stored has its archive bit cleared, where the
+  // file system has extended attributes.
+  WriteFile(dir / "src/stored.txt", "stored.txt");
+  platform::Env* env = platform::Env::Default();
+  platform::FileInfo info;
+  ASSERT_EQ(0, env->Stat(dir / "src/stored.txt", &info));
+  bool marked = env->MarkArchived(dir / "src/stored.txt", info) == 0;
+
   struct Case {
     const char* path;  // below the root and as stored; a trailing '/' makes a directory
     uint16_t utf8Flag;
     uint16_t versionNeeded;
+    uint32_t attributes;  // Unix mode in the high word, DOS attributes in the low one
   };
   const Case cases[] = {
-      {"ascii.txt", 0, 20}, {"Größe €.txt", 0x0800, 20}, {"dir/", 0, 10}, {"Ordner ä/", 0x0800, 10}};
-  TempDir dir;
-  zip_test::Files files;
+      {"plain.txt", 0, 20, 0x81B40020},  // mode 0100664, archive bit
+      {"Größe €.txt", 0x0800, 20, 0x81B40020},
+      {"dir/", 0, 10, 0x41B40010},
+      {"Ordner ä/", 0x0800, 10, 0x41B40010},
+      {"readonly.txt", 0, 20, 0x81240021},
+      {".hidden", 0, 20, 0x80900022},
+      {"stored.txt", 0, 20, marked ? 0x81B40000u : 0x81B40020u},
+  };
+  Files files;
   ZipWriter writer;
-  zip_test::Open(writer, dir / "t.zip", ZipWriter::CreateNew, dir / "src");
+  Open(writer, dir / "t.zip", ZipWriter::CreateNew, dir / "src");
   for (const Case& c : cases) {
     std::string path = dir / (std::string("src/") + c.path);
-    files.push_back({c.path, path.back() == '/' ? "" : "content"});
-    if (path.back() == '/') {
+    bool directory = path.back() == '/';
+    files.push_back({c.path, directory ? "" : c.path});
+    if (directory) {
       ASSERT_TRUE(CreateDirectoryPath(path));
-    } else {
-      WriteFile(path, "content");
+    } else if (!testing_support::PathExists(path)) {
+      WriteFile(path, c.path);
     }
     ASSERT_TRUE(writer.AddFile(path)) << c.path;
   }
@@ -221,12 +198,13 @@ TEST(ExactBytesTest, NamesAreUtf8WithFlagBit11AndDirectoriesEndInSlash) {
   AddFileRequest request;
   request.sourceFile = &source;
   ASSERT_TRUE(writer.AddFile(request));
-  files.push_back({"file4", "in memory"});
+  files.push_back({"file7", "in memory"});
   writer.CloseArchive();
 
   std::string bytes = ReadFile(dir / "t.zip");
-  std::vector<size_t> central = zip_test::CentralHeaders(bytes);
+  std::vector<size_t> central = CentralHeaders(bytes);
   ASSERT_EQ(files.size(), central.size());
+  auto entries = EXPECT_ARCHIVE_HOLDS(dir / "t.zip", files);
   for (size_t i = 0; i < std::size(cases); ++i) {
     const Case& c = cases[i];
     size_t local = Le32(bytes, central[i] + 42);
@@ -234,6 +212,8 @@ TEST(ExactBytesTest, NamesAreUtf8WithFlagBit11AndDirectoriesEndInSlash) {
     EXPECT_EQ(c.utf8Flag, Le16(bytes, local + 6) & 0x0800) << c.path;
     EXPECT_EQ(c.utf8Flag, Le16(bytes, central[i] + 8) & 0x0800) << c.path;
     EXPECT_EQ(c.versionNeeded, Le16(bytes, central[i] + 6)) << c.path;
+    EXPECT_EQ(c.attributes, entries[c.path].externalAttr) << c.path;
   }
-  EXPECT_EQ(0x81B40020u, EXPECT_ARCHIVE_HOLDS(dir / "t.zip", files)["file4"].externalAttr);
+  EXPECT_TRUE(entries["dir/"].isDirectory);
+  EXPECT_EQ(0x81B40020u, entries["file7"].externalAttr);
 }

@@ -32,14 +32,12 @@ inline uint32_t Le32(const std::string& bytes, size_t offset) {
   return Le16(bytes, offset) | (Le16(bytes, offset + 2) << 16);
 }
 
-// Where each central header starts, in directory order (read from the end
-// record of an archive without a comment).
+// Where each central header starts, in directory order (archives without a comment).
 inline std::vector<size_t> CentralHeaders(const std::string& bytes) {
   size_t end = bytes.size() - 22;
   EXPECT_EQ(0x06054b50u, Le32(bytes, end));
   std::vector<size_t> offsets;
-  size_t at = Le32(bytes, end + 16);
-  for (uint32_t i = 0; i < Le16(bytes, end + 10); ++i) {
+  for (size_t at = Le32(bytes, end + 16); offsets.size() < Le16(bytes, end + 10);) {
     offsets.push_back(at);
     at += 46 + Le16(bytes, at + 28) + Le16(bytes, at + 30) + Le16(bytes, at + 32);
   }
@@ -65,15 +63,13 @@ inline std::string TextBytes(size_t size, const std::string& word = "arkivault "
   return bytes;
 }
 
-// Opens `archive` in `mode` with `root` as the root directory.
 inline void Open(ZipWriter& writer, const std::string& archive, ZipOpenMode mode,
                  const std::string& root = "") {
   writer.OpenArchive(archive, mode);
   writer.SetRootDirectory(root);
 }
 
-// Writes each file below `root` and adds them, in order, to a new archive at
-// `archive` with `root` as the root directory.
+// Writes each file below `root` and adds them, in order, to a new archive.
 inline void MakeArchive(const std::string& archive, const std::string& root, const Files& files,
                         int level = -1) {
   ZipWriter writer;
@@ -144,8 +140,7 @@ class RecordingCallback : public ZipActionCallback {
 
   bool OnProgress(uint64_t progress) override {
     events.push_back("progress " + std::to_string(progress));
-    ++progressCalls;
-    return cancelAt_ == 0 || progressCalls < cancelAt_;
+    return cancelAt_ == 0 || ++progressCalls_ < cancelAt_;
   }
   void BeginAction(const std::string& name, const std::string& path) override {
     ZipActionCallback::BeginAction(name, path);
@@ -159,10 +154,10 @@ class RecordingCallback : public ZipActionCallback {
   int Ends() const { return static_cast<int>(std::count(events.begin(), events.end(), "end")); }
 
   std::vector<std::string> events;
-  int progressCalls = 0;
 
  private:
   int cancelAt_;
+  int progressCalls_ = 0;
 };
 
 }  // namespace zip_test
