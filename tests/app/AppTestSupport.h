@@ -27,9 +27,8 @@ inline std::string Program() { return BinaryDir() + "/arkivault"; }
 
 // The file `name` in the build tree's screenshot directory, kept for people to look at.
 inline std::string ScreenshotFile(const std::string& name) {
-  const std::string directory = BinaryDir() + "/screenshots";
-  std::filesystem::create_directories(directory);
-  return directory + "/" + name;
+  std::filesystem::create_directories(BinaryDir() + "/screenshots");
+  return BinaryDir() + "/screenshots/" + name;
 }
 
 struct ProcessResult {
@@ -41,12 +40,10 @@ struct ProcessResult {
 // Runs `program` with `arguments` (shell words) in `directory` with no
 // display at all, unless `display` names one, and collects both streams.
 inline ProcessResult RunProgram(const std::string& program, const std::string& arguments,
-                                const std::string& directory,
-                                const std::string& display = std::string()) {
+                                const std::string& directory, const std::string& display = "") {
   testing_support::TempDir scratch;
-  const std::string environment = display.empty()
-                                      ? "env -u DISPLAY -u WAYLAND_DISPLAY"
-                                      : "env -u WAYLAND_DISPLAY DISPLAY=" + display;
+  const std::string environment = display.empty() ? "env -u DISPLAY -u WAYLAND_DISPLAY"
+                                                  : "env -u WAYLAND_DISPLAY DISPLAY=" + display;
   ProcessResult result;
   result.status = testing_support::RunCommand(
       "( cd " + ShellQuote(directory) + " && " + environment + " timeout 60 " +
@@ -57,11 +54,9 @@ inline ProcessResult RunProgram(const std::string& program, const std::string& a
 }
 
 // A definition file: the job `title` saves every file of `source` into an
-// archive named after it in `target`; `schedules` goes inside its BackupDef
-// element.
+// archive named after it in `target`; `schedules` goes inside its BackupDef.
 inline std::string JobDefinition(const std::string& title, const std::string& source,
-                                 const std::string& target,
-                                 const std::string& schedules = std::string()) {
+                                 const std::string& target, const std::string& schedules = "") {
   return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Arkivault>\n"
          " <BackupDef BackupTitle=\"" + title + "\" BackupName=\"" + title + "\" Suffix=\"None\""
          " SourceRootPath=\"" + source + "\" TargetPath=\"" + target + "\" NoOverwrite=\"No\">\n"

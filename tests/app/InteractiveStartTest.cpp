@@ -1,8 +1,6 @@
-// The interactive start inside this test process, on a real (virtual) display
-// and a simulated clock: the jobs of the current directory are listed in the
-// main window and scheduled, a due run's end reaches the status bar, and the
-// exit releases everything. The test is a process of its own, so it may
-// change its directory. A screenshot is kept in the build tree.
+// The interactive start inside this test process (its own process, so it may
+// change directory), on Xvfb and a simulated clock: the jobs are listed and
+// scheduled, a due run's end reaches the status bar, the exit releases all.
 #include <gtest/gtest.h>
 
 #include <wx/listctrl.h>
@@ -63,8 +61,7 @@ TEST(InteractiveStartTest, JobsAreListedScheduledRunAndReleased) {
   EXPECT_TRUE(app.scheduler.Timer().IsRunning());
 
   // The check after 10:00 starts "Photos"; the refresh timer reports its end
-  // (events are handled for up to a minute until it has, and a little longer
-  // so the screenshot shows the window drawn).
+  // (events are handled until it has, and 0.5 s more for the screenshot).
   clock.Advance(80);
   app.scheduler.OnTick();
   EXPECT_EQ(app.jobs[0].get(), app.runner.Job());
@@ -74,8 +71,8 @@ TEST(InteractiveStartTest, JobsAreListedScheduledRunAndReleased) {
     wxMilliSleep(10);
     if (status.GetStatusText(0) == "Backup 'Photos' completed.") ++after;
   }
-  testing_support::RunCommand("import -window root " +
-                              testing_support::ShellQuote(app_test::ScreenshotFile("job-list.png")));
+  const std::string screenshot = app_test::ScreenshotFile("job-list.png");
+  testing_support::RunCommand("import -window root " + testing_support::ShellQuote(screenshot));
   EXPECT_EQ("Backup 'Photos' completed.", status.GetStatusText(0));
   EXPECT_EQ("1 files added, 0 kB read", status.GetStatusText(1));
   EXPECT_EQ(nullptr, app.progress.finishedJob.load());

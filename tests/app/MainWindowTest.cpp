@@ -20,8 +20,8 @@ bool IsBlack(const wxImage& image, int x, int y) {
   return image.GetRed(x, y) == 0 && image.GetGreen(x, y) == 0 && image.GetBlue(x, y) == 0;
 }
 
-// The bounding box of everything that is not the black background, or an
-// empty box while a pixel of it is still black (the window not fully drawn).
+// The bounding box of everything that is not the black background; empty
+// while a pixel inside it is still black (the window not fully drawn).
 wxRect DrawnWindow(const wxImage& screen) {
   wxRect box;
   for (int y = 0; y < screen.GetHeight(); ++y) {
@@ -39,27 +39,26 @@ wxRect DrawnWindow(const wxImage& screen) {
 
 struct WindowedStart {
   wxImage screen;
-  wxRect window;       // empty when none was drawn within 10 s
-  bool running;        // still in its main loop once the window was there
+  wxRect window;       // empty when none of the size asked for was drawn within 10 s
+  bool running;        // still in its main loop then
   std::string output;  // stdout and stderr
 };
 
 // Starts `program` in `directory` and takes screenshots into `screenshot`
-// until a fully drawn window is on the screen, of `size` unless that is the
-// default; then ends the program.
+// until a window of `size` (any, by default) is on the screen, fully drawn.
 WindowedStart StartWindowed(const std::string& program, const std::string& directory,
-                            const std::string& screenshot, const wxSize& size) {
+                            const std::string& screenshot, const wxSize& size = wxDefaultSize) {
   std::string pid;
   RunCommand("cd " + ShellQuote(directory) + " && " + ShellQuote(program) +
-                 " >output.txt 2>&1 & echo $!",
-             &pid);
+                 " >output.txt 2>&1 & echo $!", &pid);
   pid = pid.substr(0, pid.find('\n'));
   WindowedStart start;
   for (int attempt = 0; attempt < 100 && start.window.IsEmpty(); ++attempt) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    if (RunCommand("import -window root " + ShellQuote(screenshot)) != 0) continue;
-    if (!start.screen.LoadFile(screenshot, wxBITMAP_TYPE_PNG)) continue;
-    start.window = DrawnWindow(start.screen);
+    if (RunCommand("import -window root " + ShellQuote(screenshot)) == 0 &&
+        start.screen.LoadFile(screenshot, wxBITMAP_TYPE_PNG)) {
+      start.window = DrawnWindow(start.screen);
+    }
     if (size != wxDefaultSize && start.window.GetSize() != size) start.window = wxRect();
   }
   start.running = RunCommand("kill -0 " + pid) == 0;
@@ -84,8 +83,8 @@ TEST(MainWindowTest, MissingArchiveIsReportedInAMessageBox) {
   testing_support::TempDir cwd;
   const std::string lone = cwd / "arkivault";
   std::filesystem::copy_file(app_test::Program(), lone);
-  const auto start = StartWindowed(lone, cwd.path(), app_test::ScreenshotFile("missing-archive.png"),
-                                   wxDefaultSize);
+  const auto start =
+      StartWindowed(lone, cwd.path(), app_test::ScreenshotFile("missing-archive.png"));
   ASSERT_FALSE(start.window.IsEmpty()) << start.output;
   EXPECT_NE(wxSize(500, 350), start.window.GetSize());  // not the main window
   EXPECT_TRUE(start.running);  // it waits for the box to be closed

@@ -1,7 +1,7 @@
-// The resource files the build makes, as outside readers and as the toolkit
-// (on a real display, Xvfb) see them: the archive holds the sources under the
-// names the program opens, every picture decodes at its size, and every
-// window layout builds the controls the program looks up, of their kinds.
+// The resource files the build makes, as outside readers and the toolkit (on
+// Xvfb) see them: the archive holds the sources under the names the program
+// opens, every picture decodes at its size, and every window layout builds
+// the controls the program looks up, of their kinds.
 #include <gtest/gtest.h>
 
 #include <wx/button.h>
@@ -19,7 +19,6 @@
 
 #include <cstdio>
 #include <set>
-#include <vector>
 
 #include "app/ResourceFiles.h"
 #include "tests/app/AppTestSupport.h"
@@ -56,14 +55,13 @@ TEST(ResourceTest, ArchiveAndIconsHoldEveryPicture) {
   const std::string sourceDir = std::string(std::getenv("ARKIVAULT_SOURCE_DIR")) + "/res/";
   EXPECT_EQ(ReadFile(sourceDir + "Arkivault.xrc"), entries.at("Arkivault.xrc").content);
   const ResourceFiles resources(kBuiltDir);
-  const char* const images[] = {
-      "file_new.png",  "file_copy.png", "file_delete.png", "file_edit.png",
-      "file_full.png", "file_inc.png",  "file_cancel.png", "file_close.png",
-      "file_exit.png", "file_open.png", "help_contents.png", "help_about.png",
-  };
-  EXPECT_EQ(std::size(images) + 1, entries.size());
-  for (const std::string image : images) {
-    SCOPED_TRACE(image);
+  const wxArrayString images = wxSplit(
+      "file_new file_copy file_delete file_edit file_full file_inc file_cancel file_close "
+      "file_exit file_open help_contents help_about", ' ');
+  EXPECT_EQ(images.size() + 1, entries.size());
+  for (const wxString& name : images) {
+    SCOPED_TRACE(name);
+    const std::string image = name.utf8_string() + ".png";
     ASSERT_EQ(1u, entries.count("Arkivault.xrs$" + image));
     const std::string& member = entries.at("Arkivault.xrs$" + image).content;
     EXPECT_EQ(ReadFile(sourceDir + "images/" + image), member);
@@ -72,15 +70,15 @@ TEST(ResourceTest, ArchiveAndIconsHoldEveryPicture) {
     EXPECT_EQ(wxSize(16, 16), decoded.GetSize());
     EXPECT_TRUE(decoded.HasAlpha());
   }
+  // The tray's pictures are 16 pixels square, the job list's 32; no two alike.
   std::set<std::string> pictures;
-  for (const std::string icon : {"Backup.ico", "BackupRun1.ico", "BackupRun2.ico",
-                                 "BackupRun3.ico", "BackupRun4.ico", "job.ico", "jobRun1.ico",
-                                 "jobRun2.ico", "jobRun3.ico", "jobRun4.ico"}) {
-    const int size = icon[0] == 'B' ? 16 : 32;  // tray pictures, then the job list's
-    EXPECT_EQ(wxSize(size, size), resources.LoadIcon(icon).GetSize()) << icon;
-    pictures.insert(ReadFile(kBuiltDir + icon));
+  for (const wxString& icon : wxSplit("Backup BackupRun1 BackupRun2 BackupRun3 BackupRun4 "
+                                      "job jobRun1 jobRun2 jobRun3 jobRun4", ' ')) {
+    const int size = icon[0] == 'B' ? 16 : 32;
+    EXPECT_EQ(wxSize(size, size), resources.LoadIcon(icon + ".ico").GetSize()) << icon;
+    pictures.insert(ReadFile(kBuiltDir + icon.utf8_string() + ".ico"));
   }
-  EXPECT_EQ(10u, pictures.size());  // every animation frame differs from the others
+  EXPECT_EQ(10u, pictures.size());
   // Missing files give empty pictures, without a message.
   gLog->text.clear();
   EXPECT_FALSE(resources.LoadImage("nosuch.png", wxBITMAP_TYPE_PNG).IsOk());
@@ -90,15 +88,13 @@ TEST(ResourceTest, ArchiveAndIconsHoldEveryPicture) {
 
 bool HasTool(wxWindow* window, const wxString& name) {
   auto* toolbar = dynamic_cast<wxToolBar*>(window);
-  if (toolbar != nullptr && toolbar->FindById(wxXmlResource::GetXRCID(name)) != nullptr) return true;
+  if (toolbar != nullptr && toolbar->FindById(wxXmlResource::GetXRCID(name)) != nullptr) {
+    return true;
+  }
   for (wxWindow* child : window->GetChildren()) {
     if (HasTool(child, name)) return true;
   }
   return false;
-}
-
-wxArrayString Entries(const wxWindow& dialog, const char* name) {
-  return XRCCTRL(dialog, name, wxChoice)->GetStrings();
 }
 
 TEST(ResourceTest, LayoutsHoldTheirControls) {
@@ -148,9 +144,10 @@ TEST(ResourceTest, LayoutsHoldTheirControls) {
     EXPECT_TRUE(job.FindWindow(wxXmlResource::GetXRCID(name))->HasFlag(wxLC_EDIT_LABELS)) << name;
   }
   // The program maps entries to values by position.
-  EXPECT_EQ(wxSplit("None,Weekday,Year and week,Date", ','), Entries(job, "ID_SUFFIX"));
-  EXPECT_EQ(wxSplit("Low,Normal,High", ','), Entries(job, "ID_PRIORITY"));
-  const wxArrayString levels = Entries(job, "ID_COMPRESSION");
+  EXPECT_EQ(wxSplit("None,Weekday,Year and week,Date", ','),
+            XRCCTRL(job, "ID_SUFFIX", wxChoice)->GetStrings());
+  EXPECT_EQ(wxSplit("Low,Normal,High", ','), XRCCTRL(job, "ID_PRIORITY", wxChoice)->GetStrings());
+  const wxArrayString levels = XRCCTRL(job, "ID_COMPRESSION", wxChoice)->GetStrings();
   ASSERT_EQ(10u, levels.size());
   for (size_t level = 0; level < levels.size(); ++level) {
     EXPECT_TRUE(levels[level].StartsWith(std::to_string(level))) << levels[level];
