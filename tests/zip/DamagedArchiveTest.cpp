@@ -1,6 +1,7 @@
 // Damaged archives opened for adding are refused with BadArchive or
-// EndRecordMissing (or MultiVolumeUnsupported), are left as they were, and
-// never crash the writer. Multi-volume archives are not created either.
+// EndRecordMissing (or MultiVolumeUnsupported) and are left as they were;
+// multi-volume archives are not created either. Randomly changed archives are
+// the fuzz target's work (OpenArchiveFuzzer.cpp).
 #include <gtest/gtest.h>
 
 #include "tests/zip/ZipTestSupport.h"
@@ -30,7 +31,7 @@ int OpenCode(const std::string& path, ZipOpenMode mode = ZipWriter::OpenExisting
 
 }  // namespace
 
-TEST(DamagedArchiveTest, DamagedArchivesAreRefusedLeftAsTheyWereAndNeverCrashTheWriter) {
+TEST(DamagedArchiveTest, DamagedArchivesAreRefusedAndLeftAsTheyWere) {
   TempDir dir;
   MakeArchive(dir / "good.zip", dir / "src",
               {{"a.txt", "first"}, {"b.txt", TextBytes(500)}, {"c/d.bin", NoiseBytes(300, 4)}});
@@ -75,25 +76,4 @@ TEST(DamagedArchiveTest, DamagedArchivesAreRefusedLeftAsTheyWereAndNeverCrashThe
   // Nor is a multi-volume archive created.
   EXPECT_EQ(kVolumes, OpenCode(dir / "volumes.zip", ZipWriter::CreateMultiVolume));
   EXPECT_FALSE(testing_support::PathExists(dir / "volumes.zip"));
-
-  // Randomly changed bytes: an entry is added or the archive refused, never a crash.
-  WriteFile(dir / "src/new.txt", "added to a mutated archive");
-  uint32_t state = 12345;
-  auto next = [&state] { return state = state * 1664525u + 1013904223u; };
-  for (int round = 0; round < 300; ++round) {
-    std::string bytes = good;
-    int flips = 1 + next() % 4;
-    for (int i = 0; i < flips; ++i) bytes[next() % bytes.size()] = static_cast<char>(next() >> 24);
-    WriteFile(dir / "m.zip", bytes);
-    ZipWriter writer;
-    try {
-      writer.OpenArchive(dir / "m.zip", ZipWriter::OpenExisting);
-      writer.SetRootDirectory(dir / "src");
-      writer.AddFile(dir / "src/new.txt");
-      writer.CloseArchive();
-    } catch (const ZipException& error) {
-      EXPECT_TRUE(error.code == kBad || error.code == kNoEnd || error.code == kVolumes)
-          << "round " << round << " code " << error.code;
-    }
-  }
 }

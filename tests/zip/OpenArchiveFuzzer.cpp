@@ -1,8 +1,11 @@
 // libFuzzer target: opens arbitrary bytes as an existing archive and, when
 // that succeeds, adds an entry, replaces the first entry and closes, all in
-// memory. Anything but a ZipException is a failure.
+// memory. Anything but a ZipException is a failure, and so is a refused
+// archive with a code other than BadArchive, EndRecordMissing or
+// MultiVolumeUnsupported.
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 
 #include "zip/ZipFileHeader.h"
 #include "zip/ZipMemFile.h"
@@ -30,6 +33,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ZipWriter writer;
   try {
     writer.OpenArchive(&archive, ZipWriter::OpenExisting);
+  } catch (const ZipException& error) {
+    // A damaged archive is refused as damaged, never with another code.
+    if (error.code != ZipException::BadArchive && error.code != ZipException::EndRecordMissing &&
+        error.code != ZipException::MultiVolumeUnsupported) {
+      std::abort();
+    }
+    return 0;
+  }
+  try {
     ZipFileHeader first;
     if (writer.GetEntryInfo(0, &first)) {
       AddFrom(writer, source, first.SystemName(), 0);
