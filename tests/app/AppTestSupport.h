@@ -33,8 +33,7 @@ inline std::string ScreenshotFile(const std::string& name) {
 
 struct ProcessResult {
   int status = -1;
-  std::string out;
-  std::string err;
+  std::string out, err;
 };
 
 // Runs `program` with `arguments` (shell words) in `directory` with no

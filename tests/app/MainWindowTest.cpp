@@ -16,22 +16,21 @@ namespace {
 using testing_support::RunCommand;
 using testing_support::ShellQuote;
 
-bool IsBlack(const wxImage& image, int x, int y) {
-  return image.GetRed(x, y) == 0 && image.GetGreen(x, y) == 0 && image.GetBlue(x, y) == 0;
-}
-
 // The bounding box of everything that is not the black background; empty
 // while a pixel inside it is still black (the window not fully drawn).
 wxRect DrawnWindow(const wxImage& screen) {
+  const auto black = [&](int x, int y) {
+    return screen.GetRed(x, y) == 0 && screen.GetGreen(x, y) == 0 && screen.GetBlue(x, y) == 0;
+  };
   wxRect box;
   for (int y = 0; y < screen.GetHeight(); ++y) {
     for (int x = 0; x < screen.GetWidth(); ++x) {
-      if (!IsBlack(screen, x, y)) box.Union(wxRect(x, y, 1, 1));  // an empty box is ignored
+      if (!black(x, y)) box.Union(wxRect(x, y, 1, 1));  // an empty box is ignored
     }
   }
   for (int y = box.GetTop(); y <= box.GetBottom(); y += 3) {
     for (int x = box.GetLeft(); x <= box.GetRight(); x += 3) {
-      if (IsBlack(screen, x, y)) return wxRect();
+      if (black(x, y)) return wxRect();
     }
   }
   return box;

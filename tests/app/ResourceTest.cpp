@@ -4,19 +4,11 @@
 // the controls the program looks up, of their kinds.
 #include <gtest/gtest.h>
 
-#include <wx/button.h>
-#include <wx/checkbox.h>
-#include <wx/choice.h>
-#include <wx/combobox.h>
-#include <wx/dialog.h>
-#include <wx/frame.h>
 #include <wx/listctrl.h>
-#include <wx/menu.h>
-#include <wx/stattext.h>
-#include <wx/textctrl.h>
-#include <wx/toolbar.h>
+#include <wx/wx.h>
 #include <wx/xrc/xmlres.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <set>
 
@@ -31,7 +23,8 @@ using testing_support::ReadFile;
 const std::string kBuiltDir = app_test::BinaryDir() + "/res/";
 app_test::LogCapture* gLog = nullptr;
 
-// Starts the toolkit and loads the built archive, once for the test program.
+// Starts the toolkit and loads the built archive, once for the test program
+// (the window tests decode their screenshots with it).
 class ToolkitEnvironment : public ::testing::Environment {
  public:
   void SetUp() override {
@@ -88,13 +81,10 @@ TEST(ResourceTest, ArchiveAndIconsHoldEveryPicture) {
 
 bool HasTool(wxWindow* window, const wxString& name) {
   auto* toolbar = dynamic_cast<wxToolBar*>(window);
-  if (toolbar != nullptr && toolbar->FindById(wxXmlResource::GetXRCID(name)) != nullptr) {
-    return true;
-  }
-  for (wxWindow* child : window->GetChildren()) {
-    if (HasTool(child, name)) return true;
-  }
-  return false;
+  if (toolbar != nullptr && toolbar->FindById(wxXmlResource::GetXRCID(name))) return true;
+  const wxWindowList& children = window->GetChildren();
+  return std::any_of(children.begin(), children.end(),
+                     [&](wxWindow* child) { return HasTool(child, name); });
 }
 
 TEST(ResourceTest, LayoutsHoldTheirControls) {
