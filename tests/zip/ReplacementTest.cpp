@@ -30,17 +30,23 @@ TEST(ReplacementTest, ReplacingFirstMiddleOrLastEntryKeepsEveryOtherEntry) {
                      " size factor " + std::to_string(factor));
         TempDir dir;
         Files files = OriginalFiles();
-        MakeArchive(dir / "a.zip", dir / "src", files);
-        ASSERT_TRUE(CreateDirectoryPath(dir / "tmp"));
+        MakeArchive(dir / "a.zip", dir / "src", files, level);
+        const std::string before = ReadFile(dir / "a.zip");
+        const std::vector<size_t> central = CentralHeaders(before);
+        const size_t start = Le32(before, central[position] + 42);
+        const size_t end = position < 3 ? Le32(before, central[position + 1] + 42) : central[0];
         const std::string& name = files[position].first;
         std::string& target = files[position].second;
-        target = NoiseBytes(static_cast<size_t>(target.size() * factor), 99) + "replaced";
+        target = NoiseBytes(static_cast<size_t>(target.size() * factor) - 8, 99) + "replaced";
         WriteFile(dir / ("src/" + name), target);
+        ASSERT_TRUE(CreateDirectoryPath(dir / "tmp"));
 
         // The way the backup engine replaces: find the duplicate, then add with its index.
+        RecordingCallback moves;
         ZipWriter writer;
         Open(writer, dir / "a.zip", ZipWriter::OpenExisting, dir / "src");
         writer.SetTemporaryDirectory(dir / "tmp");
+        writer.SetProgressCallback(&moves, ZipActionCallback::CallbackMoveData);
         AddFileRequest request(dir / ("src/" + name), false);
         request.level = level;
         request.replaceIndex = writer.FindDuplicate(request.sourcePath, false);
@@ -51,53 +57,27 @@ TEST(ReplacementTest, ReplacingFirstMiddleOrLastEntryKeepsEveryOtherEntry) {
         EXPECT_EQ(name, Entry(writer, position).SystemName());
         writer.CloseArchive();
 
+        const std::string after = ReadFile(dir / "a.zip");
+        if (position == 3 || (level == 0 && factor == 1.0)) {
+          // Nothing moved: the entries before and after it are as they were.
+          EXPECT_TRUE(moves.events.empty());
+          EXPECT_TRUE(before.substr(0, start) == after.substr(0, start));
+          if (position < 3) {
+            EXPECT_TRUE(before.substr(end, central[0] - end) == after.substr(end, central[0] - end));
+          }
+        } else {
+          // The entries after it moved once, in chunks.
+          ASSERT_GE(moves.events.size(), 3u);
+          EXPECT_EQ("begin " + name, moves.events[0]);
+          EXPECT_EQ("total " + std::to_string(central[0] - end), moves.events[1]);
+          EXPECT_EQ(1, moves.Ends());
+        }
         EXPECT_ARCHIVE_HOLDS(dir / "a.zip", files);
         std::string temporaries;
         RunCommand("ls -A " + ShellQuote(dir / "tmp"), &temporaries);
         EXPECT_EQ("", temporaries) << "temporary archive left behind";
       }
     }
-  }
-}
-
-TEST(ReplacementTest, InPlaceReplacementMovesWhatFollowsByTheChangeInSize) {
-  // Stored entries with one-letter names: local headers at these offsets,
-  // the central directory at 6224.
-  const uint64_t offsets[] = {0, 1031, 3062, 6093};
-  for (int64_t shift : {70000, 0, -600}) {
-    SCOPED_TRACE("shift " + std::to_string(shift));
-    TempDir dir;
-    Files files = {{"a", std::string(1000, 'a')}, {"b", std::string(2000, 'b')},
-                   {"c", std::string(3000, 'c')}, {"d", std::string(100, 'd')}};
-    MakeArchive(dir / "a.zip", dir / "src", files, 0);
-    const std::string before = ReadFile(dir / "a.zip");
-    files[0].second = std::string(static_cast<size_t>(1000 + shift), 'A');
-    WriteFile(dir / "src/a", files[0].second);
-    RecordingCallback moves;
-    ZipWriter writer;
-    Open(writer, dir / "a.zip", ZipWriter::OpenExisting, dir / "src");
-    writer.SetProgressCallback(&moves, ZipActionCallback::CallbackMoveData);
-    AddFileRequest request(dir / "src/a", false);
-    request.level = 0;
-    request.replaceIndex = 0;
-    ASSERT_TRUE(writer.AddFile(request));
-    for (int i = 1; i < 4; ++i) EXPECT_EQ(offsets[i] + shift, Entry(writer, i).localHeaderOffset);
-    writer.CloseArchive();
-
-    if (shift == 0) {
-      // Nothing moved: past the replaced data every byte is as it was.
-      EXPECT_TRUE(moves.events.empty());
-      std::string after = ReadFile(dir / "a.zip");
-      EXPECT_EQ(before.size(), after.size());
-      EXPECT_TRUE(before.substr(1031, 6224 - 1031) == after.substr(1031, 6224 - 1031));
-    } else {
-      // Everything after the first entry moved once, in chunks.
-      ASSERT_GE(moves.events.size(), 3u);
-      EXPECT_EQ("begin a", moves.events[0]);
-      EXPECT_EQ("total " + std::to_string(6224 - 1031), moves.events[1]);
-      EXPECT_EQ(1, moves.Ends());
-    }
-    EXPECT_ARCHIVE_HOLDS(dir / "a.zip", files);
   }
 }
 
