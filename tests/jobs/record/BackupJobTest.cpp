@@ -62,7 +62,7 @@ BackupJob SampleJob(const std::string& title) {
   job.Description = "Straße \"quoted\" <b>&amp;</b>\nline 2";
   job.Active = false;
   job.SourceRootPath = "/home/zoë/<src>";
-  job.TargetPath = "/mnt/€'s\t\x07\xff\r";
+  job.TargetPath = "/mnt/€'s\t\x07\xff\xed\xa0\x80\r";  // \xed\xa0\x80: a UTF-16 surrogate
   job.Suffix = SuffixKind::YearWeek;
   job.Archives = {"Docs & <Ä>", ""};
   job.ExcludePaths = {"Docs/\"tmp\" ñ"};
@@ -343,15 +343,15 @@ TEST(JobDefinitionSave, SavedFileReadsBackInOrderAndLoadsEqual) {
   DefinitionsDir dir;
   ScopedClock clock(Utc(2024, 1, 8, 12, 0));
   BackupJob job = SampleJob("<Fotos> & \"Größe\" 日本 😀");
-  // Characters XML 1.0 cannot hold (bell, a byte that is not UTF-8) become
-  // U+FFFD; tab and carriage return survive.
+  // Each byte XML 1.0 cannot hold (bell, bytes that are not UTF-8 text)
+  // becomes U+FFFD; tab and carriage return survive.
   EXPECT_EQ(SaveAndReadWithPython(job),
             "Arkivault\n"
             " BackupDef BackupTitle=[<Fotos> & \"Größe\" 日本 😀] BackupName=[Docs & <Co> ü] "
             "Suffix=[YearWeek] Active=[no] SourceRootPath=[/home/zoë/<src>] "
-            "TargetPath=[/mnt/€'s\t\xEF\xBF\xBD\xEF\xBF\xBD\r] ExcludeHiddenDirs=[no] "
-            "ExcludeHiddenFiles=[yes] NoOverwrite=[yes] SubDirIndividual=[yes] NoEmpty=[no] "
-            "Priority=[Max]\n"
+            "TargetPath=[/mnt/€'s\t\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\r] "
+            "ExcludeHiddenDirs=[no] ExcludeHiddenFiles=[yes] NoOverwrite=[yes] "
+            "SubDirIndividual=[yes] NoEmpty=[no] Priority=[Max]\n"
             "  Description text=[Straße \"quoted\" <b>&amp;</b>\nline 2]\n"
             "  Archives | Archive Path=[Docs & <Ä>] | Archive Path=[]\n"
             "  ExcludePaths | Path Path=[Docs/\"tmp\" ñ]\n"

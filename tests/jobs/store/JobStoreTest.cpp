@@ -72,7 +72,8 @@ TEST_F(JobStoreTest, NewJobTakesTheFirstFreeTitle) {
     EXPECT_EQ(job, jobs.back().get());
     EXPECT_EQ(job->BackupTitle + "|" + job->BackupName, expected + "|" + expected);
     EXPECT_EQ(job->IncludeFilePatterns, BackupJob::StringList{"*"});
-    EXPECT_TRUE(job->DefinitionPath.empty());
+    EXPECT_EQ(job->IncludeDirPatterns, BackupJob::StringList{"*"});
+    EXPECT_TRUE(job->DefinitionPath.empty() && job->Active && job->NoOverwrite);
   }
 }
 
@@ -153,6 +154,7 @@ TEST_F(JobStoreTest, LoadsDefinitionFilesInNameOrderAndReportsBrokenOnes) {
   EXPECT_FALSE(jobs[0]->Modified);
   EXPECT_NE(log.text.find("'BackupDef/broken.xml' could not be read"), std::string::npos);
   EXPECT_NE(log.text.find("'BackupDef/other.xml' could not be read"), std::string::npos);
+  EXPECT_EQ(log.text.find("sub.xml"), std::string::npos) << log.text;
   EXPECT_EQ(dir.List(), "a.xml|b.xml|broken.xml|notes.txt|other.xml|sub.xml");
 }
 
