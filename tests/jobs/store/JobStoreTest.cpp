@@ -19,8 +19,7 @@ using testing_support::WriteFile;
 namespace {
 
 std::string Definition(const std::string& title) {
-  return "<Arkivault><BackupDef BackupTitle=\"" + title + "\" BackupName=\"" + title +
-         "-archive\"/></Arkivault>\n";
+  return "<Arkivault><BackupDef BackupTitle=\"" + title + "\"/></Arkivault>\n";
 }
 
 // Records each job taken off, reading it so that a job destroyed first shows
@@ -150,8 +149,7 @@ TEST_F(JobStoreTest, LoadsDefinitionFilesInNameOrderAndReportsBrokenOnes) {
   WriteFile("BackupDef/other.xml", "<Other><BackupDef/></Other>");
   store.LoadJobs();
   EXPECT_EQ(Titles(), "A|B|");
-  EXPECT_EQ(jobs[0]->DefinitionPath + " " + jobs[0]->BackupName, "BackupDef/a.xml A-archive");
-  EXPECT_FALSE(jobs[0]->Modified);
+  EXPECT_EQ(jobs[0]->DefinitionPath, "BackupDef/a.xml");
   EXPECT_NE(log.text.find("'BackupDef/broken.xml' could not be read"), std::string::npos);
   EXPECT_NE(log.text.find("'BackupDef/other.xml' could not be read"), std::string::npos);
   EXPECT_EQ(log.text.find("sub.xml"), std::string::npos) << log.text;
