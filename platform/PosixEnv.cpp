@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <charconv>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -34,13 +35,28 @@ FileInfo InfoFromStat(const struct stat& st) {
   return info;
 }
 
-// The value of the archived stamp for a file in the state `info`.
-std::string ArchivedStamp(const FileInfo& info) {
-  char text[96];
-  std::snprintf(text, sizeof text, "v1 %lld.%09d %llu", static_cast<long long>(info.mtimeSeconds),
-                static_cast<int>(info.mtimeNanoseconds),
-                static_cast<unsigned long long>(info.size));
-  return text;
+// Room for the longest archived stamp.
+constexpr size_t kStampCapacity = 64;
+
+// Writes the value of the archived stamp for a file in the state `info`, such
+// as "v1 1765012345.123456789 4096", into `text` and returns its length. Built
+// without printf or allocation: an incremental run compares one per file.
+size_t FormatArchivedStamp(const FileInfo& info, char (&text)[kStampCapacity]) {
+  char* const end = text + kStampCapacity;
+  std::memcpy(text, "v1 ", 3);
+  char* p = std::to_chars(text + 3, end, info.mtimeSeconds).ptr;
+  *p++ = '.';
+  char* const fraction = p;
+  p = std::to_chars(p, end, info.mtimeNanoseconds).ptr;
+  const std::ptrdiff_t missingZeros = 9 - (p - fraction);
+  if (missingZeros > 0) {
+    std::memmove(fraction + missingZeros, fraction, static_cast<size_t>(p - fraction));
+    std::memset(fraction, '0', static_cast<size_t>(missingZeros));
+    p += missingZeros;
+  }
+  *p++ = ' ';
+  p = std::to_chars(p, end, info.size).ptr;
+  return static_cast<size_t>(p - text);
 }
 
 std::string DirectoryOf(const std::string& path) {
@@ -277,12 +293,15 @@ class PosixEnv : public Env {
     char value[96];
     ssize_t n = ::getxattr(path.c_str(), kArchivedAttribute, value, sizeof value);
     if (n <= 0) return true;
-    return std::string(value, static_cast<size_t>(n)) != ArchivedStamp(info);
+    char stamp[kStampCapacity];
+    const size_t length = FormatArchivedStamp(info, stamp);
+    return static_cast<size_t>(n) != length || std::memcmp(value, stamp, length) != 0;
   }
 
   int MarkArchived(const std::string& path, const FileInfo& seen) override {
-    std::string stamp = ArchivedStamp(seen);
-    if (::setxattr(path.c_str(), kArchivedAttribute, stamp.data(), stamp.size(), 0) != 0) {
+    char stamp[kStampCapacity];
+    const size_t length = FormatArchivedStamp(seen, stamp);
+    if (::setxattr(path.c_str(), kArchivedAttribute, stamp, length, 0) != 0) {
       return LastError();
     }
     return 0;

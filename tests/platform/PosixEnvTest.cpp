@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -97,6 +99,34 @@ TEST(PosixEnvTest, ArchivedStampFollowsContentChanges) {
   WriteFile(file, "changed, longer");
   ASSERT_EQ(0, env->Stat(file, &after));
   EXPECT_TRUE(env->IsArchiveBitSet(file, after));
+}
+
+// The stamp's text is stored data: earlier runs wrote it, later runs compare it.
+TEST(PosixEnvTest, ArchivedStampTextKeepsItsFormat) {
+  TempDir dir;
+  const std::string file = dir / "f";
+  struct Case { int64_t seconds; long nanoseconds; const char* content; const char* stamp; };
+  const Case cases[] = {
+      {1765012345, 123456789, "1234", "v1 1765012345.123456789 4"},
+      {1765012345, 5, "", "v1 1765012345.000000005 0"},
+      {0, 0, "0123456789", "v1 0.000000000 10"},
+      {1700000000, 100000000, "x", "v1 1700000000.100000000 1"},
+  };
+  for (const Case& c : cases) {
+    WriteFile(file, c.content);
+    struct timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(c.seconds), c.nanoseconds}};
+    ASSERT_EQ(0, ::utimensat(AT_FDCWD, file.c_str(), times, 0));
+    FileInfo seen;
+    ASSERT_EQ(0, Env::Default()->Stat(file, &seen));
+    const int marked = Env::Default()->MarkArchived(file, seen);
+    if (marked == ENOTSUP) GTEST_SKIP() << "no user xattrs on " << dir.path();
+    ASSERT_EQ(0, marked);
+    char value[96];
+    const ssize_t n = ::getxattr(file.c_str(), "user.arkivault.archived", value, sizeof value);
+    ASSERT_GT(n, 0) << c.stamp;
+    EXPECT_EQ(c.stamp, std::string(value, static_cast<size_t>(n)));
+    EXPECT_FALSE(Env::Default()->IsArchiveBitSet(file, seen)) << c.stamp;
+  }
 }
 
 TEST(PosixEnvTest, AtomicWriteReplacesWholeFileOrNothing) {
