@@ -11,6 +11,7 @@
 
 struct DirEnumerator::State {
   std::string directory;
+  std::string nativeDirectory;                     // `directory` as the OS takes it
   std::string filespec;
   int flags = 0;
   bool listing = false;                            // a listing has been started
@@ -31,6 +32,7 @@ DirEnumerator::~DirEnumerator() = default;
 bool DirEnumerator::Open(const std::string& directory) {
   state_ = std::make_unique<State>();
   state_->directory = directory;
+  state_->nativeDirectory = ToNativeSeparators(directory);
   return true;
 }
 
@@ -63,7 +65,7 @@ uint32_t DirEnumerator::Attributes() const {
 bool DirEnumerator::HasArchiveAttribute() const {
   if (!IsOpened() || !state_->last.info.isRegular) return false;
   if (!state_->lastArchiveBit) {
-    const std::string path = JoinPath(ToNativeSeparators(state_->directory), state_->last.name);
+    const std::string path = JoinPath(state_->nativeDirectory, state_->last.name);
     state_->lastArchiveBit = platform::Env::Current()->IsArchiveBitSet(path, state_->last.info);
   }
   return *state_->lastArchiveBit;
@@ -97,7 +99,7 @@ bool DirEnumerator::Read(std::string* name) {
 // Opens the directory; with EnumDotDirs "." and ".." are queued first, since
 // the platform's listing never returns them.
 bool DirEnumerator::StartListing() {
-  const std::string native = ToNativeSeparators(state_->directory);
+  const std::string& native = state_->nativeDirectory;
   int error = platform::Env::Current()->OpenDirectory(native, &state_->reader);
   if (error != 0) {
     wxLogSysError(error, _("Can not enumerate files in directory '%s'"),
