@@ -3,143 +3,119 @@
 // each kind of failure ends the run.
 #include <cerrno>
 #include <fstream>
+#include <functional>
 
-#include <gtest/gtest.h>
+#include <wx/log.h>
 
-#include "engine/BackupProgress.h"
-#include "engine/BackupRunner.h"
+#include "platform/Env.h"
 #include "tests/engine/run/GateEnv.h"
 #include "tests/engine/run/RunTestSupport.h"
 
-using run_test::EntryContents;
+using run_test::Entries;
 using run_test::EntryNames;
+using run_test::GateEnv;
 using run_test::HasArchiveBit;
-using run_test::MakeJob;
+using run_test::Sandbox;
 using run_test::ZipFilesBelow;
 using testing_support::PathExists;
 using testing_support::ReadFile;
+using testing_support::ShellQuote;
 using testing_support::WriteFile;
 
 namespace {
 
-class BackupRunTest : public ::testing::Test {
- protected:
-  BackupRunTest() : source(tmp / "src"), target(tmp / "out"), job(MakeJob(source, target)) {
-    WriteFile(target + "/.keep", "");
-  }
-
-  bool Run(bool full) { return runner.RunNow(&job, full); }
-
-  testing_support::TempDir tmp;
-  std::string source;
-  std::string target;
-  BackupJob job;
-  BackupProgress progress;
-  BackupRunner runner{progress};
-};
+using BackupRunTest = run_test::RunSandbox;
 
 // Number of entries as Python's zipfile lists them (duplicates included).
 int EntryCount(const std::string& archive) {
   std::string output;
   testing_support::RunCommand(
       "python3 -c 'import sys,zipfile; print(len(zipfile.ZipFile(sys.argv[1]).namelist()))' " +
-          testing_support::ShellQuote(archive),
+          ShellQuote(archive),
       &output);
   return std::stoi(output);
 }
 
+// NoEmpty is set throughout: it must never delete an archive that already
+// held entries before the run.
 TEST_F(BackupRunTest, FullThenIncrementalTakesOnlyChangedFiles) {
   WriteFile(source + "/a.txt", "alpha");
   WriteFile(source + "/sub/b.txt", "beta beta beta");
   WriteFile(source + "/sub/deep/c.txt", "gamma");
-  testing_support::RunCommand("mkdir -p " + testing_support::ShellQuote(source + "/empty"));
+  testing_support::RunCommand("mkdir -p " + ShellQuote(source + "/empty"));
   const std::string archive = target + "/Docs.zip";
+  job.NoEmpty = true;
 
-  ASSERT_TRUE(Run(true));
+  ASSERT_TRUE(RunJob(true));
   EXPECT_TRUE(runner.Succeeded());
-  EXPECT_ZIP_VALID(archive);
-  EXPECT_EQ((std::set<std::string>{"a.txt", "empty/", "sub/", "sub/b.txt", "sub/deep/",
-                                   "sub/deep/c.txt"}),
-            EntryNames(archive));
-  EXPECT_EQ("beta beta beta", EntryContents(archive)["sub/b.txt"]);
+  EXPECT_EQ((std::map<std::string, std::string>{{"a.txt", "alpha"}, {"empty/", ""}, {"sub/", ""},
+                                                {"sub/b.txt", "beta beta beta"},
+                                                {"sub/deep/", ""}, {"sub/deep/c.txt", "gamma"}}),
+            Entries(archive));
   for (const char* file : {"/a.txt", "/sub/b.txt", "/sub/deep/c.txt"}) {
     EXPECT_FALSE(HasArchiveBit(source + file)) << file;
   }
 
   // Nothing changed: the kept archive gets nothing.
-  ASSERT_TRUE(Run(false));
+  ASSERT_TRUE(RunJob(false));
   EXPECT_EQ(0u, progress.filesAdded.load());
   EXPECT_EQ(6, EntryCount(archive));
 
   // A modified file and a file replaced by a rename are taken, in place of
   // their earlier entries; incremental runs add no directory entries.
   WriteFile(source + "/a.txt", "alpha, revised");
-  run_test::Touch(source + "/a.txt", 5);
+  platform::FileInfo info;
+  ASSERT_EQ(0, platform::Env::Default()->Stat(source + "/a.txt", &info));
+  platform::Env::Default()->SetModificationTime(source + "/a.txt", info.mtimeSeconds + 5);
   WriteFile(source + "/sub/b.new", "beta replaced");
   ASSERT_EQ(0, std::rename((source + "/sub/b.new").c_str(), (source + "/sub/b.txt").c_str()));
-  ASSERT_TRUE(Run(false));
+  ASSERT_TRUE(RunJob(false));
   EXPECT_EQ(2u, progress.filesAdded.load());
   EXPECT_ZIP_VALID(archive);
   EXPECT_EQ(6, EntryCount(archive));
-  const auto contents = EntryContents(archive);
+  const auto contents = Entries(archive);
   EXPECT_EQ("alpha, revised", contents.at("a.txt"));
   EXPECT_EQ("beta replaced", contents.at("sub/b.txt"));
   EXPECT_EQ("gamma", contents.at("sub/deep/c.txt"));
   EXPECT_FALSE(HasArchiveBit(source + "/a.txt"));
+
+  // The retired archive is kept, the new empty one is not.
+  job.NoOverwrite = true;
+  ASSERT_TRUE(RunJob(false));
+  EXPECT_EQ(std::set<std::string>{"Docs (old 1).zip"}, ZipFilesBelow(target));
 }
 
-TEST_F(BackupRunTest, FileModifiedWhileStoredIsTakenAgain) {
+// big.bin grows while it is stored and locked.txt cannot be opened: both keep
+// their attribute and are taken by the next incremental run.
+TEST_F(BackupRunTest, ModifiedWhileStoredOrRefusedFilesAreTakenAgain) {
   const std::string big = source + "/big.bin";
   WriteFile(big, run_test::RandomBytes(300000, 1));
   WriteFile(source + "/small.txt", "small");
-  run_test::GateEnv env;
-  env.SetGate(run_test::GateEnv::Point::SecondRead, "big.bin", false, [&] {
-    std::ofstream(big, std::ios::app) << "appended while being stored";
-  });
-  {
-    run_test::ScopedEnv installed(&env);
-    ASSERT_TRUE(Run(true));
-  }
-  EXPECT_ZIP_VALID(target + "/Docs.zip");
-  EXPECT_TRUE(HasArchiveBit(big));
-  EXPECT_FALSE(HasArchiveBit(source + "/small.txt"));
-
-  job.NoOverwrite = true;
-  ASSERT_TRUE(Run(false));
-  EXPECT_ZIP_VALID(target + "/Docs.zip");
-  EXPECT_EQ(ReadFile(big), EntryContents(target + "/Docs.zip").at("big.bin"));
-  EXPECT_EQ(std::set<std::string>{"big.bin"}, EntryNames(target + "/Docs.zip"));
-  EXPECT_FALSE(HasArchiveBit(big));
-}
-
-TEST_F(BackupRunTest, FileTheWriterRefusesKeepsItsAttribute) {
   WriteFile(source + "/locked.txt", "locked");
-  WriteFile(source + "/open.txt", "open");
-  run_test::GateEnv env;
+  GateEnv env;
+  env.SetGate(GateEnv::Point::SecondRead, "big.bin", false,
+              [&] { std::ofstream(big, std::ios::app) << "appended while being stored"; });
   env.FailOpen("locked.txt", EACCES);
   {
     run_test::ScopedEnv installed(&env);
-    ASSERT_TRUE(Run(true));
+    ASSERT_TRUE(RunJob(true));
   }
-  EXPECT_ZIP_VALID(target + "/Docs.zip");
-  EXPECT_EQ(std::set<std::string>{"open.txt"}, EntryNames(target + "/Docs.zip"));
+  EXPECT_TRUE(HasArchiveBit(big));
   EXPECT_TRUE(HasArchiveBit(source + "/locked.txt"));
-  EXPECT_FALSE(HasArchiveBit(source + "/open.txt"));
+  EXPECT_FALSE(HasArchiveBit(source + "/small.txt"));
 
   job.NoOverwrite = true;
-  ASSERT_TRUE(Run(false));
-  EXPECT_EQ(std::set<std::string>{"locked.txt"}, EntryNames(target + "/Docs.zip"));
+  ASSERT_TRUE(RunJob(false));
   EXPECT_EQ((std::set<std::string>{"Docs (old 1).zip", "Docs.zip"}), ZipFilesBelow(target));
-}
-
-// Source tree of the layout cases: A holds a file, a subdirectory with a file
-// and an empty grandchild, and an empty subdirectory; B holds one file.
-void WriteLayoutTree(const std::string& source) {
-  WriteFile(source + "/A/a.txt", "a");
-  WriteFile(source + "/A/x/b.txt", "b");
-  testing_support::RunCommand("mkdir -p " + testing_support::ShellQuote(source + "/A/x/y") +
-                              " " + testing_support::ShellQuote(source + "/A/e"));
-  WriteFile(source + "/B/c.txt", "c");
+  EXPECT_ZIP_VALID(target + "/Docs (old 1).zip");
+  EXPECT_EQ((std::set<std::string>{"big.bin", "small.txt"}),
+            EntryNames(target + "/Docs (old 1).zip"));
+  EXPECT_ZIP_VALID(target + "/Docs.zip");
+  EXPECT_EQ((std::map<std::string, std::string>{{"big.bin", ReadFile(big)},
+                                                {"locked.txt", "locked"}}),
+            Entries(target + "/Docs.zip"));
+  EXPECT_FALSE(HasArchiveBit(big));
+  EXPECT_FALSE(HasArchiveBit(source + "/locked.txt"));
 }
 
 struct LayoutCase {
@@ -147,12 +123,18 @@ struct LayoutCase {
   std::vector<std::string> archives;
   bool subDirIndividual;
   bool noEmpty;
-  std::set<std::string> zips;                          // below the target
+  std::set<std::string> zips;                            // below the target
   std::map<std::string, std::set<std::string>> entries;  // of some of them
 };
 
 TEST_F(BackupRunTest, ArchiveLayouts) {
-  WriteLayoutTree(source);
+  // A holds a file, a subdirectory with a file and an empty grandchild, and an
+  // empty subdirectory; B holds one file.
+  WriteFile(source + "/A/a.txt", "a");
+  WriteFile(source + "/A/x/b.txt", "b");
+  testing_support::RunCommand("mkdir -p " + ShellQuote(source + "/A/x/y") + " " +
+                              ShellQuote(source + "/A/e"));
+  WriteFile(source + "/B/c.txt", "c");
   const std::vector<LayoutCase> cases = {
       {"one archive per archive directory", {"A", "B"}, false, false,
        {"Docs/A.zip", "Docs/B.zip"},
@@ -187,19 +169,24 @@ TEST_F(BackupRunTest, ArchiveLayouts) {
   };
   for (const LayoutCase& c : cases) {
     SCOPED_TRACE(c.label);
-    testing_support::RunCommand("rm -rf " + testing_support::ShellQuote(target + "/Docs") + " " +
-                                testing_support::ShellQuote(target + "/Docs.zip"));
+    testing_support::RunCommand("rm -rf " + ShellQuote(target + "/Docs") + " " +
+                                ShellQuote(target + "/Docs.zip"));
     job.Archives = c.archives;
     job.SubDirIndividual = c.subDirIndividual;
     job.NoEmpty = c.noEmpty;
-    ASSERT_TRUE(Run(true));
+    ASSERT_TRUE(RunJob(true));
     EXPECT_EQ(c.zips, ZipFilesBelow(target));
+    // Every archive is read by Python's zipfile; the first one with entries
+    // by every outside reader.
+    bool checked = false;
     for (const std::string& zip : c.zips) {
-      if (EntryNames(target + "/" + zip).empty()) continue;
+      const std::set<std::string> names = EntryNames(target + "/" + zip);
+      if (c.entries.count(zip) != 0) {
+        EXPECT_EQ(c.entries.at(zip), names) << zip;
+      }
+      if (checked || names.empty()) continue;
       EXPECT_ZIP_VALID(target + "/" + zip);
-    }
-    for (const auto& expected : c.entries) {
-      EXPECT_EQ(expected.second, EntryNames(target + "/" + expected.first)) << expected.first;
+      checked = true;
     }
   }
 }
@@ -209,90 +196,75 @@ TEST_F(BackupRunTest, TargetInsideTheSourceIsNotStoredIntoItself) {
   job.TargetPath = source + "/out";
   WriteFile(source + "/out/.keep", "");
   job.ExcludeHiddenFiles = true;
-  ASSERT_TRUE(Run(true));
+  ASSERT_TRUE(RunJob(true));
   EXPECT_ZIP_VALID(source + "/out/Docs.zip");
   EXPECT_EQ((std::set<std::string>{"a.txt", "out/"}), EntryNames(source + "/out/Docs.zip"));
 }
 
-// The rows of the run's failure table.
-TEST_F(BackupRunTest, MissingTargetFailsAndWritesNothing) {
-  WriteFile(source + "/a.txt", "a");
-  job.TargetPath = tmp / "missing";
-  job.Archives = {""};
-  EXPECT_FALSE(Run(true));
-  EXPECT_FALSE(runner.Succeeded());
-  EXPECT_FALSE(PathExists(tmp / "missing"));
-}
+// The rows of the run's failure table: each run fails, and what is on disk
+// afterwards shows how far it went.
+struct FailureCase {
+  const char* label;
+  bool full;
+  std::function<void(Sandbox&, GateEnv&)> arrange;
+  std::function<void(Sandbox&)> check;
+};
 
-TEST_F(BackupRunTest, BackupDirectoryThatCannotBeMadeFailsTheRun) {
-  WriteFile(source + "/A/a.txt", "a");
-  WriteFile(target + "/Docs", "a file where the backup directory belongs");
-  job.Archives = {"A"};
-  EXPECT_FALSE(Run(true));
-  EXPECT_FALSE(runner.Succeeded());
-  EXPECT_EQ("a file where the backup directory belongs", ReadFile(target + "/Docs"));
-}
-
-TEST_F(BackupRunTest, DamagedArchiveToExtendEndsTheRunBeforeLaterArchives) {
-  for (const char* dir : {"A", "B", "C"}) WriteFile(source + "/" + dir + "/f.txt", dir);
-  WriteFile(target + "/Docs/B.zip", "not an archive");
-  job.Archives = {"A", "B", "C"};
-  EXPECT_FALSE(Run(false));
-  EXPECT_FALSE(runner.Succeeded());
-  EXPECT_ZIP_VALID(target + "/Docs/A.zip");
-  EXPECT_EQ(std::set<std::string>{"f.txt"}, EntryNames(target + "/Docs/A.zip"));
-  EXPECT_EQ("not an archive", ReadFile(target + "/Docs/B.zip"));
-  EXPECT_FALSE(PathExists(target + "/Docs/C.zip"));
-  EXPECT_TRUE(HasArchiveBit(source + "/C/f.txt"));
-}
-
-TEST_F(BackupRunTest, ReadErrorStopsThatArchiveAndIsReportedAsFailure) {
-  WriteFile(source + "/A/bad.bin", run_test::RandomBytes(1000, 4));
-  WriteFile(source + "/B/good.txt", "good");
-  job.Archives = {"A", "B"};
-  run_test::GateEnv env;
-  env.FailReads("bad.bin", EIO);
-  {
-    run_test::ScopedEnv installed(&env);
-    EXPECT_FALSE(Run(true));
+TEST(BackupRunFailureTest, FailuresEndTheRunAsFailed) {
+  const FailureCase cases[] = {
+      {"missing target: nothing written", true,
+       [](Sandbox& t, GateEnv&) { t.job.TargetPath = t.tmp / "missing"; },
+       [](Sandbox& t) { EXPECT_FALSE(PathExists(t.tmp / "missing")); }},
+      {"backup directory cannot be made", true,
+       [](Sandbox& t, GateEnv&) { WriteFile(t.target + "/Docs", "a file"); },
+       [](Sandbox& t) { EXPECT_EQ("a file", ReadFile(t.target + "/Docs")); }},
+      {"damaged archive to extend ends the run before later archives", false,
+       [](Sandbox& t, GateEnv&) { WriteFile(t.target + "/Docs/B.zip", "not an archive"); },
+       [](Sandbox& t) {
+         EXPECT_ZIP_VALID(t.target + "/Docs/A.zip");
+         EXPECT_EQ(std::set<std::string>{"f.txt"}, EntryNames(t.target + "/Docs/A.zip"));
+         EXPECT_EQ("not an archive", ReadFile(t.target + "/Docs/B.zip"));
+         EXPECT_FALSE(PathExists(t.target + "/Docs/C.zip"));
+         EXPECT_TRUE(HasArchiveBit(t.source + "/C/f.txt"));
+       }},
+      // The failed archive is closed with what was written before the error
+      // (here nothing); later archive directories are still backed up.
+      {"read error fails that archive's walk", true,
+       [](Sandbox& t, GateEnv& env) {
+         WriteFile(t.source + "/A/f.txt", run_test::RandomBytes(1000, 4));
+         env.FailReads("A/f.txt", EIO);
+       },
+       [](Sandbox& t) {
+         EXPECT_TRUE(HasArchiveBit(t.source + "/A/f.txt"));
+         EXPECT_EQ(std::set<std::string>{}, EntryNames(t.target + "/Docs/A.zip"));
+         EXPECT_EQ(std::set<std::string>{"f.txt"}, EntryNames(t.target + "/Docs/C.zip"));
+       }},
+      {"archive that cannot be moved aside is kept", true,
+       [](Sandbox& t, GateEnv& env) {
+         t.job.NoOverwrite = true;
+         WriteFile(t.target + "/Docs/A.zip", "earlier archive");
+         env.FailRename("(old 1)", EACCES);
+       },
+       [](Sandbox& t) {
+         EXPECT_EQ("earlier archive", ReadFile(t.target + "/Docs/A.zip"));
+         EXPECT_FALSE(PathExists(t.target + "/Docs/B.zip"));
+       }},
+  };
+  for (const FailureCase& c : cases) {
+    SCOPED_TRACE(c.label);
+    Sandbox t;
+    for (const char* dir : {"A", "B", "C"}) WriteFile(t.source + "/" + dir + "/f.txt", dir);
+    t.job.Archives = {"A", "B", "C"};
+    GateEnv env;
+    c.arrange(t, env);
+    {
+      run_test::ScopedEnv installed(&env);
+      wxLogNull quiet;
+      EXPECT_FALSE(t.RunJob(c.full));
+    }
+    EXPECT_FALSE(t.runner.Succeeded());
+    c.check(t);
   }
-  EXPECT_FALSE(runner.Succeeded());
-  EXPECT_TRUE(HasArchiveBit(source + "/A/bad.bin"));
-  // The archive is closed with what was written before the error (here nothing).
-  EXPECT_EQ(std::set<std::string>{}, EntryNames(target + "/Docs/A.zip"));
-  EXPECT_ZIP_VALID(target + "/Docs/B.zip");
-  EXPECT_EQ(std::set<std::string>{"good.txt"}, EntryNames(target + "/Docs/B.zip"));
-}
-
-TEST_F(BackupRunTest, ArchiveThatCannotBeMovedAsideIsKeptAndFailsTheRun) {
-  WriteFile(source + "/A/a.txt", "new");
-  job.Archives = {"A"};
-  job.NoOverwrite = true;
-  ASSERT_TRUE(Run(true));
-  const std::string earlier = ReadFile(target + "/Docs/A.zip");
-  run_test::GateEnv env;
-  env.FailRename("(old 1)", EACCES);
-  {
-    run_test::ScopedEnv installed(&env);
-    run_test::LogCapture log;
-    EXPECT_FALSE(Run(true));
-  }
-  EXPECT_FALSE(runner.Succeeded());
-  EXPECT_EQ(earlier, ReadFile(target + "/Docs/A.zip"));
-}
-
-TEST_F(BackupRunTest, NoEmptyNeverDeletesAnArchiveThatAlreadyHadEntries) {
-  WriteFile(source + "/a.txt", "a");
-  job.NoEmpty = true;
-  ASSERT_TRUE(Run(true));
-  ASSERT_TRUE(Run(false));
-  EXPECT_EQ(0u, progress.filesAdded.load());
-  EXPECT_ZIP_VALID(target + "/Docs.zip");
-  EXPECT_EQ(std::set<std::string>{"a.txt"}, EntryNames(target + "/Docs.zip"));
-
-  job.NoOverwrite = true;
-  ASSERT_TRUE(Run(false));
-  EXPECT_EQ(std::set<std::string>{"Docs (old 1).zip"}, ZipFilesBelow(target));
 }
 
 }  // namespace

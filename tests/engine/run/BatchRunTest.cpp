@@ -1,17 +1,12 @@
-// Batch mode end to end: definition files written here, run as a batch process
-// of the program (or through RunDefinitionFile in this process when the build
-// has no program), checked by exit status, messages and archives.
+// Batch mode end to end: definition files written here, run as batch
+// processes of the program, checked by exit status, messages and archives.
 #include <filesystem>
 
-#include <gtest/gtest.h>
-
-#include "engine/BackupProgress.h"
-#include "engine/BackupRunner.h"
 #include "engine/BatchRun.h"
+#include "jobs/JobDefinitionWriter.h"
 #include "tests/engine/run/RunTestSupport.h"
 
-using run_test::EntryNames;
-using run_test::MakeJob;
+using run_test::Entries;
 using testing_support::ShellQuote;
 using testing_support::WriteFile;
 
@@ -22,47 +17,36 @@ struct BatchOutcome {
   std::string output;  // everything the run reported
 };
 
-// Runs `arguments` (definition file first) as a batch in `directory`.
+#ifdef ARKIVAULT_PROGRAM
+const char kProgram[] = ARKIVAULT_PROGRAM;
+#else
+const char kProgram[] = "";
+#endif
+
+// Runs the definition file `file` as a batch in `directory`.
 BatchOutcome RunBatch(const std::string& directory, const std::string& file, bool incremental,
                       bool silent) {
-#ifdef ARKIVAULT_PROGRAM
   std::string command = "cd " + ShellQuote(directory) + " && env -u DISPLAY -u WAYLAND_DISPLAY " +
-                        ShellQuote(ARKIVAULT_PROGRAM) + " " + ShellQuote(file);
+                        ShellQuote(kProgram) + " " + ShellQuote(file);
   if (incremental) command += " -i";
   if (silent) command += " -s";
   BatchOutcome outcome;
   outcome.succeeded = testing_support::RunCommand(command + " 2>&1", &outcome.output) == 0;
   return outcome;
-#else
-  std::filesystem::current_path(directory);
-  BackupProgress progress;
-  BackupRunner runner(progress);
-  run_test::LogCapture log;
-  BatchOutcome outcome;
-  outcome.succeeded =
-      RunDefinitionFile(runner, file, !incremental, silent, directory + "/bin/arkivault");
-  for (const std::string& line : log.lines) outcome.output += line + "\n";
-  return outcome;
-#endif
 }
 
-class BatchRunTest : public ::testing::Test {
+class BatchRunTest : public run_test::RunSandbox {
  protected:
-  BatchRunTest() : source(tmp / "src"), target(tmp / "out"), job(MakeJob(source, target)) {
-    WriteFile(target + "/.keep", "");
+  void SetUp() override {
+    if (*kProgram == '\0') GTEST_SKIP() << "this build has no program to run";
     WriteFile(source + "/a.txt", "alpha");
     WriteFile(source + "/sub/b.txt", "beta");
     job.Archives = {"sub"};
   }
 
   void WriteDefinition(const std::string& name) {
-    WriteFile(tmp / name, run_test::DefinitionXml(job));
+    WriteFile(tmp / name, JobDefinitionWriter::ToXml(job));
   }
-
-  testing_support::TempDir tmp;
-  std::string source;
-  std::string target;
-  BackupJob job;
 };
 
 struct MessageCase {
@@ -103,38 +87,26 @@ TEST_F(BatchRunTest, MessagesSilenceAndExitStatus) {
   }
 }
 
-TEST_F(BatchRunTest, FullThenIncrementalBatchRuns) {
+// Names with '\', spaces, non-ASCII characters, differing only in case, and
+// XML's special characters in the job and definition file names.
+TEST_F(BatchRunTest, FullThenIncrementalRunsOfOddNames) {
+  const std::map<std::string, std::string> odd = {
+      {"b.txt", "beta"},           {"back\\slash.txt", "backslash"}, {"with space.txt", "space"},
+      {"\xC3\xA4pfel.txt", "umlaut"}, {"Case.txt", "upper"},         {"case.txt", "lower"}};
+  for (const auto& [name, content] : odd) WriteFile(source + "/sub/" + name, content);
+  job.BackupName = "Docs & <more>";
   job.NoOverwrite = true;
-  WriteDefinition("job.xml");
-  ASSERT_TRUE(RunBatch(tmp.path(), "job.xml", false, true).succeeded);
-  EXPECT_ZIP_VALID(target + "/Docs/sub.zip");
-  EXPECT_EQ(std::set<std::string>{"b.txt"}, EntryNames(target + "/Docs/sub.zip"));
+  WriteDefinition("job & co.xml");
+  const BatchOutcome outcome = RunBatch(tmp.path(), "job & co.xml", false, true);
+  ASSERT_TRUE(outcome.succeeded) << outcome.output;
 
   WriteFile(source + "/sub/c.txt", "gamma");
-  ASSERT_TRUE(RunBatch(tmp.path(), "job.xml", true, true).succeeded);
-  EXPECT_ZIP_VALID(target + "/Docs/sub.zip");
-  EXPECT_EQ(std::set<std::string>{"c.txt"}, EntryNames(target + "/Docs/sub.zip"));
-  EXPECT_EQ(std::set<std::string>{"b.txt"}, EntryNames(target + "/Docs/sub (old 1).zip"));
-}
-
-TEST_F(BatchRunTest, DefinitionWithOddNamesRunsAsWritten) {
-  WriteFile(source + "/sub/back\\slash.txt", "backslash");
-  WriteFile(source + "/sub/with space.txt", "space");
-  WriteFile(source + "/sub/\xC3\xA4pfel.txt", "umlaut");
-  WriteFile(source + "/sub/Case.txt", "upper");
-  WriteFile(source + "/sub/case.txt", "lower");
-  job.BackupName = "Docs & <more>";
-  WriteDefinition("job & co.xml");
-  const BatchOutcome outcome = RunBatch(tmp.path(), "job & co.xml", false, false);
-  ASSERT_TRUE(outcome.succeeded) << outcome.output;
-  const std::string archive = target + "/Docs & <more>/sub.zip";
-  EXPECT_ZIP_VALID(archive);
-  const auto contents = run_test::EntryContents(archive);
-  EXPECT_EQ("backslash", contents.at("back\\slash.txt"));
-  EXPECT_EQ("space", contents.at("with space.txt"));
-  EXPECT_EQ("umlaut", contents.at("\xC3\xA4pfel.txt"));
-  EXPECT_EQ("upper", contents.at("Case.txt"));
-  EXPECT_EQ("lower", contents.at("case.txt"));
+  ASSERT_TRUE(RunBatch(tmp.path(), "job & co.xml", true, true).succeeded);
+  const std::string backup = target + "/Docs & <more>/";
+  EXPECT_ZIP_VALID(backup + "sub (old 1).zip");
+  EXPECT_EQ(odd, Entries(backup + "sub (old 1).zip"));
+  EXPECT_ZIP_VALID(backup + "sub.zip");
+  EXPECT_EQ((std::map<std::string, std::string>{{"c.txt", "gamma"}}), Entries(backup + "sub.zip"));
 }
 
 // Where a named definition file is found: as given, beside the program, or in

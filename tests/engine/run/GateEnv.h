@@ -1,13 +1,16 @@
 // An Env that holds the backup worker at one chosen point (the second read of
 // a file, or the stamping of a stored file) until the test releases it or the
 // worker is asked to stop, so a test can cancel a run at an exact place or
-// change a file while it is being stored.
+// change a file while it is being stored. It can also fail every read of a file.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <string>
+
+#include <wx/thread.h>
 
 #include "tests/support/FaultEnv.h"
 
@@ -15,56 +18,112 @@ namespace run_test {
 
 class GateEnv : public testing_support::FaultEnv {
  public:
-  enum class Point {
-    SecondRead,    // a file whose path holds the given part has been read once
-    MarkArchived,  // the first file stored is about to lose its archive attribute
-  };
+  enum class Point { SecondRead, MarkArchived };
 
-  // Holds the first thread that reaches `point` (for a path holding `pathPart`).
-  // `onReach` runs there first; with `hold` false the thread goes on at once.
+  // Holds the first thread that reaches `point` for a path holding `pathPart`
+  // (its second read, or the clearing of its archive attribute). `onReach`
+  // runs there first; with `hold` false the thread goes on at once.
   void SetGate(Point point, const std::string& pathPart, bool hold,
-               std::function<void()> onReach = nullptr);
+               std::function<void()> onReach = nullptr) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    point_ = point;
+    pathPart_ = pathPart;
+    hold_ = hold;
+    onReach_ = std::move(onReach);
+    armed_ = true;
+  }
 
   // Blocks the calling thread until the gate has been reached.
-  void WaitUntilReached();
+  void WaitUntilReached() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    reachedOrReleased_.wait(lock, [this] { return reached_; });
+  }
 
   // Lets a held thread go on.
-  void Release();
+  void Release() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    released_ = true;
+  }
 
   // Every read of a file whose path holds `pathPart` fails with `error`.
-  void FailReads(const std::string& pathPart, int error);
+  void FailReads(const std::string& pathPart, int error) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    readFailPathPart_ = pathPart;
+    readError_ = error;
+  }
 
   int OpenFile(const std::string& path, platform::OpenMode mode,
-               std::unique_ptr<platform::File>* file) override;
-  int MarkArchived(const std::string& path, const platform::FileInfo& seen) override;
+               std::unique_ptr<platform::File>* file) override {
+    std::unique_ptr<platform::File> target;
+    const int error = FaultEnv::OpenFile(path, mode, &target);
+    if (error == 0) file->reset(new GatedFile(this, path, std::move(target)));
+    return error;
+  }
+
+  int MarkArchived(const std::string& path, const platform::FileInfo& seen) override {
+    Arrive(Point::MarkArchived, path);
+    return FaultEnv::MarkArchived(path, seen);
+  }
 
  private:
-  friend class GatedFile;
-  // Called at a point; holds the thread when it is the gate.
-  void Arrive(Point point, const std::string& path);
-  // The error reads of `path` fail with; 0 for none.
-  int ReadError(const std::string& path);
+  class GatedFile : public platform::File {
+   public:
+    GatedFile(GateEnv* env, std::string path, std::unique_ptr<platform::File> target)
+        : env_(env), path_(std::move(path)), target_(std::move(target)) {}
+    int Read(void* buffer, size_t count, size_t* bytesRead) override {
+      if (const int error = env_->ReadError(path_)) return error;
+      if (++reads_ == 2) env_->Arrive(Point::SecondRead, path_);
+      return target_->Read(buffer, count, bytesRead);
+    }
+    int Write(const void* buffer, size_t count) override { return target_->Write(buffer, count); }
+    int Seek(int64_t offset, int origin, uint64_t* newPosition) override {
+      return target_->Seek(offset, origin, newPosition);
+    }
+    int Truncate(uint64_t length) override { return target_->Truncate(length); }
+    int Length(uint64_t* length) override { return target_->Length(length); }
+    int Sync() override { return target_->Sync(); }
+    int Close() override { return target_->Close(); }
+
+   private:
+    GateEnv* env_;
+    std::string path_;
+    std::unique_ptr<platform::File> target_;
+    int reads_ = 0;
+  };
+
+  int ReadError(const std::string& path) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return readError_ != 0 && path.find(readFailPathPart_) != std::string::npos ? readError_ : 0;
+  }
+
+  // The held thread waits until released, or until it is itself a worker
+  // thread that has been asked to stop (it then goes on and notices that).
+  void Arrive(Point point, const std::string& path) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (!armed_ || point != point_ || path.find(pathPart_) == std::string::npos) return;
+    armed_ = false;
+    if (onReach_) onReach_();
+    reached_ = true;
+    reachedOrReleased_.notify_all();
+    wxThread* worker = wxThread::This();
+    while (hold_ && !released_ && !(worker != nullptr && worker->TestDestroy())) {
+      reachedOrReleased_.wait_for(lock, std::chrono::milliseconds(1));
+    }
+  }
 
   std::mutex mutex_;
-  std::condition_variable changed_;
+  std::condition_variable reachedOrReleased_;
   Point point_ = Point::SecondRead;
-  std::string pathPart_;
-  bool armed_ = false;
-  bool hold_ = false;
-  bool reached_ = false;
-  bool released_ = false;
+  std::string pathPart_, readFailPathPart_;
+  bool armed_ = false, hold_ = false, reached_ = false, released_ = false;
   std::function<void()> onReach_;
-  std::string readFailPathPart_;
   int readError_ = 0;
 };
 
 // Makes an Env the current one for its lifetime.
-class ScopedEnv {
- public:
+struct ScopedEnv {
   explicit ScopedEnv(platform::Env* env) { platform::Env::Install(env); }
   ~ScopedEnv() { platform::Env::Install(nullptr); }
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
 };
 
 }  // namespace run_test

@@ -1,61 +1,105 @@
-// Helpers of the backup run tests: jobs and their definition files, source
-// trees, what the archives of a run hold, and the toolkit set-up that threads
-// and the log need.
+// Helpers of the backup run tests: a sandbox with a source, a target and a
+// job, and what the archives of a run hold.
 #pragma once
 
+#include <filesystem>
 #include <map>
+#include <random>
 #include <set>
 #include <string>
-#include <vector>
 
-#include <wx/log.h>
+#include <gtest/gtest.h>
+#include <wx/init.h>
+#include <wx/utils.h>
 
+#include "engine/BackupProgress.h"
+#include "engine/BackupRunner.h"
 #include "jobs/BackupJob.h"
+#include "platform/Env.h"
 #include "tests/support/ExternalZip.h"
 #include "tests/support/TempDir.h"
 
 namespace run_test {
 
+// Threads, translations and the log need an initialised toolkit; no display.
+struct ToolkitEnvironment : ::testing::Environment {
+  void SetUp() override { ASSERT_TRUE(wxInitialize()); }
+  void TearDown() override { wxUninitialize(); }
+};
+inline const ::testing::Environment* const kToolkit =
+    ::testing::AddGlobalTestEnvironment(new ToolkitEnvironment);
+
 // A new job named "Docs" backing up `source` into `target`: every file and
 // directory selected, no suffix, existing archives replaced.
-BackupJob MakeJob(const std::string& source, const std::string& target);
-
-// The job as a definition file (root "Arkivault", one "BackupDef").
-std::string DefinitionXml(const BackupJob& job);
+inline BackupJob MakeJob(const std::string& source, const std::string& target) {
+  BackupJob job("Docs");
+  job.SourceRootPath = source;
+  job.TargetPath = target;
+  job.NoOverwrite = false;
+  return job;
+}
 
 // Every ".zip" file below `directory`, as paths relative to it.
-std::set<std::string> ZipFilesBelow(const std::string& directory);
+inline std::set<std::string> ZipFilesBelow(const std::string& directory) {
+  std::set<std::string> found;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(directory)) {
+    if (entry.is_regular_file() && entry.path().extension() == ".zip") {
+      found.insert(std::filesystem::relative(entry.path(), directory).string());
+    }
+  }
+  return found;
+}
 
-// The stored names of an archive, read by an outside reader.
-std::set<std::string> EntryNames(const std::string& archivePath);
+// Stored names and contents ("" for directories), read by Python's zipfile.
+inline std::map<std::string, std::string> Entries(const std::string& archivePath) {
+  std::map<std::string, std::string> contents;
+  for (const auto& [name, entry] : testing_support::ExternalEntries(archivePath)) {
+    contents[name] = entry.content;
+  }
+  return contents;
+}
 
-// The stored names and contents of an archive's file entries.
-std::map<std::string, std::string> EntryContents(const std::string& archivePath);
+inline std::set<std::string> EntryNames(const std::string& archivePath) {
+  std::set<std::string> names;
+  for (const auto& entry : Entries(archivePath)) names.insert(entry.first);
+  return names;
+}
 
 // The file at `path` carries the archive attribute (changed since it was stored).
-bool HasArchiveBit(const std::string& path);
+inline bool HasArchiveBit(const std::string& path) {
+  platform::Env* env = platform::Env::Default();
+  platform::FileInfo info;
+  return env->Stat(path, &info) == 0 && env->IsArchiveBitSet(path, info);
+}
 
 // `size` bytes that deflate hardly shrinks.
-std::string RandomBytes(size_t size, unsigned seed);
+inline std::string RandomBytes(size_t size, unsigned seed) {
+  std::mt19937 generator(seed);
+  std::string bytes(size, '\0');
+  for (char& byte : bytes) byte = static_cast<char>(generator() & 0xFF);
+  return bytes;
+}
 
-// Sets the modification time of `path` to `seconds` past its current one.
-void Touch(const std::string& path, int seconds);
+// An existing target directory, a source beside it, a job over both and a runner.
+struct Sandbox {
+  Sandbox() : source(tmp / "src"), target(tmp / "out"), job(MakeJob(source, target)) {
+    testing_support::WriteFile(target + "/.keep", "");
+  }
 
-// Collects what is logged while it is alive.
-class LogCapture : public wxLog {
- public:
-  LogCapture();
-  ~LogCapture() override;
+  bool RunJob(bool full) { return runner.RunNow(&job, full); }
+  // Waits for the worker's end (it ends by itself once nothing holds it).
+  void WaitForEnd() {
+    while (runner.IsBusy()) wxMilliSleep(1);
+  }
 
-  // "E:" or "M:" (error or message level) followed by the text, one per entry.
-  std::vector<std::string> lines;
-
- protected:
-  void DoLogRecord(wxLogLevel level, const wxString& message,
-                   const wxLogRecordInfo& info) override;
-
- private:
-  wxLog* previous_;
+  testing_support::TempDir tmp;
+  std::string source;
+  std::string target;
+  BackupJob job;
+  BackupProgress progress;
+  BackupRunner runner{progress};
 };
+
+class RunSandbox : public ::testing::Test, public Sandbox {};
 
 }  // namespace run_test
