@@ -1,38 +1,30 @@
-// Path joining, wildcard matching and the selection rules of a job.
+// Path joining and wildcard matching; the selection rules are tested through
+// the source walk.
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include "engine/PathUtil.h"
-#include "engine/SourceSelection.h"
 #include "engine/Wildcard.h"
-#include "jobs/BackupJob.h"
 
 namespace {
 
 TEST(PathUtilTest, JoinPathAddsOneSlashOnly) {
-  struct Case {
+  const struct {
     const char* a;
     const char* b;
     const char* joined;
   } cases[] = {
-      {"", "b", "b"},
-      {"a", "b", "a/b"},
-      {"a/", "b", "a/b"},
+      {"", "b", "b"},   {"a", "b", "a/b"}, {"a/", "b", "a/b"},
       {"a\\", "b", "a\\/b"},  // '\' is a name character, not a separator
-      {"/", "x", "/x"},
-      {"a", "", "a/"},
-      {"a", "/", "a//"},
+      {"/", "x", "/x"}, {"a", "", "a/"},   {"a", "/", "a//"},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(c.joined, JoinPath(c.a, c.b)) << c.a << " + " << c.b;
-  }
+  for (const auto& c : cases) EXPECT_EQ(c.joined, JoinPath(c.a, c.b)) << c.a << " + " << c.b;
   EXPECT_EQ("a\\b/c", ToNativeSeparators("a\\b/c"));
 }
 
 TEST(WildcardTest, MatchesWholeNameWithoutRegardToCase) {
-  struct Case {
+  const struct {
     const char* pattern;
     const char* name;
     bool matches;
@@ -53,49 +45,12 @@ TEST(WildcardTest, MatchesWholeNameWithoutRegardToCase) {
       {"ÄRGER*", "ärger.txt", true},
       {"*name", "with space name", true},
       {"[ab]", "a", false},  // no character classes
+      {"*.TXT", "caf\xe9.txt", true},  // not UTF-8
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     EXPECT_EQ(c.matches, MatchWildcard(c.pattern, c.name)) << c.pattern << " ~ " << c.name;
   }
-}
-
-TEST(WildcardTest, NamesThatAreNotUtf8StillMatch) {
-  const std::string latin1 = "caf\xe9.txt";
-  EXPECT_TRUE(MatchWildcard("*", latin1));
-  EXPECT_TRUE(MatchWildcard("*.TXT", latin1));
-  EXPECT_TRUE(WildcardList({"*.txt"}).MatchesAny(latin1));
-}
-
-BackupJob SelectionJob() {
-  BackupJob job;
-  job.SourceRootPath = "/src";
-  job.IncludeFilePatterns = {"*"};
-  job.IncludeDirPatterns = {"*"};
-  return job;
-}
-
-TEST(SourceSelectionTest, ExcludedPathsCompareExactlyIgnoringTrailingSlash) {
-  struct Case {
-    std::vector<std::string> excludePaths;
-    const char* dirPath;
-    bool excluded;
-  } cases[] = {
-      {{"Docs/Temp"}, "/src/Docs/Temp", true},
-      {{"Docs/Temp/"}, "/src/Docs/Temp", true},
-      {{"Docs/Temp"}, "/src/Docs/Temp/", true},
-      {{"Docs/Temp"}, "/src/Temp", false},        // only that directory
-      {{"Docs/Temp"}, "/src/Docs/Temp/x", false},  // not its subdirectories by path
-      {{"Docs/Temp"}, "/src/docs/temp", false},   // names are case-sensitive
-      {{"Docs/Temp"}, "/src/Docs/Tempo", false},
-      {{"Other", "Docs/Temp"}, "/src/Docs/Temp", true},
-      {{}, "/src/Docs/Temp", false},
-  };
-  for (const Case& c : cases) {
-    BackupJob job = SelectionJob();
-    job.ExcludePaths = c.excludePaths;
-    SourceSelection selection(job);
-    EXPECT_EQ(c.excluded, selection.IsDirectoryExcluded(c.dirPath, "Temp")) << c.dirPath;
-  }
+  EXPECT_TRUE(WildcardList({"x", "*.txt"}).MatchesAny("caf\xe9.txt"));
 }
 
 }  // namespace
