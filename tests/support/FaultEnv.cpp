@@ -4,30 +4,19 @@
 
 namespace testing_support {
 
-class FaultFile : public platform::File {
+class FaultFile : public ForwardingFile {
  public:
   FaultFile(FaultEnv* env, std::string path, std::unique_ptr<platform::File> target)
-      : env_(env), path_(std::move(path)), target_(std::move(target)) {}
+      : ForwardingFile(std::move(target)), env_(env), path_(std::move(path)) {}
 
-  int Read(void* buffer, size_t count, size_t* bytesRead) override {
-    return target_->Read(buffer, count, bytesRead);
-  }
   int Write(const void* buffer, size_t count) override {
     if (!env_->SpendWriteBudget(path_, count)) return ENOSPC;
-    return target_->Write(buffer, count);
+    return ForwardingFile::Write(buffer, count);
   }
-  int Seek(int64_t offset, int origin, uint64_t* newPosition) override {
-    return target_->Seek(offset, origin, newPosition);
-  }
-  int Truncate(uint64_t length) override { return target_->Truncate(length); }
-  int Length(uint64_t* length) override { return target_->Length(length); }
-  int Sync() override { return target_->Sync(); }
-  int Close() override { return target_->Close(); }
 
  private:
   FaultEnv* env_;
   std::string path_;
-  std::unique_ptr<platform::File> target_;
 };
 
 void FaultEnv::FailWritesAfter(const std::string& pathPart, uint64_t byteBudget) {

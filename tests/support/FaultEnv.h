@@ -10,6 +10,36 @@
 
 namespace testing_support {
 
+// A File that passes every call to another; test files override what they change.
+class ForwardingFile : public platform::File {
+ public:
+  explicit ForwardingFile(std::unique_ptr<platform::File> target) : target_(std::move(target)) {}
+
+  int Read(void* buffer, size_t count, size_t* bytesRead) override {
+    return target_->Read(buffer, count, bytesRead);
+  }
+  int Write(const void* buffer, size_t count) override { return target_->Write(buffer, count); }
+  int Seek(int64_t offset, int origin, uint64_t* newPosition) override {
+    return target_->Seek(offset, origin, newPosition);
+  }
+  int Truncate(uint64_t length) override { return target_->Truncate(length); }
+  int Length(uint64_t* length) override { return target_->Length(length); }
+  int Sync() override { return target_->Sync(); }
+  int Close() override { return target_->Close(); }
+
+ private:
+  std::unique_ptr<platform::File> target_;
+};
+
+// Makes an Env the current one for its lifetime.
+class ScopedEnv {
+ public:
+  explicit ScopedEnv(platform::Env* env) { platform::Env::Install(env); }
+  ~ScopedEnv() { platform::Env::Install(nullptr); }
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+};
+
 class FaultEnv : public platform::Env {
  public:
   explicit FaultEnv(platform::Env* target = platform::Env::Default()) : target_(target) {}

@@ -127,9 +127,8 @@ Thrown ThrownBy(Action action) {
 
 // Installs a FaultEnv for the lifetime of the object.
 struct InstalledFaultEnv {
-  InstalledFaultEnv() { platform::Env::Install(&env); }
-  ~InstalledFaultEnv() { platform::Env::Install(nullptr); }
   testing_support::FaultEnv env;
+  testing_support::ScopedEnv installed{&env};
 };
 
 // Records every call and answers OnProgress with false from call `cancelAt`

@@ -66,28 +66,19 @@ class GateEnv : public testing_support::FaultEnv {
   }
 
  private:
-  class GatedFile : public platform::File {
+  class GatedFile : public testing_support::ForwardingFile {
    public:
     GatedFile(GateEnv* env, std::string path, std::unique_ptr<platform::File> target)
-        : env_(env), path_(std::move(path)), target_(std::move(target)) {}
+        : ForwardingFile(std::move(target)), env_(env), path_(std::move(path)) {}
     int Read(void* buffer, size_t count, size_t* bytesRead) override {
       if (const int error = env_->ReadError(path_)) return error;
       if (++reads_ == 2) env_->Arrive(Point::SecondRead, path_);
-      return target_->Read(buffer, count, bytesRead);
+      return ForwardingFile::Read(buffer, count, bytesRead);
     }
-    int Write(const void* buffer, size_t count) override { return target_->Write(buffer, count); }
-    int Seek(int64_t offset, int origin, uint64_t* newPosition) override {
-      return target_->Seek(offset, origin, newPosition);
-    }
-    int Truncate(uint64_t length) override { return target_->Truncate(length); }
-    int Length(uint64_t* length) override { return target_->Length(length); }
-    int Sync() override { return target_->Sync(); }
-    int Close() override { return target_->Close(); }
 
    private:
     GateEnv* env_;
     std::string path_;
-    std::unique_ptr<platform::File> target_;
     int reads_ = 0;
   };
 
@@ -120,10 +111,6 @@ class GateEnv : public testing_support::FaultEnv {
   int readError_ = 0;
 };
 
-// Makes an Env the current one for its lifetime.
-struct ScopedEnv {
-  explicit ScopedEnv(platform::Env* env) { platform::Env::Install(env); }
-  ~ScopedEnv() { platform::Env::Install(nullptr); }
-};
+using testing_support::ScopedEnv;
 
 }  // namespace run_test
