@@ -40,7 +40,6 @@ bool DirEnumerator::IsOpened() const { return state_ != nullptr; }
 
 bool DirEnumerator::GetFirst(std::string* name, const std::string& filespec, int flags) {
   if (!IsOpened()) return false;
-  state_->reader.reset();
   state_->pending.clear();
   state_->listing = false;
   state_->filespec = filespec;
@@ -64,10 +63,7 @@ uint32_t DirEnumerator::Attributes() const {
 // and at most once per entry. Directories never carry the attribute.
 bool DirEnumerator::HasArchiveAttribute() const {
   if (!IsOpened() || !state_->last.info.isRegular) return false;
-  if (!state_->lastArchiveBit) {
-    const std::string path = JoinPath(state_->nativeDirectory, state_->last.name);
-    state_->lastArchiveBit = platform::Env::Current()->IsArchiveBitSet(path, state_->last.info);
-  }
+  if (!state_->lastArchiveBit) state_->lastArchiveBit = state_->reader->IsArchiveBitSet(state_->last);
   return *state_->lastArchiveBit;
 }
 
@@ -97,10 +93,16 @@ bool DirEnumerator::Read(std::string* name) {
 }
 
 // Opens the directory; with EnumDotDirs "." and ".." are queued first, since
-// the platform's listing never returns them.
+// the platform's listing never returns them. A directory listed before is
+// read again through the same reader, which spares opening it a second time.
 bool DirEnumerator::StartListing() {
   const std::string& native = state_->nativeDirectory;
-  int error = platform::Env::Current()->OpenDirectory(native, &state_->reader);
+  int error = 0;
+  if (state_->reader != nullptr) {
+    state_->reader->Rewind();
+  } else {
+    error = platform::Env::Current()->OpenDirectory(native, &state_->reader);
+  }
   if (error != 0) {
     wxLogSysError(error, _("Can not enumerate files in directory '%s'"),
                   FileSystemText(state_->directory));

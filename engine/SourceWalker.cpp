@@ -14,11 +14,14 @@ SourceWalker::SourceWalker(const BackupJob& job, bool fullBackup,
 
 bool SourceWalker::BackupDirectory(const std::string& relativeDir) {
   const std::string directory = JoinPath(sourceRoot_, relativeDir);
-  return BackupFiles(relativeDir, directory) && BackupSubdirectories(relativeDir, directory);
+  // One enumerator lists the directory twice: files, then subdirectories.
+  DirEnumerator enumerator(directory);
+  return BackupFiles(relativeDir, directory, enumerator) &&
+         BackupSubdirectories(relativeDir, directory, enumerator);
 }
 
-bool SourceWalker::BackupFiles(const std::string& relativeDir, const std::string& directory) {
-  DirEnumerator enumerator(directory);
+bool SourceWalker::BackupFiles(const std::string& relativeDir, const std::string& directory,
+                               DirEnumerator& enumerator) {
   int flags = DirEnumerator::EnumFiles;
   if (!selection_.ExcludeHiddenFiles()) flags |= DirEnumerator::EnumHidden;
   std::string name;
@@ -31,8 +34,7 @@ bool SourceWalker::BackupFiles(const std::string& relativeDir, const std::string
 }
 
 bool SourceWalker::BackupSubdirectories(const std::string& relativeDir,
-                                        const std::string& directory) {
-  DirEnumerator enumerator(directory);
+                                        const std::string& directory, DirEnumerator& enumerator) {
   int flags = DirEnumerator::EnumDirs;
   if (!selection_.ExcludeHiddenDirs()) flags |= DirEnumerator::EnumHidden;
   std::string name;

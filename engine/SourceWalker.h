@@ -46,8 +46,10 @@ class SourceWalker {
   bool BackupDirectory(const std::string& relativeDir);
 
  private:
-  bool BackupFiles(const std::string& relativeDir, const std::string& directory);
-  bool BackupSubdirectories(const std::string& relativeDir, const std::string& directory);
+  bool BackupFiles(const std::string& relativeDir, const std::string& directory,
+                   DirEnumerator& enumerator);
+  bool BackupSubdirectories(const std::string& relativeDir, const std::string& directory,
+                            DirEnumerator& enumerator);
   bool IsFileTaken(const std::string& name, const DirEnumerator& enumerator) const;
   bool AddAndClear(const std::string& relativeDir, const std::string& directory,
                    const std::string& name, const DirEnumerator& enumerator);

@@ -48,7 +48,7 @@ struct FileInfo {
 struct DirEntry {
   std::string name;             // the bare name, never "." or ".."
   // FileAttribute bits, except AttrArchive: a listing does not read archived
-  // stamps, which costs a call per file; ask Env::IsArchiveBitSet with `info`.
+  // stamps, which costs a call per file; ask the reader's IsArchiveBitSet.
   uint32_t attributes = 0;
   FileInfo info;                // of the entry's target, as seen when listed
 };
@@ -101,6 +101,15 @@ class DirectoryReader {
 
   // The next entry of any kind, as NextOfKinds.
   bool Next(DirEntry* entry) { return NextOfKinds(entry, KindAny); }
+
+  // Starts the listing again from its first entry, reading the directory
+  // afresh, so entries made since it was opened are seen.
+  virtual void Rewind() = 0;
+
+  // Env::IsArchiveBitSet for `entry`, an entry this reader returned. The stamp
+  // is looked up relative to the open directory where the system allows it,
+  // which spares resolving the whole path once per file.
+  virtual bool IsArchiveBitSet(const DirEntry& entry) = 0;
 };
 
 enum class OpenMode {

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/syscall.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -15,6 +16,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -57,6 +60,55 @@ size_t FormatArchivedStamp(const FileInfo& info, char (&text)[kStampCapacity]) {
   *p++ = ' ';
   p = std::to_chars(p, end, info.size).ptr;
   return static_cast<size_t>(p - text);
+}
+
+// Room for a stamp as read back; a longer value is not one of ours.
+constexpr size_t kStampReadCapacity = 96;
+
+// True unless `value` (`length` bytes, negative when there is no stamp) is the
+// stamp of the state `info`.
+bool IsStampStale(const char* value, ssize_t length, const FileInfo& info) {
+  if (length <= 0) return true;
+  char stamp[kStampCapacity];
+  const size_t expected = FormatArchivedStamp(info, stamp);
+  return static_cast<size_t>(length) != expected || std::memcmp(value, stamp, expected) != 0;
+}
+
+// getxattrat(2) (Linux 6.13) reads an attribute relative to a directory. Its
+// number is the same on every architecture with the common system call table;
+// C libraries of the day do not name it yet.
+#if defined(SYS_getxattrat)
+constexpr long kGetxattratCall = SYS_getxattrat;
+#elif defined(__x86_64__) || defined(__aarch64__)
+constexpr long kGetxattratCall = 464;
+#else
+constexpr long kGetxattratCall = -1;
+#endif
+
+struct XattrArgs {
+  uint64_t value;
+  uint32_t size;
+  uint32_t flags;
+};
+
+// Cleared for the whole process the first time the kernel (or a sandbox)
+// refuses getxattrat itself.
+std::atomic<bool> relativeStampReadWorks{kGetxattratCall >= 0};
+
+// Reads the archived stamp of `name` in the open directory `directoryFd`
+// (path `directory`) into `value`; returns its length or -1. Falls back to the
+// full path when the relative call is not available.
+ssize_t ReadArchivedStampAt(int directoryFd, const std::string& directory, const char* name,
+                            char (&value)[kStampReadCapacity]) {
+  if (relativeStampReadWorks.load(std::memory_order_relaxed)) {
+    XattrArgs args{reinterpret_cast<uintptr_t>(value), sizeof value, 0};
+    const long n = ::syscall(kGetxattratCall, directoryFd, name, 0, kArchivedAttribute, &args,
+                             sizeof args);
+    if (n >= 0 || errno == ENODATA) return static_cast<ssize_t>(n);
+    if (errno == ENOSYS || errno == EPERM) relativeStampReadWorks = false;
+  }
+  const std::string path = directory + "/" + name;
+  return ::getxattr(path.c_str(), kArchivedAttribute, value, sizeof value);
 }
 
 std::string DirectoryOf(const std::string& path) {
@@ -139,7 +191,7 @@ class PosixFile : public File {
 
 class PosixDirectoryReader : public DirectoryReader {
  public:
-  explicit PosixDirectoryReader(DIR* dir) : dir_(dir) {}
+  PosixDirectoryReader(DIR* dir, std::string path) : dir_(dir), path_(std::move(path)) {}
   ~PosixDirectoryReader() override { ::closedir(dir_); }
 
   bool NextOfKinds(DirEntry* entry, unsigned kinds) override {
@@ -149,6 +201,14 @@ class PosixDirectoryReader : public DirectoryReader {
       if (Describe(d->d_name, entry) && (KindOf(entry->info) & kinds) != 0) return true;
     }
     return false;
+  }
+
+  void Rewind() override { ::rewinddir(dir_); }
+
+  bool IsArchiveBitSet(const DirEntry& entry) override {
+    char value[kStampReadCapacity];
+    const ssize_t n = ReadArchivedStampAt(::dirfd(dir_), path_, entry.name.c_str(), value);
+    return IsStampStale(value, n, entry.info);
   }
 
  private:
@@ -189,6 +249,7 @@ class PosixDirectoryReader : public DirectoryReader {
   }
 
   DIR* dir_;
+  std::string path_;
 };
 
 class PosixEnv : public Env {
@@ -264,7 +325,7 @@ class PosixEnv : public Env {
   int OpenDirectory(const std::string& path, std::unique_ptr<DirectoryReader>* reader) override {
     DIR* dir = ::opendir(path.c_str());
     if (dir == nullptr) return LastError();
-    reader->reset(new PosixDirectoryReader(dir));
+    reader->reset(new PosixDirectoryReader(dir, path));
     return 0;
   }
 
@@ -290,12 +351,9 @@ class PosixEnv : public Env {
   }
 
   bool IsArchiveBitSet(const std::string& path, const FileInfo& info) override {
-    char value[96];
-    ssize_t n = ::getxattr(path.c_str(), kArchivedAttribute, value, sizeof value);
-    if (n <= 0) return true;
-    char stamp[kStampCapacity];
-    const size_t length = FormatArchivedStamp(info, stamp);
-    return static_cast<size_t>(n) != length || std::memcmp(value, stamp, length) != 0;
+    char value[kStampReadCapacity];
+    return IsStampStale(value, ::getxattr(path.c_str(), kArchivedAttribute, value, sizeof value),
+                        info);
   }
 
   int MarkArchived(const std::string& path, const FileInfo& seen) override {

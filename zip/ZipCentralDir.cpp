@@ -45,7 +45,10 @@ ZipCentralDir::~ZipCentralDir() = default;
 
 void ZipCentralDir::Clear() {
   headers_.clear();
+  std::vector<unsigned char>().swap(rawHeaders_);
+  rawHeaderCount_ = 0;
   nameIndex_.clear();
+  nameIndexBuilt_ = false;
   comment_.clear();
   current_ = -1;
   bytesBeforeArchive_ = 0;
@@ -105,51 +108,80 @@ void ZipCentralDir::Read() {
     ThrowBadArchive();
   }
   if (totalEntries != 0) ReadHeaders(totalEntries);
-  BuildNameIndex();
   onDisk_ = true;
 }
 
+// Reads the central directory's bytes and checks every header, but keeps the
+// bytes instead of building the entry list: an incremental run that adds
+// nothing to a large archive never needs it.
 void ZipCentralDir::ReadHeaders(uint64_t totalEntries) {
   if (totalEntries * ZipFileHeader::kCentralFixedSize > centralDirSize_) ThrowBadArchive();
-  std::vector<unsigned char> block(static_cast<size_t>(centralDirSize_));
+  rawHeaders_.resize(static_cast<size_t>(centralDirSize_));
   storage_.SeekTo(centralDirOffset_ + bytesBeforeArchive_);
-  storage_.ReadExact(block.data(), block.size());
+  storage_.ReadExact(rawHeaders_.data(), rawHeaders_.size());
+  rawHeaderCount_ = static_cast<size_t>(totalEntries);
+  std::vector<uint64_t> offsets;
+  offsets.reserve(rawHeaderCount_);
+  ForEachRawHeader([&](const ZipFileHeader& header) {
+    if (header.diskStart != 0) {
+      throw ZipException(ZipException::MultiVolumeUnsupported, storage_.ArchivePath());
+    }
+    if (header.localHeaderOffset + ZipFileHeader::kLocalFixedSize > centralDirOffset_) {
+      ThrowBadArchive();
+    }
+    offsets.push_back(header.localHeaderOffset);
+  });
+  if (!std::is_sorted(offsets.begin(), offsets.end())) std::sort(offsets.begin(), offsets.end());
+  if (std::adjacent_find(offsets.begin(), offsets.end()) != offsets.end()) ThrowBadArchive();
+}
+
+template <typename Visit>
+void ZipCentralDir::ForEachRawHeader(Visit visit) const {
+  ZipFileHeader header;
   size_t used = 0;
-  for (uint64_t i = 0; i < totalEntries; ++i) {
-    auto header = std::make_unique<ZipFileHeader>();
+  for (size_t i = 0; i < rawHeaderCount_; ++i) {
     size_t consumed = 0;
-    if (!header->ParseCentralHeader(block.data() + used, block.size() - used, &consumed)) {
+    if (!header.ParseCentralHeader(rawHeaders_.data() + used, rawHeaders_.size() - used,
+                                   &consumed)) {
       ThrowBadArchive();
     }
     used += consumed;
-    if (header->diskStart != 0) {
-      throw ZipException(ZipException::MultiVolumeUnsupported, storage_.ArchivePath());
-    }
-    if (header->localHeaderOffset + ZipFileHeader::kLocalFixedSize > centralDirOffset_) {
-      ThrowBadArchive();
-    }
-    headers_.push_back(std::move(header));
+    visit(header);
   }
-  if (used != block.size()) ThrowBadArchive();
-  std::stable_sort(headers_.begin(), headers_.end(),
-                   [](const std::unique_ptr<ZipFileHeader>& a, const std::unique_ptr<ZipFileHeader>& b) {
-                     return a->localHeaderOffset < b->localHeaderOffset;
-                   });
-  for (size_t i = 1; i < headers_.size(); ++i) {
-    if (headers_[i]->localHeaderOffset == headers_[i - 1]->localHeaderOffset) ThrowBadArchive();
+  if (used != rawHeaders_.size()) ThrowBadArchive();
+}
+
+// Builds the entry list, in physical order, from the bytes kept by ReadHeaders.
+void ZipCentralDir::LoadHeaders() const {
+  if (rawHeaderCount_ == 0) return;
+  headers_.reserve(rawHeaderCount_);
+  ForEachRawHeader([this](const ZipFileHeader& header) {
+    headers_.push_back(std::make_unique<ZipFileHeader>(header));
+  });
+  std::vector<unsigned char>().swap(rawHeaders_);
+  rawHeaderCount_ = 0;
+  const auto byOffset = [](const std::unique_ptr<ZipFileHeader>& a,
+                          const std::unique_ptr<ZipFileHeader>& b) {
+    return a->localHeaderOffset < b->localHeaderOffset;
+  };
+  if (!std::is_sorted(headers_.begin(), headers_.end(), byOffset)) {
+    std::stable_sort(headers_.begin(), headers_.end(), byOffset);
   }
 }
 
-void ZipCentralDir::BuildNameIndex() {
-  nameIndex_.clear();
+void ZipCentralDir::BuildNameIndex() const {
+  if (nameIndexBuilt_) return;
+  LoadHeaders();
+  nameIndexBuilt_ = true;
   for (int i = 0; i < Count(); ++i) IndexName(i);
 }
 
-void ZipCentralDir::IndexName(int index) {
-  nameIndex_.emplace(headers_[index]->SystemName(), index);
+void ZipCentralDir::IndexName(int index) const {
+  if (nameIndexBuilt_) nameIndex_.emplace(headers_[index]->SystemName(), index);
 }
 
 void ZipCentralDir::UnindexName(int index) {
+  if (!nameIndexBuilt_) return;
   auto range = nameIndex_.equal_range(headers_[index]->SystemName());
   for (auto it = range.first; it != range.second; ++it) {
     if (it->second == index) {
@@ -160,6 +192,7 @@ void ZipCentralDir::UnindexName(int index) {
 }
 
 ZipFileHeader* ZipCentralDir::AddEntry(const ZipFileHeader& header, int replaceIndex) {
+  LoadHeaders();
   auto entry = std::make_unique<ZipFileHeader>(header);
   bool replacing = replaceIndex >= 0 && replaceIndex < Count();
   if (onDisk_) {
@@ -191,6 +224,7 @@ void ZipCentralDir::EndEntryWrite() {
 }
 
 void ZipCentralDir::RemoveEntry(int index) {
+  LoadHeaders();
   UnindexName(index);
   headers_.erase(headers_.begin() + index);
   if (index < Count()) {
@@ -206,6 +240,7 @@ void ZipCentralDir::RemoveEntry(int index) {
 }
 
 int ZipCentralDir::FindEntry(const std::string& name, bool nameOnly) const {
+  BuildNameIndex();
   if (nameOnly) {
     for (const auto& pair : nameIndex_) {
       if (LastComponent(pair.first) == name) return pair.second;
@@ -217,18 +252,20 @@ int ZipCentralDir::FindEntry(const std::string& name, bool nameOnly) const {
 }
 
 void ZipCentralDir::ReadLocalHeaderOf(int index) {
-  ZipFileHeader& entry = *headers_[index];
+  ZipFileHeader& entry = Entry(index);
   storage_.SeekTo(entry.localHeaderOffset + bytesBeforeArchive_);
   if (!entry.CheckLocalHeader(storage_)) ThrowBadArchive();
 }
 
 uint64_t ZipCentralDir::EntryRoomEnd(int index) {
+  LoadHeaders();
   if (index + 1 < Count()) return headers_[index + 1]->localHeaderOffset;
   if (onDisk_) return centralDirOffset_;
   return storage_.Length() - bytesBeforeArchive_;
 }
 
 void ZipCentralDir::ShiftOffsetsAfter(int index, int64_t delta) {
+  LoadHeaders();
   for (int i = index + 1; i < Count(); ++i) {
     headers_[i]->localHeaderOffset = static_cast<uint64_t>(
         static_cast<int64_t>(headers_[i]->localHeaderOffset) + delta);
@@ -237,6 +274,7 @@ void ZipCentralDir::ShiftOffsetsAfter(int index, int64_t delta) {
 
 bool ZipCentralDir::Write(ZipActionCallback* callback) {
   if (onDisk_) return true;
+  LoadHeaders();
   uint64_t start = storage_.SeekToEnd();
   if (start - bytesBeforeArchive_ > kMax32) throw ZipException(EFBIG, storage_.ArchivePath());
   centralDirOffset_ = start - bytesBeforeArchive_;

@@ -35,9 +35,15 @@ class ZipCentralDir {
   // Throws EndRecordMissing, BadArchive or MultiVolumeUnsupported.
   void Read();
 
-  int Count() const { return static_cast<int>(headers_.size()); }
-  ZipFileHeader& Entry(int index) { return *headers_[index]; }
-  const ZipFileHeader& Entry(int index) const { return *headers_[index]; }
+  int Count() const { return static_cast<int>(headers_.size() + rawHeaderCount_); }
+  ZipFileHeader& Entry(int index) {
+    LoadHeaders();
+    return *headers_[index];
+  }
+  const ZipFileHeader& Entry(int index) const {
+    LoadHeaders();
+    return *headers_[index];
+  }
   ZipFileHeader* Current() { return current_ < 0 ? nullptr : headers_[current_].get(); }
 
   // Adds a copy of `header` at the end, or in place of entry `replaceIndex`,
@@ -80,15 +86,25 @@ class ZipCentralDir {
  private:
   uint64_t LocateEndRecord(uint64_t fileLength);
   void ReadHeaders(uint64_t totalEntries);
-  void BuildNameIndex();
-  void IndexName(int index);
+  template <typename Visit>
+  void ForEachRawHeader(Visit visit) const;
+  void LoadHeaders() const;
+  void BuildNameIndex() const;
+  void IndexName(int index) const;
   void UnindexName(int index);
   void WriteEndRecord();
   [[noreturn]] void ThrowBadArchive() const;
 
   ZipStorage& storage_;
-  std::vector<std::unique_ptr<ZipFileHeader>> headers_;
-  std::multimap<std::string, int> nameIndex_;
+  // The entry list is built from the central directory's bytes on first use
+  // (see ReadHeaders); until then the bytes and their count are kept.
+  mutable std::vector<std::unique_ptr<ZipFileHeader>> headers_;
+  mutable std::vector<unsigned char> rawHeaders_;
+  mutable size_t rawHeaderCount_ = 0;
+  // Built on the first look-up and kept up to date from then on: a run that
+  // adds nothing to a large archive never pays for it.
+  mutable std::multimap<std::string, int> nameIndex_;
+  mutable bool nameIndexBuilt_ = false;
   std::string comment_;
   int current_ = -1;
   uint64_t bytesBeforeArchive_ = 0;

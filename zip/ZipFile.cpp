@@ -24,6 +24,7 @@ bool ZipFile::Open(const std::string& path, int openFlags, bool throwOnError) {
   if (file_ != nullptr) Close();
   path_ = path;
   int error = platform::Env::Current()->OpenFile(path, ModeOf(openFlags), &file_);
+  unsynced_ = (openFlags & ModeCreate) != 0;
   if (error == 0) return true;
   file_.reset();
   if (throwOnError) Check(error);
@@ -39,7 +40,9 @@ void ZipFile::Close() {
 
 void ZipFile::Flush() {
   if (file_ == nullptr) Check(EBADF);
+  if (!unsynced_) return;
   Check(file_->Sync());
+  unsynced_ = false;
 }
 
 uint64_t ZipFile::Position() { return Seek(0, 1); }
@@ -60,6 +63,7 @@ uint64_t ZipFile::Length() {
 
 void ZipFile::SetLength(uint64_t length) {
   if (file_ == nullptr) Check(EBADF);
+  unsynced_ = true;
   Check(file_->Truncate(length));
 }
 
@@ -72,5 +76,6 @@ size_t ZipFile::Read(void* buffer, size_t count) {
 
 void ZipFile::Write(const void* buffer, size_t count) {
   if (file_ == nullptr) Check(EBADF);
+  unsynced_ = true;
   Check(file_->Write(buffer, count));
 }

@@ -29,4 +29,7 @@ class ZipFile : public ZipAbstractFile {
 
   std::unique_ptr<platform::File> file_;
   std::string path_;
+  // Something was written, truncated or created since the last sync: an
+  // archive that was only read is closed without forcing anything to disk.
+  bool unsynced_ = false;
 };

@@ -13,11 +13,44 @@ class FaultFile : public ForwardingFile {
     if (!env_->SpendWriteBudget(path_, count)) return ENOSPC;
     return ForwardingFile::Write(buffer, count);
   }
+  int Sync() override {
+    ++env_->syncCount_;
+    return ForwardingFile::Sync();
+  }
 
  private:
   FaultEnv* env_;
   std::string path_;
 };
+
+class FaultDirectoryReader : public platform::DirectoryReader {
+ public:
+  FaultDirectoryReader(FaultEnv* env, std::string path,
+                       std::unique_ptr<platform::DirectoryReader> target)
+      : env_(env), path_(std::move(path)), target_(std::move(target)) {}
+
+  bool NextOfKinds(platform::DirEntry* entry, unsigned kinds) override {
+    return target_->NextOfKinds(entry, kinds);
+  }
+  void Rewind() override { target_->Rewind(); }
+  bool IsArchiveBitSet(const platform::DirEntry& entry) override {
+    const bool endsWithSlash = !path_.empty() && path_.back() == '/';
+    return env_->IsArchiveBitSet(path_ + (endsWithSlash ? "" : "/") + entry.name, entry.info);
+  }
+
+ private:
+  FaultEnv* env_;
+  std::string path_;
+  std::unique_ptr<platform::DirectoryReader> target_;
+};
+
+int FaultEnv::OpenDirectory(const std::string& path,
+                            std::unique_ptr<platform::DirectoryReader>* reader) {
+  std::unique_ptr<platform::DirectoryReader> target;
+  const int error = target_->OpenDirectory(path, &target);
+  if (error == 0) reader->reset(new FaultDirectoryReader(this, path, std::move(target)));
+  return error;
+}
 
 void FaultEnv::FailWritesAfter(const std::string& pathPart, uint64_t byteBudget) {
   writePathPart_ = pathPart;

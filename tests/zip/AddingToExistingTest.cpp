@@ -87,19 +87,25 @@ TEST(AddingToExistingTest, OpenAndCloseWithoutChangesKeepsEveryByte) {
   MakeArchive(dir / "ours.zip", dir / "src2", kThreeFiles);
   WriteFile(dir / "empty.zip", std::string("PK\x05\x06", 4) + std::string(18, '\0'));
 
+  // Nothing is forced to disk either: only a changed archive is synced.
+  FaultEnv env;
+  ScopedEnv installed(&env);
   for (const char* name : {"infozip.zip", "ours.zip", "empty.zip"}) {
     std::string before = ReadFile(dir / name);
     for (ZipOpenMode mode : {ZipWriter::OpenExisting, ZipWriter::OpenReadOnly}) {
       ZipWriter writer;
       writer.OpenArchive(dir / name, mode);
+      EXPECT_EQ(name == std::string("empty.zip") ? 0 : 3, writer.EntryCount()) << name;
       writer.CloseArchive();
       EXPECT_EQ(before, ReadFile(dir / name)) << name;
     }
   }
+  EXPECT_EQ(0, env.SyncCount());
   EXPECT_ZIP_VALID(dir / "ours.zip");
   // Info-ZIP marks its entries as made on Unix; new entries follow that
   // system, with the Unix mode in the high word.
   Files files = AddOne(dir / "infozip.zip", dir / "src", infoZipFiles, "b.txt", "from arkivault");
+  EXPECT_EQ(1, env.SyncCount());
   EXPECT_EQ(0x81B40000u, EXPECT_ARCHIVE_HOLDS(dir / "infozip.zip", files)["b.txt"].externalAttr);
 }
 
