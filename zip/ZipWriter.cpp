@@ -89,8 +89,9 @@ void ZipWriter::StartArchive(ZipOpenMode mode) {
     storage_->Close(true);
     throw;
   }
-  if (centralDir_->Count() > 0 && IsKnownSystem(centralDir_->Entry(0).System())) {
-    systemCompatibility_ = static_cast<uint8_t>(centralDir_->Entry(0).System());
+  const int firstSystem = centralDir_->FirstEntrySystem();
+  if (firstSystem >= 0 && IsKnownSystem(firstSystem)) {
+    systemCompatibility_ = static_cast<uint8_t>(firstSystem);
   }
 }
 
