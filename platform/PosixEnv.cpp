@@ -104,8 +104,10 @@ ssize_t ReadArchivedStampAt(int directoryFd, const std::string& directory, const
     XattrArgs args{reinterpret_cast<uintptr_t>(value), sizeof value, 0};
     const long n = ::syscall(kGetxattratCall, directoryFd, name, 0, kArchivedAttribute, &args,
                              sizeof args);
-    if (n >= 0 || errno == ENODATA) return static_cast<ssize_t>(n);
-    if (errno == ENOSYS || errno == EPERM) relativeStampReadWorks = false;
+    // A failure other than a refused call is the file's own answer, which the full
+    // path would only repeat.
+    if (n >= 0 || (errno != ENOSYS && errno != EPERM)) return static_cast<ssize_t>(n);
+    relativeStampReadWorks = false;
   }
   const std::string path = directory + "/" + name;
   return ::getxattr(path.c_str(), kArchivedAttribute, value, sizeof value);
