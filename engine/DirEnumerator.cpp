@@ -63,7 +63,9 @@ uint32_t DirEnumerator::Attributes() const {
 // and at most once per entry. Directories never carry the attribute.
 bool DirEnumerator::HasArchiveAttribute() const {
   if (!IsOpened() || !state_->last.info.isRegular) return false;
-  if (!state_->lastArchiveBit) state_->lastArchiveBit = state_->reader->IsArchiveBitSet(state_->last);
+  if (!state_->lastArchiveBit) {
+    state_->lastArchiveBit = state_->reader->IsArchiveBitSet(state_->last);
+  }
   return *state_->lastArchiveBit;
 }
 
