@@ -256,6 +256,12 @@ TEST(BackupRunFailureTest, FailuresEndTheRunAsFailed) {
     EXPECT_FALSE(t.runner.Succeeded());
     c.check(t);
   }
+  // Without a job nothing runs, on either thread.
+  Sandbox t;
+  EXPECT_FALSE(t.runner.RunNow(nullptr, true));
+  EXPECT_FALSE(t.runner.Succeeded());
+  EXPECT_FALSE(t.runner.Start(nullptr, true));
+  EXPECT_FALSE(t.runner.IsBusy());
 }
 
 }  // namespace
