@@ -1,0 +1,62 @@
+// Termination signals become a request that can be polled, waited for and
+// watched on a descriptor; the handlers that were there before come back.
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+#include "platform/TerminationSignals.h"
+
+namespace {
+
+void Ignore(int) {}
+
+bool IsReadable(int fd) {
+  struct pollfd watched = {fd, POLLIN, 0};
+  return ::poll(&watched, 1, 0) == 1;
+}
+
+TEST(TerminationSignalsTest, EachSignalBecomesARequest) {
+  for (int number : {SIGTERM, SIGINT, SIGHUP}) {
+    SCOPED_TRACE(number);
+    struct sigaction earlier = {};
+    earlier.sa_handler = Ignore;
+    ASSERT_EQ(0, ::sigaction(number, &earlier, nullptr));
+    {
+      platform::TerminationSignals signals;
+      EXPECT_FALSE(signals.Wait(5));
+      EXPECT_FALSE(IsReadable(signals.NotifyDescriptor()));
+      // Raised twice: the first signal is the one reported.
+      ASSERT_EQ(0, ::raise(number));
+      ASSERT_EQ(0, ::raise(SIGTERM));
+      EXPECT_TRUE(signals.Requested());
+      EXPECT_EQ(number, signals.SignalNumber());
+      EXPECT_TRUE(signals.Wait(0));
+      EXPECT_TRUE(IsReadable(signals.NotifyDescriptor()));
+    }
+    struct sigaction restored = {};
+    ASSERT_EQ(0, ::sigaction(number, nullptr, &restored));
+    EXPECT_EQ(&Ignore, restored.sa_handler);
+    ::signal(number, SIG_DFL);
+  }
+  ::signal(SIGTERM, SIG_DFL);
+}
+
+TEST(TerminationSignalsTest, WaitEndsWhenAnotherProcessSendsTheSignal) {
+  platform::TerminationSignals signals;
+  const pid_t self = ::getpid();
+  std::thread sender([self] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    // As `kill` from a shell would: the signal goes to the process.
+    ::kill(self, SIGTERM);
+  });
+  EXPECT_TRUE(signals.Wait(-1));
+  sender.join();
+  EXPECT_EQ(SIGTERM, signals.SignalNumber());
+  EXPECT_EQ("Terminated", platform::SignalText(SIGTERM));
+}
+
+}  // namespace
