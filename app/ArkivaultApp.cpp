@@ -1,5 +1,6 @@
 #include "app/ArkivaultApp.h"
 
+#include <wx/html/helpctrl.h>
 #include <wx/intl.h>
 #include <wx/log.h>
 #include <wx/msgdlg.h>
@@ -10,7 +11,7 @@
 ArkivaultApp& wxGetApp() { return *static_cast<ArkivaultApp*>(wxApp::GetInstance()); }
 
 ArkivaultApp::ArkivaultApp(const StartOptions& options) : options_(options) {
-  Bind(wxEVT_TIMER, &ArkivaultApp::OnTimer, this, refreshTimer.GetId());
+  Bind(wxEVT_TIMER, &ArkivaultApp::OnTimer, this, refreshTimer_.GetId());
 }
 
 ArkivaultApp::~ArkivaultApp() = default;
@@ -30,41 +31,73 @@ bool ArkivaultApp::Initialize(int& argc, wxChar** argv) {
 bool ArkivaultApp::OnInit() {
   SetAppName(_("Arkivault"));
   if (!LoadResources()) return false;
-  LoadIcons();
   wxInitAllImageHandlers();
-  jobStore.LoadJobs();
+  help_ = std::make_unique<wxHtmlHelpController>();
+  help_->Initialize(resources_.Directory() + "/Arkivault");
+  jobStore_.LoadJobs();
   ScheduleAllJobs();
-  scheduler.Start();
-  refreshTimer.Start(kRefreshInterval);
+  scheduler_.Start();
+  refreshTimer_.Start(kRefreshInterval);
   if (!options_.noGui) ShowMainWindow();
   return true;
 }
 
 int ArkivaultApp::OnExit() {
-  refreshTimer.Stop();
-  scheduler.Stop();
+  refreshTimer_.Stop();
+  scheduler_.Stop();
   // A running backup reads its job: it ends before the jobs are destroyed.
-  runner.Stop();
-  jobs.clear();
+  runner_.Stop();
+  jobs_.clear();
+  help_.reset();
   wxApp::OnExit();
   return 0;
 }
 
 void ArkivaultApp::ShowMainWindow() {
-  mainWindow = new MainFrame(nullptr);
-  mainWindow->SetSize(500, 350);
-  mainWindow->FillJobList(jobs);
-  mainWindow->Show();
+  if (mainWindow_ == nullptr) {
+    mainWindow_ = new MainFrame(nullptr, *this, resources_);
+    mainWindow_->SetSize(500, 350);
+    mainWindow_->FillJobList();
+  }
+  mainWindow_->Show();
+  mainWindow_->Raise();
 }
 
 void ArkivaultApp::ScheduleAllJobs() {
-  for (const auto& job : jobs) scheduler.ScheduleJob(job.get());
+  for (const auto& job : jobs_) scheduler_.ScheduleJob(job.get());
 }
 
-wxIcon ArkivaultApp::LoadIcon(const wxString& name) const { return resources_.LoadIcon(name); }
+BackupJob* ArkivaultApp::CreateJob() { return jobStore_.CreateJob(); }
 
-wxImage ArkivaultApp::LoadResourceImage(const wxString& name, wxBitmapType type) const {
-  return resources_.LoadImage(name, type);
+BackupJob* ArkivaultApp::CopyJob(int row) {
+  return row < 0 ? nullptr : jobStore_.CopyJob(static_cast<size_t>(row));
+}
+
+void ArkivaultApp::DeleteJob(int row) {
+  if (row < 0 || static_cast<size_t>(row) >= jobs_.size()) return;
+  presenter_.ForgetJob(jobs_[row].get());
+  jobStore_.DeleteJob(static_cast<size_t>(row));
+}
+
+void ArkivaultApp::UnscheduleJob(BackupJob* job) { scheduler_.UnscheduleJob(job); }
+
+void ArkivaultApp::ScheduleJob(BackupJob* job) { scheduler_.ScheduleJob(job); }
+
+void ArkivaultApp::StartJob(int row, bool full) { presenter_.StartJob(row, full); }
+
+bool ArkivaultApp::IsRunning() const { return presenter_.IsRunning(); }
+
+int ArkivaultApp::RunningJobIndex() const { return presenter_.RunningJobIndex(); }
+
+void ArkivaultApp::AbortRun() { presenter_.AbortRun(); }
+
+void ArkivaultApp::ShowHelpContents() {
+  if (help_ != nullptr) help_->DisplayContents();
+}
+
+void ArkivaultApp::Shutdown() {
+  if (mainWindow_ != nullptr) mainWindow_->Close(true);
+  ExitMainLoop();
 }
 
 bool ArkivaultApp::LoadResources() {
@@ -75,24 +108,4 @@ bool ArkivaultApp::LoadResources() {
   return false;
 }
 
-void ArkivaultApp::LoadIcons() {
-  idleIcon = LoadIcon("Backup.ico");
-  for (int frame = 0; frame < 4; ++frame) {
-    runIcons[frame] = LoadIcon(wxString::Format("BackupRun%d.ico", frame + 1));
-  }
-}
-
-void ArkivaultApp::OnTimer(wxTimerEvent&) { orchestrator.OnTimer(*this); }
-
-bool ArkivaultApp::HasMainWindow() const { return mainWindow != nullptr; }
-
-void ArkivaultApp::ShowProgress() {
-  // The run may have ended since the tick looked; the next tick reports its end.
-  const BackupJob* running = runner.RunningJob();
-  if (running == nullptr) return;
-  mainWindow->ShowProgress(orchestrator.RunningJobIndex(), *running, progress);
-}
-
-void ArkivaultApp::ShowCompletion(BackupJob* job, bool succeeded) {
-  mainWindow->ShowCompletion(*job, succeeded, progress);
-}
+void ArkivaultApp::OnTimer(wxTimerEvent&) { presenter_.OnTimer({mainWindow_}); }

@@ -74,4 +74,9 @@ wxImage ResourceFiles::LoadImage(const wxString& name, wxBitmapType type) const 
   return image;
 }
 
+wxBitmap ResourceFiles::LoadMenuBitmap(const wxString& name) const {
+  const wxImage image = LoadImage(name, wxBITMAP_TYPE_PNG);
+  return image.IsOk() ? wxBitmap(image) : wxBitmap();
+}
+
 wxString ResourceFiles::ArchivePath() const { return directory_ + "/" + kArchiveFile; }

@@ -8,7 +8,9 @@
 #include <wx/image.h>
 #include <wx/string.h>
 
-class ResourceFiles {
+#include "ui/ImageSource.h"
+
+class ResourceFiles : public ImageSource {
  public:
   // The archive as messages name it.
   static const wxString ArchiveName;
@@ -29,7 +31,10 @@ class ResourceFiles {
 
   // The icon file `name` of the directory at its default size; an empty icon
   // when it cannot be loaded.
-  wxIcon LoadIcon(const wxString& name) const;
+  wxIcon LoadIcon(const wxString& name) const override;
+
+  // The PNG member `name` as a bitmap; empty when it is missing.
+  wxBitmap LoadMenuBitmap(const wxString& name) const override;
 
   // The archive member "Arkivault.xrs$" + `name`, decoded as `type`; an empty
   // image when the member is missing.

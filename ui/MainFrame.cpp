@@ -4,55 +4,94 @@
 #include <wx/log.h>
 #include <wx/xrc/xmlres.h>
 
-#include "app/ArkivaultApp.h"
-#include "engine/BackupProgress.h"
 #include "jobs/BackupJob.h"
+#include "ui/AppCommands.h"
+#include "ui/ImageSource.h"
+#include "ui/UserPrompts.h"
 
 namespace {
 
 const int kJobImageSize = 32;
-// Image list indices: the idle job icon, then the four pictures of a run.
+// Image list indices: the idle job icon, then the run pictures 1 to kFrames.
 const int kJobImage = 0;
-const int kRunImages = 4;
+
+int Id(const char* name) { return wxXmlResource::GetXRCID(name); }
+
+wxString Title(const BackupJob& job) { return wxString::FromUTF8(job.BackupTitle); }
 
 }  // namespace
 
-MainFrame::MainFrame(wxWindow* parent) {
+MainFrame::MainFrame(wxWindow* parent, AppCommands& commands, const ImageSource& images)
+    : commands_(commands), images_(images) {
   LoadLayout(parent);
   jobList_ = XRCCTRL(*this, "ID_LISTCTRL", wxListCtrl);
+  BuildMenus();
   CreateJobImages();
   Centre(wxBOTH);
-  SetIcon(wxGetApp().LoadIcon("Backup.ico"));
+  SetIcon(images_.LoadIcon("Backup.ico"));
+
+  Bind(wxEVT_MENU, &MainFrame::OnNewJob, this, Id("ID_NEWJOB"));
+  Bind(wxEVT_MENU, &MainFrame::OnCopyJob, this, Id("ID_COPYJOB"));
+  Bind(wxEVT_MENU, &MainFrame::OnDeleteJob, this, Id("ID_DELETEJOB"));
+  Bind(wxEVT_MENU, &MainFrame::OnStartFull, this, Id("ID_STARTFULL"));
+  Bind(wxEVT_MENU, &MainFrame::OnStartIncremental, this, Id("ID_STARTINC"));
+  Bind(wxEVT_MENU, &MainFrame::OnHelpContents, this, Id("ID_HELPCONTENTS"));
+  Bind(wxEVT_MENU, &MainFrame::OnCancelJob, this, Id("ID_CANCELJOB"));
+  Bind(wxEVT_MENU, &MainFrame::OnCloseWindowCommand, this, Id("ID_EXIT"));
+  Bind(wxEVT_MENU, &MainFrame::OnShutdown, this, Id("ID_SHUTDOWN"));
+  for (const MenuCommands* menu : {&kFileMenu, &kHelpMenu}) {
+    for (const MenuCommand& command : *menu) {
+      if (command.name != nullptr && command.rule != CommandRule::Always) {
+        Bind(wxEVT_UPDATE_UI, &MainFrame::OnUpdateCommand, this, CommandId(command));
+      }
+    }
+  }
+  const int list = Id("ID_LISTCTRL");
+  Bind(wxEVT_LIST_END_LABEL_EDIT, &MainFrame::OnListEndLabelEdit, this, list);
+  Bind(wxEVT_LIST_ITEM_FOCUSED, &MainFrame::OnListItemFocused, this, list);
+  Bind(wxEVT_LIST_ITEM_RIGHT_CLICK, &MainFrame::OnListRightClick, this, list);
+  Bind(wxEVT_LIST_KEY_DOWN, &MainFrame::OnListKeyDown, this, list);
 }
 
-MainFrame::~MainFrame() { wxGetApp().mainWindow = nullptr; }
+MainFrame::~MainFrame() { commands_.MainWindowDestroyed(); }
 
-void MainFrame::FillJobList(const JobList& jobs) {
+void MainFrame::FillJobList() {
   if (jobList_ == nullptr) return;
-  for (size_t row = 0; row < jobs.size(); ++row) {
-    jobList_->InsertItem(static_cast<long>(row), wxString::FromUTF8(jobs[row]->BackupTitle),
-                         kJobImage);
-  }
+  for (const auto& job : commands_.Jobs()) AppendRow(*job);
 }
 
-void MainFrame::ShowProgress(int runningRow, const BackupJob& job,
-                             const BackupProgress& progress) {
+void MainFrame::ShowProgress(const RunPresenter& run) {
   if (animatedRow_ == -1) {
-    animatedRow_ = jobList_ != nullptr ? runningRow : -1;
-    progressText_ = wxString::Format(_("Processing '%s'..."), wxString::FromUTF8(job.BackupTitle));
+    animatedRow_ = jobList_ != nullptr ? run.RunningJobIndex() : -1;
+    progressText_ = run.ProgressTitle();
   }
-  if (animatedRow_ != -1) AdvanceRunImage(animatedRow_);
-  ShowStatus(progressText_, progress);
+  if (animatedRow_ != -1) SetRowImage(animatedRow_, run.Frame());
+  if (GetStatusBar() == nullptr) return;
+  SetStatusText(progressText_, 0);
+  SetStatusText(run.CountsText(), 1);
 }
 
-void MainFrame::ShowCompletion(const BackupJob& job, bool succeeded,
-                               const BackupProgress& progress) {
-  const wxString title = wxString::FromUTF8(job.BackupTitle);
-  ShowStatus(succeeded ? wxString::Format(_("Backup '%s' completed."), title)
-                       : wxString::Format(_("Backup '%s' failed."), title),
-             progress);
+bool MainFrame::ShowCompletion(const RunPresenter& run) {
+  if (GetStatusBar() != nullptr) {
+    SetStatusText(run.CompletionText(), 0);
+    SetStatusText(run.CountsText(), 1);
+  }
   if (animatedRow_ != -1) SetRowImage(animatedRow_, kJobImage);
   animatedRow_ = -1;
+  return true;
+}
+
+int MainFrame::SelectedRow() const {
+  if (jobList_ == nullptr) return -1;
+  return static_cast<int>(jobList_->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED));
+}
+
+CommandState MainFrame::State() const {
+  CommandState state;
+  state.selectedRow = SelectedRow();
+  state.runningRow = commands_.RunningJobIndex();
+  state.running = commands_.IsRunning();
+  return state;
 }
 
 void MainFrame::LoadLayout(wxWindow* parent) {
@@ -62,17 +101,27 @@ void MainFrame::LoadLayout(wxWindow* parent) {
   Create(parent, wxID_ANY, _("Arkivault"));
 }
 
+// The resource's menu bar holds the menus; their items come from the command table.
+void MainFrame::BuildMenus() {
+  wxMenuBar* bar = GetMenuBar();
+  if (bar != nullptr && bar->GetMenuCount() >= 2) {
+    AppendCommands(*bar->GetMenu(0), kFileMenu, images_, false);
+    AppendCommands(*bar->GetMenu(1), kHelpMenu, images_, false);
+  }
+  AppendCommands(contextMenu_, kContextMenu, images_, true);
+}
+
 void MainFrame::CreateJobImages() {
   jobImages_.Create(kJobImageSize, kJobImageSize, false);
   AddJobImage("job.ico");
-  for (int frame = 1; frame <= kRunImages; ++frame) {
+  for (int frame = 1; frame <= RunPresenter::kFrames; ++frame) {
     AddJobImage(wxString::Format("jobRun%d.ico", frame));
   }
   if (jobList_ != nullptr) jobList_->SetImageList(&jobImages_, wxIMAGE_LIST_NORMAL);
 }
 
 void MainFrame::AddJobImage(const wxString& iconFile) {
-  const wxIcon icon = wxGetApp().LoadIcon(iconFile);
+  const wxIcon icon = images_.LoadIcon(iconFile);
   // A missing icon file leaves a blank picture, so the images keep their indices.
   if (icon.IsOk()) {
     jobImages_.Add(icon);
@@ -81,26 +130,114 @@ void MainFrame::AddJobImage(const wxString& iconFile) {
   }
 }
 
-// Run pictures 1, 2, 3, 4, 1, ...: the job icon or the last picture is
-// followed by the first.
-void MainFrame::AdvanceRunImage(int row) {
-  wxListItem item;
-  item.SetId(row);
-  item.SetMask(wxLIST_MASK_IMAGE);
-  jobList_->GetItem(item);
-  const int image = item.GetImage();
-  SetRowImage(row, image >= 1 && image < kRunImages ? image + 1 : 1);
-}
-
 void MainFrame::SetRowImage(int row, int image) { jobList_->SetItemImage(row, image, image); }
 
-// Field 0 shows `text`, field 1 the files added and the kilobytes read
-// (rounded down). A frame without its layout has no status bar.
-void MainFrame::ShowStatus(const wxString& text, const BackupProgress& progress) {
-  if (GetStatusBar() == nullptr) return;
-  SetStatusText(text, 0);
-  SetStatusText(wxString::Format(_("%lu files added, %llu kB read"),
-                                 static_cast<unsigned long>(progress.filesAdded),
-                                 static_cast<unsigned long long>(progress.bytesRead / 1024)),
-                1);
+int MainFrame::AppendRow(const BackupJob& job) {
+  const long row = jobList_->GetItemCount();
+  return static_cast<int>(jobList_->InsertItem(row, Title(job), kJobImage));
+}
+
+bool MainFrame::AbortRunOfRow(int row, const wxString& caption) {
+  if (row == -1 || row != commands_.RunningJobIndex()) return true;
+  if (!AskYesNo(this,
+                _("The selected job is currently being processed.\n\n"
+                  "Do you want to abort the backup?"),
+                caption, wxICON_EXCLAMATION)) {
+    return false;
+  }
+  commands_.AbortRun();
+  return true;
+}
+
+void MainFrame::DeleteRow(int row) {
+  if (!AbortRunOfRow(row, _("Delete Backup Job"))) return;
+  const BackupJob& job = *commands_.Jobs()[row];
+  if (!AskYesNo(this, wxString::Format(_("Are you sure that you want to delete '%s' ?"), Title(job)),
+                _("Delete Job"), wxICON_QUESTION)) {
+    return;
+  }
+  jobList_->DeleteItem(row);
+  if (row < animatedRow_) --animatedRow_;
+  if (row == animatedRow_) animatedRow_ = -1;
+  commands_.DeleteJob(row);
+}
+
+void MainFrame::OnNewJob(wxCommandEvent&) {
+  if (jobList_ == nullptr) return;
+  AppendRow(*commands_.CreateJob());
+}
+
+void MainFrame::OnCopyJob(wxCommandEvent&) {
+  const int row = SelectedRow();
+  if (row == -1) return;
+  const BackupJob* copy = commands_.CopyJob(row);
+  if (copy != nullptr) AppendRow(*copy);
+}
+
+void MainFrame::OnDeleteJob(wxCommandEvent&) {
+  const int row = SelectedRow();
+  if (row != -1) DeleteRow(row);
+}
+
+void MainFrame::OnStartFull(wxCommandEvent&) { commands_.StartJob(SelectedRow(), true); }
+
+void MainFrame::OnStartIncremental(wxCommandEvent&) { commands_.StartJob(SelectedRow(), false); }
+
+void MainFrame::OnCancelJob(wxCommandEvent&) {
+  const int row = SelectedRow();
+  if (row == -1 || row != commands_.RunningJobIndex()) return;
+  if (AskYesNo(this, _("Are you sure, that you want to cancel the running backup job?"),
+               _("Cancel Backup Job"), wxICON_QUESTION)) {
+    commands_.AbortRun();
+  }
+}
+
+void MainFrame::OnCloseWindowCommand(wxCommandEvent&) { Close(); }
+
+void MainFrame::OnShutdown(wxCommandEvent&) { commands_.Shutdown(); }
+
+void MainFrame::OnHelpContents(wxCommandEvent&) { commands_.ShowHelpContents(); }
+
+void MainFrame::OnUpdateCommand(wxUpdateUIEvent& event) {
+  const MenuCommand* command = FindCommand(event.GetId());
+  if (command != nullptr) event.Enable(IsCommandEnabled(command->rule, State()));
+}
+
+// A rename is saved at once. A cancelled edit or an empty title renames nothing.
+void MainFrame::OnListEndLabelEdit(wxListEvent& event) {
+  const long row = event.GetIndex();
+  if (event.IsEditCancelled() || row < 0 ||
+      static_cast<size_t>(row) >= commands_.Jobs().size()) {
+    return;
+  }
+  const wxString title = event.GetLabel();
+  if (title.empty()) {
+    event.Veto();
+    return;
+  }
+  BackupJob& job = *commands_.Jobs()[row];
+  job.BackupTitle = title.utf8_string();
+  job.Modified = true;
+  job.Save();
+}
+
+void MainFrame::OnListItemFocused(wxListEvent& event) {
+  if (GetStatusBar() != nullptr) {
+    SetStatusText(wxString(), 0);
+    SetStatusText(wxString(), 1);
+  }
+  event.Skip();
+}
+
+void MainFrame::OnListRightClick(wxListEvent& event) {
+  jobList_->PopupMenu(&contextMenu_, event.GetPoint());
+}
+
+void MainFrame::OnListKeyDown(wxListEvent& event) {
+  const int row = SelectedRow();
+  if (event.GetKeyCode() == WXK_DELETE && row != -1) {
+    DeleteRow(row);
+  } else {
+    event.Skip();
+  }
 }

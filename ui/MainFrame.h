@@ -1,47 +1,81 @@
-// The main window: the job list as large icons under a menu bar, with a
-// status bar that shows the progress and the end of a backup run. Its layout
-// is the frame resource "ID_MAINFRAME".
+// The main window: the jobs as large icons under a menu bar that offers every
+// job command (also through the list's context menu and the Delete key), and
+// a status bar that shows the progress and the end of a backup run. Its
+// layout is the frame resource "ID_MAINFRAME". It may be closed at any time;
+// the program, the scheduler and a run carry on.
 #pragma once
 
 #include <wx/frame.h>
 #include <wx/imaglist.h>
 #include <wx/listctrl.h>
+#include <wx/menu.h>
 
-#include "jobs/JobList.h"
+#include "ui/CommandTable.h"
+#include "ui/RunPresenter.h"
 
+class AppCommands;
 class BackupJob;
-class BackupProgress;
+class ImageSource;
 
-class MainFrame : public wxFrame {
+class MainFrame : public wxFrame, public RunDisplay {
  public:
-  explicit MainFrame(wxWindow* parent);
-  // Clears the application's main window pointer.
+  // `commands` and `images` are not owned and must outlive the window.
+  MainFrame(wxWindow* parent, AppCommands& commands, const ImageSource& images);
+  // Tells the application that the window is gone.
   ~MainFrame() override;
 
-  // One row per job of `jobs`, in order: the job's title under the job icon.
-  void FillJobList(const JobList& jobs);
+  // One row per job, in order: the job's title under the job icon.
+  void FillJobList();
 
-  // One refresh tick while `job` runs: the icon of its row (`runningRow`, -1
-  // when it has none) moves on to the next run picture, and the status bar
-  // shows the job and the counters of `progress`.
-  void ShowProgress(int runningRow, const BackupJob& job, const BackupProgress& progress);
+  // A tick of a run: the running row shows the run's next picture, the
+  // status bar the job and its counters.
+  void ShowProgress(const RunPresenter& run) override;
+  // The end of a run: the status bar says whether it succeeded and shows its
+  // counters; the animated row gets the job icon back. Always reported.
+  bool ShowCompletion(const RunPresenter& run) override;
 
-  // The end of the run of `job`: the status bar says whether it succeeded and
-  // shows the run's counters; the animated row gets the job icon back.
-  void ShowCompletion(const BackupJob& job, bool succeeded, const BackupProgress& progress);
+  // The first selected row, or -1.
+  int SelectedRow() const;
+  // What the menu rules look at now.
+  CommandState State() const;
 
  private:
   void LoadLayout(wxWindow* parent);
+  void BuildMenus();
   void CreateJobImages();
   void AddJobImage(const wxString& iconFile);
-  void AdvanceRunImage(int row);
   void SetRowImage(int row, int image);
-  void ShowStatus(const wxString& text, const BackupProgress& progress);
 
+  void OnNewJob(wxCommandEvent& event);
+  void OnCopyJob(wxCommandEvent& event);
+  void OnDeleteJob(wxCommandEvent& event);
+  void OnStartFull(wxCommandEvent& event);
+  void OnStartIncremental(wxCommandEvent& event);
+  void OnCancelJob(wxCommandEvent& event);
+  void OnCloseWindowCommand(wxCommandEvent& event);
+  void OnShutdown(wxCommandEvent& event);
+  void OnHelpContents(wxCommandEvent& event);
+  void OnUpdateCommand(wxUpdateUIEvent& event);
+  void OnListEndLabelEdit(wxListEvent& event);
+  void OnListItemFocused(wxListEvent& event);
+  void OnListRightClick(wxListEvent& event);
+  void OnListKeyDown(wxListEvent& event);
+
+  // Appends a row for `job` (just added to the jobs) and returns it.
+  int AppendRow(const BackupJob& job);
+  // Asks whether to abort the run when `row` is the running row; false when
+  // the user says No, true otherwise (the run is then aborted).
+  bool AbortRunOfRow(int row, const wxString& caption);
+  // Asks and deletes the job at `row`.
+  void DeleteRow(int row);
+
+  AppCommands& commands_;
+  const ImageSource& images_;
   wxListCtrl* jobList_ = nullptr;
   wxImageList jobImages_;
   // The row whose icon shows the run, or -1.
   int animatedRow_ = -1;
   // What the status bar says while a run goes on.
   wxString progressText_;
+  wxMenu contextMenu_;
 };

@@ -1,0 +1,105 @@
+#include "ui/RunPresenter.h"
+
+#include <wx/intl.h>
+
+#include "engine/BackupProgress.h"
+#include "engine/BackupRunner.h"
+#include "jobs/BackupJob.h"
+
+namespace {
+
+unsigned long long Kilobytes(uint64_t bytes) { return bytes / 1024; }
+
+}  // namespace
+
+RunPresenter::RunPresenter(const JobList& jobs, BackupRunner& runner, BackupProgress& progress)
+    : jobs_(jobs), runner_(runner), progress_(progress) {}
+
+void RunPresenter::StartJob(int index, bool full) {
+  if (runner_.IsBusy()) return;
+  if (index < 0 || static_cast<size_t>(index) >= jobs_.size()) return;
+  runner_.Start(jobs_[index].get(), full);
+}
+
+bool RunPresenter::IsRunning() const { return runner_.IsBusy(); }
+
+int RunPresenter::RunningJobIndex() const {
+  const BackupJob* running = runner_.RunningJob();
+  if (running == nullptr) return -1;
+  for (size_t i = 0; i < jobs_.size(); ++i) {
+    if (jobs_[i].get() == running) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+void RunPresenter::AbortRun() { runner_.Stop(); }
+
+void RunPresenter::ForgetJob(const BackupJob* job) {
+  if (progress_.finishedJob.load() == job) progress_.Reset();
+  if (running_ == job) running_ = nullptr;
+}
+
+void RunPresenter::OnTimer(std::initializer_list<RunDisplay*> displays) {
+  running_ = runner_.RunningJob();
+  if (running_ != nullptr) {
+    ShowRunning(displays);
+  } else {
+    ShowFinished(displays);
+  }
+}
+
+void RunPresenter::ShowRunning(std::initializer_list<RunDisplay*> displays) {
+  frame_ = frame_ % kFrames + 1;
+  for (RunDisplay* display : displays) {
+    if (display != nullptr) display->ShowProgress(*this);
+  }
+}
+
+// The frames stop once, whether or not the run's end can be reported now;
+// the end waits for a display that reports it.
+void RunPresenter::ShowFinished(std::initializer_list<RunDisplay*> displays) {
+  if (frame_ != 0) {
+    frame_ = 0;
+    for (RunDisplay* display : displays) {
+      if (display != nullptr) display->ShowIdle(*this);
+    }
+  }
+  if (progress_.finishedJob.load() == nullptr) return;
+  bool reported = false;
+  for (RunDisplay* display : displays) {
+    if (display != nullptr && display->ShowCompletion(*this)) reported = true;
+  }
+  if (reported) progress_.Reset();
+}
+
+wxString RunPresenter::TrayTooltip() const {
+  if (running_ == nullptr) return _("Arkivault");
+  return wxString::Format(_("Processing '%s'.\n%lu files.\n%llu kB."), RunningTitle(),
+                          static_cast<unsigned long>(progress_.filesAdded.load()),
+                          Kilobytes(progress_.bytesRead.load()));
+}
+
+wxString RunPresenter::ProgressTitle() const {
+  return wxString::Format(_("Processing '%s'..."), RunningTitle());
+}
+
+wxString RunPresenter::CountsText() const {
+  return wxString::Format(_("%lu files added, %llu kB read"),
+                          static_cast<unsigned long>(progress_.filesAdded.load()),
+                          Kilobytes(progress_.bytesRead.load()));
+}
+
+wxString RunPresenter::CompletionText() const {
+  const BackupJob* job = FinishedJob();
+  if (job == nullptr) return wxString();
+  const wxString title = wxString::FromUTF8(job->BackupTitle);
+  return wxString::Format(runner_.Succeeded() ? _("Backup '%s' completed.")
+                                              : _("Backup '%s' failed."),
+                          title);
+}
+
+const BackupJob* RunPresenter::FinishedJob() const { return progress_.finishedJob.load(); }
+
+wxString RunPresenter::RunningTitle() const {
+  return running_ != nullptr ? wxString::FromUTF8(running_->BackupTitle) : wxString();
+}
