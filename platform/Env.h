@@ -39,6 +39,7 @@ struct FileInfo {
   bool isRegular = false;
   bool isSymlink = false;       // the path itself is a symbolic link
   bool ownerWritable = true;
+  uint32_t mode = 0;            // st_mode: file type and permission bits
   uint64_t size = 0;
   int64_t mtimeSeconds = 0;     // modification time, seconds since the epoch
   int32_t mtimeNanoseconds = 0;
@@ -118,6 +119,12 @@ enum class OpenMode {
   CreateReadWrite,  // created with mode 0600 or truncated, for reading and writing
 };
 
+// The advisory lock OpenLocked takes.
+enum class LockKind {
+  Shared,     // readers: any number at once, but no writer
+  Exclusive,  // one writer, and no reader that asked for a lock
+};
+
 class Env {
  public:
   virtual ~Env() = default;
@@ -136,6 +143,15 @@ class Env {
   // Opens `path`. The file is returned in `*file`.
   virtual int OpenFile(const std::string& path, OpenMode mode,
                        std::unique_ptr<File>* file) = 0;
+
+  // Opens `path` as OpenFile does and takes an advisory lock on it without
+  // waiting (flock(2)), held until the file is closed. Returns EWOULDBLOCK at
+  // once when another open of the file holds a conflicting lock, also in this
+  // process. The lock is on the file that `path` names once it is held (a file
+  // renamed over `path` meanwhile is opened again), and CreateReadWrite
+  // truncates only then, so a writer never cuts a file another one holds.
+  virtual int OpenLocked(const std::string& path, OpenMode mode, LockKind lock,
+                         std::unique_ptr<File>* file) = 0;
 
   // Creates a new, empty file with mode 0600 and a unique name made of `prefix`
   // and random characters in `directory`, and returns its path in `*path`.
@@ -171,6 +187,14 @@ class Env {
 
   // Renames `from` to `to`, replacing `to` if it exists (rename(2)).
   virtual int RenameFile(const std::string& from, const std::string& to) = 0;
+
+  // Gives the file `from` the second name `to` (link(2)); EEXIST when `to`
+  // exists, EPERM, EXDEV or ENOTSUP where the file system has no links.
+  virtual int LinkFile(const std::string& from, const std::string& to) = 0;
+
+  // Forces the names in directory `path` (files created, renamed or removed
+  // in it) to the device.
+  virtual int SyncDirectory(const std::string& path) = 0;
 
   // Sets the modification time of `path` (seconds since the epoch).
   virtual int SetModificationTime(const std::string& path, int64_t seconds) = 0;

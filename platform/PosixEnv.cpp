@@ -3,6 +3,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/syscall.h>
@@ -32,6 +33,7 @@ FileInfo InfoFromStat(const struct stat& st) {
   info.isDirectory = S_ISDIR(st.st_mode);
   info.isRegular = S_ISREG(st.st_mode);
   info.ownerWritable = (st.st_mode & S_IWUSR) != 0;
+  info.mode = static_cast<uint32_t>(st.st_mode);
   info.size = static_cast<uint64_t>(st.st_size);
   info.mtimeSeconds = st.st_mtim.tv_sec;
   info.mtimeNanoseconds = static_cast<int32_t>(st.st_mtim.tv_nsec);
@@ -257,21 +259,34 @@ class PosixDirectoryReader : public DirectoryReader {
 class PosixEnv : public Env {
  public:
   int OpenFile(const std::string& path, OpenMode mode, std::unique_ptr<File>* file) override {
-    int flags = O_CLOEXEC;
-    switch (mode) {
-      case OpenMode::ReadOnly: flags |= O_RDONLY; break;
-      case OpenMode::ReadWrite: flags |= O_RDWR; break;
-      case OpenMode::CreateReadWrite: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
-    }
-    int fd = ::open(path.c_str(), flags, 0600);
-    if (fd < 0) return LastError();
-    struct stat st;
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    int fd = -1;
+    int error = OpenDescriptor(path, mode, true, &fd);
+    if (error == 0) file->reset(new PosixFile(fd));
+    return error;
+  }
+
+  int OpenLocked(const std::string& path, OpenMode mode, LockKind lock,
+                 std::unique_ptr<File>* file) override {
+    // A file renamed over `path` between the open and the lock is opened again;
+    // a few rounds are plenty, as only a committing writer renames.
+    constexpr int kAttempts = 8;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+      int fd = -1;
+      int error = OpenDescriptor(path, mode, false, &fd);
+      if (error != 0) return error;
+      error = LockDescriptor(fd, lock);
+      if (error == 0 && !NamesDescriptor(path, fd)) error = ESTALE;
+      if (error == 0 && mode == OpenMode::CreateReadWrite && ::ftruncate(fd, 0) != 0) {
+        error = LastError();
+      }
+      if (error == 0) {
+        file->reset(new PosixFile(fd));
+        return 0;
+      }
       ::close(fd);
-      return EISDIR;
+      if (error != ESTALE) return error;
     }
-    file->reset(new PosixFile(fd));
-    return 0;
+    return EWOULDBLOCK;
   }
 
   int CreateTempFile(const std::string& directory, const std::string& prefix,
@@ -343,6 +358,18 @@ class PosixEnv : public Env {
     return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : LastError();
   }
 
+  int LinkFile(const std::string& from, const std::string& to) override {
+    return ::link(from.c_str(), to.c_str()) == 0 ? 0 : LastError();
+  }
+
+  int SyncDirectory(const std::string& path) override {
+    int fd = ::open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return LastError();
+    int error = ::fsync(fd) == 0 || errno == EINVAL ? 0 : LastError();
+    ::close(fd);
+    return error;
+  }
+
   int SetModificationTime(const std::string& path, int64_t seconds) override {
     struct timespec times[2];
     times[0].tv_sec = 0;
@@ -385,6 +412,41 @@ class PosixEnv : public Env {
   }
 
  private:
+  // Opens a descriptor on `path` for `mode`; a directory gives EISDIR. Without
+  // `truncate` CreateReadWrite keeps what the file holds.
+  static int OpenDescriptor(const std::string& path, OpenMode mode, bool truncate, int* fd) {
+    int flags = O_CLOEXEC;
+    switch (mode) {
+      case OpenMode::ReadOnly: flags |= O_RDONLY; break;
+      case OpenMode::ReadWrite: flags |= O_RDWR; break;
+      case OpenMode::CreateReadWrite: flags |= O_RDWR | O_CREAT | (truncate ? O_TRUNC : 0); break;
+    }
+    *fd = ::open(path.c_str(), flags, 0600);
+    if (*fd < 0) return LastError();
+    struct stat st;
+    if (::fstat(*fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+      ::close(*fd);
+      return EISDIR;
+    }
+    return 0;
+  }
+
+  static int LockDescriptor(int fd, LockKind lock) {
+    const int operation = (lock == LockKind::Exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB;
+    while (::flock(fd, operation) != 0) {
+      if (errno != EINTR) return errno == EWOULDBLOCK ? EWOULDBLOCK : LastError();
+    }
+    return 0;
+  }
+
+  // True when `path` still names the file open on `fd`.
+  static bool NamesDescriptor(const std::string& path, int fd) {
+    struct stat byPath;
+    struct stat byDescriptor;
+    return ::stat(path.c_str(), &byPath) == 0 && ::fstat(fd, &byDescriptor) == 0 &&
+           byPath.st_dev == byDescriptor.st_dev && byPath.st_ino == byDescriptor.st_ino;
+  }
+
   // Writes `contents` to the temporary file and gives it the mode that the file
   // it replaces has (0644 for a new one).
   int WriteAndSync(const std::string& tempPath, const std::string& contents,

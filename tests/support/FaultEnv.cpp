@@ -1,5 +1,6 @@
 #include "tests/support/FaultEnv.h"
 
+#include <algorithm>
 #include <cerrno>
 
 namespace testing_support {
@@ -10,10 +11,24 @@ class FaultFile : public ForwardingFile {
       : ForwardingFile(std::move(target)), env_(env), path_(std::move(path)) {}
 
   int Write(const void* buffer, size_t count) override {
-    if (!env_->SpendWriteBudget(path_, count)) return ENOSPC;
-    return ForwardingFile::Write(buffer, count);
+    size_t placed = count;
+    int error = env_->Change(&placed);
+    if (error == 0) {
+      placed = env_->SpendWriteBudget(path_, count);
+      if (placed < count) error = ENOSPC;
+    }
+    if (placed > 0) {
+      int writeError = ForwardingFile::Write(buffer, placed);
+      if (writeError != 0) return writeError;
+    }
+    return error;
+  }
+  int Truncate(uint64_t length) override {
+    if (int error = env_->Change()) return error;
+    return ForwardingFile::Truncate(length);
   }
   int Sync() override {
+    if (int error = env_->Change()) return error;
     ++env_->syncCount_;
     return ForwardingFile::Sync();
   }
@@ -68,27 +83,54 @@ void FaultEnv::FailRename(const std::string& pathPart, int error) {
 }
 
 void FaultEnv::Heal() {
+  crashAt_ = 0;
+  crashed_ = false;
+  changingCalls_ = 0;
   writeBudget_ = -1;
   openError_ = 0;
   renameError_ = 0;
   failMarkArchived_ = false;
 }
 
-bool FaultEnv::SpendWriteBudget(const std::string& path, size_t count) {
-  if (writeBudget_ < 0 || path.find(writePathPart_) == std::string::npos) return true;
-  if (static_cast<int64_t>(count) > writeBudget_) {
-    writeBudget_ = 0;
-    return false;
+size_t FaultEnv::SpendWriteBudget(const std::string& path, size_t count) {
+  if (writeBudget_ < 0 || path.find(writePathPart_) == std::string::npos) return count;
+  size_t placed = std::min<size_t>(count, static_cast<size_t>(writeBudget_.load()));
+  writeBudget_ -= static_cast<int64_t>(placed);
+  return placed;
+}
+
+int FaultEnv::Change(size_t* count) {
+  if (crashed_) {
+    if (count != nullptr) *count = 0;
+    return EIO;
   }
-  writeBudget_ -= static_cast<int64_t>(count);
-  return true;
+  if (++changingCalls_ != crashAt_) return 0;
+  crashed_ = true;
+  if (count != nullptr) *count /= 2;
+  return EIO;
 }
 
 int FaultEnv::OpenFile(const std::string& path, platform::OpenMode mode,
                        std::unique_ptr<platform::File>* file) {
+  return Open(path, mode, [&](std::unique_ptr<platform::File>* target) {
+    return target_->OpenFile(path, mode, target);
+  }, file);
+}
+
+int FaultEnv::OpenLocked(const std::string& path, platform::OpenMode mode,
+                         platform::LockKind lock, std::unique_ptr<platform::File>* file) {
+  return Open(path, mode, [&](std::unique_ptr<platform::File>* target) {
+    return target_->OpenLocked(path, mode, lock, target);
+  }, file);
+}
+
+int FaultEnv::Open(const std::string& path, platform::OpenMode mode,
+                   const std::function<int(std::unique_ptr<platform::File>*)>& open,
+                   std::unique_ptr<platform::File>* file) {
   if (openError_ != 0 && path.find(openPathPart_) != std::string::npos) return openError_;
+  if (crashed_ && mode == platform::OpenMode::CreateReadWrite) return EIO;
   std::unique_ptr<platform::File> target;
-  int error = target_->OpenFile(path, mode, &target);
+  int error = open(&target);
   if (error != 0) return error;
   file->reset(new FaultFile(this, path, std::move(target)));
   return 0;
@@ -96,7 +138,24 @@ int FaultEnv::OpenFile(const std::string& path, platform::OpenMode mode,
 
 int FaultEnv::RenameFile(const std::string& from, const std::string& to) {
   if (renameError_ != 0 && to.find(renamePathPart_) != std::string::npos) return renameError_;
+  if (int error = Change()) return error;
   return target_->RenameFile(from, to);
+}
+
+int FaultEnv::LinkFile(const std::string& from, const std::string& to) {
+  if (renameError_ != 0 && to.find(renamePathPart_) != std::string::npos) return renameError_;
+  if (int error = Change()) return error;
+  return target_->LinkFile(from, to);
+}
+
+int FaultEnv::RemoveFile(const std::string& path) {
+  if (int error = Change()) return error;
+  return target_->RemoveFile(path);
+}
+
+int FaultEnv::SyncDirectory(const std::string& path) {
+  if (int error = Change()) return error;
+  return target_->SyncDirectory(path);
 }
 
 int FaultEnv::MarkArchived(const std::string& path, const platform::FileInfo& seen) {
@@ -105,7 +164,7 @@ int FaultEnv::MarkArchived(const std::string& path, const platform::FileInfo& se
 }
 
 int FaultEnv::WriteFileAtomically(const std::string& path, const std::string& contents) {
-  if (!SpendWriteBudget(path, contents.size())) return ENOSPC;
+  if (SpendWriteBudget(path, contents.size()) < contents.size()) return ENOSPC;
   return target_->WriteFileAtomically(path, contents);
 }
 

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <atomic>
+#include <cerrno>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "platform/Env.h"
@@ -45,23 +47,36 @@ class FaultEnv : public platform::Env {
   explicit FaultEnv(platform::Env* target = platform::Env::Default()) : target_(target) {}
 
   // Writes to files whose path contains `pathPart` fail with ENOSPC once
-  // `byteBudget` bytes have been written to them in all.
+  // `byteBudget` bytes have been written to them in all; the write that
+  // crosses the budget places the bytes that fit first, as a full disk does.
   void FailWritesAfter(const std::string& pathPart, uint64_t byteBudget);
+  // Simulates the death of the process at its `call`-th changing call (a file
+  // write, truncate or sync, a rename, link, removal or directory sync;
+  // counted from 1 since the last Heal): that call fails with EIO, a write
+  // after placing half of its bytes, and from then on every changing call,
+  // and every open that could create a file, fails without effect.
+  void CrashAt(int call) { crashAt_ = call; }
+  bool Crashed() const { return crashed_; }
+  // Changing calls since the last Heal.
+  int ChangingCalls() const { return changingCalls_; }
   // OpenFile of a path containing `pathPart` fails with `error`.
   void FailOpen(const std::string& pathPart, int error);
-  // RenameFile to a path containing `pathPart` fails with `error`.
+  // RenameFile or LinkFile to a path containing `pathPart` fails with `error`.
   void FailRename(const std::string& pathPart, int error);
   // Every MarkArchived fails with ENOTSUP, as on a file system without xattrs.
   void FailMarkArchived() { failMarkArchived_ = true; }
-  // Forgets every injected fault.
+  // Forgets every injected fault and a crash: the next process starts.
   void Heal();
   // How many times files opened through this Env were synced to disk.
   int SyncCount() const { return syncCount_; }
 
   int OpenFile(const std::string& path, platform::OpenMode mode,
                std::unique_ptr<platform::File>* file) override;
+  int OpenLocked(const std::string& path, platform::OpenMode mode, platform::LockKind lock,
+                 std::unique_ptr<platform::File>* file) override;
   int CreateTempFile(const std::string& directory, const std::string& prefix,
                      std::string* path) override {
+    if (crashed_) return EIO;
     return target_->CreateTempFile(directory, prefix, path);
   }
   std::string TempDirectory() override { return target_->TempDirectory(); }
@@ -76,8 +91,10 @@ class FaultEnv : public platform::Env {
   int OpenDirectory(const std::string& path,
                     std::unique_ptr<platform::DirectoryReader>* reader) override;
   int CreateDirectory(const std::string& path) override { return target_->CreateDirectory(path); }
-  int RemoveFile(const std::string& path) override { return target_->RemoveFile(path); }
+  int RemoveFile(const std::string& path) override;
   int RenameFile(const std::string& from, const std::string& to) override;
+  int LinkFile(const std::string& from, const std::string& to) override;
+  int SyncDirectory(const std::string& path) override;
   int SetModificationTime(const std::string& path, int64_t seconds) override {
     return target_->SetModificationTime(path, seconds);
   }
@@ -90,13 +107,23 @@ class FaultEnv : public platform::Env {
 
  private:
   friend class FaultFile;
-  // Takes `count` bytes from the write budget of `path`; false when it is spent.
-  bool SpendWriteBudget(const std::string& path, size_t count);
+  // Takes up to `count` bytes from the write budget of `path`; returns how
+  // many may be written.
+  size_t SpendWriteBudget(const std::string& path, size_t count);
+  // Counts a changing call: EIO when the process is (or now becomes) dead.
+  // For a write of `*count` bytes, sets how many still reach the file.
+  int Change(size_t* count = nullptr);
+  int Open(const std::string& path, platform::OpenMode mode,
+           const std::function<int(std::unique_ptr<platform::File>*)>& open,
+           std::unique_ptr<platform::File>* file);
 
   platform::Env* target_;
   std::string writePathPart_;
   std::atomic<int64_t> writeBudget_{-1};
   std::atomic<int> syncCount_{0};
+  std::atomic<int> changingCalls_{0};
+  int crashAt_ = 0;
+  std::atomic<bool> crashed_{false};
   std::string openPathPart_;
   int openError_ = 0;
   std::string renamePathPart_;
