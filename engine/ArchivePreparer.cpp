@@ -4,7 +4,6 @@
 #include <vector>
 
 #include <wx/intl.h>
-#include <wx/log.h>
 
 #include "engine/PathUtil.h"
 #include "jobs/BackupJob.h"
@@ -53,15 +52,11 @@ PreparedArchive ArchivePreparer::PrepareArchive(ZipWriter& archive, const std::s
     prepared.fate = ArchiveFate::Created;
   } else {
     prepared.fate = FateOfExisting(path);
-    if (prepared.fate == ArchiveFate::Retired && RetireArchive(path).empty()) {
-      prepared.fate = ArchiveFate::Blocked;
-      return prepared;
-    }
-    if (prepared.fate == ArchiveFate::Replaced) RemoveFileOf(path, false);
   }
   prepared.mode =
       prepared.fate == ArchiveFate::Kept ? ZipOpenMode::OpenExisting : ZipOpenMode::CreateNew;
   archive.OpenArchive(path, prepared.mode, 0);
+  if (prepared.fate == ArchiveFate::Retired) archive.SetRetirePath(RetiredArchivePath(path));
   prepared.opened = true;
   return prepared;
 }
@@ -83,21 +78,14 @@ bool ArchivePreparer::IsFromEarlierDay(const wxDateTime& lastWrite) const {
   return lastWrite.IsValid() && lastWrite < now_ && !lastWrite.IsSameDate(now_);
 }
 
-std::string RetireArchive(const std::string& path) {
+std::string RetiredArchivePath(const std::string& path) {
   const std::string::size_type dot = path.rfind('.');
   const std::string stem = dot == std::string::npos ? path : path.substr(0, dot);
   std::string candidate;
   for (int n = 1;; ++n) {
     candidate = OldArchiveName(stem, n);
-    if (PathIsFree(candidate)) break;
+    if (PathIsFree(candidate)) return candidate;
   }
-  const int error = platform::Env::Current()->RenameFile(path, candidate);
-  if (error != 0) {
-    wxLogSysError(error, _("Can not rename file '%s' to '%s'"), FileSystemText(path),
-                  FileSystemText(candidate));
-    return std::string();
-  }
-  return candidate;
 }
 
 wxDateTime FileLastWriteTime(const std::string& path) {

@@ -12,17 +12,19 @@ class BackupJob;
 class ZipWriter;
 
 // What PrepareArchive did with the archive file.
+// A new archive (Created, Retired, Replaced) is written under a temporary
+// name and takes the archive's place only when the writer commits it, so the
+// old one is retired or replaced at that moment, never before.
 enum class ArchiveFate {
-  Created,  // there was none: a new archive was created
-  Retired,  // the old one was renamed to its first free "(old n)" name
-  Replaced, // the old one was deleted and a new archive created
+  Created,  // there was none: a new archive is created
+  Retired,  // the old one goes to its first free "(old n)" name at commit
+  Replaced, // the old one is replaced by the new archive at commit
   Kept,     // the old one was opened to add to it
-  Blocked,  // the old one could not be moved aside: nothing was opened
 };
 
 struct PreparedArchive {
-  bool opened = false;  // the archive is open (false only for Blocked)
-  ArchiveFate fate = ArchiveFate::Blocked;
+  bool opened = false;  // the archive is open
+  ArchiveFate fate = ArchiveFate::Created;
   ZipOpenMode mode = ZipOpenMode::CreateNew;  // how it was opened
 };
 
@@ -47,10 +49,9 @@ class ArchivePreparer {
   wxDateTime now_;
 };
 
-// Renames the archive at `path` to the first free "<stem> (old n).zip" name
-// (n = 1, 2, ...). Returns the new path, or an empty string when the rename
-// failed (logged).
-std::string RetireArchive(const std::string& path);
+// The first free "<stem> (old n).zip" name (n = 1, 2, ...) for the archive
+// at `path`.
+std::string RetiredArchivePath(const std::string& path);
 
 // The file's last-write time in local time; an invalid date-time when it
 // cannot be read.

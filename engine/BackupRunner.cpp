@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "engine/ArchiveErrorText.h"
 #include "engine/ArchiveNaming.h"
 #include "engine/ArchivePreparer.h"
 #include "engine/BackupCallback.h"
@@ -73,9 +74,12 @@ bool BackupRunner::Run() {
   try {
     result = job_->Archives.empty() ? RunSourceRoot(backupDirectory)
                                     : RunArchives(backupDirectory);
-  } catch (const std::exception&) {
+  } catch (const ZipException& error) {
     // An archive error outside a walk (creating, opening, closing or switching
     // archives) ends the run; the archive object has released its file.
+    LogArchiveError(error, error.fileName);
+    result = false;
+  } catch (const std::exception&) {
     result = false;
   }
   callback_ = nullptr;
@@ -156,13 +160,18 @@ bool BackupRunner::AddSourceFile(ZipWriter& archive, const std::string& relative
   const std::string path =
       ToNativeSeparators(JoinPath(job_->SourceRootPath, JoinPath(relativeDir, name)));
   // Reading the archive being written would never reach its end.
-  if (path == archive.ArchivePath()) return false;
+  if (archive.IsArchiveFile(path)) return false;
   AddFileRequest request(path, false);
   request.level = job_->CompressionLevel;
   request.options = kAddOptions;
   request.bufferSize = kBufferSize;
   request.replaceIndex = archive.FindDuplicate(path, false, false, ZipWriter::PredictAuto);
-  return archive.AddFile(request);
+  try {
+    return archive.AddFile(request);
+  } catch (const ZipException& error) {
+    LogArchiveError(error, archive.ArchivePath());
+    throw;
+  }
 }
 
 bool BackupRunner::BackupDirectory(ZipWriter& archive, const std::string& relativeDir,

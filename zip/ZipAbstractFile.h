@@ -23,6 +23,8 @@ class ZipAbstractFile {
   static constexpr int kOpenArchive = ModeNoTruncate | ModeRead | ModeWrite | ShareDenyWrite;    // 0x47
   static constexpr int kOpenArchiveReadOnly = ModeNoTruncate | ModeRead | ShareDenyWrite;        // 0x45
   static constexpr int kReadSource = ShareDenyNone | ModeRead;                                    // 0x11
+  // A scratch file only this writer knows of (temporary archive, journal).
+  static constexpr int kCreateScratch = ModeCreate | ModeRead | ModeWrite | ShareDenyNone;        // 0x33
 
   virtual ~ZipAbstractFile() = default;
 

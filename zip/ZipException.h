@@ -26,6 +26,7 @@ class ZipException : public std::exception {
     SystemUnsupported = 115,      // attributes of a system without a converter
     EndRecordMissing = 116,       // no end-of-central-directory record in an archive being opened
     MultiVolumeUnsupported = 117, // multi-volume archives are neither created nor opened
+    ArchiveInUse = 118,           // another writer (another run) has the archive open
     ZlibStreamEnd = 500,          // zlib returned Z_STREAM_END where it is an error
     ZlibNeedDictionary = 501,     // zlib returned Z_NEED_DICT
     ZlibErrno = 502,              // zlib returned Z_ERRNO

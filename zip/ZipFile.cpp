@@ -20,10 +20,24 @@ void ZipFile::Check(int error) const {
   if (error != 0) throw ZipException(error, path_);
 }
 
+// Deny-write sharing is carried by an advisory lock held while the file is
+// open: a writer (deny write, read-write) takes it exclusively, so a second
+// writer of the same archive is refused at once with ArchiveInUse; a reader
+// (deny write, read-only) takes it shared, so it excludes writers but not
+// other readers. Files opened without deny-write take no lock.
 bool ZipFile::Open(const std::string& path, int openFlags, bool throwOnError) {
   if (file_ != nullptr) Close();
   path_ = path;
-  int error = platform::Env::Current()->OpenFile(path, ModeOf(openFlags), &file_);
+  platform::Env* env = platform::Env::Current();
+  int error = 0;
+  if ((openFlags & ShareDenyWrite) != 0) {
+    platform::LockKind lock = (openFlags & ModeWrite) != 0 ? platform::LockKind::Exclusive
+                                                            : platform::LockKind::Shared;
+    error = env->OpenLocked(path, ModeOf(openFlags), lock, &file_);
+    if (error == EWOULDBLOCK) error = ZipException::ArchiveInUse;
+  } else {
+    error = env->OpenFile(path, ModeOf(openFlags), &file_);
+  }
   unsynced_ = (openFlags & ModeCreate) != 0;
   if (error == 0) return true;
   file_.reset();

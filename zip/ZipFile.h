@@ -23,6 +23,8 @@ class ZipFile : public ZipAbstractFile {
   size_t Read(void* buffer, size_t count) override;
   void Write(const void* buffer, size_t count) override;
   bool IsClosed() const override { return file_ == nullptr; }
+  // Errors from now on name `path` (the archive a staged file becomes).
+  void ReportAs(const std::string& path) { path_ = path; }
 
  private:
   void Check(int error) const;

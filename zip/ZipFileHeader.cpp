@@ -223,14 +223,21 @@ bool ZipFileHeader::CheckLocalHeader(ZipStorage& storage) {
   }
   uint16_t localMethod = Get16(p + 8);
   if (localMethod != method || (method != 0 && method != 8)) return false;
+  // A size of 0xFFFFFFFF stands for one in the ZIP64 extra field.
+  const auto agrees = [](uint32_t local, uint64_t central) {
+    return local == central || local == 0xFFFFFFFFu;
+  };
   if ((flags & kFlagDescriptor) == 0 &&
-      (Get32(p + 14) != crc32 || Get32(p + 18) != compressedSize ||
-       Get32(p + 22) != uncompressedSize)) {
+      (Get32(p + 14) != crc32 || !agrees(Get32(p + 18), compressedSize) ||
+       !agrees(Get32(p + 22), uncompressedSize))) {
     return false;
   }
   localNameLength = Get16(p + 26);
   localExtraLength = Get16(p + 28);
-  return true;
+  if (localNameLength != fileName.size()) return false;
+  std::string name(localNameLength, '\0');
+  if (localNameLength != 0) storage.ReadExact(&name[0], name.size());
+  return name == fileName;
 }
 
 uint64_t ZipFileHeader::LocalHeaderSize(bool asRead) const {

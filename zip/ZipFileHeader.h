@@ -62,9 +62,9 @@ class ZipFileHeader {
   // Parses a central header at `data` (`available` bytes); sets `*consumed`.
   // False when the record is cut off or its signature is wrong.
   bool ParseCentralHeader(const unsigned char* data, size_t available, size_t* consumed);
-  // Reads the local header at the storage's position and checks it against
-  // this (central) header: signature, method, and unless bit 3 is set CRC and
-  // sizes. Records the local name and extra lengths.
+  // Reads the local header and name at the storage's position and checks them
+  // against this (central) header: signature, method, name, and unless bit 3
+  // is set CRC and sizes. Records the local name and extra lengths.
   bool CheckLocalHeader(ZipStorage& storage);
 
   uint64_t LocalHeaderSize(bool asRead) const;

@@ -9,13 +9,22 @@ void ZipStorage::Open(const std::string& path, ZipOpenMode mode) {
   if (mode == ZipOpenMode::CreateMultiVolume) {
     throw ZipException(ZipException::MultiVolumeUnsupported, path);
   }
-  readOnly_ = mode == ZipOpenMode::OpenReadOnly;
   int flags = mode == ZipOpenMode::CreateNew      ? ZipAbstractFile::kCreateArchive
               : mode == ZipOpenMode::OpenReadOnly ? ZipAbstractFile::kOpenArchiveReadOnly
                                                   : ZipAbstractFile::kOpenArchive;
   ownFile_.Open(path, flags, true);
-  file_ = &ownFile_;
-  inMemory_ = false;
+  Start(&ownFile_, false, mode == ZipOpenMode::OpenReadOnly);
+}
+
+void ZipStorage::OpenScratch(const std::string& path) {
+  ownFile_.Open(path, ZipAbstractFile::kCreateScratch, true);
+  Start(&ownFile_, false, false);
+}
+
+void ZipStorage::Start(ZipAbstractFile* file, bool inMemory, bool readOnly) {
+  file_ = file;
+  inMemory_ = inMemory;
+  readOnly_ = readOnly;
   writeBuffer_.Allocate(kWriteBufferSize);
   bufferedBytes_ = 0;
   atEnd_ = false;
@@ -25,14 +34,9 @@ void ZipStorage::Open(ZipMemFile* memoryFile, ZipOpenMode mode) {
   if (mode == ZipOpenMode::CreateMultiVolume) {
     throw ZipException(ZipException::MultiVolumeUnsupported, "");
   }
-  readOnly_ = mode == ZipOpenMode::OpenReadOnly;
-  file_ = memoryFile;
-  inMemory_ = true;
   if (mode == ZipOpenMode::CreateNew) memoryFile->SetLength(0);
   memoryFile->SeekToStart();
-  writeBuffer_.Allocate(kWriteBufferSize);
-  bufferedBytes_ = 0;
-  atEnd_ = false;
+  Start(memoryFile, true, mode == ZipOpenMode::OpenReadOnly);
 }
 
 std::string ZipStorage::ArchivePath() const { return file_ == nullptr ? "" : file_->Path(); }
@@ -138,10 +142,7 @@ std::string ZipStorage::Close(bool afterError) {
   }
   try {
     Flush();
-    if (!inMemory_) {
-      if (!readOnly_) ownFile_.Flush();
-      ownFile_.Close();
-    }
+    if (!inMemory_) ownFile_.Commit();
   } catch (...) {
     CloseQuietly();
     throw;
@@ -152,13 +153,7 @@ std::string ZipStorage::Close(bool afterError) {
 
 void ZipStorage::CloseQuietly() {
   bufferedBytes_ = 0;
-  if (!inMemory_) {
-    try {
-      ownFile_.Close();
-    } catch (const ZipException&) {
-      // Closing after an error: the first error is the one that counts.
-    }
-  }
+  if (!inMemory_) ownFile_.Abandon();
   Reset();
 }
 

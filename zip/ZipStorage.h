@@ -1,14 +1,15 @@
 // The archive file under the writer: opening in one of the open modes, one
 // 64 KiB write buffer that every archive byte passes through, exact reads and
-// closing. Only single-file archives exist here; multi-volume archives are
-// refused when they are asked for.
+// closing, which commits what was written (see ZipArchiveFile). Only
+// single-file archives exist here; multi-volume archives are refused when
+// they are asked for.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 #include "zip/ZipAutoBuffer.h"
-#include "zip/ZipFile.h"
+#include "zip/ZipArchiveFile.h"
 #include "zip/ZipOpenMode.h"
 
 class ZipMemFile;
@@ -22,6 +23,10 @@ class ZipStorage {
   void Open(const std::string& path, ZipOpenMode mode);
   // Uses `memoryFile` (not owned): CreateNew empties it, other modes rewind it.
   void Open(ZipMemFile* memoryFile, ZipOpenMode mode);
+  // Creates a plain file at `path` for a temporary archive: no lock, no staging.
+  void OpenScratch(const std::string& path);
+  // See ZipArchiveFile::SetRetirePath.
+  void SetRetirePath(const std::string& retirePath) { ownFile_.SetRetirePath(retirePath); }
 
   // Appends archive bytes through the write buffer.
   void Write(const void* data, size_t count);
@@ -50,8 +55,9 @@ class ZipStorage {
   uint64_t Position();
 
   // Closes the file and returns the archive path. Unless `afterError`, the
-  // buffer is written out and the data forced to the device first; after an
-  // error nothing more is written and closing problems are not reported.
+  // buffer is written out and everything committed (ZipArchiveFile::Commit);
+  // after an error the archive is given back as it was at open and closing
+  // problems are not reported.
   std::string Close(bool afterError);
 
   bool IsOpen() const { return file_ != nullptr; }
@@ -69,7 +75,9 @@ class ZipStorage {
   void CloseQuietly();
   void Reset();
 
-  ZipFile ownFile_;
+  void Start(ZipAbstractFile* file, bool inMemory, bool readOnly);
+
+  ZipArchiveFile ownFile_;
   ZipAbstractFile* file_ = nullptr;
   ZipAutoBuffer writeBuffer_;
   uint32_t bufferedBytes_ = 0;

@@ -4,11 +4,13 @@
 #include <cerrno>
 
 #include "platform/Clock.h"
+#include "zip/ZipArchiveFile.h"
 #include "zip/ZipAttributes.h"
 #include "zip/ZipCentralDir.h"
 #include "zip/ZipCompressor.h"
 #include "zip/ZipFile.h"
 #include "zip/ZipFileHeader.h"
+#include "zip/ZipJournal.h"
 #include "zip/ZipMemFile.h"
 #include "zip/ZipPathComponent.h"
 #include "zip/ZipStorage.h"
@@ -70,6 +72,10 @@ void ZipWriter::OpenArchive(const std::string& path, ZipOpenMode mode, uint64_t 
   StartArchive(mode);
 }
 
+void ZipWriter::SetRetirePath(const std::string& retirePath) {
+  if (!IsClosed()) storage_->SetRetirePath(retirePath);
+}
+
 void ZipWriter::OpenArchive(ZipMemFile* memoryFile, ZipOpenMode mode) {
   if (!IsClosed()) return;
   storage_->Open(memoryFile, mode);
@@ -78,6 +84,8 @@ void ZipWriter::OpenArchive(ZipMemFile* memoryFile, ZipOpenMode mode) {
 
 void ZipWriter::StartArchive(ZipOpenMode mode) {
   entryState_ = 0;
+  changedInPlace_ = false;
+  failure_ = 0;
   centralDir_->Clear();
   systemCompatibility_ = ZipSystemPlatform;
   rootDirectory_.clear();
@@ -123,6 +131,12 @@ ZipActionCallback* ZipWriter::CallbackFor(int kind) {
 bool ZipWriter::IsClosed() const { return !storage_->IsOpen(); }
 
 std::string ZipWriter::ArchivePath() const { return storage_->ArchivePath(); }
+
+bool ZipWriter::IsArchiveFile(const std::string& path) const {
+  const std::string archive = ArchivePath();
+  return !archive.empty() && (path == archive || path == ZipArchiveFile::StagingPathFor(archive) ||
+                              path == ZipJournal::PathFor(archive));
+}
 
 int ZipWriter::EntryCount() const { return centralDir_->Count(); }
 
@@ -181,10 +195,26 @@ bool ZipWriter::ResolveReplaceIndex(int* index, const std::string& name) {
   if (*index == -1) return true;
   if (*index < 0 || *index >= centralDir_->Count()) return false;
   if (*index == centralDir_->Count() - 1) {
-    RemoveLastEntry(true);
+    // Cut off and appended again: from here on the old entry exists only in
+    // the journal, so a cancel completes the new one and an error rolls back.
+    BeginInPlaceChange(*index);
+    completeOnCancel_ = true;
+    RemoveLast();
     *index = -1;
   }
   return true;
+}
+
+void ZipWriter::BeginInPlaceChange(int index) {
+  centralDir_->ReadLocalHeaderOf(index);
+  if (index + 1 < centralDir_->Count()) centralDir_->ReadLocalHeaderOf(index + 1);
+  changedInPlace_ = true;
+}
+
+void ZipWriter::NoteFailure(const ZipException& error) {
+  bool cancelled = error.code == ZipException::CancelledFinished ||
+                   error.code == ZipException::CancelledUnfinished;
+  if (changedInPlace_ && !cancelled && failure_ == 0) failure_ = error.code;
 }
 
 bool ZipWriter::AddFile(const std::string& sourcePath, int level, bool fullPath, int options,
@@ -198,9 +228,11 @@ bool ZipWriter::AddFile(const std::string& sourcePath, int level, bool fullPath,
 
 bool ZipWriter::AddFile(const AddFileRequest& request) {
   bool outermost = (request.options & AddFileRequest::OptInternalRetry) == 0;
-  if (outermost) deferredCancel_ = false;
-  bool added = AddPreparedFile(request);
-  if (outermost && deferredCancel_) {
+  if (!outermost) return AddPreparedFile(request);
+  deferredCancel_ = false;
+  completeOnCancel_ = false;
+  bool added = Guarded([&] { return AddPreparedFile(request); });
+  if (deferredCancel_) {
     deferredCancel_ = false;
     throw ZipException(ZipException::CancelledFinished, "");
   }
@@ -267,7 +299,7 @@ bool ZipWriter::AddPreparedFile(const AddFileRequest& request) {
   const ZipFileHeader& added = centralDir_->Entry(centralDir_->Count() - 1);
   if (added.compressedSize <= added.uncompressedSize) return true;
   ownSource.Close();
-  RemoveLastEntry(true);
+  RemoveLast();
   AddFileRequest stored = request;
   stored.nameInArchive = header.SystemName();
   stored.level = 0;
@@ -313,7 +345,7 @@ bool ZipWriter::AddFileDirect(ZipFileHeader& header, ZipAbstractFile& source, ui
       done += got;
       bool more = want != 0 && got == want;
       if (got > 0 && callback != nullptr && !deferredCancel_ && !callback->Advance(got)) {
-        if (replacing) {
+        if (replacing || completeOnCancel_) {
           // An entry replaced in place is completed first: its old data is gone.
           deferredCancel_ = true;
         } else {
@@ -357,7 +389,8 @@ bool ZipWriter::AddFileViaTemporary(const AddFileRequest& request, const std::st
   if (temporaryPath.empty()) {
     temporary.OpenArchive(&memoryFile, ZipOpenMode::CreateNew);
   } else {
-    temporary.OpenArchive(temporaryPath, ZipOpenMode::CreateNew);
+    temporary.storage_->OpenScratch(temporaryPath);
+    temporary.StartArchive(ZipOpenMode::CreateNew);
   }
   temporary.rootDirectory_ = rootDirectory_;
   temporary.systemCompatibility_ = systemCompatibility_;
@@ -382,8 +415,8 @@ bool ZipWriter::AddFileViaTemporary(const AddFileRequest& request, const std::st
     stored.replaceIndex = replaceIndex;
     return AddPreparedFile(stored);
   }
-  return CopyEntryFrom(temporary, 0, "", replaceIndex, true,
-                       CallbackFor(ZipActionCallback::CallbackAddCopy));
+  return CopyEntry(temporary, 0, "", replaceIndex, true,
+                   CallbackFor(ZipActionCallback::CallbackAddCopy));
 }
 
 bool ZipWriter::BeginEntry(ZipFileHeader& header, int level, int replaceIndex,
@@ -394,6 +427,7 @@ bool ZipWriter::BeginEntry(ZipFileHeader& header, int level, int replaceIndex,
   if (level < -1 || level > 9) level = -1;
   if (!header.PrepareForWrite(level, false)) throw ZipException(ZipException::EntryTooLong, ArchivePath());
   uint64_t neededSize = header.LocalHeaderSize(false) + reserveSize;
+  if (replacing) BeginInPlaceChange(replaceIndex);
   ZipFileHeader* entry = centralDir_->AddEntry(header, replacing ? replaceIndex : -1);
   currentIndex_ = replacing ? replaceIndex : centralDir_->Count() - 1;
   currentReplacing_ = replacing;
@@ -452,19 +486,35 @@ void ZipWriter::DiscardCurrentEntry() {
 }
 
 bool ZipWriter::RemoveLastEntry(bool evenIfSmaller) {
-  if (IsClosed() || entryState_ != 0 || centralDir_->Count() == 0) return false;
-  int last = centralDir_->Count() - 1;
-  const ZipFileHeader& entry = centralDir_->Entry(last);
+  if (IsClosed() || entryState_ != 0 || centralDir_->Count() == 0 || storage_->IsReadOnly()) {
+    return false;
+  }
+  const ZipFileHeader& entry = centralDir_->Entry(centralDir_->Count() - 1);
   if (!evenIfSmaller && entry.compressedSize <= entry.uncompressedSize) return false;
-  uint64_t position = entry.localHeaderOffset + centralDir_->BytesBeforeArchive();
+  return Guarded([&] {
+    BeginInPlaceChange(centralDir_->Count() - 1);
+    RemoveLast();
+    return true;
+  });
+}
+
+void ZipWriter::RemoveLast() {
+  int last = centralDir_->Count() - 1;
+  uint64_t position = centralDir_->Entry(last).localHeaderOffset + centralDir_->BytesBeforeArchive();
   centralDir_->RemoveEntry(last);
   centralDir_->MarkNotOnDisk();
   storage_->TruncateAt(position);
-  return true;
 }
 
 bool ZipWriter::CopyEntryFrom(ZipWriter& source, int index, const std::string& newName,
                               int replaceIndex, bool keepSystem, ZipActionCallback* callback) {
+  return Guarded([&] {
+    return CopyEntry(source, index, newName, replaceIndex, keepSystem, callback);
+  });
+}
+
+bool ZipWriter::CopyEntry(ZipWriter& source, int index, const std::string& newName,
+                          int replaceIndex, bool keepSystem, ZipActionCallback* callback) {
   if (&source == this || IsClosed() || source.IsClosed() || entryState_ != 0 ||
       source.entryState_ != 0 || storage_->IsReadOnly()) {
     return false;
@@ -493,6 +543,7 @@ bool ZipWriter::CopyEntryFrom(ZipWriter& source, int index, const std::string& n
   if (!ResolveReplaceIndex(&replaceIndex, name)) return false;
   bool replacing = replaceIndex >= 0;
   if (!replacing && centralDir_->Count() >= kMaxEntries) return false;
+  if (replacing) BeginInPlaceChange(replaceIndex);
 
   ZipFileHeader* entry = centralDir_->AddEntry(header, replaceIndex);
   currentIndex_ = replacing ? replaceIndex : centralDir_->Count() - 1;
@@ -591,6 +642,14 @@ void ZipWriter::CloseArchive(bool afterError, bool updateTimeStamp) {
     } else {
       DiscardCurrentEntry();
     }
+  }
+  if (failure_ != 0 && !afterError) {
+    // An entry was changed in place and the change failed: the archive goes
+    // back to what it was at open, and the failure is reported again.
+    int failure = failure_;
+    std::string path = ArchivePath();
+    CloseArchive(true);
+    throw ZipException(failure, path);
   }
   bool completed = true;
   if (!afterError) {

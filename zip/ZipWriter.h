@@ -80,6 +80,9 @@ class ZipWriter {
   // EndRecordMissing) or multi-volume, and for CreateMultiVolume
   // (MultiVolumeUnsupported).
   void OpenArchive(const std::string& path, ZipOpenMode mode, uint64_t volumeSize = 0);
+  // For an archive opened with CreateNew over an existing one: when the new
+  // archive is committed, the one it replaces is kept under `retirePath`.
+  void SetRetirePath(const std::string& retirePath);
   // Uses a memory file as the archive (CreateNew empties it; any other mode
   // reads it as an existing archive). The memory file is not owned.
   void OpenArchive(ZipMemFile* memoryFile, ZipOpenMode mode);
@@ -100,6 +103,9 @@ class ZipWriter {
   bool IsClosed() const;
   // The archive file's path; empty while closed.
   std::string ArchivePath() const;
+  // True for the archive and the files the writer keeps beside it while it is
+  // open (the staged new archive, the journal): none of them may be added.
+  bool IsArchiveFile(const std::string& path) const;
   // Number of entries in the archive's central directory (0 while closed).
   int EntryCount() const;
   // A copy of entry `index`'s header, or false when there is no such entry.
@@ -133,8 +139,12 @@ class ZipWriter {
   bool RemoveLastEntry(bool evenIfSmaller);
 
   // Finishes an open entry, writes the central directory (unless `afterError`)
-  // and closes the file. With `updateTimeStamp` the file gets the newest entry
-  // time as its modification time.
+  // and closes the file. Returning normally means the archive is committed:
+  // on disk and durable, a created archive renamed into place, an extended
+  // one's journal gone. After `afterError`, or when an in-place change failed
+  // earlier (that failure is thrown again), the archive is given back as it
+  // was at open. With `updateTimeStamp` the file gets the newest entry time as
+  // its modification time.
   void CloseArchive(bool afterError = false, bool updateTimeStamp = false);
 
  private:
@@ -143,6 +153,25 @@ class ZipWriter {
   static constexpr int kNestedAdd = 0x1000;
 
   void StartArchive(ZipOpenMode mode);
+  // Runs a public operation that may change entries in place: a failure
+  // inside it is remembered for CloseArchive.
+  template <typename Operation>
+  bool Guarded(Operation operation) {
+    changedInPlace_ = false;
+    try {
+      return operation();
+    } catch (const ZipException& error) {
+      NoteFailure(error);
+      throw;
+    }
+  }
+  void NoteFailure(const ZipException& error);
+  // Checks entry `index` and its successor on disk before they are overwritten
+  // or moved, then marks the operation as changing the archive in place.
+  void BeginInPlaceChange(int index);
+  void RemoveLast();
+  bool CopyEntry(ZipWriter& source, int index, const std::string& newName, int replaceIndex,
+                 bool keepSystem, ZipActionCallback* callback);
   std::string TrimRootDirectory(const std::string& path) const;
   ZipFileHeader NewHeader(const std::string& name, uint32_t attributes, int64_t time) const;
   bool AddPreparedFile(const AddFileRequest& request);
@@ -173,6 +202,9 @@ class ZipWriter {
   int currentIndex_ = -1;         // the entry being written
   bool currentReplacing_ = false; // it is written in place of an earlier entry
   bool deferredCancel_ = false;   // a cancel came while an entry was replaced in place
+  bool completeOnCancel_ = false; // the add replaces the last entry, already cut off
+  bool changedInPlace_ = false;   // the current operation changed existing entries
+  int failure_ = 0;               // the code of a failed in-place change, else 0
   std::string rootDirectory_;
   std::string temporaryDirectory_;
   uint8_t systemCompatibility_ = 0;

@@ -1,0 +1,156 @@
+// What keeps an archive intact besides crash recovery: one writer at a time,
+// new archives written under a temporary name and put in place only when
+// complete, and entries checked on disk before they are overwritten.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "tests/zip/ZipTestSupport.h"
+
+using namespace testing_support;
+using namespace zip_test;
+
+namespace {
+
+const Files kFiles = {{"a.txt", TextBytes(3000, "alpha ")},
+                      {"b.bin", NoiseBytes(2000, 5)},
+                      {"c.txt", TextBytes(4000, "gamma ")}};
+
+// What opening `path` in `mode` throws (code and file), 0 when it opens.
+Thrown OpenThrown(const std::string& path, ZipOpenMode mode) {
+  ZipWriter writer;
+  Thrown thrown = ThrownBy([&] { writer.OpenArchive(path, mode); });
+  EXPECT_EQ(thrown.code != 0, writer.IsClosed());
+  return thrown;
+}
+
+}  // namespace
+
+TEST(ArchiveSafetyTest, SecondWriterIsRefusedAtOnceInThisOrAnotherProcess) {
+  TempDir dir;
+  MakeArchive(dir / "a.zip", dir / "src", kFiles);
+  const std::string before = ReadFile(dir / "a.zip");
+  int ready[2];
+  int release[2];
+  ASSERT_EQ(0, ::pipe(ready));
+  ASSERT_EQ(0, ::pipe(release));
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // The other run: holds the archive open for adding until released.
+    ZipWriter writer;
+    writer.OpenArchive(dir / "a.zip", ZipWriter::OpenExisting);
+    char byte = 1;
+    if (::write(ready[1], &byte, 1) != 1 || ::read(release[0], &byte, 1) != 1) ::_exit(2);
+    writer.CloseArchive();
+    ::_exit(0);
+  }
+  char byte = 0;
+  ASSERT_EQ(1, ::read(ready[0], &byte, 1));
+  for (ZipOpenMode mode : {ZipWriter::OpenExisting, ZipWriter::CreateNew, ZipWriter::OpenReadOnly}) {
+    Thrown thrown = OpenThrown(dir / "a.zip", mode);
+    EXPECT_EQ(ZipException::ArchiveInUse, thrown.code) << static_cast<int>(mode);
+    EXPECT_EQ(dir / "a.zip", thrown.fileName);
+  }
+  ASSERT_EQ(1, ::write(release[1], &byte, 1));
+  int status = -1;
+  ASSERT_EQ(child, ::waitpid(child, &status, 0));
+  EXPECT_EQ(0, status);
+  EXPECT_EQ(before, ReadFile(dir / "a.zip"));
+  EXPECT_FALSE(testing_support::PathExists(dir / "a.zip.partial"));
+
+  // Within one process too; readers share the archive, but exclude writers.
+  ZipWriter first;
+  first.OpenArchive(dir / "a.zip", ZipWriter::OpenExisting);
+  EXPECT_EQ(ZipException::ArchiveInUse, OpenThrown(dir / "a.zip", ZipWriter::OpenExisting).code);
+  first.CloseArchive();
+  ZipWriter reader;
+  reader.OpenArchive(dir / "a.zip", ZipWriter::OpenReadOnly);
+  EXPECT_EQ(0, OpenThrown(dir / "a.zip", ZipWriter::OpenReadOnly).code);
+  EXPECT_EQ(ZipException::ArchiveInUse, OpenThrown(dir / "a.zip", ZipWriter::CreateNew).code);
+  reader.CloseArchive();
+  EXPECT_ARCHIVE_HOLDS(dir / "a.zip", kFiles);
+}
+
+// A new archive over an existing one appears only at commit; until then, and
+// whenever the commit does not happen, the existing archive stays as it was.
+TEST(ArchiveSafetyTest, NewArchiveTakesThePlaceOfTheOldOneOnlyWhenCommitted) {
+  struct Case {
+    const char* label;
+    bool retire;
+    bool failRename;
+    bool afterError;
+    bool committed;
+  };
+  const Case cases[] = {{"replaced", false, false, false, true},
+                        {"retired", true, false, false, true},
+                        {"closed after an error", true, false, true, false},
+                        {"retire name refused", true, true, false, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    TempDir dir;
+    MakeArchive(dir / "a.zip", dir / "old", kFiles);
+    const std::string old = ReadFile(dir / "a.zip");
+    WriteFile(dir / "new/n.txt", "new archive");
+    InstalledFaultEnv fault;
+    if (c.failRename) fault.env.FailRename("(old 1)", EACCES);
+    ZipWriter writer;
+    Open(writer, dir / "a.zip", ZipWriter::CreateNew, dir / "new");
+    if (c.retire) writer.SetRetirePath(dir / "a (old 1).zip");
+    ASSERT_TRUE(writer.AddFile(dir / "new/n.txt"));
+    EXPECT_EQ(old, ReadFile(dir / "a.zip"));
+    Thrown thrown = ThrownBy([&] { writer.CloseArchive(c.afterError); });
+    EXPECT_EQ(c.failRename ? ZipException::RenameFailed : 0, thrown.code);
+    EXPECT_FALSE(testing_support::PathExists(dir / "a.zip.partial"));
+    if (c.committed) {
+      EXPECT_ARCHIVE_HOLDS(dir / "a.zip", (Files{{"n.txt", "new archive"}}));
+    } else {
+      EXPECT_EQ(old, ReadFile(dir / "a.zip"));
+    }
+    EXPECT_EQ(c.retire && c.committed, testing_support::PathExists(dir / "a (old 1).zip"));
+    if (c.retire && c.committed) {
+      EXPECT_EQ(old, ReadFile(dir / "a (old 1).zip"));
+    }
+  }
+}
+
+// Before an entry is overwritten, moved or cut off, its local header and the
+// next entry's must agree with the central directory; a damaged offset is
+// refused with BadArchive and nothing is written.
+TEST(ArchiveSafetyTest, DamagedOffsetIsRefusedBeforeAnythingIsOverwritten) {
+  struct Case {
+    const char* label;
+    int damaged;   // entry whose central offset is moved into its predecessor's data
+    int replaced;  // entry replaced
+    int level;
+  };
+  const Case cases[] = {{"replaced entry, stored in place", 1, 1, 0},
+                        {"replaced entry, through a temporary archive", 1, 1, -1},
+                        {"entry after the replaced one", 2, 1, 0},
+                        {"last entry, cut off", 2, 2, -1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    TempDir dir;
+    MakeArchive(dir / "a.zip", dir / "src", kFiles);
+    std::string bytes = ReadFile(dir / "a.zip");
+    const size_t offsetField = CentralHeaders(bytes)[c.damaged] + 42;
+    const uint32_t moved = Le32(bytes, offsetField) - 10;
+    for (int i = 0; i < 4; ++i) bytes[offsetField + i] = static_cast<char>(moved >> (8 * i));
+    WriteFile(dir / "a.zip", bytes);
+    WriteFile(dir / ("src/" + kFiles[c.replaced].first), "replacement");
+    ZipWriter writer;
+    Thrown opened = ThrownBy([&] { Open(writer, dir / "a.zip", ZipWriter::OpenExisting, dir / "src"); });
+    ASSERT_EQ(0, opened.code);
+    writer.SetTemporaryDirectory(dir.path());
+    AddFileRequest request(dir / ("src/" + kFiles[c.replaced].first), false);
+    request.level = c.level;
+    request.replaceIndex = writer.FindDuplicate(request.sourcePath, false);
+    Thrown thrown = ThrownBy([&] { writer.AddFile(request); });
+    EXPECT_EQ(ZipException::BadArchive, thrown.code);
+    EXPECT_EQ(dir / "a.zip", thrown.fileName);
+    writer.CloseArchive();
+    EXPECT_EQ(bytes, ReadFile(dir / "a.zip"));
+  }
+}
