@@ -6,6 +6,8 @@
 #include <wx/msgdlg.h>
 
 #include "jobs/BackupJob.h"
+#include "jobs/DefinitionFileName.h"
+#include "platform/Env.h"
 #include "ui/MainFrame.h"
 
 ArkivaultApp& wxGetApp() { return *static_cast<ArkivaultApp*>(wxApp::GetInstance()); }
@@ -77,6 +79,14 @@ void ArkivaultApp::DeleteJob(int row) {
   if (row < 0 || static_cast<size_t>(row) >= jobs_.size()) return;
   presenter_.ForgetJob(jobs_[row].get());
   jobStore_.DeleteJob(static_cast<size_t>(row));
+}
+
+// The first job a user creates makes the directory of definition files.
+bool ArkivaultApp::SaveJob(BackupJob& job) {
+  if (job.DefinitionPath.empty()) {
+    platform::Env::Current()->CreateDirectory(DefinitionFileName::kDirectory);
+  }
+  return job.Save();
 }
 
 void ArkivaultApp::UnscheduleJob(BackupJob* job) { scheduler_.UnscheduleJob(job); }

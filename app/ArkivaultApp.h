@@ -67,6 +67,7 @@ class ArkivaultApp : public wxApp, public AppCommands {
   BackupJob* CreateJob() override;
   BackupJob* CopyJob(int row) override;
   void DeleteJob(int row) override;
+  bool SaveJob(BackupJob& job) override;
   void UnscheduleJob(BackupJob* job) override;
   void ScheduleJob(BackupJob* job) override;
   void StartJob(int row, bool full) override;

@@ -23,6 +23,11 @@ class AppCommands {
   // made sure it is not being run.
   virtual void DeleteJob(int row) = 0;
 
+  // Writes the job's definition file (a first save picks a free name in
+  // "BackupDef/", which is created when missing). False, with the failure
+  // logged, when it cannot be written.
+  virtual bool SaveJob(BackupJob& job) = 0;
+
   // Takes `job` off the scheduler while it is edited, and hands it back.
   virtual void UnscheduleJob(BackupJob* job) = 0;
   virtual void ScheduleJob(BackupJob* job) = 0;

@@ -5,7 +5,9 @@
 #include <wx/xrc/xmlres.h>
 
 #include "jobs/BackupJob.h"
+#include "ui/AboutDialog.h"
 #include "ui/AppCommands.h"
+#include "ui/BackupJobDialog.h"
 #include "ui/ImageSource.h"
 #include "ui/UserPrompts.h"
 
@@ -35,7 +37,9 @@ MainFrame::MainFrame(wxWindow* parent, AppCommands& commands, const ImageSource&
   Bind(wxEVT_MENU, &MainFrame::OnDeleteJob, this, Id("ID_DELETEJOB"));
   Bind(wxEVT_MENU, &MainFrame::OnStartFull, this, Id("ID_STARTFULL"));
   Bind(wxEVT_MENU, &MainFrame::OnStartIncremental, this, Id("ID_STARTINC"));
+  Bind(wxEVT_MENU, &MainFrame::OnEditJob, this, Id("ID_EDITJOB"));
   Bind(wxEVT_MENU, &MainFrame::OnHelpContents, this, Id("ID_HELPCONTENTS"));
+  Bind(wxEVT_MENU, &MainFrame::OnAbout, this, Id("ID_HELPABOUT"));
   Bind(wxEVT_MENU, &MainFrame::OnCancelJob, this, Id("ID_CANCELJOB"));
   Bind(wxEVT_MENU, &MainFrame::OnCloseWindowCommand, this, Id("ID_EXIT"));
   Bind(wxEVT_MENU, &MainFrame::OnShutdown, this, Id("ID_SHUTDOWN"));
@@ -48,6 +52,7 @@ MainFrame::MainFrame(wxWindow* parent, AppCommands& commands, const ImageSource&
   }
   const int list = Id("ID_LISTCTRL");
   Bind(wxEVT_LIST_END_LABEL_EDIT, &MainFrame::OnListEndLabelEdit, this, list);
+  Bind(wxEVT_LIST_ITEM_ACTIVATED, &MainFrame::OnListItemActivated, this, list);
   Bind(wxEVT_LIST_ITEM_FOCUSED, &MainFrame::OnListItemFocused, this, list);
   Bind(wxEVT_LIST_ITEM_RIGHT_CLICK, &MainFrame::OnListRightClick, this, list);
   Bind(wxEVT_LIST_KEY_DOWN, &MainFrame::OnListKeyDown, this, list);
@@ -160,18 +165,57 @@ void MainFrame::DeleteRow(int row) {
   if (row < animatedRow_) --animatedRow_;
   if (row == animatedRow_) animatedRow_ = -1;
   commands_.DeleteJob(row);
+  // The status bar may name the deleted job.
+  ClearStatus();
 }
 
+void MainFrame::EditRow(int row) {
+  if (row == -1 || !AbortRunOfRow(row, _("Edit Backup Job"))) return;
+  BackupJob& job = *commands_.Jobs()[row];
+  EditJob(job);
+  jobList_->SetItemText(row, Title(job));
+}
+
+void MainFrame::EditJob(BackupJob& job) {
+  BackupJobDialog dialog(job, commands_);
+  dialog.Create(this);
+  commands_.SetModalDialogOpen(true);
+  commands_.UnscheduleJob(&job);
+  if (dialog.ShowModal() == wxID_OK && job.Modified) commands_.SaveJob(job);
+  commands_.ScheduleJob(&job);
+  commands_.SetModalDialogOpen(false);
+}
+
+// A new or copied job stays in the list whether or not its dialog is confirmed.
 void MainFrame::OnNewJob(wxCommandEvent&) {
   if (jobList_ == nullptr) return;
-  AppendRow(*commands_.CreateJob());
+  BackupJob& job = *commands_.CreateJob();
+  const int row = AppendRow(job);
+  EditJob(job);
+  jobList_->SetItemText(row, Title(job));
 }
 
 void MainFrame::OnCopyJob(wxCommandEvent&) {
   const int row = SelectedRow();
   if (row == -1) return;
-  const BackupJob* copy = commands_.CopyJob(row);
-  if (copy != nullptr) AppendRow(*copy);
+  BackupJob* copy = commands_.CopyJob(row);
+  if (copy == nullptr) return;
+  const int copyRow = AppendRow(*copy);
+  EditJob(*copy);
+  jobList_->SetItemText(copyRow, Title(*copy));
+}
+
+void MainFrame::OnEditJob(wxCommandEvent&) { EditRow(SelectedRow()); }
+
+void MainFrame::OnListItemActivated(wxListEvent& event) {
+  EditRow(static_cast<int>(event.GetIndex()));
+}
+
+void MainFrame::OnAbout(wxCommandEvent&) {
+  AboutDialog about(this);
+  commands_.SetModalDialogOpen(true);
+  about.ShowModal();
+  commands_.SetModalDialogOpen(false);
 }
 
 void MainFrame::OnDeleteJob(wxCommandEvent&) {
@@ -218,15 +262,18 @@ void MainFrame::OnListEndLabelEdit(wxListEvent& event) {
   BackupJob& job = *commands_.Jobs()[row];
   job.BackupTitle = title.utf8_string();
   job.Modified = true;
-  job.Save();
+  commands_.SaveJob(job);
 }
 
 void MainFrame::OnListItemFocused(wxListEvent& event) {
-  if (GetStatusBar() != nullptr) {
-    SetStatusText(wxString(), 0);
-    SetStatusText(wxString(), 1);
-  }
+  ClearStatus();
   event.Skip();
+}
+
+void MainFrame::ClearStatus() {
+  if (GetStatusBar() == nullptr) return;
+  SetStatusText(wxString(), 0);
+  SetStatusText(wxString(), 1);
 }
 
 void MainFrame::OnListRightClick(wxListEvent& event) {

@@ -38,6 +38,8 @@ class MainFrame : public wxFrame, public RunDisplay {
   int SelectedRow() const;
   // What the menu rules look at now.
   CommandState State() const;
+  // The job list's right-click menu.
+  wxMenu& ContextMenu() { return contextMenu_; }
 
  private:
   void LoadLayout(wxWindow* parent);
@@ -45,6 +47,7 @@ class MainFrame : public wxFrame, public RunDisplay {
   void CreateJobImages();
   void AddJobImage(const wxString& iconFile);
   void SetRowImage(int row, int image);
+  void ClearStatus();
 
   void OnNewJob(wxCommandEvent& event);
   void OnCopyJob(wxCommandEvent& event);
@@ -55,6 +58,9 @@ class MainFrame : public wxFrame, public RunDisplay {
   void OnCloseWindowCommand(wxCommandEvent& event);
   void OnShutdown(wxCommandEvent& event);
   void OnHelpContents(wxCommandEvent& event);
+  void OnEditJob(wxCommandEvent& event);
+  void OnAbout(wxCommandEvent& event);
+  void OnListItemActivated(wxListEvent& event);
   void OnUpdateCommand(wxUpdateUIEvent& event);
   void OnListEndLabelEdit(wxListEvent& event);
   void OnListItemFocused(wxListEvent& event);
@@ -68,6 +74,11 @@ class MainFrame : public wxFrame, public RunDisplay {
   bool AbortRunOfRow(int row, const wxString& caption);
   // Asks and deletes the job at `row`.
   void DeleteRow(int row);
+  // Edits the job at `row` (after asking to abort its run) and shows its title.
+  void EditRow(int row);
+  // The job dialog for `job`, off the scheduler while it is open; saves the
+  // job when it ends with OK and the job was changed.
+  void EditJob(BackupJob& job);
 
   AppCommands& commands_;
   const ImageSource& images_;

@@ -25,10 +25,13 @@ inline std::string BinaryDir() {
 
 inline std::string Program() { return BinaryDir() + "/arkivault"; }
 
-// The file `name` in the build tree's screenshot directory, kept for people to look at.
+// The file `name` in the screenshot directory, kept for people to look at:
+// $ARKIVAULT_SCREENSHOTS, else /tmp/arkivault-screenshots.
 inline std::string ScreenshotFile(const std::string& name) {
-  std::filesystem::create_directories(BinaryDir() + "/screenshots");
-  return BinaryDir() + "/screenshots/" + name;
+  const char* chosen = std::getenv("ARKIVAULT_SCREENSHOTS");
+  const std::string dir = chosen != nullptr && *chosen != '\0' ? chosen : "/tmp/arkivault-screenshots";
+  std::filesystem::create_directories(dir);
+  return dir + "/" + name;
 }
 
 struct ProcessResult {

@@ -1,0 +1,265 @@
+// The main window of the running application on Xvfb: menu states, every job
+// command with its questions, a backup started from the window, the about box
+// and the help book. Message boxes and choosers are answered by a script;
+// everything else is real.
+#include <wx/html/helpfrm.h>
+#include <wx/statusbr.h>
+
+#include "jobs/BackupJob.h"
+#include "tests/app/WindowTestSupport.h"
+#include "tests/engine/run/GateEnv.h"
+#include "tests/support/ExternalZip.h"
+#include "ui/AboutDialog.h"
+#include "ui/BackupJobDialog.h"
+
+namespace {
+
+using app_test::Pump;
+using app_test::WhenShown;
+using testing_support::PathExists;
+using testing_support::WriteFile;
+
+const char kAbortQuestion[] =
+    "The selected job is currently being processed.\n\nDo you want to abort the backup?";
+
+class MainFrameTest : public app_test::AppFixture {
+ protected:
+  // Job `title` saving `source` into out/ with the definition file BackupDef/<file>.
+  void WriteJob(const std::string& file, const std::string& title, const std::string& source) {
+    std::filesystem::create_directories(cwd / "out");
+    WriteFile(cwd / ("BackupDef/" + file), app_test::JobDefinition(title, cwd / source, cwd / "out"));
+  }
+
+  // "1" for each enabled item of `menu`, "0" for each disabled one (separators left out).
+  std::string Enabled(wxMenu& menu) {
+    menu.UpdateUI(&Frame());
+    std::string flags;
+    for (const wxMenuItem* item : menu.GetMenuItems()) {
+      if (!item->IsSeparator()) flags += item->IsEnabled() ? '1' : '0';
+    }
+    return flags;
+  }
+
+  int RowImage(long row) {
+    wxListItem item;
+    item.SetId(row);
+    item.SetMask(wxLIST_MASK_IMAGE);
+    List().GetItem(item);
+    return item.GetImage();
+  }
+
+  wxString Status(int field) { return Frame().GetStatusBar()->GetStatusText(field); }
+
+  // Handles events until `done` holds, at most 20 s.
+  void PumpUntil(const std::function<bool()>& done) {
+    for (int i = 0; i < 2000 && !done(); ++i) Pump(10);
+  }
+
+  // Holds the next run at the second read of big.bin until released or stopped.
+  run_test::GateEnv gate;
+  testing_support::ScopedEnv installed{&gate};
+};
+
+TEST_F(MainFrameTest, MenuStatesAndTheRunningJob) {
+  WriteFile(cwd / "a/big.bin", std::string(300000, 'x'));
+  WriteJob("a.xml", "Alpha", "a");
+  WriteJob("b.xml", "Beta", "b");
+  ASSERT_TRUE(Start());
+  wxMenu& file = *Frame().GetMenuBar()->GetMenu(0);
+  wxMenu& context = Frame().ContextMenu();
+  // File menu: New Copy Delete Edit Full Incremental Cancel Close Shutdown;
+  // context menu: Copy Delete Edit Full Incremental Cancel.
+  EXPECT_EQ("100000011", Enabled(file));
+  EXPECT_EQ("000000", Enabled(context));
+  EXPECT_EQ("11", Enabled(*Frame().GetMenuBar()->GetMenu(1)));
+  Select(1);
+  EXPECT_EQ("111111011", Enabled(file));
+  EXPECT_EQ("111110", Enabled(context));
+
+  gate.SetGate(run_test::GateEnv::Point::SecondRead, "big.bin", true);
+  Select(0);
+  Command("ID_STARTFULL");
+  gate.WaitUntilReached();
+  EXPECT_EQ("111100111", Enabled(file));
+  EXPECT_EQ("111001", Enabled(context));
+  Select(1);
+  EXPECT_EQ("111100011", Enabled(file));
+  EXPECT_EQ("111000", Enabled(context));
+
+  // Delete or edit of the running job asks to abort first; No leaves it running.
+  Select(0);
+  Command("ID_DELETEJOB");
+  Command("ID_EDITJOB");
+  wxListEvent key(wxEVT_LIST_KEY_DOWN, app_test::Id("ID_LISTCTRL"));
+  key.SetKeyCode(WXK_DELETE);
+  List().GetEventHandler()->ProcessEvent(key);
+  EXPECT_EQ((std::vector<std::string>{std::string("Delete Backup Job: ") + kAbortQuestion,
+                                      std::string("Edit Backup Job: ") + kAbortQuestion,
+                                      std::string("Delete Backup Job: ") + kAbortQuestion}),
+            prompts.Take());
+  EXPECT_TRUE(app->IsRunning());
+  // Cancel asks too; Yes to abort and No to delete: the job stays, its run is over.
+  Command("ID_CANCELJOB");
+  EXPECT_EQ(std::vector<std::string>{
+                "Cancel Backup Job: Are you sure, that you want to cancel the running backup job?"},
+            prompts.Take());
+  EXPECT_TRUE(app->IsRunning());
+  prompts.answers = {wxYES, wxNO};
+  Command("ID_DELETEJOB");
+  EXPECT_FALSE(app->IsRunning());
+  EXPECT_EQ(2, List().GetItemCount());
+  EXPECT_EQ(std::vector<std::string>{"Delete Job: Are you sure that you want to delete 'Alpha' ?"},
+            std::vector<std::string>(prompts.asked.begin() + 1, prompts.asked.end()));
+  prompts.Take();
+  PumpUntil([&] { return Status(0) == "Backup 'Alpha' failed."; });
+  EXPECT_EQ("Backup 'Alpha' failed.", Status(0));
+
+  // A job deleted after its run was aborted is never named by a completion.
+  Command("ID_STARTFULL");
+  gate.WaitUntilReached();
+  prompts.answers = {wxYES, wxYES};
+  Command("ID_DELETEJOB");
+  EXPECT_FALSE(PathExists(cwd / "BackupDef/a.xml"));
+  ASSERT_EQ(1, List().GetItemCount());
+  EXPECT_EQ("Beta", List().GetItemText(0));
+  Pump(400);
+  EXPECT_EQ(wxString::npos, Status(0).find("Alpha")) << Status(0);
+  EXPECT_EQ(nullptr, app->Progress().finishedJob.load());
+}
+
+TEST_F(MainFrameTest, NewCopyRenameDelete) {
+  ASSERT_TRUE(Start());
+  // New, dialog cancelled: the job stays with its generated title, unsaved.
+  WhenShown<BackupJobDialog>([](BackupJobDialog& d) { app_test::Send(d, wxEVT_BUTTON, "ID_CANCEL"); });
+  Command("ID_NEWJOB");
+  ASSERT_EQ(1, List().GetItemCount());
+  EXPECT_EQ("New Job", List().GetItemText(0));
+  EXPECT_FALSE(PathExists(cwd / "BackupDef"));
+  EXPECT_FALSE(app->IsModalDialogOpen());
+
+  // New, source and destination chosen, OK: the definition file is written.
+  prompts.directories = {cwd / "out", cwd.path()};
+  WhenShown<BackupJobDialog>([&](BackupJobDialog& d) {
+    EXPECT_TRUE(app->IsModalDialogOpen());
+    app_test::Send(d, wxEVT_TOOL, "ID_TARGET_BUTTON");
+    app_test::Send(d, wxEVT_TOOL, "ID_SOURCE_BUTTON");
+    app_test::Send(d, wxEVT_BUTTON, "ID_OK");
+  });
+  Command("ID_NEWJOB");
+  ASSERT_EQ(2, List().GetItemCount());
+  EXPECT_EQ("New Job (1)", List().GetItemText(1));
+  const std::string saved = cwd / "BackupDef/New Job (1).xml";
+  BackupJob reread;
+  ASSERT_TRUE(reread.Load(saved));
+  EXPECT_EQ(cwd / "out", reread.TargetPath);
+  EXPECT_EQ(cwd.path(), reread.SourceRootPath);
+  prompts.Take();
+
+  // Renaming in place rewrites the file at once; a cancelled edit renames nothing.
+  wxListEvent rename(wxEVT_LIST_END_LABEL_EDIT, app_test::Id("ID_LISTCTRL"));
+  rename.SetIndex(1);
+  rename.m_item.SetText("Holiday photos");
+  List().GetEventHandler()->ProcessEvent(rename);
+  ASSERT_TRUE(reread.Load(saved));
+  EXPECT_EQ("Holiday photos", reread.BackupTitle);
+  rename.SetEditCanceled(true);
+  rename.m_item.SetText("Other");
+  List().GetEventHandler()->ProcessEvent(rename);
+  ASSERT_TRUE(reread.Load(saved));
+  EXPECT_EQ("Holiday photos", reread.BackupTitle);
+
+  // Copy of the selected row, then the Delete key asks and removes the original.
+  Select(1);
+  WhenShown<BackupJobDialog>([](BackupJobDialog& d) { app_test::Send(d, wxEVT_BUTTON, "ID_CANCEL"); });
+  Command("ID_COPYJOB");
+  ASSERT_EQ(3, List().GetItemCount());
+  EXPECT_EQ("Copy of Holiday photos", List().GetItemText(2));
+  prompts.answers = {wxYES};
+  Select(1);
+  wxListEvent key(wxEVT_LIST_KEY_DOWN, app_test::Id("ID_LISTCTRL"));
+  key.SetKeyCode(WXK_DELETE);
+  List().GetEventHandler()->ProcessEvent(key);
+  EXPECT_EQ(std::vector<std::string>{
+                "Delete Job: Are you sure that you want to delete 'Holiday photos' ?"},
+            prompts.Take());
+  EXPECT_FALSE(PathExists(saved));
+  ASSERT_EQ(2, List().GetItemCount());
+  EXPECT_EQ("Copy of Holiday photos", List().GetItemText(1));
+  EXPECT_EQ(2u, app->Jobs().size());
+}
+
+// A backup started from the menu animates its row through the four run
+// pictures and reports its end; a run that ends while the window is closed is
+// reported by the next window.
+TEST_F(MainFrameTest, BackupFromTheWindow) {
+  WriteFile(cwd / "photos/beach.jpg", "not really a picture\n");
+  WriteFile(cwd / "photos/big.bin", std::string(300000, 'x'));
+  WriteJob("p.xml", "Photos", "photos");
+  ASSERT_TRUE(Start());
+  gate.SetGate(run_test::GateEnv::Point::SecondRead, "big.bin", true);
+  Select(0);
+  Command("ID_STARTFULL");
+  std::set<int> images;
+  for (int tick = 0; tick < 80; ++tick) {
+    Pump(10);
+    images.insert(RowImage(0));
+  }
+  EXPECT_EQ((std::set<int>{0, 1, 2, 3, 4}), images);
+  EXPECT_EQ("Processing 'Photos'...", Status(0));
+  app_test::Screenshot(Frame(), "main-window-running.png");
+  gate.Release();
+  PumpUntil([&] { return Status(0) == "Backup 'Photos' completed."; });
+  EXPECT_EQ("Backup 'Photos' completed.", Status(0));
+  EXPECT_EQ("2 files added, 292 kB read", Status(1));
+  EXPECT_EQ(0, RowImage(0));
+  EXPECT_ZIP_VALID(cwd / "out/Photos.zip");
+
+  gate.SetGate(run_test::GateEnv::Point::SecondRead, "big.bin", true);
+  Command("ID_STARTINC");
+  gate.WaitUntilReached();
+  Command("ID_EXIT");
+  PumpUntil([&] { return app->MainWindow() == nullptr; });
+  ASSERT_EQ(nullptr, app->MainWindow());
+  gate.Release();
+  PumpUntil([&] { return !app->IsRunning(); });
+  Pump(300);
+  EXPECT_NE(nullptr, app->Progress().finishedJob.load());
+  app->ShowMainWindow();
+  PumpUntil([&] { return !Status(0).empty(); });
+  EXPECT_EQ("Backup 'Photos' completed.", Status(0));
+  app_test::Screenshot(Frame(), "main-window.png");
+}
+
+TEST_F(MainFrameTest, AboutBoxAndHelpBook) {
+  ASSERT_TRUE(Start());
+  for (int time = 0; time < 2; ++time) {
+    WhenShown<AboutDialog>([&](AboutDialog& about) {
+      EXPECT_TRUE(app->IsModalDialogOpen());
+      if (time == 0) app_test::Screenshot(about, "about.png");
+      // No program on this machine opens links.
+      wxWindow* link = about.FindWindow(app_test::Id("ID_EMAILLINK"));
+      wxMouseEvent click(wxEVT_LEFT_DOWN);
+      click.SetEventObject(link);
+      link->GetEventHandler()->ProcessEvent(click);
+      EXPECT_EQ(std::vector<std::string>{"Open Link: Failed to open link!"}, prompts.Take());
+      app_test::Send(about, wxEVT_BUTTON, "wxID_OK");
+    });
+    Command("ID_HELPABOUT");
+    EXPECT_FALSE(app->IsModalDialogOpen());
+  }
+
+  Command("ID_HELPCONTENTS");
+  wxHtmlHelpFrame* help = nullptr;
+  for (int i = 0; i < 200 && help == nullptr; ++i) {
+    Pump(10);
+    for (wxWindow* window : wxTopLevelWindows) {
+      if (help == nullptr) help = dynamic_cast<wxHtmlHelpFrame*>(window);
+    }
+  }
+  ASSERT_NE(nullptr, help);
+  help->SetSize(800, 560);
+  app_test::Screenshot(*help, "help.png");
+  EXPECT_EQ("", log->text);
+}
+
+}  // namespace
