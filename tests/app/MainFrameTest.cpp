@@ -3,6 +3,7 @@
 // and the help book. Message boxes and choosers are answered by a script;
 // everything else is real.
 #include <wx/html/helpfrm.h>
+#include <wx/html/helpwnd.h>
 #include <wx/statusbr.h>
 
 #include "jobs/BackupJob.h"
@@ -257,6 +258,8 @@ TEST_F(MainFrameTest, AboutBoxAndHelpBook) {
     }
   }
   ASSERT_NE(nullptr, help);
+  Pump(200);
+  EXPECT_EQ("Arkivault", help->GetHelpWindow()->GetHtmlWindow()->GetOpenedPageTitle());
   help->SetSize(800, 560);
   app_test::Screenshot(*help, "help.png");
   EXPECT_EQ("", log->text);

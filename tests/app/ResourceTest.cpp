@@ -79,6 +79,31 @@ TEST(ResourceTest, ArchiveAndIconsHoldEveryPicture) {
   EXPECT_EQ("", gLog->text);
 }
 
+// The help book holds its project, contents and index and every page they
+// name; every link of a page leads to a page of the book.
+TEST(ResourceTest, HelpBookLinksResolve) {
+  const std::string book = kBuiltDir + "Arkivault.htb";
+  EXPECT_ZIP_VALID(book);
+  const auto entries = testing_support::ExternalEntries(book);
+  for (const char* part : {"Arkivault.hhp", "Arkivault.hhc", "Arkivault.hhk", "index.html"}) {
+    EXPECT_EQ(1u, entries.count(part)) << part;
+  }
+  size_t links = 0;
+  for (const auto& [name, entry] : entries) {
+    const std::string& text = entry.content;
+    for (const std::string opener : {"href=\"", "value=\""}) {
+      for (size_t at = text.find(opener); at != std::string::npos; at = text.find(opener, at + 1)) {
+        const size_t start = at + opener.size();
+        const std::string target = text.substr(start, text.find('"', start) - start);
+        if (target.size() < 5 || target.compare(target.size() - 5, 5, ".html") != 0) continue;
+        ++links;
+        EXPECT_EQ(1u, entries.count(target)) << name << " -> " << target;
+      }
+    }
+  }
+  EXPECT_GT(links, 20u);
+}
+
 bool HasTool(wxWindow* window, const wxString& name) {
   auto* toolbar = dynamic_cast<wxToolBar*>(window);
   if (toolbar != nullptr && toolbar->FindById(wxXmlResource::GetXRCID(name))) return true;
