@@ -80,6 +80,9 @@ void ZipJournal::Recover(const std::string& archivePath, ZipAbstractFile& archiv
   if (ReadFully(journal, header, sizeof header) && std::memcmp(header, kMagic, 4) == 0 &&
       Crc(0, header, 12) == Get32(header + 12)) {
     const uint64_t originalLength = Get64(header + 4);
+    // Cutting what was added first frees the room the saved bytes need on a
+    // full disk.
+    if (archive.Length() > originalLength) archive.SetLength(originalLength);
     unsigned char head[kRecordHeadSize];
     std::string bytes;
     while (ReadFully(journal, head, sizeof head)) {
