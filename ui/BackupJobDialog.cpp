@@ -221,7 +221,10 @@ void BackupJobDialog::BindEvents() {
   Bind(wxEVT_CHOICE, mark(&marks_.suffix), Id("ID_SUFFIX"));
   Bind(wxEVT_CHOICE, mark(&marks_.compression), Id("ID_COMPRESSION"));
   Bind(wxEVT_CHOICE, mark(&marks_.priority), Id("ID_PRIORITY"));
-  Bind(wxEVT_SIZE, &BackupJobDialog::OnSize, this);
+  // The lists are resized after the dialog, by the notebook page they are on.
+  for (wxListCtrl* list : lists_) {
+    if (list != nullptr) list->Bind(wxEVT_SIZE, &BackupJobDialog::OnListSize, this);
+  }
 }
 
 bool BackupJobDialog::Validate() {
@@ -412,8 +415,7 @@ void BackupJobDialog::OnPatternEditEnd(wxListEvent& event, ListKind kind) {
   });
 }
 
-void BackupJobDialog::OnSize(wxSizeEvent& event) {
+void BackupJobDialog::OnListSize(wxSizeEvent& event) {
   event.Skip();
-  Layout();
   FitListColumns();
 }

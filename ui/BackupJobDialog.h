@@ -60,7 +60,7 @@ class BackupJobDialog : public wxDialog {
   void OnDeleteRow(ListKind kind);
   void OnRowActivated(wxListEvent& event, ListKind kind);
   void OnPatternEditEnd(wxListEvent& event, ListKind kind);
-  void OnSize(wxSizeEvent& event);
+  void OnListSize(wxSizeEvent& event);
 
   // Asks for a directory below the source root, starting at `start`; the
   // entry for the list (relative to the root), false when cancelled or refused.
