@@ -57,6 +57,20 @@ std::string JoinedDirectories(const std::string& path) {
   return joined;
 }
 
+// `name` with every ".." component made harmless; separators and every other
+// component stay as written.
+std::string WithoutParentSteps(const std::string& name) {
+  std::string result;
+  std::string::size_type start = 0;
+  for (;;) {
+    const std::string::size_type end = name.find('/', start);
+    result += ArchiveNameComponent(name.substr(start, end - start));
+    if (end == std::string::npos) return result;
+    result += '/';
+    start = end + 1;
+  }
+}
+
 }  // namespace
 
 wxDateTime LocalNow() {
@@ -74,7 +88,7 @@ std::string BackupSuffix(const BackupJob& job, const wxDateTime& when) {
 }
 
 std::string BackupDirectoryPath(const BackupJob& job, const wxDateTime& when) {
-  return JoinPath(job.TargetPath, job.BackupName) + BackupSuffix(job, when);
+  return JoinPath(job.TargetPath, WithoutParentSteps(job.BackupName)) + BackupSuffix(job, when);
 }
 
 std::string ArchiveRelativePath(const std::string& path) {

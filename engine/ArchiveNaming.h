@@ -16,7 +16,9 @@ wxDateTime LocalNow();
 // Monday-first week numbers, unpadded (YearWeek), "-yyyy-mm-dd" (Date).
 std::string BackupSuffix(const BackupJob& job, const wxDateTime& when);
 
-// JoinPath(TargetPath, BackupName) followed by BackupSuffix(job, when).
+// JoinPath(TargetPath, BackupName) followed by BackupSuffix(job, when). A ".."
+// component of BackupName becomes "__", as in archive names, so the backup
+// directory never lies outside TargetPath.
 std::string BackupDirectoryPath(const BackupJob& job, const wxDateTime& when);
 
 // The archive name of an archive directory below a base directory: its

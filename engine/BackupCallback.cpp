@@ -1,14 +1,12 @@
 #include "engine/BackupCallback.h"
 
-#include <wx/thread.h>
-
 #include "engine/BackupProgress.h"
 
-BackupCallback::BackupCallback(BackupProgress& progress, wxThread* thread)
-    : progress_(progress), thread_(thread) {}
+BackupCallback::BackupCallback(BackupProgress& progress, std::function<bool()> stopRequested)
+    : progress_(progress), stopRequested_(std::move(stopRequested)) {}
 
 bool BackupCallback::OnProgress(uint64_t progress) {
-  if (thread_ != nullptr && thread_->TestDestroy()) return false;
+  if (stopRequested_ && stopRequested_()) return false;
   progress_.bytesRead += progress;
   return true;
 }

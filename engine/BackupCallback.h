@@ -3,16 +3,18 @@
 // worker thread has been asked to stop.
 #pragma once
 
+#include <functional>
+
 #include "zip/ZipActionCallback.h"
 
 class BackupProgress;
-class wxThread;
 
 class BackupCallback : public ZipActionCallback {
  public:
-  // `thread` is the worker running the backup, or null on the calling thread
-  // of a batch run (which is never cancelled). Neither is owned.
-  BackupCallback(BackupProgress& progress, wxThread* thread);
+  // `stopRequested` tells whether the run has been asked to stop (a worker
+  // thread's delete request, a batch run's termination signal); it may be
+  // empty. `progress` is not owned.
+  BackupCallback(BackupProgress& progress, std::function<bool()> stopRequested);
 
   // Called after each chunk read from a source file: false when the worker
   // must stop, else counts the chunk's bytes.
@@ -23,5 +25,5 @@ class BackupCallback : public ZipActionCallback {
 
  private:
   BackupProgress& progress_;
-  wxThread* thread_;
+  std::function<bool()> stopRequested_;
 };

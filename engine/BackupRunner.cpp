@@ -1,6 +1,10 @@
 #include "engine/BackupRunner.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <exception>
+
+#include <wx/intl.h>
 
 #include "engine/ArchiveErrorText.h"
 #include "engine/ArchiveNaming.h"
@@ -8,11 +12,12 @@
 #include "engine/BackupCallback.h"
 #include "engine/BackupProgress.h"
 #include "engine/BackupThread.h"
-#include "engine/DirEnumerator.h"
 #include "engine/PathUtil.h"
 #include "engine/SourceWalker.h"
 #include "jobs/BackupJob.h"
 #include "platform/Env.h"
+#include "zip/ZipArchiveFile.h"
+#include "zip/ZipJournal.h"
 #include "zip/ZipPlatform.h"
 #include "zip/ZipWriter.h"
 
@@ -38,9 +43,8 @@ class BackupRunner::Actions : public SourceWalkActions {
   Actions(BackupRunner& runner, ZipWriter& archive, const std::string& backupDirectory)
       : runner_(runner), archive_(archive), backupDirectory_(backupDirectory) {}
 
-  bool AddSourceFile(const std::string& relativeDir, const std::string& name,
-                     const platform::FileInfo&) override {
-    return runner_.AddSourceFile(archive_, relativeDir, name);
+  bool AddSourceFile(const SourceFile& file) override {
+    return runner_.AddSourceFile(archive_, file);
   }
 
   bool EnterSubdirectory(const std::string& relativeDir, const std::string& name) override {
@@ -60,15 +64,36 @@ BackupRunner::~BackupRunner() {
   ReapThread();
 }
 
+namespace {
+
+// 0 when `path` is an existing directory, else the reason (an errno value).
+int DirectoryError(const std::string& path) {
+  platform::FileInfo info;
+  const int error = platform::Env::Current()->Stat(ToNativeSeparators(path), &info);
+  if (error != 0) return error;
+  return info.isDirectory ? 0 : ENOTDIR;
+}
+
+}  // namespace
+
 bool BackupRunner::Run() {
   succeeded_ = true;
-  if (job_ == nullptr || !DirEnumerator::Exists(job_->TargetPath)) {
+  result_ = RunResult();
+  openArchiveFiles_.clear();
+  archiveHome_ = platform::FileInfo();
+  if (job_ == nullptr) {
+    result_.Fail(platform::ErrorText(EINVAL), "");
+    succeeded_ = false;
+    return false;
+  }
+  if (const int error = DirectoryError(job_->TargetPath)) {
+    result_.Fail(platform::ErrorText(error), job_->TargetPath);
     succeeded_ = false;
     return false;
   }
   runStart_ = LocalNow();
   const std::string backupDirectory = BackupDirectoryPath(*job_, runStart_);
-  BackupCallback callback(progress_, CurrentWorker());
+  BackupCallback callback(progress_, [this] { return StopRequested(); });
   callback_ = &callback;
   bool result = false;
   try {
@@ -76,15 +101,32 @@ bool BackupRunner::Run() {
                                     : RunArchives(backupDirectory);
   } catch (const ZipException& error) {
     // An archive error outside a walk (creating, opening, closing or switching
-    // archives) ends the run; the archive object has released its file.
+    // archives) ends the run; the archive object has released its file, and
+    // the files of an archive that did not commit stay unstamped.
     LogArchiveError(error, error.fileName);
-    result = false;
-  } catch (const std::exception&) {
-    result = false;
+    RecordZipError(error, "");
+  } catch (const std::exception& error) {
+    result_.Fail(error.what(), "");
   }
+  stamps_.Discard();
   callback_ = nullptr;
+  if (!result && StopRequested()) {
+    result_.cancelled = true;
+    result_.Fail(wxString(_("cancelled")).ToStdString(wxConvUTF8), "");
+  }
   if (!result) succeeded_ = false;
+  result_.succeeded = succeeded_;
   return result;
+}
+
+// A cancel is no failure of its own: the run reports it as a cancellation.
+void BackupRunner::RecordZipError(const ZipException& error, const std::string& otherwisePath) {
+  if (error.code == ZipException::CancelledFinished ||
+      error.code == ZipException::CancelledUnfinished) {
+    return;
+  }
+  result_.Fail(ZipErrorReason(error).ToStdString(wxConvUTF8),
+               error.fileName.empty() ? otherwisePath : error.fileName);
 }
 
 // One archive per archive directory (or per directory with SubDirIndividual).
@@ -139,54 +181,105 @@ BackupRunner::ArchiveOutcome BackupRunner::BackupOneArchive(const std::string& b
   return walked ? ArchiveOutcome::Walked : ArchiveOutcome::WalkFailed;
 }
 
-// Closes the archive, and deletes it when it holds nothing and the job says NoEmpty.
+// Closes the archive, and deletes it when it holds nothing and the job says
+// NoEmpty. Once the close has returned, the archive is committed: only then
+// are its files stamped. A close that fails throws before any stamp is written.
 void BackupRunner::FinishArchive(ZipWriter& archive) {
   const std::string path = archive.ArchivePath();
   const bool empty = archive.EntryCount() == 0;
-  archive.CloseArchive(false, false);
+  try {
+    archive.CloseArchive(false, false);
+  } catch (...) {
+    stamps_.Discard();
+    throw;
+  }
+  stamps_.Commit();
+  openArchiveFiles_.clear();
   if (job_->NoEmpty && empty && !path.empty()) RemoveFileOf(path, false);
 }
 
-bool BackupRunner::RunNow(BackupJob* job, bool full) {
+bool BackupRunner::RunNow(BackupJob* job, bool full, std::function<bool()> stopRequested) {
   if (IsBusy()) return false;
   job_ = job;
   fullBackup_ = full;
   progress_.Reset();
-  return Run();
+  stopRequested_ = std::move(stopRequested);
+  const bool result = Run();
+  stopRequested_ = nullptr;
+  return result;
 }
 
-bool BackupRunner::AddSourceFile(ZipWriter& archive, const std::string& relativeDir,
-                                 const std::string& name) {
-  const std::string path =
-      ToNativeSeparators(JoinPath(job_->SourceRootPath, JoinPath(relativeDir, name)));
-  // Reading the archive being written would never reach its end.
-  if (archive.IsArchiveFile(path)) return false;
+bool BackupRunner::AddSourceFile(ZipWriter& archive, const SourceFile& file) {
+  std::string path =
+      ToNativeSeparators(JoinPath(job_->SourceRootPath, JoinPath(file.relativeDir, file.name)));
+  // Reading an archive that is being written would never reach its end.
+  if (IsOpenArchiveFile(file.seen) || archive.IsArchiveFile(path)) return false;
   AddFileRequest request(path, false);
   request.level = job_->CompressionLevel;
   request.options = kAddOptions;
   request.bufferSize = kBufferSize;
   request.replaceIndex = archive.FindDuplicate(path, false, false, ZipWriter::PredictAuto);
+  bool added = false;
   try {
-    return archive.AddFile(request);
+    added = archive.AddFile(request);
   } catch (const ZipException& error) {
     LogArchiveError(error, archive.ArchivePath());
+    RecordZipError(error, path);
     throw;
   }
+  if (!added) {
+    if (!archive.IsClosed()) result_.AddSkipped(path);
+    return false;
+  }
+  if ((file.attributes & platform::AttrArchive) != 0 && !file.seen.isSymlink) {
+    stamps_.Add(std::move(path), file.seen);
+  }
+  return true;
 }
 
 bool BackupRunner::BackupDirectory(ZipWriter& archive, const std::string& relativeDir,
                                    const std::string& backupDirectory) {
   Actions actions(*this, archive, backupDirectory);
   SourceWalker walker(*job_, fullBackup_, [this] { return StopRequested(); }, actions);
+  if (archiveHome_.inode != 0) walker.SkipDirectory(archiveHome_);
   return walker.BackupDirectory(relativeDir);
 }
 
 bool BackupRunner::PrepareArchive(ZipWriter& archive, const std::string& baseDir,
                                   const std::string& archiveName) {
   const ArchivePreparer preparer(*job_, fullBackup_, runStart_);
-  if (preparer.PrepareArchive(archive, baseDir, archiveName).opened) return true;
+  if (preparer.PrepareArchive(archive, baseDir, archiveName).opened) {
+    NoteOpenedArchive(archive, baseDir);
+    return true;
+  }
+  result_.Fail(wxString(_("the earlier archive could not be moved aside")).ToStdString(wxConvUTF8),
+               JoinPath(baseDir, archiveName) + ".zip");
   succeeded_ = false;
   return false;
+}
+
+// Remembers the files of the open archive (the archive, its staged new
+// version, its journal) and the directory the run's archives go to, by
+// identity, so the walk reads none of them whatever path spelling leads there.
+void BackupRunner::NoteOpenedArchive(const ZipWriter& archive, const std::string& baseDir) {
+  platform::Env* env = platform::Env::Current();
+  const std::string path = archive.ArchivePath();
+  openArchiveFiles_.clear();
+  for (const std::string& file :
+       {path, ZipArchiveFile::StagingPathFor(path), ZipJournal::PathFor(path)}) {
+    platform::FileInfo info;
+    if (env->Stat(file, &info) == 0) openArchiveFiles_.push_back(info);
+  }
+  if (env->Stat(baseDir.empty() ? "." : ToNativeSeparators(baseDir), &archiveHome_) != 0) {
+    archiveHome_ = platform::FileInfo();
+  }
+}
+
+bool BackupRunner::IsOpenArchiveFile(const platform::FileInfo& file) const {
+  return std::any_of(openArchiveFiles_.begin(), openArchiveFiles_.end(),
+                     [&file](const platform::FileInfo& open) {
+                       return platform::IsSameFile(open, file);
+                     });
 }
 
 // With SubDirIndividual the archive moves on to the subdirectory's own files
@@ -200,11 +293,12 @@ bool BackupRunner::EnterSubdirectory(ZipWriter& archive, const std::string& rela
     return PrepareArchive(archive, backupDirectory, JoinPath(ArchiveRelativePath(sub), "files"));
   }
   if (!fullBackup_) return true;
-  const std::string directory = JoinPath(job_->SourceRootPath, relativeDir);
+  const std::string path =
+      ToNativeSeparators(JoinPath(JoinPath(job_->SourceRootPath, relativeDir), name));
   try {
-    archive.AddFile(ToNativeSeparators(JoinPath(directory, name)), -1, false, kAddOptions,
-                    kBufferSize);
-  } catch (const ZipException&) {
+    archive.AddFile(path, -1, false, kAddOptions, kBufferSize);
+  } catch (const ZipException& error) {
+    RecordZipError(error, path);
     return false;
   }
   return true;
@@ -250,7 +344,8 @@ bool BackupRunner::RunInThread() {
 
 bool BackupRunner::StopRequested() const {
   wxThread* worker = CurrentWorker();
-  return worker != nullptr && worker->TestDestroy();
+  if (worker != nullptr) return worker->TestDestroy();
+  return stopRequested_ && stopRequested_();
 }
 
 // The runner's worker thread when called on it; null on any other thread, so

@@ -5,15 +5,23 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <wx/datetime.h>
+
+#include "engine/PendingStamps.h"
+#include "engine/RunResult.h"
+#include "platform/Env.h"
 
 class BackupCallback;
 class BackupJob;
 class BackupProgress;
 class BackupThread;
+struct SourceFile;
+class ZipException;
 class ZipWriter;
 class wxThread;
 
@@ -31,9 +39,10 @@ class BackupRunner {
   bool Run();
 
   // Sets the job and kind, resets the progress values and runs on the calling
-  // thread; such a run cannot be cancelled. False without running while a
-  // worker run is going on.
-  bool RunNow(BackupJob* job, bool full);
+  // thread. Such a run is cancelled only through `stopRequested` (asked
+  // between entries and after every chunk read), e.g. by a termination
+  // signal. False without running while a worker run is going on.
+  bool RunNow(BackupJob* job, bool full, std::function<bool()> stopRequested = nullptr);
 
   // Starts a run on a new worker thread at the job's priority. False, with
   // nothing changed, while a run is going on; false also when no thread could
@@ -59,11 +68,17 @@ class BackupRunner {
   bool FullBackup() const { return fullBackup_; }
   bool Succeeded() const { return succeeded_; }
 
-  // Adds one source file below `relativeDir` to `archive`: true when stored,
-  // false when the writer refused it or the file is the archive itself (a
-  // target inside the source tree). Archive errors are thrown.
-  bool AddSourceFile(ZipWriter& archive, const std::string& relativeDir,
-                     const std::string& name);
+  // How the current or last run ended: reason of a failure, files skipped.
+  // Written by the run's thread; read it once the run has ended (RunNow has
+  // returned, or the progress values name the job as finished).
+  const RunResult& Result() const { return result_; }
+
+  // Adds one selected source file to `archive`: true when stored, false when
+  // the writer refused it (counted as skipped) or the file is an archive open
+  // for writing. A stored file that carried the archive attribute is stamped
+  // when the archive commits; a file reached through a symbolic link never
+  // is (the stamp would land on its target). Archive errors are thrown.
+  bool AddSourceFile(ZipWriter& archive, const SourceFile& file);
 
   // Walks the source directory `relativeDir` (relative to the source root) and
   // everything below it into `archive`. False when cancelled or stopped by an
@@ -96,6 +111,9 @@ class BackupRunner {
                                   const std::string& sourceDir, const std::string& rootDir,
                                   const std::string& backupDirectory);
   void FinishArchive(ZipWriter& archive);
+  void NoteOpenedArchive(const ZipWriter& archive, const std::string& baseDir);
+  bool IsOpenArchiveFile(const platform::FileInfo& file) const;
+  void RecordZipError(const ZipException& error, const std::string& otherwisePath);
   bool EnterSubdirectory(ZipWriter& archive, const std::string& relativeDir,
                          const std::string& name, const std::string& backupDirectory);
   wxThread* CurrentWorker() const;
@@ -108,4 +126,9 @@ class BackupRunner {
   std::atomic<bool> succeeded_{true};
   wxDateTime runStart_;                     // local time the current run started
   BackupCallback* callback_ = nullptr;      // the current run's progress callback
+  std::function<bool()> stopRequested_;     // the stop test of a run on the calling thread
+  RunResult result_;
+  PendingStamps stamps_;                    // of the files in the archive being written
+  std::vector<platform::FileInfo> openArchiveFiles_;  // identities of the open archive's files
+  platform::FileInfo archiveHome_;          // identity of the directory the archives go to
 };

@@ -1,5 +1,7 @@
 #include "engine/SourceWalker.h"
 
+#include <algorithm>
+
 #include "engine/DirEnumerator.h"
 #include "engine/PathUtil.h"
 #include "jobs/BackupJob.h"
@@ -16,19 +18,18 @@ bool SourceWalker::BackupDirectory(const std::string& relativeDir) {
   const std::string directory = JoinPath(sourceRoot_, relativeDir);
   // One enumerator lists the directory twice: files, then subdirectories.
   DirEnumerator enumerator(directory);
-  return BackupFiles(relativeDir, directory, enumerator) &&
+  return BackupFiles(relativeDir, enumerator) &&
          BackupSubdirectories(relativeDir, directory, enumerator);
 }
 
-bool SourceWalker::BackupFiles(const std::string& relativeDir, const std::string& directory,
-                               DirEnumerator& enumerator) {
+bool SourceWalker::BackupFiles(const std::string& relativeDir, DirEnumerator& enumerator) {
   int flags = DirEnumerator::EnumFiles;
   if (!selection_.ExcludeHiddenFiles()) flags |= DirEnumerator::EnumHidden;
   std::string name;
   for (bool more = enumerator.GetFirst(&name, "", flags); more; more = enumerator.GetNext(&name)) {
     if (StopRequested()) return false;
     if (!IsFileTaken(name, enumerator)) continue;
-    if (!AddAndClear(relativeDir, directory, name, enumerator)) return false;
+    if (!Add(relativeDir, name, enumerator)) return false;
   }
   return true;
 }
@@ -53,17 +54,14 @@ bool SourceWalker::IsFileTaken(const std::string& name, const DirEnumerator& enu
   return selection_.IsFileNameSelected(name) && (fullBackup_ || enumerator.HasArchiveAttribute());
 }
 
-// Adds the file and, once it is stored, stamps the state it had when listed
-// if it had the archive attribute. A file already stamped for that state is
-// not stamped again: rewriting the same value would still change its inode
-// change time, which other tools read as a change. Any exception stops the walk.
-bool SourceWalker::AddAndClear(const std::string& relativeDir, const std::string& directory,
-                               const std::string& name, const DirEnumerator& enumerator) {
-  const platform::FileInfo& seen = enumerator.LastEntryInfo();
+// Hands the file to the archive side with the attribute word it had when
+// listed; its archive bit is read here once and travels with the file. Any
+// exception stops the walk.
+bool SourceWalker::Add(const std::string& relativeDir, const std::string& name,
+                       const DirEnumerator& enumerator) {
   try {
-    if (actions_.AddSourceFile(relativeDir, name, seen) && enumerator.HasArchiveAttribute()) {
-      ClearArchiveAttribute(JoinPath(directory, name), seen);
-    }
+    actions_.AddSourceFile(
+        SourceFile{relativeDir, name, enumerator.LastEntryInfo(), enumerator.Attributes()});
   } catch (...) {
     return false;
   }
@@ -71,11 +69,19 @@ bool SourceWalker::AddAndClear(const std::string& relativeDir, const std::string
 }
 
 // A symbolic link to a directory is never entered: it could loop or lead out
-// of the source tree.
+// of the source tree. Nor is a directory the run writes its archives to.
 bool SourceWalker::IsDirectoryEntered(const std::string& directory, const std::string& name,
                                       const platform::FileInfo& info) const {
+  const auto isSkipped = [&info](const platform::FileInfo& skipped) {
+    return platform::IsSameFile(skipped, info);
+  };
   return !info.isSymlink && selection_.MatchesIncludeDirPattern(name) &&
-         !selection_.IsDirectoryExcluded(JoinPath(directory, name), name);
+         !selection_.IsDirectoryExcluded(JoinPath(directory, name), name) &&
+         std::none_of(skippedDirectories_.begin(), skippedDirectories_.end(), isSkipped);
+}
+
+void SourceWalker::SkipDirectory(const platform::FileInfo& identity) {
+  skippedDirectories_.push_back(identity);
 }
 
 bool SourceWalker::StopRequested() const { return shouldStop_ && shouldStop_(); }

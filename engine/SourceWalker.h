@@ -1,11 +1,15 @@
 // The walk over a job's source tree: each directory's files first, then its
 // subdirectories, depth first, each subdirectory completely before the next.
 // Selected files and entered subdirectories are handed to the archive side
-// through SourceWalkActions; cancellation is tested before every entry.
+// through SourceWalkActions; cancellation is tested before every entry. The
+// walk stamps nothing: the archive side stamps a stored file once the archive
+// holding it has been committed.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "engine/SourceSelection.h"
 #include "platform/Env.h"
@@ -13,17 +17,23 @@
 class BackupJob;
 class DirEnumerator;
 
+// One file the walk selected, as it was listed: what the archive side needs
+// to store it and, once its archive is committed, to stamp it.
+struct SourceFile {
+  const std::string& relativeDir;  // relative to the source root, "" for the root
+  const std::string& name;
+  const platform::FileInfo& seen;  // its state when listed, before it was read
+  uint32_t attributes;             // platform::FileAttribute bits, AttrArchive included
+};
+
 // What the walk asks of the archive side.
 class SourceWalkActions {
  public:
   virtual ~SourceWalkActions() = default;
 
-  // Adds the file `name` of the directory `relativeDir` (relative to the
-  // source root, "" for the root) whose state when it was listed is `seen`.
-  // True when it was stored, false when the archive refused it. An exception
-  // stops the walk (it then returns false).
-  virtual bool AddSourceFile(const std::string& relativeDir, const std::string& name,
-                             const platform::FileInfo& seen) = 0;
+  // Adds a selected file. True when it was stored, false when the archive
+  // refused it. An exception stops the walk (it then returns false).
+  virtual bool AddSourceFile(const SourceFile& file) = 0;
 
   // Called for an entered subdirectory `name` of `relativeDir` before the walk
   // descends into it; its relative path is JoinPath(relativeDir, name). Return
@@ -45,14 +55,17 @@ class SourceWalker {
   // listed is logged and contributes nothing; that is not a failure.
   bool BackupDirectory(const std::string& relativeDir);
 
+  // Never enters the directory that `identity` names (by device and inode,
+  // whatever path leads to it): where the run's own archives go.
+  void SkipDirectory(const platform::FileInfo& identity);
+
  private:
-  bool BackupFiles(const std::string& relativeDir, const std::string& directory,
-                   DirEnumerator& enumerator);
+  bool BackupFiles(const std::string& relativeDir, DirEnumerator& enumerator);
   bool BackupSubdirectories(const std::string& relativeDir, const std::string& directory,
                             DirEnumerator& enumerator);
   bool IsFileTaken(const std::string& name, const DirEnumerator& enumerator) const;
-  bool AddAndClear(const std::string& relativeDir, const std::string& directory,
-                   const std::string& name, const DirEnumerator& enumerator);
+  bool Add(const std::string& relativeDir, const std::string& name,
+           const DirEnumerator& enumerator);
   bool IsDirectoryEntered(const std::string& directory, const std::string& name,
                           const platform::FileInfo& info) const;
   bool StopRequested() const;
@@ -62,4 +75,5 @@ class SourceWalker {
   std::function<bool()> shouldStop_;
   SourceWalkActions& actions_;
   SourceSelection selection_;
+  std::vector<platform::FileInfo> skippedDirectories_;
 };

@@ -43,7 +43,14 @@ struct FileInfo {
   uint64_t size = 0;
   int64_t mtimeSeconds = 0;     // modification time, seconds since the epoch
   int32_t mtimeNanoseconds = 0;
+  uint64_t device = 0;          // device and inode: together they name the file
+  uint64_t inode = 0;           // whatever path reaches it
 };
+
+// `a` and `b` describe the same file (or directory), by device and inode.
+inline bool IsSameFile(const FileInfo& a, const FileInfo& b) {
+  return a.device == b.device && a.inode == b.inode;
+}
 
 // One entry of a directory listing.
 struct DirEntry {

@@ -37,6 +37,8 @@ FileInfo InfoFromStat(const struct stat& st) {
   info.size = static_cast<uint64_t>(st.st_size);
   info.mtimeSeconds = st.st_mtim.tv_sec;
   info.mtimeNanoseconds = static_cast<int32_t>(st.st_mtim.tv_nsec);
+  info.device = static_cast<uint64_t>(st.st_dev);
+  info.inode = static_cast<uint64_t>(st.st_ino);
   return info;
 }
 

@@ -2,6 +2,7 @@
 // (read by outside readers), which files keep their archive attribute, and how
 // each kind of failure ends the run.
 #include <cerrno>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 
@@ -82,6 +83,10 @@ TEST_F(BackupRunTest, FullThenIncrementalRunsTakeWhatChanged) {
     run_test::ScopedEnv installed(&env);
     ASSERT_TRUE(RunJob(false));
   }
+  // The unreadable file is named in the run's result; the run still succeeds.
+  EXPECT_TRUE(runner.Result().succeeded);
+  EXPECT_EQ(1u, runner.Result().skippedCount);
+  EXPECT_EQ(std::vector<std::string>{source + "/locked.txt"}, runner.Result().skippedFiles);
   EXPECT_EQ(7, EntryCount(archive));
   const auto contents = Entries(archive);
   EXPECT_EQ("alpha, revised", contents.at("a.txt"));
@@ -182,14 +187,96 @@ TEST_F(BackupRunTest, ArchiveLayouts) {
   }
 }
 
-TEST_F(BackupRunTest, TargetInsideTheSourceIsNotStoredIntoItself) {
-  WriteFile(source + "/a.txt", run_test::RandomBytes(200000, 3));
-  job.TargetPath = source + "/out";
-  WriteFile(source + "/out/.keep", "");
-  job.ExcludeHiddenFiles = true;
+// A target inside the source, however its path is spelt: the walk never
+// enters the directory the archives go to, so three full runs write archives
+// of the same size, and no archive holds an archive.
+TEST(TargetInsideSourceTest, ArchivesNeverHoldThemselves) {
+  const struct {
+    const char* label;
+    const char* target;  // below the temporary directory
+    bool subDirIndividual;
+  } spellings[] = {
+      {"plain", "src/out", false},
+      {"dot component", "src/./out", false},
+      {"double slash", "src//out/", false},
+      {"through a symlinked directory", "alias/out", false},
+      {"relative", "./src/out", false},
+      {"backup directory of its own", "src/out", true},
+  };
+  for (const auto& spelling : spellings) {
+    for (const bool noOverwrite : {false, true}) {
+      SCOPED_TRACE(std::string(spelling.label) + (noOverwrite ? ", old ones kept" : ""));
+      Sandbox t;
+      WriteFile(t.source + "/a.txt", run_test::RandomBytes(20000, 3));
+      WriteFile(t.source + "/out/other.txt", "not an archive");
+      std::filesystem::create_directory_symlink(t.source, t.tmp / "alias");
+      std::filesystem::current_path(t.tmp.path());
+      t.job.TargetPath = spelling.target;
+      t.job.SubDirIndividual = spelling.subDirIndividual;
+      t.job.NoOverwrite = noOverwrite;
+      const std::string archive = t.source + (spelling.subDirIndividual ? "/out/Docs/files.zip"
+                                                                       : "/out/Docs.zip");
+      std::set<uintmax_t> sizes;
+      for (int run = 0; run < 3; ++run) {
+        ASSERT_TRUE(t.RunJob(true));
+        sizes.insert(std::filesystem::file_size(archive));
+      }
+      std::filesystem::current_path("/");
+      EXPECT_EQ(1u, sizes.size());
+      EXPECT_ZIP_VALID(archive);
+      EXPECT_EQ(std::set<std::string>{"a.txt"}, EntryNames(archive));
+      for (const std::string& zip : ZipFilesBelow(t.source)) {
+        for (const std::string& name : EntryNames(t.source + "/" + zip)) {
+          EXPECT_EQ(std::string::npos, name.find(".zip")) << zip << " holds " << name;
+        }
+      }
+    }
+  }
+}
+
+// Files reached through symbolic links: stored whenever their target changed,
+// but the stamp is only ever written on a target through its own path. A link
+// to a file outside the tree is therefore stored by every run.
+TEST_F(BackupRunTest, LinksAreStoredWhenTheirTargetChangedAndNeverStampIt) {
+  std::filesystem::create_directories(source);
+  std::filesystem::create_symlink("plain.txt", source + "/before.lnk");
+  WriteFile(source + "/plain.txt", "one");
+  std::filesystem::create_symlink("plain.txt", source + "/after.lnk");
+  WriteFile(tmp / "outside.txt", "outside");
+  std::filesystem::create_symlink("../outside.txt", source + "/out.lnk");
+  job.NoOverwrite = true;  // each run's files are the new Docs.zip
+  const std::string archive = target + "/Docs.zip";
+  const std::set<std::string> all{"after.lnk", "before.lnk", "out.lnk", "plain.txt"};
+
   ASSERT_TRUE(RunJob(true));
-  EXPECT_ZIP_VALID(source + "/out/Docs.zip");
-  EXPECT_EQ((std::set<std::string>{"a.txt", "out/"}), EntryNames(source + "/out/Docs.zip"));
+  const auto entries = testing_support::ExternalEntries(archive);
+  for (const auto& [name, entry] : entries) {
+    EXPECT_EQ(0x20u, entry.externalAttr & 0x20) << name << " lost its archive bit";
+  }
+  EXPECT_EQ(all.size(), entries.size());
+  const struct {
+    const char* label;
+    const char* plainContent;  // written before the run; null leaves it
+    std::set<std::string> stored;
+  } runs[] = {
+      {"nothing changed", nullptr, {"out.lnk"}},
+      {"the target changed", "two, longer", all},
+      {"nothing changed again", nullptr, {"out.lnk"}},
+  };
+  for (const auto& run : runs) {
+    SCOPED_TRACE(run.label);
+    if (run.plainContent != nullptr) {
+      WriteFile(source + "/plain.txt", run.plainContent);
+      platform::FileInfo info;
+      ASSERT_EQ(0, platform::Env::Default()->Stat(source + "/plain.txt", &info));
+      platform::Env::Default()->SetModificationTime(source + "/plain.txt", info.mtimeSeconds + 7);
+    }
+    ASSERT_TRUE(RunJob(false));
+    EXPECT_ZIP_VALID(archive);
+    EXPECT_EQ(run.stored, EntryNames(archive));
+    EXPECT_FALSE(HasArchiveBit(source + "/plain.txt"));
+    EXPECT_TRUE(HasArchiveBit(tmp / "outside.txt"));
+  }
 }
 
 // The rows of the run's failure table: each run fails, and what is on disk
@@ -199,16 +286,20 @@ struct FailureCase {
   bool full;
   std::function<void(Sandbox&, GateEnv&)> arrange;
   std::function<void(Sandbox&)> check;
+  std::string reason;  // the start of the result's failure text
+  std::string path;    // below the sandbox, the end of that text
 };
 
 TEST(BackupRunFailureTest, FailuresEndTheRunAsFailed) {
   const FailureCase cases[] = {
       {"missing target: nothing written", true,
        [](Sandbox& t, GateEnv&) { t.job.TargetPath = t.tmp / "missing"; },
-       [](Sandbox& t) { EXPECT_FALSE(PathExists(t.tmp / "missing")); }},
+       [](Sandbox& t) { EXPECT_FALSE(PathExists(t.tmp / "missing")); },
+       platform::ErrorText(ENOENT), "missing"},
       {"backup directory cannot be made", true,
        [](Sandbox& t, GateEnv&) { WriteFile(t.target + "/Docs", "a file"); },
-       [](Sandbox& t) { EXPECT_EQ("a file", ReadFile(t.target + "/Docs")); }},
+       [](Sandbox& t) { EXPECT_EQ("a file", ReadFile(t.target + "/Docs")); },
+       platform::ErrorText(ENOTDIR), "out/Docs/A.zip"},
       {"damaged archive to extend ends the run before later archives", false,
        [](Sandbox& t, GateEnv&) { WriteFile(t.target + "/Docs/B.zip", "not an archive"); },
        [](Sandbox& t) {
@@ -217,7 +308,8 @@ TEST(BackupRunFailureTest, FailuresEndTheRunAsFailed) {
          EXPECT_EQ("not an archive", ReadFile(t.target + "/Docs/B.zip"));
          EXPECT_FALSE(PathExists(t.target + "/Docs/C.zip"));
          EXPECT_TRUE(HasArchiveBit(t.source + "/C/f.txt"));
-       }},
+       },
+       "the file is not a ZIP archive", "out/Docs/B.zip"},
       // The failed archive is closed with what was written before the error
       // (here nothing); later archive directories are still backed up.
       {"read error fails that archive's walk", true,
@@ -229,7 +321,8 @@ TEST(BackupRunFailureTest, FailuresEndTheRunAsFailed) {
          EXPECT_TRUE(HasArchiveBit(t.source + "/A/f.txt"));
          EXPECT_EQ(std::set<std::string>{}, EntryNames(t.target + "/Docs/A.zip"));
          EXPECT_EQ(std::set<std::string>{"f.txt"}, EntryNames(t.target + "/Docs/C.zip"));
-       }},
+       },
+       platform::ErrorText(EIO), "src/A/f.txt"},
       {"archive that cannot be moved aside is kept", true,
        [](Sandbox& t, GateEnv& env) {
          t.job.NoOverwrite = true;
@@ -239,7 +332,18 @@ TEST(BackupRunFailureTest, FailuresEndTheRunAsFailed) {
        [](Sandbox& t) {
          EXPECT_EQ("earlier archive", ReadFile(t.target + "/Docs/A.zip"));
          EXPECT_FALSE(PathExists(t.target + "/Docs/B.zip"));
-       }},
+       },
+       "the archive could not be renamed", "out/Docs/A.zip"},
+      // Stamps follow the commit of their archive: A's file is stamped, B's
+      // (whose commit failed) and C's (never reached) are not.
+      {"failed commit", true,
+       [](Sandbox&, GateEnv& env) { env.FailRename("Docs/B.zip", EACCES); },
+       [](Sandbox& t) {
+         EXPECT_FALSE(HasArchiveBit(t.source + "/A/f.txt"));
+         EXPECT_TRUE(HasArchiveBit(t.source + "/B/f.txt"));
+         EXPECT_TRUE(HasArchiveBit(t.source + "/C/f.txt"));
+       },
+       "the archive could not be renamed", "out/Docs/B.zip"},
   };
   for (const FailureCase& c : cases) {
     SCOPED_TRACE(c.label);
@@ -254,6 +358,10 @@ TEST(BackupRunFailureTest, FailuresEndTheRunAsFailed) {
       EXPECT_FALSE(t.RunJob(c.full));
     }
     EXPECT_FALSE(t.runner.Succeeded());
+    EXPECT_FALSE(t.runner.Result().succeeded);
+    const std::string text = t.runner.Result().FailureText();
+    EXPECT_EQ(0u, text.find(c.reason)) << text;
+    EXPECT_EQ(text.size() - c.path.size() - 1, text.rfind(c.path)) << text;
     c.check(t);
   }
   // Without a job nothing runs, on either thread.

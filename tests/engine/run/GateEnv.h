@@ -1,5 +1,5 @@
 // An Env that holds the backup worker at one chosen point (the second read of
-// a file, or the stamping of a stored file) until the test releases it or the
+// a file, the stamping of a stored file, or the listing of a directory) until the test releases it or the
 // worker is asked to stop, so a test can cancel a run at an exact place or
 // change a file while it is being stored. It can also fail every read of a file.
 #pragma once
@@ -18,7 +18,7 @@ namespace run_test {
 
 class GateEnv : public testing_support::FaultEnv {
  public:
-  enum class Point { SecondRead, MarkArchived };
+  enum class Point { SecondRead, MarkArchived, ListDirectory };
 
   // Holds the first thread that reaches `point` for a path holding `pathPart`
   // (its second read, or the clearing of its archive attribute). `onReach`
@@ -63,6 +63,12 @@ class GateEnv : public testing_support::FaultEnv {
   int MarkArchived(const std::string& path, const platform::FileInfo& seen) override {
     Arrive(Point::MarkArchived, path);
     return FaultEnv::MarkArchived(path, seen);
+  }
+
+  int OpenDirectory(const std::string& path,
+                    std::unique_ptr<platform::DirectoryReader>* reader) override {
+    Arrive(Point::ListDirectory, path);
+    return FaultEnv::OpenDirectory(path, reader);
   }
 
  private:

@@ -15,9 +15,10 @@ using testing_support::WriteFile;
 
 namespace {
 
-// Stopped in the middle of big.bin, or while the first stored file (a.txt) is
-// being stamped: the archive stays valid and holds what was stored before,
-// nothing after the stop is touched. The worker runs at the job's priority.
+// Stopped in the middle of big.bin, or between entries (as the walk lists d):
+// the archive is committed with what was stored before, whose files alone are
+// stamped; nothing after the stop is touched. The worker runs at the job's
+// priority.
 TEST(StopTest, StopKeepsTheArchiveValidAndTouchesNothingAfterwards) {
   const struct {
     const char* label;
@@ -29,8 +30,8 @@ TEST(StopTest, StopKeepsTheArchiveValidAndTouchesNothingAfterwards) {
   } cases[] = {
       {"during a large file", GateEnv::Point::SecondRead, "big.bin",
        {"a.txt", "d/"}, JobPriority::Min, 0},
-      {"between entries", GateEnv::Point::MarkArchived, "/A/",
-       {"a.txt"}, JobPriority::Max, 100},
+      {"between entries", GateEnv::Point::ListDirectory, "/A/d",
+       {"a.txt", "d/"}, JobPriority::Max, 100},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
@@ -56,6 +57,7 @@ TEST(StopTest, StopKeepsTheArchiveValidAndTouchesNothingAfterwards) {
     EXPECT_TRUE(t.runner.Stop());
     EXPECT_FALSE(t.runner.IsBusy());
     EXPECT_FALSE(t.runner.Succeeded());
+    EXPECT_TRUE(t.runner.Result().cancelled);
     EXPECT_EQ(&t.job, t.progress.finishedJob.load());
     EXPECT_ZIP_VALID(t.target + "/Docs/A.zip");
     EXPECT_EQ(c.stored, EntryNames(t.target + "/Docs/A.zip"));

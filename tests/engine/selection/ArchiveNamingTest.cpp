@@ -80,6 +80,14 @@ TEST(ArchiveNamingTest, BackupDirectoryTakesTheInjectedDate) {
   job.TargetPath = "/backup/";
   job.Suffix = SuffixKind::Date;
   EXPECT_EQ("/backup/Docs-2026-12-06", BackupDirectoryPath(job, LocalNow()));
+  // A name never leads out of the target directory.
+  job.Suffix = SuffixKind::None;
+  for (const auto& [name, path] : std::map<std::string, std::string>{
+           {"../../x", "/backup/__/__/x"}, {"a/../..", "/backup/a/__/__"}, {"..", "/backup/__"},
+           {"./a..b/", "/backup/./a..b/"}}) {
+    job.BackupName = name;
+    EXPECT_EQ(path, BackupDirectoryPath(job, LocalNow())) << name;
+  }
   platform::Clock::Install(nullptr);
 }
 

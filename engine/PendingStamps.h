@@ -1,0 +1,37 @@
+// The stamps of the files stored in the archive being written. A stamp marks a
+// file as stored, so every later incremental run skips it; it is therefore
+// written only once the archive holding the file has been committed (closed
+// with its central directory and synced). An archive that never commits (a
+// failed close, a crash, a kill) leaves its files unstamped, and the next
+// incremental run takes them again. Holds a path and a state per stored file,
+// for one archive at a time.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/Env.h"
+
+class PendingStamps {
+ public:
+  // Remembers that the file at `path` was stored in the state `seen` (as
+  // listed, before it was read).
+  void Add(std::string path, const platform::FileInfo& seen);
+
+  // Stamps every remembered file with the state it was stored in, then forgets
+  // them. A stamp that cannot be written is skipped silently: that file is
+  // simply taken again next time.
+  void Commit();
+
+  // Forgets every remembered file without stamping it.
+  void Discard();
+
+  size_t Count() const { return files_.size(); }
+
+ private:
+  struct StoredFile {
+    std::string path;
+    platform::FileInfo seen;
+  };
+  std::vector<StoredFile> files_;
+};

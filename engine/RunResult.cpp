@@ -1,0 +1,18 @@
+#include "engine/RunResult.h"
+
+void RunResult::Fail(const std::string& reason, const std::string& path) {
+  succeeded = false;
+  if (!failure.empty()) return;
+  failure = reason;
+  failurePath = path;
+}
+
+void RunResult::AddSkipped(const std::string& path) {
+  ++skippedCount;
+  if (skippedFiles.size() < kNamedSkipped) skippedFiles.push_back(path);
+}
+
+std::string RunResult::FailureText() const {
+  if (failure.empty() || failurePath.empty()) return failure;
+  return failure + ": '" + failurePath + "'";
+}
