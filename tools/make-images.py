@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Draws Arkivault's menu images (16x16 PNG) and icons (ICO) into res/.
+"""Draws Arkivault's menu images (16x16 PNG), icons (ICO) and the desktop
+menu's application icon (PNG in several sizes) into res/.
 
 The pictures share one flat style: light fills, a dark slate outline, and
 colour for what an action does (green adds, red removes or stops, blue
@@ -307,6 +308,10 @@ def ico_bytes(canvas):
     return directory + entry + image
 
 
+# The application icon of the desktop menu, for the icon theme's size folders.
+DESKTOP_ICON_SIZES = (16, 32, 48, 64, 128, 256)
+
+
 def write(path, data):
     with open(path, "wb") as out:
         out.write(data)
@@ -328,6 +333,10 @@ def main():
         canvas = Canvas(size)
         draw(canvas)
         write(os.path.join(ROOT, name), ico_bytes(canvas))
+    for size in DESKTOP_ICON_SIZES:
+        canvas = Canvas(size)
+        backup_icon(0)(canvas)
+        write(os.path.join(ROOT, "desktop", "arkivault-%d.png" % size), png_bytes(canvas))
 
 
 if __name__ == "__main__":
