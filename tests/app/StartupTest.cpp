@@ -76,8 +76,6 @@ TEST(StartupTest, ResourceDirectoryLookUp) {
     fs::copy(built / "res", res, fs::copy_options::recursive);
     return program;
   };
-  const std::string installed =
-      place(tree / "installed/bin/arkivault", tree / "installed/share/arkivault/res");
   // A directory whose name needs escaping in a URL.
   const std::string odd = tree / "odd #1 %20 \xc3\xa4";
   place(odd + "/arkivault", odd + "/res");
@@ -93,7 +91,6 @@ TEST(StartupTest, ResourceDirectoryLookUp) {
   };
   const Case cases[] = {
       {Program(), tree / "empty", true},  // beside the executable
-      {installed, tree / "empty", true},  // the installed data directory
       {odd + "/arkivault", tree / "empty", true},
       {lone, tree / "empty", false},
       {lone, built.string(), true},  // ./res of the working directory
