@@ -1,19 +1,23 @@
 #include "app/ArkivaultApp.h"
 
+#include <wx/dialog.h>
 #include <wx/html/helpctrl.h>
 #include <wx/intl.h>
 #include <wx/log.h>
 #include <wx/msgdlg.h>
+#include <wx/utils.h>
 
 #include "jobs/BackupJob.h"
 #include "jobs/DefinitionFileName.h"
 #include "platform/Env.h"
 #include "ui/MainFrame.h"
+#include "ui/UserPrompts.h"
 
 ArkivaultApp& wxGetApp() { return *static_cast<ArkivaultApp*>(wxApp::GetInstance()); }
 
 ArkivaultApp::ArkivaultApp(const StartOptions& options) : options_(options) {
   Bind(wxEVT_TIMER, &ArkivaultApp::OnTimer, this, refreshTimer_.GetId());
+  Bind(wxEVT_END_SESSION, &ArkivaultApp::OnEndSession, this);
 }
 
 ArkivaultApp::~ArkivaultApp() = default;
@@ -33,26 +37,63 @@ bool ArkivaultApp::Initialize(int& argc, wxChar** argv) {
 bool ArkivaultApp::OnInit() {
   SetAppName(_("Arkivault"));
   if (!LoadResources()) return false;
+  if (!BecomeRunningInstance()) return handedOver_;
+  // From here on SIGTERM, SIGINT and SIGHUP end the session at the next tick.
+  signals_ = std::make_unique<platform::TerminationSignals>();
   wxInitAllImageHandlers();
   help_ = std::make_unique<wxHtmlHelpController>();
   help_->Initialize(resources_.Directory() + "/Arkivault");
+  if (wxTaskBarIcon::IsAvailable()) {
+    taskBarIcon_ = std::make_unique<ArkivaultTaskBarIcon>(*this, resources_);
+  }
   jobStore_.LoadJobs();
+  if (instance_.Claimed()) instance_.Serve([this] { RestoreMainWindow(); });
   ScheduleAllJobs();
   scheduler_.Start();
   refreshTimer_.Start(kRefreshInterval);
-  if (!options_.noGui) ShowMainWindow();
+  if (taskBarIcon_ == nullptr) {
+    // Without a tray icon a start with "-n" would leave nothing to click.
+    ShowMainWindow();
+    mainWindow_->SetStatusText(_("No notification area was found: closing this window keeps "
+                                 "Arkivault running; start it again to reopen the window."));
+  } else if (!options_.noGui) {
+    ShowMainWindow();
+  }
   return true;
 }
+
+int ArkivaultApp::OnRun() { return handedOver_ ? 0 : wxApp::OnRun(); }
 
 int ArkivaultApp::OnExit() {
   refreshTimer_.Stop();
   scheduler_.Stop();
   // A running backup reads its job: it ends before the jobs are destroyed.
   runner_.Stop();
+  taskBarIcon_.reset();
+  instance_.Release();
   jobs_.clear();
   help_.reset();
+  signals_.reset();
   wxApp::OnExit();
   return 0;
+}
+
+bool ArkivaultApp::BecomeRunningInstance() {
+  switch (instance_.Claim()) {
+    case SingleInstance::Outcome::Running:
+      return true;
+    case SingleInstance::Outcome::HandedOver:
+      handedOver_ = true;
+      return false;
+    case SingleInstance::Outcome::NoAnswer:
+      wxLogError(_("Arkivault is already running but does not answer."));
+      return false;
+    case SingleInstance::Outcome::Alone:
+      wxLogWarning(_("Arkivault cannot tell whether it is running already: %s"),
+                   instance_.Problem());
+      return true;
+  }
+  return true;
 }
 
 void ArkivaultApp::ShowMainWindow() {
@@ -93,7 +134,19 @@ void ArkivaultApp::UnscheduleJob(BackupJob* job) { scheduler_.UnscheduleJob(job)
 
 void ArkivaultApp::ScheduleJob(BackupJob* job) { scheduler_.ScheduleJob(job); }
 
-void ArkivaultApp::StartJob(int row, bool full) { presenter_.StartJob(row, full); }
+void ArkivaultApp::StartJob(int row, bool full) {
+  const bool wasRunning = IsRunning();
+  presenter_.StartJob(row, full);
+  if (!wasRunning && IsRunning()) windowStartedRun_ = true;
+}
+
+bool ArkivaultApp::ScheduledStarter::IsBusy() const { return app_.runner_.IsBusy(); }
+
+bool ArkivaultApp::ScheduledStarter::Start(BackupJob* job, bool full) {
+  if (!app_.runner_.Start(job, full)) return false;
+  app_.windowStartedRun_ = false;
+  return true;
+}
 
 bool ArkivaultApp::IsRunning() const { return presenter_.IsRunning(); }
 
@@ -106,7 +159,54 @@ void ArkivaultApp::ShowHelpContents() {
 }
 
 void ArkivaultApp::Shutdown() {
+  if (IsRunning()) {
+    if (!AskYesNo(mainWindow_,
+                  _("A backup job is currently being processed.\n\n"
+                    "Do you want to abort this job?"),
+                  _("Abort running backup"), wxICON_EXCLAMATION)) {
+      return;
+    }
+    wxBusyCursor busy;
+    AbortRun();
+  }
+  CloseDown();
+}
+
+void ArkivaultApp::OnEndSession(wxCloseEvent&) { Shutdown(); }
+
+void ArkivaultApp::RequestEndOfSession() {
+  QueueEvent(new wxCloseEvent(wxEVT_END_SESSION, 0));
+}
+
+void ArkivaultApp::RestoreMainWindow() {
+  if (mainWindow_ == nullptr) {
+    ShowMainWindow();
+  } else if (mainWindow_->IsIconized()) {
+    mainWindow_->Restore();
+  } else {
+    mainWindow_->Raise();
+  }
+}
+
+void ArkivaultApp::EndSessionBySignal() {
+  // A modal dialog runs its own loop: it is cancelled first (nothing is
+  // saved), and the next tick ends the session.
+  for (wxWindow* window : wxTopLevelWindows) {
+    auto* dialog = wxDynamicCast(window, wxDialog);
+    if (dialog != nullptr && dialog->IsModal()) {
+      dialog->EndModal(wxID_CANCEL);
+      return;
+    }
+  }
+  if (IsRunning()) AbortRun();
+  CloseDown();
+}
+
+void ArkivaultApp::CloseDown() {
+  refreshTimer_.Stop();
   if (mainWindow_ != nullptr) mainWindow_->Close(true);
+  taskBarIcon_.reset();
+  // A help window left open must not keep the process alive.
   ExitMainLoop();
 }
 
@@ -118,4 +218,10 @@ bool ArkivaultApp::LoadResources() {
   return false;
 }
 
-void ArkivaultApp::OnTimer(wxTimerEvent&) { presenter_.OnTimer({mainWindow_}); }
+void ArkivaultApp::OnTimer(wxTimerEvent&) {
+  if (signals_ != nullptr && signals_->Requested()) {
+    EndSessionBySignal();
+    return;
+  }
+  presenter_.OnTimer({mainWindow_, taskBarIcon_.get()});
+}

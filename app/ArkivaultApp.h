@@ -11,21 +11,24 @@
 #include <wx/app.h>
 #include <wx/timer.h>
 
+#include "app/ArkivaultTaskBarIcon.h"
 #include "app/CommandLine.h"
 #include "app/ResourceFiles.h"
+#include "app/SingleInstance.h"
 #include "engine/BackupProgress.h"
 #include "engine/BackupRunner.h"
 #include "jobs/JobList.h"
 #include "jobs/JobStore.h"
+#include "platform/TerminationSignals.h"
 #include "scheduler/BackupScheduler.h"
-#include "scheduler/RunnerJobStarter.h"
+#include "scheduler/JobStarter.h"
 #include "ui/AppCommands.h"
 #include "ui/RunPresenter.h"
 
 class MainFrame;
 class wxHtmlHelpController;
 
-class ArkivaultApp : public wxApp, public AppCommands {
+class ArkivaultApp : public wxApp, public AppCommands, public TrayCommands {
  public:
   // Milliseconds between two refreshes of the run display.
   static constexpr int kRefreshInterval = 125;
@@ -37,13 +40,18 @@ class ArkivaultApp : public wxApp, public AppCommands {
   // Starts the toolkit (GTK); without a display it says so and fails.
   bool Initialize(int& argc, wxChar** argv) override;
 
-  // The start-up sequence: resource archive, image handlers, help book, the
-  // jobs of "BackupDef/", the scheduler, the refresh timer and, unless "-n"
-  // was given, the main window. False ends the process without entering the
-  // main loop.
+  // The start-up sequence: resource archive, the hand-over to a running
+  // instance, image handlers, help book, tray icon, the jobs of
+  // "BackupDef/", the single-instance server, the scheduler, the refresh
+  // timer and, unless "-n" was given (and a tray icon can be shown), the main
+  // window. False ends the process without entering the main loop.
   bool OnInit() override;
 
-  // Stops the timers and a running backup, then destroys the jobs; always 0.
+  // The main loop; after a hand-over, nothing (exit status 0).
+  int OnRun() override;
+
+  // Stops the timers and a running backup, then destroys the jobs and
+  // releases the single-instance link; always 0.
   int OnExit() override;
 
   // Creates the main window, lists the jobs in it and shows it; only raises
@@ -53,10 +61,14 @@ class ArkivaultApp : public wxApp, public AppCommands {
   // Hands every job, in order, to the scheduler.
   void ScheduleAllJobs();
 
+  // The end of the session (the tray's Shutdown, SIGTERM, SIGHUP): Shutdown.
+  void OnEndSession(wxCloseEvent& event);
+
   // The open main window, or null.
   MainFrame* MainWindow() const { return mainWindow_; }
-  // True while the about box or the job dialog is shown.
-  bool IsModalDialogOpen() const { return modalDialogOpen_; }
+  // The tray icon, or null (no tray host, or after Shutdown).
+  ArkivaultTaskBarIcon* TaskBarIcon() const { return taskBarIcon_.get(); }
+  const SingleInstance& Instance() const { return instance_; }
   const RunPresenter& Presenter() const { return presenter_; }
   BackupScheduler& Scheduler() { return scheduler_; }
   const BackupProgress& Progress() const { return progress_; }
@@ -76,19 +88,50 @@ class ArkivaultApp : public wxApp, public AppCommands {
   void AbortRun() override;
   void SetModalDialogOpen(bool open) override { modalDialogOpen_ = open; }
   void ShowHelpContents() override;
+  // Asks whether to abort a running backup (No changes nothing), then
+  // closes the main window, deletes the tray icon and ends the main loop.
   void Shutdown() override;
   void MainWindowDestroyed() override { mainWindow_ = nullptr; }
 
+  // TrayCommands, for the tray icon.
+  void RestoreMainWindow() override;
+  bool IsModalDialogOpen() const override { return modalDialogOpen_; }
+  void RequestEndOfSession() override;
+  bool LastRunStartedFromWindow() const override { return windowStartedRun_; }
+
  private:
+  // The scheduler's way to the runner: the run is marked as not started
+  // from the window.
+  class ScheduledStarter : public JobStarter {
+   public:
+    explicit ScheduledStarter(ArkivaultApp& app) : app_(app) {}
+    bool IsBusy() const override;
+    bool Start(BackupJob* job, bool full) override;
+
+   private:
+    ArkivaultApp& app_;
+  };
+
   // Loads the resource archive; on failure tells the user in a message box.
   bool LoadResources();
+  // Hands over to a running instance; false when this process is to end.
+  bool BecomeRunningInstance();
   void OnTimer(wxTimerEvent& event);
+  // A termination signal: a modal dialog is cancelled, a running backup
+  // aborted without a question, then the program ends.
+  void EndSessionBySignal();
+  // Closes the main window, deletes the tray icon and ends the main loop.
+  void CloseDown();
 
   StartOptions options_;
   ResourceFiles resources_;
   MainFrame* mainWindow_ = nullptr;
   bool modalDialogOpen_ = false;
+  bool handedOver_ = false;
+  bool windowStartedRun_ = false;
   std::unique_ptr<wxHtmlHelpController> help_;
+  SingleInstance instance_;
+  std::unique_ptr<platform::TerminationSignals> signals_;
 
   // Declared so that whatever holds a reference is destroyed before what it
   // refers to: the refresh timer before what its ticks read, the scheduler
@@ -97,11 +140,13 @@ class ArkivaultApp : public wxApp, public AppCommands {
   BackupProgress progress_;
   JobList jobs_;
   BackupRunner runner_{progress_};
-  RunnerJobStarter jobStarter_{runner_};
+  ScheduledStarter jobStarter_{*this};
   BackupScheduler scheduler_{jobStarter_};
   JobStore jobStore_{jobs_, scheduler_};
   RunPresenter presenter_{jobs_, runner_, progress_};
   wxTimer refreshTimer_{this};
+  // Deleted before the presenter whose ticks it shows.
+  std::unique_ptr<ArkivaultTaskBarIcon> taskBarIcon_;
 };
 
 wxDECLARE_APP(ArkivaultApp);

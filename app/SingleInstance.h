@@ -48,6 +48,9 @@ class SingleInstance {
   // Ends serving and releases the lock, removing the socket file.
   void Release();
 
+  // Claim() gave Running: this process holds the lock.
+  bool Claimed() const { return lock_ != nullptr; }
+
   // The socket's path; empty without a private runtime directory.
   const wxString& SocketPath() const { return socketPath_; }
 

@@ -72,11 +72,20 @@ void RunPresenter::ShowFinished(std::initializer_list<RunDisplay*> displays) {
   if (reported) progress_.Reset();
 }
 
-wxString RunPresenter::TrayTooltip() const {
+wxString RunPresenter::TrayTooltip(size_t limit) const {
   if (running_ == nullptr) return _("Arkivault");
-  return wxString::Format(_("Processing '%s'.\n%lu files.\n%llu kB."), RunningTitle(),
-                          static_cast<unsigned long>(progress_.filesAdded.load()),
-                          Kilobytes(progress_.bytesRead.load()));
+  const auto tooltip = [this](const wxString& title) {
+    return wxString::Format(_("Processing '%s'.\n%lu files.\n%llu kB."), title,
+                            static_cast<unsigned long>(progress_.filesAdded.load()),
+                            Kilobytes(progress_.bytesRead.load()));
+  };
+  const wxString title = RunningTitle();
+  const wxString full = tooltip(title);
+  if (full.length() <= limit) return full;
+  static const wxString ellipsis = "...";
+  const size_t excess = full.length() - limit + ellipsis.length();
+  if (excess >= title.length()) return full;
+  return tooltip(title.Left(title.length() - excess) + ellipsis);
 }
 
 wxString RunPresenter::ProgressTitle() const {
@@ -97,6 +106,8 @@ wxString RunPresenter::CompletionText() const {
                                               : _("Backup '%s' failed."),
                           title);
 }
+
+bool RunPresenter::LastRunSucceeded() const { return runner_.Succeeded(); }
 
 const BackupJob* RunPresenter::FinishedJob() const { return progress_.finishedJob.load(); }
 

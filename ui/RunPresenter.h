@@ -76,8 +76,9 @@ class RunPresenter {
   int Frame() const { return frame_; }
 
   // Tray tooltip: "Processing '<title>'.\n<n> files.\n<k> kB." while a run
-  // goes on, "Arkivault" otherwise.
-  wxString TrayTooltip() const;
+  // goes on, "Arkivault" otherwise. A title too long for `limit` characters
+  // is shortened (ending in "...") so that the counters always show.
+  wxString TrayTooltip(size_t limit = wxString::npos) const;
   // Status text of a running job: "Processing '<title>'...".
   wxString ProgressTitle() const;
   // Status counters: "<n> files added, <k> kB read" (kB rounded down).
@@ -86,6 +87,8 @@ class RunPresenter {
   // finished job; empty when there is none.
   wxString CompletionText() const;
 
+  // The last run ended without a failure.
+  bool LastRunSucceeded() const;
   // The job whose run has ended and is not reported yet, or null.
   const BackupJob* FinishedJob() const;
   // The job being run at the last tick, or null.

@@ -4,12 +4,17 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <wx/app.h>
 #include <wx/log.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "tests/support/TempDir.h"
 
@@ -94,6 +99,65 @@ inline LogCapture* StartToolkit(wxApp* app) {
   auto* log = new LogCapture;
   delete wxLog::SetActiveTarget(log);
   return log;
+}
+
+// A program started in the background (through the shell, which it replaces),
+// killed when the object goes out of scope.
+class ChildProcess {
+ public:
+  // Runs the shell command `command` in `directory`.
+  ChildProcess(const std::string& command, const std::string& directory) {
+    const std::string line = "cd " + ShellQuote(directory) + " && exec " + command;
+    const char* argv[] = {"sh", "-c", line.c_str(), nullptr};
+    if (posix_spawn(&pid_, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ) != 0) {
+      pid_ = -1;
+    }
+  }
+  ~ChildProcess() {
+    if (Running()) Signal(SIGKILL), Wait(5000);
+  }
+
+  bool Running() const { return pid_ > 0 && status_ == -1; }
+  void Signal(int number) const { if (pid_ > 0) kill(pid_, number); }
+
+  // Waits up to `ms` milliseconds for the end: its exit status, -1 while it
+  // still runs, 128 + n after signal n.
+  int Wait(int ms) {
+    for (int waited = 0; Running() && waited <= ms; waited += 10) {
+      int raw = 0;
+      if (waitpid(pid_, &raw, WNOHANG) == pid_) {
+        status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+      } else {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      }
+    }
+    return status_;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  int status_ = -1;
+};
+
+// A tray host (trayer) on the test's display for one scope.
+class TrayHost {
+ public:
+  TrayHost() : trayer_("trayer --edge bottom --align right --widthtype request", "/") {}
+
+ private:
+  ChildProcess trayer_;
+};
+
+// Waits up to 10 s for `done`, handling the toolkit's events meanwhile
+// when `yield` is set.
+template <typename Done>
+bool WaitFor(Done done, bool yield = false) {
+  for (int i = 0; i < 1000; ++i) {
+    if (done()) return true;
+    if (yield) wxYield();
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return done();
 }
 
 }  // namespace app_test

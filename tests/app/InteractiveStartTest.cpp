@@ -34,6 +34,8 @@ TEST(InteractiveStartTest, JobsAreListedScheduledRunAndReleased) {
   WriteFile(cwd / "BackupDef/c.xml", app_test::JobDefinition("Documents", cwd / "d", cwd / "out"));
   std::filesystem::create_directory_symlink(app_test::BinaryDir() + "/res", cwd / "res");
   std::filesystem::current_path(cwd.path());
+  // The private test directory keeps this instance apart from any other.
+  setenv("XDG_RUNTIME_DIR", cwd.path().c_str(), 1);
   // Monday 8 January 2024, 09:59 local time: "Photos" is due a minute later.
   platform::ManualClock clock(wxDateTime(8, wxDateTime::Jan, 2024, 9, 59).GetTicks());
   platform::Clock::Install(&clock);

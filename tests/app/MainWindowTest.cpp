@@ -48,8 +48,12 @@ struct WindowedStart {
 WindowedStart StartWindowed(const std::string& program, const std::string& directory,
                             const std::string& screenshot, const wxSize& size = wxDefaultSize) {
   std::string pid;
-  RunCommand("cd " + ShellQuote(directory) + " && " + ShellQuote(program) +
-                 " >output.txt 2>&1 & echo $!", &pid);
+  // The directory is private, so it serves as the runtime directory: no
+  // other instance on this machine is found there.
+  RunCommand("cd " + ShellQuote(directory) + " && XDG_RUNTIME_DIR=" + ShellQuote(directory) +
+             " " + ShellQuote(program) +
+                 " >output.txt 2>&1 & echo $!",
+             &pid);
   pid = pid.substr(0, pid.find('\n'));
   WindowedStart start;
   for (int attempt = 0; attempt < 100 && start.window.IsEmpty(); ++attempt) {

@@ -1,0 +1,86 @@
+#include "app/ArkivaultTaskBarIcon.h"
+
+#include <wx/app.h>
+#include <wx/intl.h>
+#include <wx/notifmsg.h>
+#include <wx/utils.h>
+
+#include "ui/CommandTable.h"
+#include "ui/ImageSource.h"
+#include "ui/UserPrompts.h"
+
+namespace {
+
+int RestoreId() { return CommandId(kTrayMenu[0]); }
+int ShutdownId() { return CommandId(kTrayMenu[1]); }
+
+}  // namespace
+
+ArkivaultTaskBarIcon::ArkivaultTaskBarIcon(TrayCommands& app, const ImageSource& images)
+    : app_(app), images_(images) {
+  idleIcon_ = images.LoadIcon("Backup.ico");
+  for (int frame = 0; frame < RunPresenter::kFrames; ++frame) {
+    runIcons_[frame] = images.LoadIcon(wxString::Format("BackupRun%d.ico", frame + 1));
+  }
+  // GTK reports a right click as the button going down, other systems as it going up.
+  Bind(myEVT_TASKBAR_RIGHT_UP, &ArkivaultTaskBarIcon::OnRightButtonUp, this);
+  Bind(myEVT_TASKBAR_RIGHT_DOWN, &ArkivaultTaskBarIcon::OnRightButtonUp, this);
+  Bind(myEVT_TASKBAR_LEFT_DCLICK, &ArkivaultTaskBarIcon::OnRestore, this);
+  popupMenu_.Bind(wxEVT_MENU, &ArkivaultTaskBarIcon::OnRestore, this, RestoreId());
+  popupMenu_.Bind(wxEVT_MENU, &ArkivaultTaskBarIcon::OnShutdownCommand, this, ShutdownId());
+  popupMenu_.Bind(wxEVT_UPDATE_UI, &ArkivaultTaskBarIcon::OnUpdateShutdown, this, ShutdownId());
+  SetIcon(idleIcon_, _("Arkivault"));
+}
+
+wxMenu& ArkivaultTaskBarIcon::Menu() {
+  if (!menuBuilt_) {
+    AppendCommands(popupMenu_, kTrayMenu, images_, true);
+    menuBuilt_ = true;
+  }
+  return popupMenu_;
+}
+
+void ArkivaultTaskBarIcon::ShowProgress(const RunPresenter& run) {
+  announced_ = nullptr;
+  SetIcon(runIcons_[run.Frame() - 1], run.TrayTooltip(kTooltipLimit));
+}
+
+void ArkivaultTaskBarIcon::ShowIdle(const RunPresenter& run) {
+  SetIcon(idleIcon_, run.TrayTooltip());
+}
+
+bool ArkivaultTaskBarIcon::ShowCompletion(const RunPresenter& run) {
+  if (run.FinishedJob() == announced_) return false;
+  announced_ = run.FinishedJob();
+  if (!run.LastRunSucceeded() && !app_.LastRunStartedFromWindow()) {
+    wxNotificationMessage message(_("Arkivault"), run.CompletionText());
+    message.SetFlags(wxICON_ERROR);
+    message.Show();
+  }
+  // The main window, when it opens, still reports the end.
+  return false;
+}
+
+void ArkivaultTaskBarIcon::OnRightButtonUp(wxTaskBarIconEvent&) { PopupMenu(&Menu()); }
+
+void ArkivaultTaskBarIcon::OnRestore(wxEvent&) { app_.RestoreMainWindow(); }
+
+void ArkivaultTaskBarIcon::OnShutdownCommand(wxCommandEvent&) {
+  if (app_.IsRunning()) {
+    if (!AskYesNo(wxTheApp->GetTopWindow(),
+                  _("A backup job is currently being processed.\n\n"
+                    "Do you want to abort this job?"),
+                  "Abort running backup", wxICON_EXCLAMATION)) {
+      return;
+    }
+    wxBusyCursor busy;
+    app_.AbortRun();
+  }
+  app_.RequestEndOfSession();
+}
+
+void ArkivaultTaskBarIcon::OnUpdateShutdown(wxUpdateUIEvent& event) {
+  CommandState state;
+  state.modalDialogOpen = app_.IsModalDialogOpen();
+  event.Enable(IsCommandEnabled(kTrayMenu[1].rule, state));
+}

@@ -1,0 +1,167 @@
+// The interactive program with its tray icon, inside this test process on Xvfb
+// with a tray host: the run animation and tooltip, the tray menu, Restore,
+// Shutdown with its question, and the end of the session by SIGTERM.
+#include <gtest/gtest.h>
+
+#include <wx/menu.h>
+#include <wx/regex.h>
+#include <wx/utils.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/ArkivaultApp.h"
+#include "tests/app/AppTestSupport.h"
+#include "tests/support/ExternalZip.h"
+#include "ui/CommandTable.h"
+#include "ui/MainFrame.h"
+#include "ui/UserPrompts.h"
+
+namespace {
+
+using testing_support::RunCommand;
+using testing_support::ShellQuote;
+
+// Answers every question with `answer` and counts them.
+class Answers : public UserPrompts {
+ public:
+  explicit Answers(int answer) : answer(answer) { UserPrompts::Install(this); }
+  ~Answers() override { UserPrompts::Install(nullptr); }
+  int Message(wxWindow*, const wxString&, const wxString&, long) override {
+    ++asked;
+    return answer;
+  }
+  wxString ChooseDirectory(wxWindow*, const wxString&, const wxString&) override { return ""; }
+
+  int answer;
+  int asked = 0;
+};
+
+// The program started with "-n" in a fresh directory whose job "Big" saves
+// 48 MiB that do not compress into out/Big.zip; a tray host is on the display.
+class TrayTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    RunCommand("mkdir -p " + ShellQuote(cwd / "big") + " " + ShellQuote(cwd / "out") +
+               " " + ShellQuote(cwd / "run") + " && chmod 700 " + ShellQuote(cwd / "run") +
+               " && for i in $(seq 24); do head -c 2097152 /dev/urandom >" +
+               ShellQuote(cwd / "big") + "/$i.bin; done");
+    testing_support::WriteFile(cwd / "BackupDef/big.xml",
+                               app_test::JobDefinition("Big", cwd / "big", cwd / "out"));
+    std::filesystem::create_directory_symlink(app_test::BinaryDir() + "/res", cwd / "res");
+    std::filesystem::current_path(cwd.path());
+    setenv("XDG_RUNTIME_DIR", (cwd / "run").c_str(), 1);
+    StartOptions options;
+    options.noGui = true;
+    ASSERT_NE(nullptr, app_test::StartToolkit(new ArkivaultApp(options)));
+    ASSERT_TRUE(app_test::WaitFor([] { return wxTaskBarIcon::IsAvailable(); }, true));
+    app = &wxGetApp();
+    ASSERT_TRUE(app->CallOnInit());
+  }
+
+  void TearDown() override {
+    if (app != nullptr) app->OnExit();
+    wxEntryCleanup();
+  }
+
+  // Starts "Big" and waits until its first files are stored (the end of an
+  // earlier run reported first, so its counts are not taken for this one's).
+  void StartBigRun() {
+    ASSERT_TRUE(app_test::WaitFor([&] { return app->Progress().finishedJob == nullptr; }, true));
+    app->StartJob(0, true);
+    ASSERT_TRUE(app->IsRunning());
+    ASSERT_TRUE(app_test::WaitFor([&] { return app->Progress().filesAdded.load() > 1; }, true));
+  }
+
+  testing_support::TempDir cwd;
+  app_test::TrayHost tray;
+  ArkivaultApp* app = nullptr;
+};
+
+TEST_F(TrayTest, IconFollowsTheRunAndShutdownAsksFirst) {
+  ArkivaultTaskBarIcon* icon = app->TaskBarIcon();
+  ASSERT_NE(nullptr, icon);
+  EXPECT_TRUE(icon->IsIconInstalled());
+  EXPECT_EQ("Arkivault", icon->Tooltip());
+  EXPECT_EQ(nullptr, app->MainWindow());  // "-n"
+
+  // The menu is built once; Shutdown is greyed while a modal dialog is open.
+  wxMenu& menu = icon->Menu();
+  EXPECT_EQ(&menu, &icon->Menu());
+  ASSERT_EQ(2u, menu.GetMenuItemCount());
+  const int shutdown = CommandId(kTrayMenu[1]);
+  for (const bool modal : {true, false}) {
+    app->SetModalDialogOpen(modal);
+    menu.UpdateUI();
+    EXPECT_EQ(!modal, menu.IsEnabled(shutdown));
+  }
+
+  // A run: each tick shows the next of the four run frames with the progress
+  // on three lines; after it, the idle icon and "Arkivault".
+  app->StartJob(0, true);
+  const wxRegEx progress("^Processing 'Big'\\.\n[0-9]+ files\\.\n[0-9]+ kB\\.$");
+  std::vector<int> frames;
+  const auto watch = [&] {
+    const int frame = app->Presenter().Frame();
+    if (frames.empty() || frames.back() != frame) {
+      frames.push_back(frame);
+      if (frame != 0) {
+        EXPECT_TRUE(progress.Matches(icon->Tooltip())) << icon->Tooltip();
+      }
+    }
+    return !app->IsRunning() && frame == 0 && frames.size() > 1;
+  };
+  ASSERT_TRUE(app_test::WaitFor(watch, true));
+  EXPECT_EQ(0, frames.back());
+  frames.pop_back();
+  if (frames.front() == 0) frames.erase(frames.begin());
+  ASSERT_GE(frames.size(), 4u);
+  EXPECT_EQ(1, frames.front());
+  for (size_t i = 1; i < frames.size(); ++i) EXPECT_EQ(frames[i - 1] % 4 + 1, frames[i]) << i;
+  EXPECT_EQ("Arkivault", icon->Tooltip());
+  EXPECT_ZIP_VALID(cwd / "out/Big.zip");
+
+  // Restore: the window is created, then raised (the same window).
+  wxCommandEvent click;
+  icon->OnRestore(click);
+  MainFrame* window = app->MainWindow();
+  ASSERT_NE(nullptr, window);
+  EXPECT_TRUE(window->IsShown());
+  icon->OnRestore(click);
+  EXPECT_EQ(window, app->MainWindow());
+
+  // Shutdown during a run: No keeps everything; Yes aborts, and the end of
+  // the session that follows asks nothing more.
+  StartBigRun();
+  {
+    Answers no(wxNO);
+    icon->OnShutdownCommand(click);
+    wxYield();
+    EXPECT_EQ(1, no.asked);
+    EXPECT_TRUE(app->IsRunning());
+    EXPECT_NE(nullptr, app->TaskBarIcon());
+  }
+  Answers yes(wxYES);
+  icon->OnShutdownCommand(click);
+  EXPECT_FALSE(app->IsRunning());
+  ASSERT_TRUE(app_test::WaitFor([&] { return app->TaskBarIcon() == nullptr; }, true));
+  EXPECT_EQ(1, yes.asked);
+  EXPECT_EQ(nullptr, app->MainWindow());
+  EXPECT_ZIP_VALID(cwd / "out/Big.zip");
+}
+
+TEST_F(TrayTest, SigtermDuringARunClosesTheArchiveAndEnds) {
+  Answers none(wxNO);
+  StartBigRun();
+  const auto signalled = std::chrono::steady_clock::now();
+  kill(getpid(), SIGTERM);
+  ASSERT_TRUE(app_test::WaitFor([&] { return app->TaskBarIcon() == nullptr; }, true));
+  EXPECT_LT(std::chrono::steady_clock::now() - signalled, std::chrono::seconds(3));
+  EXPECT_FALSE(app->IsRunning());
+  EXPECT_EQ(0, none.asked);
+  EXPECT_ZIP_VALID(cwd / "out/Big.zip");
+}
+
+}  // namespace
