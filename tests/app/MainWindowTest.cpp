@@ -51,8 +51,7 @@ WindowedStart StartWindowed(const std::string& program, const std::string& direc
   // The directory is private, so it serves as the runtime directory: no
   // other instance on this machine is found there.
   RunCommand("cd " + ShellQuote(directory) + " && XDG_RUNTIME_DIR=" + ShellQuote(directory) +
-             " " + ShellQuote(program) +
-                 " >output.txt 2>&1 & echo $!",
+                 " " + ShellQuote(program) + " >output.txt 2>&1 & echo $!",
              &pid);
   pid = pid.substr(0, pid.find('\n'));
   WindowedStart start;
