@@ -108,6 +108,8 @@ class AppFixture : public ::testing::Test {
   AppFixture() : previous_(std::filesystem::current_path()) {
     std::filesystem::create_directory_symlink(BinaryDir() + "/res", cwd / "res");
     std::filesystem::current_path(cwd.path());
+    // The private test directory keeps this instance apart from any other.
+    setenv("XDG_RUNTIME_DIR", cwd.path().c_str(), 1);
   }
   ~AppFixture() override {
     UserPrompts::Install(nullptr);
