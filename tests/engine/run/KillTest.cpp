@@ -1,0 +1,132 @@
+// A batch run killed (kill -9) at a random point loses no file: whatever no
+// readable archive holds in its current state is still unstamped, so the next
+// incremental run stores it. Archives are read by Python's zipfile.
+#include <chrono>
+#include <random>
+
+#include "jobs/JobDefinitionWriter.h"
+#include "tests/engine/run/RunTestSupport.h"
+
+using testing_support::RunCommand;
+using testing_support::ShellQuote;
+using testing_support::WriteFile;
+
+namespace {
+
+#ifdef ARKIVAULT_PROGRAM
+const char kProgram[] = ARKIVAULT_PROGRAM;
+#else
+const char kProgram[] = "";
+#endif
+
+const char* const kArchiveDirectories[] = {"A", "B", "C", "D"};
+constexpr int kDirectoriesPerArchive = 10;
+constexpr int kFilesPerDirectory = 50;
+
+// Prints every source file that no readable archive below the target holds
+// with its current content. An archive "X.zip" or "X (old n).zip" holds the
+// files of the archive directory X.
+const char kUnheldFiles[] = R"(
+import os, re, sys, zipfile
+source, target = sys.argv[1], sys.argv[2]
+held = set()
+for directory, _, names in os.walk(target):
+    for name in names:
+        match = re.fullmatch(r'(.*?)( \(old \d+\))?\.zip', name)
+        if not match:
+            continue
+        try:
+            with zipfile.ZipFile(os.path.join(directory, name)) as archive:
+                for entry in archive.infolist():
+                    if entry.is_dir():
+                        continue
+                    path = os.path.join(source, match.group(1), entry.filename)
+                    data = archive.read(entry)
+                    if os.path.isfile(path) and open(path, 'rb').read() == data:
+                        held.add(path)
+        except Exception:
+            pass
+for directory, _, names in os.walk(source):
+    for name in names:
+        path = os.path.join(directory, name)
+        if path not in held:
+            print(os.path.relpath(path, source))
+)";
+
+class KilledRunTest : public run_test::RunSandbox {
+ protected:
+  void SetUp() override {
+    if (*kProgram == '\0') GTEST_SKIP() << "this build has no program to run";
+    for (const char* archive : kArchiveDirectories) {
+      job.Archives.push_back(archive);
+      for (int d = 0; d < kDirectoriesPerArchive; ++d) {
+        for (int f = 0; f < kFilesPerDirectory; ++f) {
+          WriteFile(FilePath(archive, d, f), "first version " + std::to_string(f));
+        }
+      }
+    }
+    WriteFile(tmp / "job.xml", JobDefinitionWriter::ToXml(job));
+    WriteFile(tmp / "unheld.py", kUnheldFiles);
+  }
+
+  std::string FilePath(const char* archive, int directory, int file) const {
+    return source + "/" + archive + "/d" + std::to_string(directory) + "/f" +
+           std::to_string(file) + ".txt";
+  }
+
+  // Runs the job as a batch; with `killAfter` set, kills it with SIGKILL after
+  // that many microseconds (or lets it end, if it ends first).
+  void RunBatch(bool incremental, long killAfter = -1) {
+    std::string command = "cd " + ShellQuote(tmp.path()) + " && env -u DISPLAY " +
+                          ShellQuote(kProgram) + " job.xml -s" + (incremental ? " -i" : "");
+    if (killAfter >= 0) {
+      command = "(" + command + ") & pid=$!; sleep " + std::to_string(killAfter / 1e6) +
+                "; kill -9 $pid 2>/dev/null; wait $pid";
+    }
+    std::string output;
+    const int status = RunCommand(command, &output);
+    if (killAfter < 0) {
+      EXPECT_EQ(0, status) << output;
+    }
+  }
+
+  std::string UnheldFiles() {
+    std::string output;
+    RunCommand("python3 " + ShellQuote(tmp / "unheld.py") + " " + ShellQuote(source) + " " +
+                   ShellQuote(target),
+               &output);
+    return output;
+  }
+};
+
+TEST_F(KilledRunTest, KilledIncrementalRunsLoseNoFile) {
+  const auto start = std::chrono::steady_clock::now();
+  RunBatch(false);
+  const long fullRun = static_cast<long>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                             std::chrono::steady_clock::now() - start)
+                                             .count());
+  std::mt19937 random(std::random_device{}());
+  for (int round = 1; round <= 3; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    // A third of the files change; the run is killed somewhere in its length.
+    for (const char* archive : kArchiveDirectories) {
+      for (int d = 0; d < kDirectoriesPerArchive; ++d) {
+        for (int f = 0; f < kFilesPerDirectory; ++f) {
+          if (random() % 3 == 0) {
+            WriteFile(FilePath(archive, d, f), "version of round " + std::to_string(round));
+          }
+        }
+      }
+    }
+    const long killAfter = static_cast<long>(random() % static_cast<unsigned long>(fullRun));
+    SCOPED_TRACE("killed after " + std::to_string(killAfter) + " us");
+    RunBatch(true, killAfter);
+    RunBatch(true);
+    EXPECT_EQ("", UnheldFiles());
+  }
+  for (const char* archive : kArchiveDirectories) {
+    EXPECT_ZIP_VALID(target + "/Docs/" + archive + ".zip");
+  }
+}
+
+}  // namespace
