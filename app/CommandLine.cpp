@@ -45,4 +45,9 @@ StartOptions CommandLine::Parse() {
   return options;
 }
 
-wxString CommandLine::UsageText() const { return parser_.GetUsageString(); }
+wxString CommandLine::UsageText() const {
+  return parser_.GetUsageString() + "\n" +
+         _("Exit status of a backup: 0 success, 1 failure, 3 success with files that could not "
+           "be read.") +
+         "\n";
+}

@@ -30,7 +30,8 @@ class CommandLine {
   // is returned.
   StartOptions Parse();
 
-  // The usage text: one line per switch and the parameter.
+  // The usage text: one line per switch and the parameter, then the exit
+  // status of a backup.
   wxString UsageText() const;
 
  private:

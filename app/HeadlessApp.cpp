@@ -11,6 +11,7 @@
 #include "engine/BackupProgress.h"
 #include "engine/BackupRunner.h"
 #include "engine/BatchRun.h"
+#include "platform/TerminationSignals.h"
 
 bool HeadlessApp::OnInit() {
   SetAppName(_("Arkivault"));
@@ -33,7 +34,10 @@ int HeadlessApp::OnRun() {
 int HeadlessApp::RunBatch() {
   BackupProgress progress;
   BackupRunner runner(progress);
-  const bool succeeded = RunDefinitionFile(runner, options_.definitionFile, !options_.incremental,
-                                           options_.silent, argv[0]);
-  return succeeded ? EXIT_SUCCESS : EXIT_FAILURE;
+  // SIGTERM, SIGINT and SIGHUP cancel the run cleanly instead of killing the
+  // process in the middle of an archive.
+  const platform::TerminationSignals signals;
+  return static_cast<int>(RunDefinitionFile(runner, options_.definitionFile,
+                                            !options_.incremental, options_.silent, argv[0],
+                                            &signals));
 }

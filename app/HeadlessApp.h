@@ -20,7 +20,8 @@ class HeadlessApp : public wxAppConsole {
 
   // Does the work of the command line and returns the exit status: 0 for
   // the usage text and a successful backup, 1 for a missing resource archive,
-  // a definition file that is not found and a failed backup.
+  // a definition file that is not found and a failed or cancelled backup, 3
+  // for a successful backup that could not read some files.
   int OnRun() override;
 
  private:

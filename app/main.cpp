@@ -13,18 +13,18 @@
 #include "app/CommandLine.h"
 #include "app/HeadlessApp.h"
 #include "app/StderrLog.h"
+#include "engine/PathUtil.h"
 
 namespace {
 
 // The arguments as the toolkit's wide strings, decoded as UTF-8 whatever the
-// locale says (bytes that are not UTF-8 are taken as Latin-1, so no argument
-// is lost).
+// locale says. Bytes that are not UTF-8 are carried losslessly (PathText), so
+// a definition file named with them is found under its own bytes.
 class WideArguments {
  public:
   WideArguments(int argc, char** argv) {
     for (int i = 0; i < argc; ++i) {
-      wxString text = wxString::FromUTF8(argv[i]);
-      if (text.empty() && argv[i][0] != '\0') text = wxString(argv[i], wxConvISO8859_1);
+      const wxString text = PathText(argv[i]);
       texts_.push_back(text.wc_str());
     }
     for (std::wstring& text : texts_) pointers_.push_back(text.data());

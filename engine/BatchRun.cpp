@@ -1,13 +1,17 @@
 #include "engine/BatchRun.h"
 
+#include <functional>
 #include <optional>
 
 #include <wx/intl.h>
 #include <wx/log.h>
 
 #include "engine/BackupRunner.h"
+#include "engine/PathUtil.h"
+#include "engine/RunResult.h"
 #include "jobs/BackupJob.h"
 #include "platform/Env.h"
+#include "platform/TerminationSignals.h"
 
 namespace {
 
@@ -15,7 +19,7 @@ namespace {
 // or fail on a directory).
 bool IsRegularFile(const wxString& path) {
   platform::FileInfo info;
-  return platform::Env::Current()->Stat(path.utf8_string(), &info) == 0 && info.isRegular;
+  return platform::Env::Current()->Stat(PathBytes(path), &info) == 0 && info.isRegular;
 }
 
 // The directory of the program: its path up to the last '/', or the running
@@ -24,6 +28,38 @@ wxString ProgramDirectory(const wxString& programPath) {
   const int slash = programPath.Find('/', true);
   if (slash != wxNOT_FOUND) return programPath.Left(slash);
   return wxString::FromUTF8(platform::Env::Current()->ExecutableDirectory());
+}
+
+// "'a', 'b' and 3 more": the named skipped files, then how many are unnamed.
+wxString SkippedFileList(const RunResult& result) {
+  wxString list;
+  for (const std::string& path : result.skippedFiles) {
+    if (!list.empty()) list += ", ";
+    list += "'" + FileSystemText(path) + "'";
+  }
+  const size_t unnamed = result.skippedCount - result.skippedFiles.size();
+  if (unnamed > 0) list += wxString::Format(_(" and %zu more"), unnamed);
+  return list;
+}
+
+// The spec's closing message, then what a user needs to act on it.
+void ReportOutcome(bool succeeded, const RunResult& result,
+                   const platform::TerminationSignals* signals) {
+  if (result.skippedCount > 0) {
+    wxLogWarning(_("%u files could not be read and were not stored: %s"), result.skippedCount,
+                 SkippedFileList(result));
+  }
+  if (succeeded) {
+    wxLogMessage(_("Backup successfully finished."));
+    return;
+  }
+  wxLogError(_("Backup failed."));
+  if (result.cancelled && signals != nullptr && signals->Requested()) {
+    wxLogError(_("Cancelled by signal: %s."),
+               FileSystemText(platform::SignalText(signals->SignalNumber())));
+  } else if (!result.FailureText().empty()) {
+    wxLogError(_("Reason: %s"), FileSystemText(result.FailureText()));
+  }
 }
 
 }  // namespace
@@ -39,29 +75,27 @@ wxString FindDefinitionFile(const wxString& file, const wxString& programPath) {
   return wxString();
 }
 
-bool RunDefinitionFile(BackupRunner& runner, const wxString& file, bool full, bool silent,
-                       const wxString& programPath) {
+BatchStatus RunDefinitionFile(BackupRunner& runner, const wxString& file, bool full, bool silent,
+                              const wxString& programPath,
+                              const platform::TerminationSignals* signals) {
   // Silence covers everything the run would log, enumeration errors included.
   std::optional<wxLogNull> quiet;
   if (silent) quiet.emplace();
   const wxString found = FindDefinitionFile(file, programPath);
   if (found.empty()) {
     if (!silent) wxLogError(_("Couldn't open file '%s'."), file);
-    return false;
+    return BatchStatus::Failed;
   }
   if (!silent) wxLogMessage(_("Processing backup file '%s'..."), file);
   // A file that does not load leaves a blank job, whose missing target
   // directory makes the run fail at once.
   BackupJob job;
-  job.Load(found.utf8_string());
-  const bool succeeded = runner.RunNow(&job, full);
-  if (!silent) {
-    if (succeeded) {
-      wxLogMessage(_("Backup successfully finished."));
-    } else {
-      wxLogError(_("Backup failed."));
-    }
-  }
-  return succeeded;
+  job.Load(PathBytes(found));
+  std::function<bool()> stopRequested;
+  if (signals != nullptr) stopRequested = [signals] { return signals->Requested(); };
+  const bool succeeded = runner.RunNow(&job, full, stopRequested);
+  const RunResult& result = runner.Result();
+  if (!silent) ReportOutcome(succeeded, result, signals);
+  if (!succeeded) return BatchStatus::Failed;
+  return result.skippedCount > 0 ? BatchStatus::FilesSkipped : BatchStatus::Succeeded;
 }
-

@@ -5,6 +5,9 @@
 #include <wx/string.h>
 
 class BackupRunner;
+namespace platform {
+class TerminationSignals;
+}
 
 // Where the definition file `file` is found: as given (relative to the current
 // directory, or absolute), else in the program's directory, else in the
@@ -14,12 +17,22 @@ class BackupRunner;
 // Returns an empty string when none of the three places holds a file.
 wxString FindDefinitionFile(const wxString& file, const wxString& programPath);
 
+// The exit status of a batch run.
+enum class BatchStatus {
+  Succeeded = 0,     // the backup ran and succeeded
+  Failed = 1,        // no definition file, or the run failed or was cancelled
+  FilesSkipped = 3,  // the backup succeeded, but some files could not be read
+};
+
 // Looks the file up (FindDefinitionFile), loads its job and runs a full or
-// incremental backup of it through `runner` on the calling thread. Unless
-// `silent`, logs "Couldn't open file '%s'." (error) when no file is found,
-// else "Processing backup file '%s'..." and then "Backup successfully
-// finished." (message) or "Backup failed." (error).
-// Returns true when the backup ran and succeeded; false when the file was not
-// found or the run failed, so the caller can end with a non-zero exit status.
-bool RunDefinitionFile(BackupRunner& runner, const wxString& file, bool full, bool silent,
-                       const wxString& programPath);
+// incremental backup of it through `runner` on the calling thread. A
+// termination signal caught by `signals` (may be null) cancels the run: the
+// current archive is closed and committed, and the run fails.
+// Unless `silent`, logs "Couldn't open file '%s'." (error) when no file is
+// found, else "Processing backup file '%s'..." and then "Backup successfully
+// finished." (message) or "Backup failed." (error) followed by the reason
+// (the system's text and the path, or the signal). Files that could not be
+// read are counted and the first of them named (warning).
+BatchStatus RunDefinitionFile(BackupRunner& runner, const wxString& file, bool full, bool silent,
+                              const wxString& programPath,
+                              const platform::TerminationSignals* signals = nullptr);

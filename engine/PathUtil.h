@@ -19,3 +19,10 @@ std::string ToNativeSeparators(const std::string& path);
 // messages. A name that is not valid UTF-8, which Linux allows, is taken byte
 // by byte instead of becoming empty.
 wxString FileSystemText(const std::string& text);
+
+// A path's bytes as text and back, losslessly: bytes that are not UTF-8 (a
+// Linux file name may hold any) are carried as private-use characters by
+// PathText and restored by PathBytes. For paths that arrive as text, such as
+// command-line arguments.
+wxString PathText(const std::string& bytes);
+std::string PathBytes(const wxString& text);

@@ -1,9 +1,11 @@
 // Batch mode end to end: definition files written here, run as batch
 // processes of the program, checked by exit status, messages and archives.
+#include <cerrno>
 #include <filesystem>
 
 #include "engine/BatchRun.h"
 #include "jobs/JobDefinitionWriter.h"
+#include "platform/Env.h"
 #include "tests/engine/run/RunTestSupport.h"
 
 using run_test::Entries;
@@ -13,7 +15,7 @@ using testing_support::WriteFile;
 namespace {
 
 struct BatchOutcome {
-  bool succeeded;      // exit status 0
+  int status;          // the exit status
   std::string output;  // everything the run reported
 };
 
@@ -23,15 +25,19 @@ const char kProgram[] = ARKIVAULT_PROGRAM;
 const char kProgram[] = "";
 #endif
 
-// Runs the definition file `file` as a batch in `directory`.
+// Runs the definition file `file` as a batch in `directory`. As root, without
+// the right to read every file, so an unreadable file stays unreadable.
 BatchOutcome RunBatch(const std::string& directory, const std::string& file, bool incremental,
                       bool silent) {
-  std::string command = "cd " + ShellQuote(directory) + " && env -u DISPLAY -u WAYLAND_DISPLAY " +
+  std::string command = "cd " + ShellQuote(directory) +
+                        " && if [ \"$(id -u)\" = 0 ]; then set -- setpriv "
+                        "--bounding-set=-dac_override,-dac_read_search --; fi; "
+                        "env -u DISPLAY -u WAYLAND_DISPLAY \"$@\" " +
                         ShellQuote(kProgram) + " " + ShellQuote(file);
   if (incremental) command += " -i";
   if (silent) command += " -s";
   BatchOutcome outcome;
-  outcome.succeeded = testing_support::RunCommand(command + " 2>&1", &outcome.output) == 0;
+  outcome.status = testing_support::RunCommand(command + " 2>&1", &outcome.output);
   return outcome;
 }
 
@@ -53,28 +59,43 @@ struct MessageCase {
   const char* label;
   const char* file;
   bool targetExists;
+  bool unreadableFile;  // sub/locked.txt cannot be read
   bool silent;
-  bool succeeds;
+  int status;
   std::vector<std::string> messages;  // in this order
 };
 
 TEST_F(BatchRunTest, MessagesSilenceAndExitStatus) {
+  const std::string missing = tmp / "missing";
+  const std::string locked = source + "/sub/locked.txt";
   const std::vector<MessageCase> cases = {
-      {"success", "job.xml", true, false, true,
+      {"success", "job.xml", true, false, false, 0,
        {"Processing backup file 'job.xml'...", "Backup successfully finished."}},
-      {"success, silent", "job.xml", true, true, true, {}},
-      {"no such file", "nosuch.xml", true, false, false, {"Couldn't open file 'nosuch.xml'."}},
-      {"no such file, silent", "nosuch.xml", true, true, false, {}},
-      {"missing target", "job.xml", false, false, false,
-       {"Processing backup file 'job.xml'...", "Backup failed."}},
-      {"missing target, silent", "job.xml", false, true, false, {}},
+      {"success, silent", "job.xml", true, false, true, 0, {}},
+      {"no such file", "nosuch.xml", true, false, false, 1, {"Couldn't open file 'nosuch.xml'."}},
+      {"no such file, silent", "nosuch.xml", true, false, true, 1, {}},
+      {"missing target", "job.xml", false, false, false, 1,
+       {"Processing backup file 'job.xml'...", "Backup failed.",
+        "Reason: " + platform::ErrorText(ENOENT) + ": '" + missing + "'"}},
+      {"missing target, silent", "job.xml", false, false, true, 1, {}},
+      {"unreadable file", "job.xml", true, true, false, 3,
+       {"1 files could not be read and were not stored: '" + locked + "'",
+        "Backup successfully finished."}},
+      {"unreadable file, silent", "job.xml", true, true, true, 3, {}},
   };
   for (const MessageCase& c : cases) {
     SCOPED_TRACE(c.label);
-    job.TargetPath = c.targetExists ? target : tmp / "missing";
+    job.TargetPath = c.targetExists ? target : missing;
     WriteDefinition("job.xml");
+    WriteFile(locked, "locked");
+    std::filesystem::permissions(locked, c.unreadableFile ? std::filesystem::perms::none
+                                                          : std::filesystem::perms::owner_read);
     const BatchOutcome outcome = RunBatch(tmp.path(), c.file, false, c.silent);
-    EXPECT_EQ(c.succeeds, outcome.succeeded) << outcome.output;
+    EXPECT_EQ(c.status, outcome.status) << outcome.output;
+    if (c.status == 3) {
+      EXPECT_EQ((std::map<std::string, std::string>{{"b.txt", "beta"}}),
+                Entries(target + "/Docs/sub.zip"));
+    }
     if (c.messages.empty()) {
       EXPECT_EQ("", outcome.output);
     }
@@ -88,7 +109,8 @@ TEST_F(BatchRunTest, MessagesSilenceAndExitStatus) {
 }
 
 // Names with '\', spaces, non-ASCII characters, differing only in case, and
-// XML's special characters in the job and definition file names.
+// XML's special characters in the job and definition file names; the
+// definition file's name also holds a byte that is not UTF-8.
 TEST_F(BatchRunTest, FullThenIncrementalRunsOfOddNames) {
   const std::map<std::string, std::string> odd = {
       {"b.txt", "beta"},           {"back\\slash.txt", "backslash"}, {"with space.txt", "space"},
@@ -96,12 +118,13 @@ TEST_F(BatchRunTest, FullThenIncrementalRunsOfOddNames) {
   for (const auto& [name, content] : odd) WriteFile(source + "/sub/" + name, content);
   job.BackupName = "Docs & <more>";
   job.NoOverwrite = true;
-  WriteDefinition("job & co.xml");
-  const BatchOutcome outcome = RunBatch(tmp.path(), "job & co.xml", false, true);
-  ASSERT_TRUE(outcome.succeeded) << outcome.output;
+  const std::string definition = "job & co\xFF.xml";
+  WriteDefinition(definition);
+  const BatchOutcome outcome = RunBatch(tmp.path(), definition, false, false);
+  ASSERT_EQ(0, outcome.status) << outcome.output;
 
   WriteFile(source + "/sub/c.txt", "gamma");
-  ASSERT_TRUE(RunBatch(tmp.path(), "job & co.xml", true, true).succeeded);
+  ASSERT_EQ(0, RunBatch(tmp.path(), definition, true, true).status);
   const std::string backup = target + "/Docs & <more>/";
   EXPECT_ZIP_VALID(backup + "sub (old 1).zip");
   EXPECT_EQ(odd, Entries(backup + "sub (old 1).zip"));

@@ -1,6 +1,8 @@
-// A batch run killed (kill -9) at a random point loses no file: whatever no
-// readable archive holds in its current state is still unstamped, so the next
-// incremental run stores it. Archives are read by Python's zipfile.
+// Batch runs that are interrupted lose no file. Killed (kill -9) at a random
+// point: whatever no readable archive holds in its current state is still
+// unstamped, so the next incremental run stores it. Terminated (SIGTERM): the
+// archive being written is closed and committed, and the run fails. Archives
+// are read by Python's zipfile.
 #include <chrono>
 #include <random>
 
@@ -90,6 +92,16 @@ class KilledRunTest : public run_test::RunSandbox {
     }
   }
 
+  // Starts the job as a full batch run, sends it SIGTERM once its second
+  // archive is being written, and returns what it printed and its exit status.
+  int TerminateFullRun(std::string* output) {
+    const std::string command =
+        "cd " + ShellQuote(tmp.path()) + " && (env -u DISPLAY " + ShellQuote(kProgram) +
+        " job.xml & pid=$!; while [ ! -e out/Docs/B.zip.partial ]; do sleep 0.005; done; "
+        "kill -TERM $pid; wait $pid)";
+    return RunCommand(command, output);
+  }
+
   std::string UnheldFiles() {
     std::string output;
     RunCommand("python3 " + ShellQuote(tmp / "unheld.py") + " " + ShellQuote(source) + " " +
@@ -127,6 +139,21 @@ TEST_F(KilledRunTest, KilledIncrementalRunsLoseNoFile) {
   for (const char* archive : kArchiveDirectories) {
     EXPECT_ZIP_VALID(target + "/Docs/" + archive + ".zip");
   }
+}
+
+TEST_F(KilledRunTest, TerminatedRunClosesItsArchiveAndFails) {
+  std::string output;
+  EXPECT_EQ(1, TerminateFullRun(&output)) << output;
+  EXPECT_NE(std::string::npos, output.find("Backup failed.\nCancelled by signal: Terminated."))
+      << output;
+  EXPECT_ZIP_VALID(target + "/Docs/A.zip");
+  // B may have been stopped before its first file: read, not tested (unzip
+  // warns about an empty archive).
+  run_test::EntryNames(target + "/Docs/B.zip");
+  EXPECT_FALSE(testing_support::PathExists(target + "/Docs/B.zip.partial"));
+  EXPECT_FALSE(testing_support::PathExists(target + "/Docs/D.zip"));
+  RunBatch(true);
+  EXPECT_EQ("", UnheldFiles());
 }
 
 }  // namespace
