@@ -5,23 +5,25 @@
 
 #include <wx/intl.h>
 #include <wx/log.h>
-#include <wx/mstream.h>
-#include <wx/xml/xml.h>
 
-#include "jobs/XmlText.h"
+#include "jobs/XmlTree.h"
 #include "platform/Env.h"
 
 namespace {
 
-std::string TextAttribute(const wxXmlNode& node, const char* name) {
-  wxString value;
-  return node.GetAttribute(name, &value) ? XmlText::FromXml(value) : std::string();
+std::string TextAttribute(const XmlNode& node, const char* name) {
+  const std::string* value = node.Attribute(name);
+  return value != nullptr ? *value : std::string();
 }
 
 // True only for exactly "yes"; `absent` gives the value of a missing attribute.
-bool BoolAttribute(const wxXmlNode& node, const char* name, bool absent) {
-  wxString value;
-  return node.GetAttribute(name, &value) ? value == "yes" : absent;
+bool BoolAttribute(const XmlNode& node, const char* name, bool absent) {
+  const std::string* value = node.Attribute(name);
+  return value != nullptr ? *value == "yes" : absent;
+}
+
+bool IsElement(const XmlNode& node, const char* name) {
+  return node.kind == XmlNode::Kind::Element && node.name == name;
 }
 
 }  // namespace
@@ -29,27 +31,32 @@ bool BoolAttribute(const wxXmlNode& node, const char* name, bool absent) {
 bool JobDefinitionReader::Read(const std::string& path, BackupJob* job) {
   std::string contents;
   const int error = ReadContents(path, &contents);
+  if (error == EFBIG) {
+    wxLogError(_("Definition file '%s' is larger than %llu MiB; it is not read."),
+               wxString::FromUTF8(path), static_cast<unsigned long long>(kMaxFileSize >> 20));
+    return false;
+  }
   if (error != 0) {
     wxLogSysError(error, _("can't open file '%s'"), wxString::FromUTF8(path));
     return false;
   }
-  return Parse(contents, job);
-}
-
-bool JobDefinitionReader::Parse(const std::string& contents, BackupJob* job) {
-  wxMemoryInputStream stream(contents.data(), contents.size());
-  wxXmlDocument document;
-  if (!document.Load(stream, "UTF-8", wxXMLDOC_NONE)) return false;
-  const wxXmlNode* root = document.GetRoot();
-  if (root == nullptr) return false;
-  if (root->GetName() != "Arkivault" && root->GetName() != "DizeRorize") return false;
-  const wxXmlNode* def = root->GetChildren();
-  if (def == nullptr || def->GetType() != wxXML_ELEMENT_NODE || def->GetName() != "BackupDef") {
+  std::string parseError;
+  const std::unique_ptr<XmlNode> root = ParseXml(contents, &parseError);
+  if (root == nullptr) {
+    wxLogError(_("XML parsing error: '%s' in '%s'"), wxString::FromUTF8(parseError),
+               wxString::FromUTF8(path));
     return false;
   }
-  ReadAttributes(*def, job);
-  for (const wxXmlNode* child = def->GetChildren(); child; child = child->GetNext()) {
-    if (child->GetType() == wxXML_ELEMENT_NODE) ReadChild(*child, job);
+  return Parse(*root, job);
+}
+
+bool JobDefinitionReader::Parse(const XmlNode& root, BackupJob* job) {
+  if (root.name != "Arkivault" && root.name != "DizeRorize") return false;
+  if (root.children.empty() || !IsElement(*root.children.front(), "BackupDef")) return false;
+  const XmlNode& def = *root.children.front();
+  ReadAttributes(def, job);
+  for (const auto& child : def.children) {
+    if (child->kind == XmlNode::Kind::Element) ReadChild(*child, job);
   }
   return true;
 }
@@ -61,6 +68,7 @@ int JobDefinitionReader::ReadContents(const std::string& path, std::string* cont
   if (error != 0) return error;
   // Only a regular file is opened: a FIFO or device could block or never end.
   if (!info.isRegular) return info.isDirectory ? EISDIR : EINVAL;
+  if (info.size > kMaxFileSize) return EFBIG;
   std::unique_ptr<platform::File> file;
   error = env->OpenFile(path, platform::OpenMode::ReadOnly, &file);
   if (error != 0) return error;
@@ -70,11 +78,13 @@ int JobDefinitionReader::ReadContents(const std::string& path, std::string* cont
     error = file->Read(buffer, sizeof buffer, &bytesRead);
     if (error != 0) return error;
     contents->append(buffer, bytesRead);
+    // A file that grew since it was examined is held to the same limit.
+    if (contents->size() > kMaxFileSize) return EFBIG;
   } while (bytesRead == sizeof buffer);
   return 0;
 }
 
-void JobDefinitionReader::ReadAttributes(const wxXmlNode& def, BackupJob* job) {
+void JobDefinitionReader::ReadAttributes(const XmlNode& def, BackupJob* job) {
   job->BackupTitle = TextAttribute(def, "BackupTitle");
   job->BackupName = TextAttribute(def, "BackupName");
   job->SetSuffixText(TextAttribute(def, "Suffix"));
@@ -90,8 +100,8 @@ void JobDefinitionReader::ReadAttributes(const wxXmlNode& def, BackupJob* job) {
   job->SetPriorityText(TextAttribute(def, "Priority"));
 }
 
-void JobDefinitionReader::ReadChild(const wxXmlNode& child, BackupJob* job) {
-  const wxString& name = child.GetName();
+void JobDefinitionReader::ReadChild(const XmlNode& child, BackupJob* job) {
+  const std::string& name = child.name;
   if (name == "Description") {
     ReadDescription(child, job);
   } else if (name == "ScheduleFull") {
@@ -105,35 +115,31 @@ void JobDefinitionReader::ReadChild(const wxXmlNode& child, BackupJob* job) {
   }
 }
 
-void JobDefinitionReader::ReadDescription(const wxXmlNode& element, BackupJob* job) {
+void JobDefinitionReader::ReadDescription(const XmlNode& element, BackupJob* job) {
   // The first piece of text counts; a comment is never taken for the text.
-  for (const wxXmlNode* node = element.GetChildren(); node; node = node->GetNext()) {
-    if (node->GetType() == wxXML_TEXT_NODE || node->GetType() == wxXML_CDATA_SECTION_NODE) {
-      job->Description = XmlText::FromXml(node->GetContent());
+  for (const auto& node : element.children) {
+    if (node->kind == XmlNode::Kind::Text) {
+      job->Description = node->text;
       return;
     }
   }
 }
 
-void JobDefinitionReader::ReadList(const wxXmlNode& element,
+void JobDefinitionReader::ReadList(const XmlNode& element,
                                    const DefinitionFormat::ListElement& format,
                                    BackupJob::StringList* entries) {
-  for (const wxXmlNode* item = element.GetChildren(); item; item = item->GetNext()) {
-    wxString value;
-    if (item->GetType() == wxXML_ELEMENT_NODE && item->GetName() == format.itemName &&
-        item->GetAttribute(format.attribute, &value)) {
-      entries->push_back(XmlText::FromXml(value));
-    }
+  for (const auto& item : element.children) {
+    if (!IsElement(*item, format.itemName)) continue;
+    if (const std::string* value = item->Attribute(format.attribute)) entries->push_back(*value);
   }
 }
 
-void JobDefinitionReader::ReadSchedule(const wxXmlNode& element, JobSchedule* schedule) {
-  wxString time;
-  if (element.GetAttribute("Time", &time)) {
-    schedule->Time = JobSchedule::ParseTime(XmlText::FromXml(time));
+void JobDefinitionReader::ReadSchedule(const XmlNode& element, JobSchedule* schedule) {
+  if (const std::string* time = element.Attribute("Time")) {
+    schedule->Time = JobSchedule::ParseTime(*time);
   }
   for (const DefinitionFormat::DayAttribute& day : DefinitionFormat::kDays) {
-    wxString value;
-    if (element.GetAttribute(day.name, &value) && value != "0") schedule->Days |= day.bit;
+    const std::string* value = element.Attribute(day.name);
+    if (value != nullptr && *value != "0") schedule->Days |= day.bit;
   }
 }

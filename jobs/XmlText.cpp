@@ -25,8 +25,6 @@ std::string XmlText::XmlSafe(const std::string& text) {
 
 wxString XmlText::ToXml(const std::string& text) { return wxString::FromUTF8(XmlSafe(text)); }
 
-std::string XmlText::FromXml(const wxString& text) { return text.ToStdString(wxConvUTF8); }
-
 size_t XmlText::AllowedSequenceLength(const std::string& text, size_t at) {
   const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[at + i]); };
   const unsigned char lead = byte(0);

@@ -1,4 +1,4 @@
-// Conversions between the job's UTF-8 strings and the XML library's strings.
+// Conversion of the job's UTF-8 strings to the strings the XML library writes.
 #pragma once
 
 #include <string>
@@ -13,8 +13,6 @@ class XmlText {
   static std::string XmlSafe(const std::string& text);
   // XmlSafe(text) as the XML library's string; the library escapes markup.
   static wxString ToXml(const std::string& text);
-  // The XML library's string as UTF-8.
-  static std::string FromXml(const wxString& text);
 
  private:
   // Length of the valid UTF-8 sequence at `text[at]` that XML allows, or 0.

@@ -212,6 +212,7 @@ TEST(JobDefinitionLoad, AcceptsAndRefusesDocuments) {
       {"<arkivault><BackupDef BackupTitle=\"X\"/></arkivault>", nullptr},
       {"<Arkivault><Other/><BackupDef BackupTitle=\"X\"/></Arkivault>", nullptr},
       {"<Arkivault>text<BackupDef BackupTitle=\"X\"/></Arkivault>", nullptr},
+      {"<Arkivault><!-- c --><BackupDef BackupTitle=\"X\"/></Arkivault>", nullptr},
       {"<Arkivault/>", nullptr},
       {"<Arkivault><BackupDef BackupTitle=\"X\"></Arkivault>", nullptr},
       {"", nullptr},
@@ -236,6 +237,19 @@ TEST(JobDefinitionLoad, AcceptsAndRefusesDocuments) {
     BackupJob job;
     EXPECT_FALSE(job.Load(dir / name)) << name;
   }
+  // A 15 MiB description of short lines loads (text is gathered in linear
+  // time); a file over 16 MiB is refused before it is read.
+  std::string description;
+  while (description.size() < (15u << 20)) description += std::string(79, 'x') + "\n";
+  WriteFile(dir / "big.xml", "<Arkivault><BackupDef><Description>" + description +
+                                 "</Description></BackupDef></Arkivault>");
+  BackupJob big;
+  ASSERT_TRUE(big.Load(dir / "big.xml"));
+  EXPECT_EQ(description, big.Description);
+  WriteFile(dir / "huge.xml", "<Arkivault><BackupDef BackupTitle=\"H\"/></Arkivault>");
+  std::filesystem::resize_file(dir / "huge.xml", 100u << 20);
+  wxLogNull quiet;
+  EXPECT_FALSE(big.Load(dir / "huge.xml"));
 }
 
 // "1" or "0" for Active, ExcludeHiddenDirs, ExcludeHiddenFiles, NoOverwrite,

@@ -1,0 +1,32 @@
+// A parsed XML document as a small tree, read with expat in one pass. Text
+// is gathered with appends, so a long text node costs time in proportion to
+// its length (the toolkit's document class copies the whole node for every
+// piece the parser delivers, which grows with the square of its length).
+// The tree keeps what a definition file needs: elements with their
+// attributes, text and CDATA (as text), and comments as opaque nodes. As with
+// the toolkit's reader, a text piece that is only white space does not start
+// a text node.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+struct XmlNode {
+  enum class Kind { Element, Text, Comment };
+
+  Kind kind = Kind::Element;
+  std::string name;                                         // an element's name
+  std::vector<std::pair<std::string, std::string>> attributes;  // in document order
+  std::string text;                                         // a text node's content
+  std::vector<std::unique_ptr<XmlNode>> children;
+
+  // The value of attribute `attributeName`, or null when it is absent.
+  const std::string* Attribute(const char* attributeName) const;
+};
+
+// Parses `contents` (UTF-8 unless its declaration names another encoding
+// expat knows) and returns the root element, with every string in UTF-8.
+// Null when the document is not well-formed; `*error` then says why and where.
+std::unique_ptr<XmlNode> ParseXml(const std::string& contents, std::string* error);
