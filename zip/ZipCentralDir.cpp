@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <vector>
 
+#include "zip/Zip64EndRecord.h"
+#include "zip/Zip64ExtraField.h"
 #include "zip/ZipActionCallback.h"
 #include "zip/ZipException.h"
 #include "zip/ZipStorage.h"
@@ -92,19 +94,32 @@ void ZipCentralDir::Read() {
   storage_.ReadExact(record, sizeof record);
   uint16_t thisDisk = Get16(record + 4);
   uint16_t centralDirDisk = Get16(record + 6);
-  uint16_t entriesOnDisk = Get16(record + 8);
-  uint16_t totalEntries = Get16(record + 10);
+  uint64_t entriesOnDisk = Get16(record + 8);
+  uint64_t totalEntries = Get16(record + 10);
   centralDirSize_ = Get32(record + 12);
   centralDirOffset_ = Get32(record + 16);
   uint16_t commentLength = Get16(record + 20);
   if (thisDisk != 0 || centralDirDisk != 0) {
     throw ZipException(ZipException::MultiVolumeUnsupported, storage_.ArchivePath());
   }
-  if (endPosition < centralDirOffset_ + centralDirSize_) ThrowBadArchive();
   if (endPosition + kEndRecordSize + commentLength > fileLength) ThrowBadArchive();
   comment_.resize(commentLength);
   if (commentLength != 0) storage_.ReadExact(&comment_[0], commentLength);
-  bytesBeforeArchive_ = endPosition - centralDirOffset_ - centralDirSize_;
+  // With ZIP64 records the directory ends where they begin, and they hold
+  // the counts, size and offset.
+  uint64_t directoryEnd = endPosition;
+  Zip64EndRecord zip64;
+  uint64_t zip64Position = zip64.Read(storage_, endPosition);
+  if (zip64Position != UINT64_MAX) {
+    directoryEnd = zip64Position;
+    entriesOnDisk = totalEntries = zip64.totalEntries;
+    centralDirSize_ = zip64.centralDirSize;
+    centralDirOffset_ = zip64.centralDirOffset;
+  }
+  if (directoryEnd < centralDirOffset_ || directoryEnd - centralDirOffset_ < centralDirSize_) {
+    ThrowBadArchive();
+  }
+  bytesBeforeArchive_ = directoryEnd - centralDirOffset_ - centralDirSize_;
   if ((centralDirSize_ == 0) != (totalEntries == 0) || entriesOnDisk != totalEntries) {
     ThrowBadArchive();
   }
@@ -116,7 +131,7 @@ void ZipCentralDir::Read() {
 // bytes instead of building the entry list: an incremental run that adds
 // nothing to a large archive never needs it.
 void ZipCentralDir::ReadHeaders(uint64_t totalEntries) {
-  if (totalEntries * ZipFileHeader::kCentralFixedSize > centralDirSize_) ThrowBadArchive();
+  if (totalEntries > centralDirSize_ / ZipFileHeader::kCentralFixedSize) ThrowBadArchive();
   rawHeaders_.resize(static_cast<size_t>(centralDirSize_));
   storage_.SeekTo(centralDirOffset_ + bytesBeforeArchive_);
   storage_.ReadExact(rawHeaders_.data(), rawHeaders_.size());
@@ -227,10 +242,15 @@ ZipFileHeader* ZipCentralDir::AddEntry(const ZipFileHeader& header, int replaceI
 
 void ZipCentralDir::EndEntryWrite() {
   ZipFileHeader& entry = *Current();
+  const uint64_t position = entry.localHeaderOffset + bytesBeforeArchive_;
   unsigned char crcAndSizes[12];
-  entry.WriteCrcAndSizes(crcAndSizes);
-  storage_.Overwrite(entry.localHeaderOffset + bytesBeforeArchive_ + 14, crcAndSizes,
-                     sizeof crcAndSizes);
+  entry.WriteLocalCrcAndSizes(crcAndSizes);
+  storage_.Overwrite(position + 14, crcAndSizes, sizeof crcAndSizes);
+  if (entry.zip64Local) {
+    const std::string sizes = Zip64ExtraField::ForLocal(entry.uncompressedSize, entry.compressedSize);
+    storage_.Overwrite(position + ZipFileHeader::kLocalFixedSize + entry.fileName.size() + 4,
+                       sizes.data() + 4, sizes.size() - 4);
+  }
   current_ = -1;
 }
 
@@ -287,7 +307,6 @@ bool ZipCentralDir::Write(ZipActionCallback* callback) {
   if (onDisk_) return true;
   LoadHeaders();
   uint64_t start = storage_.SeekToEnd();
-  if (start - bytesBeforeArchive_ > kMax32) throw ZipException(EFBIG, storage_.ArchivePath());
   centralDirOffset_ = start - bytesBeforeArchive_;
   centralDirSize_ = 0;
   if (callback != nullptr) {
@@ -309,7 +328,11 @@ bool ZipCentralDir::Write(ZipActionCallback* callback) {
     if (goOn && reported < Count()) goOn = callback->Advance(static_cast<uint64_t>(Count() - reported));
     callback->EndAction();
   }
-  if (centralDirOffset_ + centralDirSize_ > kMax32) throw ZipException(EFBIG, storage_.ArchivePath());
+  Zip64EndRecord zip64;
+  zip64.totalEntries = static_cast<uint64_t>(Count());
+  zip64.centralDirSize = centralDirSize_;
+  zip64.centralDirOffset = centralDirOffset_;
+  if (zip64.IsNeeded()) zip64.Write(storage_, storage_.Position() - bytesBeforeArchive_);
   WriteEndRecord();
   onDisk_ = true;
   return goOn;
@@ -318,10 +341,12 @@ bool ZipCentralDir::Write(ZipActionCallback* callback) {
 void ZipCentralDir::WriteEndRecord() {
   unsigned char record[kEndRecordSize] = {};
   Put32(record, kEndSignature);
-  Put16(record + 8, static_cast<uint64_t>(Count()));
-  Put16(record + 10, static_cast<uint64_t>(Count()));
-  Put32(record + 12, centralDirSize_);
-  Put32(record + 16, centralDirOffset_);
+  // Values that overflow their fields are in the ZIP64 record.
+  const uint64_t entries = std::min<uint64_t>(static_cast<uint64_t>(Count()), Zip64ExtraField::kMax16);
+  Put16(record + 8, entries);
+  Put16(record + 10, entries);
+  Put32(record + 12, std::min<uint64_t>(centralDirSize_, kMax32));
+  Put32(record + 16, std::min<uint64_t>(centralDirOffset_, kMax32));
   Put16(record + 20, comment_.size());
   storage_.Write(record, sizeof record);
   storage_.Write(comment_.data(), comment_.size());

@@ -1,8 +1,10 @@
 #include "zip/ZipFileHeader.h"
 
+#include <algorithm>
 #include <ctime>
 
 #include "zip/Cp437.h"
+#include "zip/Zip64ExtraField.h"
 #include "zip/ZipAttributes.h"
 #include "zip/ZipStorage.h"
 
@@ -138,17 +140,19 @@ bool ZipFileHeader::PrepareForWrite(int level, bool encrypted) {
 size_t ZipFileHeader::WriteLocalHeader(ZipStorage& storage) const {
   std::string record(kLocalFixedSize, '\0');
   unsigned char* p = reinterpret_cast<unsigned char*>(&record[0]);
+  const std::string extra =
+      (zip64Local ? Zip64ExtraField::ForLocal(uncompressedSize, compressedSize) : "") + extraField;
   Put32(p, kLocalSignature);
-  Put16(p + 4, versionNeeded);
+  Put16(p + 4, zip64Local ? std::max(versionNeeded, Zip64ExtraField::kVersionNeeded) : versionNeeded);
   Put16(p + 6, flags);
   Put16(p + 8, method);
   Put16(p + 10, modTime);
   Put16(p + 12, modDate);
-  WriteCrcAndSizes(p + 14);
+  WriteLocalCrcAndSizes(p + 14);
   Put16(p + 26, static_cast<uint32_t>(fileName.size()));
-  Put16(p + 28, static_cast<uint32_t>(extraField.size()));
+  Put16(p + 28, static_cast<uint32_t>(extra.size()));
   record += fileName;
-  record += extraField;
+  record += extra;
   storage.Write(record.data(), record.size());
   return record.size();
 }
@@ -156,32 +160,38 @@ size_t ZipFileHeader::WriteLocalHeader(ZipStorage& storage) const {
 size_t ZipFileHeader::WriteCentralHeader(ZipStorage& storage) const {
   std::string record(kCentralFixedSize, '\0');
   unsigned char* p = reinterpret_cast<unsigned char*>(&record[0]);
+  const std::string zip64 =
+      Zip64ExtraField::ForCentral(uncompressedSize, compressedSize, localHeaderOffset);
+  const std::string extra = zip64 + extraField;
+  const bool usesZip64 = zip64Local || !zip64.empty();
   Put32(p, kCentralSignature);
   Put16(p + 4, versionMadeBy);
-  Put16(p + 6, versionNeeded);
+  Put16(p + 6, usesZip64 ? std::max(versionNeeded, Zip64ExtraField::kVersionNeeded) : versionNeeded);
   Put16(p + 8, flags);
   Put16(p + 10, method);
   Put16(p + 12, modTime);
   Put16(p + 14, modDate);
-  WriteCrcAndSizes(p + 16);
+  Put32(p + 16, crc32);
+  Put32(p + 20, std::min<uint64_t>(compressedSize, Zip64ExtraField::kMax32));
+  Put32(p + 24, std::min<uint64_t>(uncompressedSize, Zip64ExtraField::kMax32));
   Put16(p + 28, static_cast<uint32_t>(fileName.size()));
-  Put16(p + 30, static_cast<uint32_t>(extraField.size()));
+  Put16(p + 30, static_cast<uint32_t>(extra.size()));
   Put16(p + 32, static_cast<uint32_t>(comment.size()));
   Put16(p + 34, diskStart);
   Put16(p + 36, internalAttributes);
   Put32(p + 38, externalAttributes);
-  Put32(p + 42, localHeaderOffset);
+  Put32(p + 42, std::min<uint64_t>(localHeaderOffset, Zip64ExtraField::kMax32));
   record += fileName;
-  record += extraField;
+  record += extra;
   record += comment;
   storage.Write(record.data(), record.size());
   return record.size();
 }
 
-void ZipFileHeader::WriteCrcAndSizes(unsigned char* buffer) const {
+void ZipFileHeader::WriteLocalCrcAndSizes(unsigned char* buffer) const {
   Put32(buffer, crc32);
-  Put32(buffer + 4, compressedSize);
-  Put32(buffer + 8, uncompressedSize);
+  Put32(buffer + 4, zip64Local ? Zip64ExtraField::kMax32 : compressedSize);
+  Put32(buffer + 8, zip64Local ? Zip64ExtraField::kMax32 : uncompressedSize);
 }
 
 bool ZipFileHeader::ParseCentralHeader(const unsigned char* data, size_t available,
@@ -209,8 +219,10 @@ bool ZipFileHeader::ParseCentralHeader(const unsigned char* data, size_t availab
   fileName.assign(text, nameLength);
   extraField.assign(text + nameLength, extraLength);
   comment.assign(text + nameLength + extraLength, commentLength);
+  zip64Local = false;
   *consumed = total;
-  return true;
+  return Zip64ExtraField::Extract(&extraField, &uncompressedSize, &compressedSize,
+                                  &localHeaderOffset, &diskStart);
 }
 
 bool ZipFileHeader::CheckLocalHeader(ZipStorage& storage) {
@@ -242,9 +254,6 @@ bool ZipFileHeader::CheckLocalHeader(ZipStorage& storage) {
 
 uint64_t ZipFileHeader::LocalHeaderSize(bool asRead) const {
   if (asRead) return kLocalFixedSize + localNameLength + localExtraLength;
-  return kLocalFixedSize + fileName.size() + extraField.size();
-}
-
-uint64_t ZipFileHeader::CentralHeaderSize() const {
-  return kCentralFixedSize + fileName.size() + extraField.size() + comment.size();
+  return kLocalFixedSize + fileName.size() + extraField.size() +
+         (zip64Local ? Zip64ExtraField::kLocalSize : 0);
 }

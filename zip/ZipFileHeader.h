@@ -56,8 +56,9 @@ class ZipFileHeader {
   // Serialise through the storage's write buffer; return the bytes written.
   size_t WriteLocalHeader(ZipStorage& storage) const;
   size_t WriteCentralHeader(ZipStorage& storage) const;
-  // crc32, compressedSize and uncompressedSize as three little-endian u32.
-  void WriteCrcAndSizes(unsigned char* buffer) const;
+  // crc32, compressedSize and uncompressedSize as three little-endian u32,
+  // the sizes as 0xFFFFFFFF when the local header has a ZIP64 field.
+  void WriteLocalCrcAndSizes(unsigned char* buffer) const;
 
   // Parses a central header at `data` (`available` bytes); sets `*consumed`.
   // False when the record is cut off or its signature is wrong.
@@ -68,7 +69,6 @@ class ZipFileHeader {
   bool CheckLocalHeader(ZipStorage& storage);
 
   uint64_t LocalHeaderSize(bool asRead) const;
-  uint64_t CentralHeaderSize() const;
 
   uint16_t versionMadeBy = 0;
   uint16_t versionNeeded = 0;
@@ -85,6 +85,9 @@ class ZipFileHeader {
   uint16_t localNameLength = 0;
   uint16_t localExtraLength = 0;
   uint64_t localHeaderOffset = 0;  // relative to the start of the archive
+  // The local header carries a ZIP64 field with both sizes: chosen before the
+  // data is written, for an entry that may reach 4 GiB.
+  bool zip64Local = false;
   std::string extraField;
   std::string fileName;
   std::string comment;

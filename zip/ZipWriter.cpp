@@ -4,6 +4,7 @@
 #include <cerrno>
 
 #include "platform/Clock.h"
+#include "zip/Zip64ExtraField.h"
 #include "zip/ZipArchiveFile.h"
 #include "zip/ZipAttributes.h"
 #include "zip/ZipCentralDir.h"
@@ -17,7 +18,11 @@
 
 namespace {
 
-constexpr uint64_t kMax32 = 0xFFFFFFFFu;
+// An entry expected to stay below this size gets a classic local header and
+// is read up to this size at most (a file that grows while it is read is cut
+// there); a larger one gets a ZIP64 field in its local header. The margin
+// leaves room for deflate output larger than its input.
+constexpr uint64_t kClassicEntryLimit = 0xFFFFFFFFu - (64u << 20);
 constexpr size_t kMoveChunkSize = 65536;
 constexpr int kCallbackKindCount = 11;
 // A file shorter than this is stored when OptStoreTinyFiles is given.
@@ -329,11 +334,10 @@ bool ZipWriter::AddFileDirect(ZipFileHeader& header, ZipAbstractFile& source, ui
   ActionScope retryAction(retry ? callback : nullptr, header.SystemName(), source.Path());
   if (callback != nullptr) callback->SetActionTotal(size);
   bool replacing = replaceIndex >= 0;
+  if (!BeginEntry(header, level, replaceIndex, replacing ? size : 0, size)) return false;
   // In place, the entry may not outgrow the room made for it: a file that
   // grew since its size was taken is stored with the bytes that were there.
-  if (replacing && size > kMax32) throw ZipException(EFBIG, ArchivePath());
-  if (!BeginEntry(header, level, replaceIndex, replacing ? size : 0, size)) return false;
-  uint64_t limit = replacing ? size : UINT64_MAX;
+  uint64_t limit = replacing ? size : header.zip64Local ? UINT64_MAX : kClassicEntryLimit;
   uint64_t done = 0;
   try {
     ZipAutoBuffer& buffer = readBuffer_;
@@ -423,9 +427,9 @@ bool ZipWriter::BeginEntry(ZipFileHeader& header, int level, int replaceIndex,
                            uint64_t reserveSize, uint64_t sizeHint) {
   if (IsClosed() || entryState_ != 0 || storage_->IsReadOnly()) return false;
   bool replacing = replaceIndex >= 0 && replaceIndex < centralDir_->Count();
-  if (!replacing && centralDir_->Count() >= kMaxEntries) return false;
   if (level < -1 || level > 9) level = -1;
   if (!header.PrepareForWrite(level, false)) throw ZipException(ZipException::EntryTooLong, ArchivePath());
+  header.zip64Local = sizeHint > kClassicEntryLimit;
   uint64_t neededSize = header.LocalHeaderSize(false) + reserveSize;
   if (replacing) BeginInPlaceChange(replaceIndex);
   ZipFileHeader* entry = centralDir_->AddEntry(header, replacing ? replaceIndex : -1);
@@ -460,10 +464,6 @@ void ZipWriter::EndEntry(bool afterError) {
   entry->crc32 = compressor_->Crc();
   entry->compressedSize = compressor_->BytesOut();
   entry->uncompressedSize = compressor_->BytesIn();
-  if (entry->compressedSize > kMax32 || entry->uncompressedSize > kMax32 ||
-      entry->localHeaderOffset > kMax32) {
-    throw ZipException(EFBIG, ArchivePath());
-  }
   centralDir_->EndEntryWrite();
   entryState_ = 0;
 }
@@ -526,7 +526,8 @@ bool ZipWriter::CopyEntry(ZipWriter& source, int index, const std::string& newNa
   uint64_t roomEnd = source.centralDir_->EntryRoomEnd(index);
   bool descriptor = (header.flags & ZipFileHeader::kFlagDescriptor) != 0;
   uint64_t minimum = header.compressedSize + (descriptor ? 12 : 0);
-  uint64_t maximum = header.compressedSize + (descriptor ? 16 : 0);
+  // A descriptor has 12 to 24 bytes (signature, ZIP64 sizes).
+  uint64_t maximum = header.compressedSize + (descriptor ? 24 : 0);
   if (roomEnd < dataStart || roomEnd - dataStart < minimum) {
     throw ZipException(ZipException::BadArchive, source.ArchivePath());
   }
@@ -539,10 +540,11 @@ bool ZipWriter::CopyEntry(ZipWriter& source, int index, const std::string& newNa
     header.SetSystem(systemCompatibility_);
   }
   header.extraField.clear();
+  header.zip64Local = Zip64ExtraField::Overflows(header.compressedSize) ||
+                      Zip64ExtraField::Overflows(header.uncompressedSize);
   std::string name = header.SystemName();
   if (!ResolveReplaceIndex(&replaceIndex, name)) return false;
   bool replacing = replaceIndex >= 0;
-  if (!replacing && centralDir_->Count() >= kMaxEntries) return false;
   if (replacing) BeginInPlaceChange(replaceIndex);
 
   ZipFileHeader* entry = centralDir_->AddEntry(header, replaceIndex);

@@ -66,9 +66,6 @@ class ZipWriter {
     PredictAuto = 2,       // when the given path ends in '/'
   };
 
-  // The most entries an archive can hold.
-  static constexpr int kMaxEntries = 65535;
-
   ZipWriter();
   virtual ~ZipWriter();
   ZipWriter(const ZipWriter&) = delete;
@@ -122,8 +119,9 @@ class ZipWriter {
                     NameKind nameKind = PredictAuto);
 
   // Adds a file or directory. False when refused (archive closed, entry open,
-  // source unreadable, bad replace index, archive full); throws on write,
-  // compression and cancel failures.
+  // source unreadable, bad replace index); throws on write, compression and
+  // cancel failures. Entries and archives of any size and count are written,
+  // with ZIP64 fields where a value needs them.
   bool AddFile(const AddFileRequest& request);
   bool AddFile(const std::string& sourcePath, int level = -1, bool fullPath = false,
                int options = AddFileRequest::OptDefault, uint32_t bufferSize = 65536);

@@ -1,5 +1,5 @@
-// Stored names from source paths, look-up by name, and an archive filled to
-// its 65,535 entries.
+// Stored names from source paths, look-up by name, and an archive of more
+// than 65,535 entries.
 #include <gtest/gtest.h>
 
 #include "tests/zip/ZipTestSupport.h"
@@ -60,40 +60,46 @@ TEST(NamesAndLookupTest, DirectoryPathsAndTemporaryFiles) {
   EXPECT_TRUE(TemporaryFileName(dir.path(), UINT64_MAX).empty());
 }
 
-TEST(NamesAndLookupTest, FullArchiveOf65535EntriesFindsNamesAndRefusesMore) {
+// Past 65,535 entries the counts go to the ZIP64 end record; the archive
+// opens again for look-ups, adding and replacing.
+TEST(NamesAndLookupTest, ArchiveOf70000EntriesFindsNamesAndGrows) {
+  constexpr int kEntries = 70000;
   TempDir dir;
   ZipMemFile source;
   source.Write("x", 1);
   {
     ZipWriter writer;
-    writer.OpenArchive(dir / "full.zip", ZipWriter::CreateNew);
+    writer.OpenArchive(dir / "many.zip", ZipWriter::CreateNew);
     AddFileRequest request;
     request.sourceFile = &source;
-    for (int i = 0; i < ZipWriter::kMaxEntries; ++i) {
+    for (int i = 0; i < kEntries; ++i) {
       request.nameInArchive = "d" + std::to_string(i % 100) + "/f" + std::to_string(i);
       ASSERT_TRUE(writer.AddFile(request)) << i;
     }
-    request.nameInArchive = "one too many";
-    EXPECT_FALSE(writer.AddFile(request));
-    EXPECT_EQ(ZipWriter::kMaxEntries, writer.EntryCount());
     writer.CloseArchive();
   }
   ZipWriter writer;
-  writer.OpenArchive(dir / "full.zip", ZipWriter::OpenExisting);
+  writer.OpenArchive(dir / "many.zip", ZipWriter::OpenExisting);
+  ASSERT_EQ(kEntries, writer.EntryCount());
   writer.SetRootDirectory("/root");
-  for (int i = 0; i < ZipWriter::kMaxEntries; i += 7) {
+  for (int i = 0; i < kEntries; i += 7) {
     std::string name = "d" + std::to_string(i % 100) + "/f" + std::to_string(i);
     ASSERT_EQ(i, writer.FindDuplicate("/root/" + name, false)) << name;
   }
   EXPECT_EQ(-1, writer.FindDuplicate("/root/d1/f0", false));
   EXPECT_EQ(12345, writer.FindDuplicate("/elsewhere/f12345", false, true));
-  // Replacing an entry keeps the count at the limit.
   AddFileRequest request;
   request.sourceFile = &source;
   request.nameInArchive = "d0/f100";
   request.replaceIndex = writer.FindDuplicate("/root/d0/f100", false);
   EXPECT_TRUE(writer.AddFile(request));
-  EXPECT_EQ(ZipWriter::kMaxEntries, writer.EntryCount());
+  request.nameInArchive = "one more";
+  request.replaceIndex = -1;
+  EXPECT_TRUE(writer.AddFile(request));
+  EXPECT_EQ(kEntries + 1, writer.EntryCount());
   writer.CloseArchive();
-  EXPECT_ZIP_VALID(dir / "full.zip");
+  EXPECT_ZIP_VALID(dir / "many.zip");
+  const std::string bytes = ReadFile(dir / "many.zip");
+  EXPECT_EQ(0xFFFFu, Le16(bytes, bytes.size() - 22 + 10));
+  EXPECT_EQ(0x07064b50u, Le32(bytes, bytes.size() - 22 - 20));
 }

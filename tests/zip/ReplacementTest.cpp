@@ -82,8 +82,8 @@ TEST(ReplacementTest, ReplacingFirstMiddleOrLastEntryKeepsEveryOtherEntry) {
 }
 
 // Replacements that cannot be done leave the archive and the entry as they
-// were: an unknown index, no read buffer, an unreadable source, a source over
-// 4 GiB, a full disk under the temporary archive. An index of -2 finds the
+// were: an unknown index, no read buffer, an unreadable source, a full disk
+// under the temporary archive. An index of -2 finds the
 // entry by name.
 TEST(ReplacementTest, RefusedReplacementsKeepTheEntryTheyWouldReplace) {
   TempDir dir;
@@ -92,7 +92,6 @@ TEST(ReplacementTest, RefusedReplacementsKeepTheEntryTheyWouldReplace) {
   files[0].second = "new alpha";
   WriteFile(dir / "src/a.txt", files[0].second);
   WriteFile(dir / "src/sub/c.txt", TextBytes(200000));
-  ASSERT_EQ(0, RunCommand("truncate -s 4294967296 " + ShellQuote(dir / "src/b.bin")));  // sparse
   ASSERT_TRUE(CreateDirectoryPath(dir / "tmp"));
   {
     InstalledFaultEnv fault;
@@ -112,16 +111,10 @@ TEST(ReplacementTest, RefusedReplacementsKeepTheEntryTheyWouldReplace) {
     AddFileRequest unreadable(dir / "src/d.bin", false);
     unreadable.replaceIndex = 3;
     EXPECT_FALSE(writer.AddFile(unreadable));
-    AddFileRequest huge(dir / "src/b.bin", false);
-    huge.level = 0;
-    huge.replaceIndex = 1;
-    Thrown thrown = ThrownBy([&] { writer.AddFile(huge); });
-    EXPECT_EQ(EFBIG, thrown.code);
-    EXPECT_EQ(dir / "a.zip", thrown.fileName);
     fault.env.FailWritesAfter("AKZ", 0);
     AddFileRequest noRoom(dir / "src/sub/c.txt", false);
     noRoom.replaceIndex = 2;
-    thrown = ThrownBy([&] { writer.AddFile(noRoom); });
+    Thrown thrown = ThrownBy([&] { writer.AddFile(noRoom); });
     EXPECT_EQ(ENOSPC, thrown.code);
     EXPECT_EQ(0u, thrown.fileName.find(dir / "tmp/AKZ")) << thrown.fileName;
     EXPECT_EQ(4, writer.EntryCount());

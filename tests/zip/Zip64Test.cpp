@@ -1,0 +1,119 @@
+// ZIP64: entries over 4 GiB, an archive whose entries lie past 4 GiB, and
+// archives with ZIP64 records made by Info-ZIP, added to and replaced in.
+// (More than 65,535 entries: NamesAndLookupTest.)
+#include <gtest/gtest.h>
+
+#include "tests/zip/ZipTestSupport.h"
+
+using namespace testing_support;
+using namespace zip_test;
+
+namespace {
+
+constexpr uint64_t kGiB = 1ull << 30;
+
+// A sparse file of `size` bytes that begins and ends with `mark`.
+void MakeSparseFile(const std::string& path, uint64_t size, const std::string& mark) {
+  WriteFile(path, mark);
+  ASSERT_EQ(0, RunCommand("truncate -s " + std::to_string(size - mark.size()) + " " +
+                          ShellQuote(path) + " && printf %s " + ShellQuote(mark) + " >> " +
+                          ShellQuote(path)));
+}
+
+// Name, size and CRC-32 of every entry as Python's zipfile reads them, and
+// the content of `small` (the large entries are not read here).
+std::string Listing(const std::string& archive, const std::string& small) {
+  std::string output;
+  EXPECT_EQ(0, RunCommand("python3 -c 'import sys, zipfile\n"
+                          "z = zipfile.ZipFile(sys.argv[1])\n"
+                          "for i in z.infolist(): print(i.filename, i.file_size, \"%08x\" % i.CRC)\n"
+                          "print(z.read(sys.argv[2]).decode())' " +
+                              ShellQuote(archive) + " " + ShellQuote(small),
+                          &output));
+  return output;
+}
+
+}  // namespace
+
+// One archive: a 5 GiB entry deflated (ZIP64 sizes in both headers), three
+// stored 1.4 GiB entries that carry the archive past 4 GiB (ZIP64 offsets
+// and end record), a small entry after them; reopened, a file is added at
+// the end and the small entry replaced. Every reader checks every CRC.
+TEST(Zip64Test, EntriesAndArchivesOverFourGiB) {
+  TempDir dir;
+  MakeSparseFile(dir / "src/huge.bin", 5 * kGiB, "head and tail of the huge file");
+  for (const char* name : {"s1.bin", "s2.bin", "s3.bin"}) {
+    MakeSparseFile(dir / (std::string("src/") + name), 7 * kGiB / 5, name);
+  }
+  WriteFile(dir / "src/small.txt", "small file after 4 GiB");
+  WriteFile(dir / "src/later.txt", "added to the ZIP64 archive");
+  {
+    ZipWriter writer;
+    Open(writer, dir / "big.zip", ZipWriter::CreateNew, dir / "src");
+    ASSERT_TRUE(writer.AddFile(dir / "src/huge.bin", 1));
+    for (const char* name : {"s1.bin", "s2.bin", "s3.bin"}) {
+      ASSERT_TRUE(writer.AddFile(dir / (std::string("src/") + name), 0));
+    }
+    ASSERT_TRUE(writer.AddFile(dir / "src/small.txt", 0));
+    writer.CloseArchive();
+  }
+  {
+    WriteFile(dir / "src/small.txt", "replaced");
+    ZipWriter writer;
+    Open(writer, dir / "big.zip", ZipWriter::OpenExisting, dir / "src");
+    ASSERT_EQ(5, writer.EntryCount());
+    EXPECT_EQ(5 * kGiB, Entry(writer, 0).uncompressedSize);
+    EXPECT_GT(Entry(writer, 4).localHeaderOffset, 4 * kGiB);
+    ASSERT_TRUE(writer.AddFile(dir / "src/later.txt"));
+    AddFileRequest request(dir / "src/small.txt", false);
+    request.level = 0;
+    request.replaceIndex = writer.FindDuplicate(request.sourcePath, false);
+    ASSERT_EQ(4, request.replaceIndex);
+    ASSERT_TRUE(writer.AddFile(request));
+    writer.CloseArchive();
+  }
+  EXPECT_ZIP_VALID(dir / "big.zip");
+  const std::string listing = Listing(dir / "big.zip", "small.txt");
+  EXPECT_NE(std::string::npos, listing.find("huge.bin " + std::to_string(5 * kGiB))) << listing;
+  EXPECT_NE(std::string::npos, listing.find("later.txt 26")) << listing;
+  EXPECT_NE(std::string::npos, listing.find("\nreplaced")) << listing;
+}
+
+// Info-ZIP archives with ZIP64 fields and records (forced with -fz, and
+// streamed through a pipe: descriptors with ZIP64 sizes) open for adding,
+// and their entries are replaced, the last one and an earlier one.
+TEST(Zip64Test, InfoZipArchivesWithZip64RecordsAreExtended) {
+  TempDir dir;
+  const Files files = {{"a.txt", TextBytes(3000, "alpha ")}, {"b.bin", NoiseBytes(5000, 3)},
+                       {"c.txt", TextBytes(7000, "gamma ")}};
+  for (const auto& file : files) WriteFile(dir / ("src/" + file.first), file.second);
+  const std::string src = ShellQuote(dir / "src");
+  struct Case {
+    const char* archive;
+    const char* command;
+  };
+  const Case cases[] = {{"forced.zip", "zip -q -fz ../forced.zip a.txt b.bin c.txt"},
+                        {"streamed.zip", "zip -q - a.txt b.bin c.txt | cat > ../streamed.zip"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.archive);
+    ASSERT_EQ(0, RunCommand("cd " + src + " && " + c.command));
+    const std::string archive = dir / c.archive;
+    Files expected = files;
+    expected[0].second = TextBytes(9000, "replaced first ");
+    expected[2].second = NoiseBytes(100, 8);
+    expected.push_back({"d.txt", "added"});
+    WriteFile(dir / "new/a.txt", expected[0].second);
+    WriteFile(dir / "new/c.txt", expected[2].second);
+    WriteFile(dir / "new/d.txt", "added");
+    ZipWriter writer;
+    Open(writer, archive, ZipWriter::OpenExisting, dir / "new");
+    writer.SetTemporaryDirectory(dir.path());
+    for (const char* name : {"c.txt", "a.txt", "d.txt"}) {
+      AddFileRequest request(dir / (std::string("new/") + name), false);
+      request.replaceIndex = writer.FindDuplicate(request.sourcePath, false);
+      ASSERT_TRUE(writer.AddFile(request)) << name;
+    }
+    writer.CloseArchive();
+    EXPECT_ARCHIVE_HOLDS(archive, expected);
+  }
+}
