@@ -5,9 +5,11 @@
 #include <wx/intl.h>
 #include <wx/log.h>
 #include <wx/msgdlg.h>
+#include <wx/stdpaths.h>
 #include <wx/utils.h>
 
 #include "jobs/BackupJob.h"
+#include "platform/Env.h"
 #include "jobs/DefinitionFileName.h"
 #include "platform/Env.h"
 #include "ui/MainFrame.h"
@@ -173,6 +175,15 @@ void ArkivaultApp::Shutdown() {
 }
 
 void ArkivaultApp::OnEndSession(wxCloseEvent&) { Shutdown(); }
+
+void ArkivaultApp::SetStartAtLogin(bool start) {
+  if (start) {
+    Autostart().Enable(wxStandardPaths::Get().GetExecutablePath(),
+                       wxString::FromUTF8(platform::Env::Current()->CurrentDirectory()));
+  } else {
+    Autostart().Disable();
+  }
+}
 
 void ArkivaultApp::RequestEndOfSession() {
   QueueEvent(new wxCloseEvent(wxEVT_END_SESSION, 0));

@@ -12,6 +12,7 @@
 #include <wx/timer.h>
 
 #include "app/ArkivaultTaskBarIcon.h"
+#include "app/Autostart.h"
 #include "app/CommandLine.h"
 #include "app/ResourceFiles.h"
 #include "app/SingleInstance.h"
@@ -92,6 +93,10 @@ class ArkivaultApp : public wxApp, public AppCommands, public TrayCommands {
   // closes the main window, deletes the tray icon and ends the main loop.
   void Shutdown() override;
   void MainWindowDestroyed() override { mainWindow_ = nullptr; }
+  bool StartsAtLogin() const override { return Autostart().IsEnabled(); }
+  // The entry starts this program in the current directory, whose BackupDef/
+  // holds the jobs.
+  void SetStartAtLogin(bool start) override;
 
   // TrayCommands, for the tray icon.
   void RestoreMainWindow() override;

@@ -45,6 +45,10 @@ class AppCommands {
   virtual void SetModalDialogOpen(bool open) = 0;
   // Opens the help book at its contents page.
   virtual void ShowHelpContents() = 0;
+  // The program is started (tray only) when the user logs in.
+  virtual bool StartsAtLogin() const = 0;
+  // Adds or removes the start at login; a failure is reported to the user.
+  virtual void SetStartAtLogin(bool start) = 0;
   // Ends the program (after asking about a running backup).
   virtual void Shutdown() = 0;
   // The main window is being destroyed; the application forgets it.

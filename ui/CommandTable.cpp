@@ -29,6 +29,7 @@ const MenuCommands kFileMenu = {
     Row("ID_STARTINC", "Start &Incremental Backup", "file_inc.png", CommandRule::StartAllowed),
     Row("ID_CANCELJOB", "Cance&l Backup", "file_cancel.png", CommandRule::OnRunningRow),
     kSeparator,
+    {"ID_AUTOSTART", "Start at &Login", "", CommandRule::Always, false, true},
     Row("ID_EXIT", "Close &Window", "file_close.png"),
     Row("ID_SHUTDOWN", "&Shutdown Arkivault", "file_exit.png"),
 };
@@ -90,8 +91,9 @@ void AppendCommands(wxMenu& menu, const MenuCommands& commands, const ImageSourc
       continue;
     }
     const wxString label = translate ? wxGetTranslation(command.label) : wxString(command.label);
-    auto* item = new wxMenuItemExt(&menu, CommandId(command), label);
-    item->SetBitmap(images.LoadMenuBitmap(command.bitmap));
+    auto* item = new wxMenuItemExt(&menu, CommandId(command), label, wxString(),
+                                   command.checkable ? wxITEM_CHECK : wxITEM_NORMAL);
+    if (!command.checkable) item->SetBitmap(images.LoadMenuBitmap(command.bitmap));
     if (command.bold) item->SetFont(item->GetFont().Bold());
     menu.Append(item);
   }

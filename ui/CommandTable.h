@@ -43,6 +43,8 @@ struct MenuCommand {
   const char* bitmap;
   CommandRule rule;
   bool bold;
+  // A check item (it shows a mark instead of a bitmap).
+  bool checkable = false;
 };
 
 using MenuCommands = std::vector<MenuCommand>;

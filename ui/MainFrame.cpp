@@ -43,6 +43,8 @@ MainFrame::MainFrame(wxWindow* parent, AppCommands& commands, const ImageSource&
   Bind(wxEVT_MENU, &MainFrame::OnCancelJob, this, Id("ID_CANCELJOB"));
   Bind(wxEVT_MENU, &MainFrame::OnCloseWindowCommand, this, Id("ID_EXIT"));
   Bind(wxEVT_MENU, &MainFrame::OnShutdown, this, Id("ID_SHUTDOWN"));
+  Bind(wxEVT_MENU, &MainFrame::OnStartAtLogin, this, Id("ID_AUTOSTART"));
+  Bind(wxEVT_UPDATE_UI, &MainFrame::OnUpdateStartAtLogin, this, Id("ID_AUTOSTART"));
   for (const MenuCommands* menu : {&kFileMenu, &kHelpMenu}) {
     for (const MenuCommand& command : *menu) {
       if (command.name != nullptr && command.rule != CommandRule::Always) {
@@ -239,6 +241,14 @@ void MainFrame::OnCancelJob(wxCommandEvent&) {
 void MainFrame::OnCloseWindowCommand(wxCommandEvent&) { Close(); }
 
 void MainFrame::OnShutdown(wxCommandEvent&) { commands_.Shutdown(); }
+
+void MainFrame::OnStartAtLogin(wxCommandEvent& event) {
+  commands_.SetStartAtLogin(event.IsChecked());
+}
+
+void MainFrame::OnUpdateStartAtLogin(wxUpdateUIEvent& event) {
+  event.Check(commands_.StartsAtLogin());
+}
 
 void MainFrame::OnHelpContents(wxCommandEvent&) { commands_.ShowHelpContents(); }
 

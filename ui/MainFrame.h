@@ -57,6 +57,8 @@ class MainFrame : public wxFrame, public RunDisplay {
   void OnCancelJob(wxCommandEvent& event);
   void OnCloseWindowCommand(wxCommandEvent& event);
   void OnShutdown(wxCommandEvent& event);
+  void OnStartAtLogin(wxCommandEvent& event);
+  void OnUpdateStartAtLogin(wxUpdateUIEvent& event);
   void OnHelpContents(wxCommandEvent& event);
   void OnEditJob(wxCommandEvent& event);
   void OnAbout(wxCommandEvent& event);

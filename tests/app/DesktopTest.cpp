@@ -32,6 +32,7 @@ TEST(DesktopTest, InstalledProgramFindsItsFilesFromAnyDirectory) {
   // A batch run gets as far as the job only once the resource archive is loaded.
   const auto result = app_test::RunProgram(prefix / "bin/arkivault", "nosuch.xml", elsewhere.path());
   EXPECT_NE(std::string::npos, result.err.find("Couldn't open file 'nosuch.xml'.")) << result.err;
+  EXPECT_TRUE(testing_support::PathExists(prefix / "share/arkivault/res/Arkivault.htb"));
   EXPECT_TRUE(DesktopEntryValid(prefix / "share/applications/arkivault.desktop"));
   for (const int size : {16, 32, 48, 64, 128, 256}) {
     const std::string icon = prefix / ("share/icons/hicolor/" + std::to_string(size) + "x" +

@@ -6,6 +6,7 @@
 #include <wx/menu.h>
 #include <wx/regex.h>
 #include <wx/utils.h>
+#include <wx/xrc/xmlres.h>
 
 #include <chrono>
 #include <filesystem>
@@ -53,6 +54,7 @@ class TrayTest : public testing::Test {
     std::filesystem::create_directory_symlink(app_test::BinaryDir() + "/res", cwd / "res");
     std::filesystem::current_path(cwd.path());
     setenv("XDG_RUNTIME_DIR", (cwd / "run").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (cwd / "config").c_str(), 1);
     StartOptions options;
     options.noGui = true;
     ASSERT_NE(nullptr, app_test::StartToolkit(new ArkivaultApp(options)));
@@ -131,6 +133,19 @@ TEST_F(TrayTest, IconFollowsTheRunAndShutdownAsksFirst) {
   EXPECT_TRUE(window->IsShown());
   icon->OnRestore(click);
   EXPECT_EQ(window, app->MainWindow());
+
+  // "Start at Login" in the window's first menu writes and removes the
+  // autostart entry, and its check mark follows.
+  wxMenu& file = *window->GetMenuBar()->GetMenu(0);
+  const int autostart = wxXmlResource::GetXRCID("ID_AUTOSTART");
+  for (const bool on : {true, false}) {
+    wxCommandEvent toggle(wxEVT_MENU, autostart);
+    toggle.SetInt(on);
+    window->ProcessWindowEvent(toggle);
+    EXPECT_EQ(on, testing_support::PathExists(cwd / "config/autostart/arkivault.desktop"));
+    file.UpdateUI(window);
+    EXPECT_EQ(on, file.IsChecked(autostart));
+  }
 
   // Shutdown during a run: No keeps everything; Yes aborts, and the end of
   // the session that follows asks nothing more.

@@ -157,6 +157,12 @@ TEST_F(RunPresenterTest, JobWithoutRowAndRoundedKilobytes) {
     EXPECT_EQ(std::string("Processing 'Docs'.\n4294967295 files.\n") + c.kilobytes + " kB.",
               presenter.TrayTooltip().utf8_string());
   }
+  // A title too long for the tray's 63 characters is shortened, never the counters.
+  job.BackupTitle = std::string(100, 'x');
+  const std::string cut = presenter.TrayTooltip(63).utf8_string();
+  EXPECT_EQ("Processing '" + std::string(13, 'x') + "...'.\n4294967295 files.\n5368709120 kB.",
+            cut);
+  EXPECT_EQ(63u, cut.size());
   presenter.AbortRun();
   EXPECT_FALSE(runner.Succeeded());
 }
