@@ -203,7 +203,7 @@ void ArkivaultApp::EndSessionBySignal() {
   // A modal dialog runs its own loop: it is cancelled first (nothing is
   // saved), and the next tick ends the session.
   for (wxWindow* window : wxTopLevelWindows) {
-    auto* dialog = wxDynamicCast(window, wxDialog);
+    auto* dialog = dynamic_cast<wxDialog*>(window);
     if (dialog != nullptr && dialog->IsModal()) {
       dialog->EndModal(wxID_CANCEL);
       return;
