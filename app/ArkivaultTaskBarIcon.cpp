@@ -61,7 +61,13 @@ bool ArkivaultTaskBarIcon::ShowCompletion(const RunPresenter& run) {
   return false;
 }
 
-void ArkivaultTaskBarIcon::OnRightButtonUp(wxTaskBarIconEvent&) { PopupMenu(&Menu()); }
+void ArkivaultTaskBarIcon::OnRightButtonUp(wxTaskBarIconEvent&) {
+  // The items are enabled here, before the popup: while it is open the
+  // toolkit asks the popup's own window, not the menu, about its items.
+  wxMenu& menu = Menu();
+  menu.UpdateUI();
+  PopupMenu(&menu);
+}
 
 void ArkivaultTaskBarIcon::OnRestore(wxEvent&) { app_.RestoreMainWindow(); }
 
