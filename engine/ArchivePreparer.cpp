@@ -37,6 +37,12 @@ std::string OldArchiveName(const std::string& stem, int n) {
   return buffer.data();
 }
 
+// `path` without its extension.
+std::string ArchiveStem(const std::string& path) {
+  const std::string::size_type dot = path.rfind('.');
+  return dot == std::string::npos ? path : path.substr(0, dot);
+}
+
 }  // namespace
 
 ArchivePreparer::ArchivePreparer(const BackupJob& job, bool fullBackup, const wxDateTime& now)
@@ -79,12 +85,20 @@ bool ArchivePreparer::IsFromEarlierDay(const wxDateTime& lastWrite) const {
 }
 
 std::string RetiredArchivePath(const std::string& path) {
-  const std::string::size_type dot = path.rfind('.');
-  const std::string stem = dot == std::string::npos ? path : path.substr(0, dot);
-  std::string candidate;
+  const std::string stem = ArchiveStem(path);
   for (int n = 1;; ++n) {
-    candidate = OldArchiveName(stem, n);
+    std::string candidate = OldArchiveName(stem, n);
     if (PathIsFree(candidate)) return candidate;
+  }
+}
+
+std::vector<std::string> RetiredArchivePaths(const std::string& path) {
+  const std::string stem = ArchiveStem(path);
+  std::vector<std::string> retired;
+  for (int n = 1;; ++n) {
+    std::string candidate = OldArchiveName(stem, n);
+    if (PathIsFree(candidate)) return retired;
+    retired.push_back(std::move(candidate));
   }
 }
 

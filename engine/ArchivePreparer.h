@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include <wx/datetime.h>
 
@@ -52,6 +53,10 @@ class ArchivePreparer {
 // The first free "<stem> (old n).zip" name (n = 1, 2, ...) for the archive
 // at `path`.
 std::string RetiredArchivePath(const std::string& path);
+
+// The "(old n)" archives of the archive at `path` that exist, n = 1, 2, ...
+// up to the first free number.
+std::vector<std::string> RetiredArchivePaths(const std::string& path);
 
 // The file's last-write time in local time; an invalid date-time when it
 // cannot be read.

@@ -79,7 +79,7 @@ int DirectoryError(const std::string& path) {
 bool BackupRunner::Run() {
   succeeded_ = true;
   result_ = RunResult();
-  openArchiveFiles_.clear();
+  ownArchiveFiles_.clear();
   archiveHome_ = platform::FileInfo();
   if (job_ == nullptr) {
     result_.Fail(platform::ErrorText(EINVAL), "");
@@ -194,7 +194,7 @@ void BackupRunner::FinishArchive(ZipWriter& archive) {
     throw;
   }
   stamps_.Commit();
-  openArchiveFiles_.clear();
+  ownArchiveFiles_.clear();
   if (job_->NoEmpty && empty && !path.empty()) RemoveFileOf(path, false);
 }
 
@@ -212,8 +212,9 @@ bool BackupRunner::RunNow(BackupJob* job, bool full, std::function<bool()> stopR
 bool BackupRunner::AddSourceFile(ZipWriter& archive, const SourceFile& file) {
   std::string path =
       ToNativeSeparators(JoinPath(job_->SourceRootPath, JoinPath(file.relativeDir, file.name)));
-  // Reading an archive that is being written would never reach its end.
-  if (IsOpenArchiveFile(file.seen) || archive.IsArchiveFile(path)) return false;
+  // Reading an archive that is being written would never reach its end, and
+  // storing the job's own archives would double the backup on every run.
+  if (IsOwnArchiveFile(file.seen) || archive.IsArchiveFile(path)) return false;
   AddFileRequest request(path, false);
   request.level = job_->CompressionLevel;
   request.options = kAddOptions;
@@ -259,24 +260,27 @@ bool BackupRunner::PrepareArchive(ZipWriter& archive, const std::string& baseDir
 }
 
 // Remembers the files of the open archive (the archive, its staged new
-// version, its journal) and the directory the run's archives go to, by
-// identity, so the walk reads none of them whatever path spelling leads there.
+// version, its journal, its "(old n)" predecessors) and the directory the
+// run's archives go to, by identity, so the walk reads none of them whatever
+// path spelling leads there.
 void BackupRunner::NoteOpenedArchive(const ZipWriter& archive, const std::string& baseDir) {
   platform::Env* env = platform::Env::Current();
   const std::string path = archive.ArchivePath();
-  openArchiveFiles_.clear();
-  for (const std::string& file :
-       {path, ZipArchiveFile::StagingPathFor(path), ZipJournal::PathFor(path)}) {
+  std::vector<std::string> files = RetiredArchivePaths(path);
+  files.insert(files.end(),
+               {path, ZipArchiveFile::StagingPathFor(path), ZipJournal::PathFor(path)});
+  ownArchiveFiles_.clear();
+  for (const std::string& file : files) {
     platform::FileInfo info;
-    if (env->Stat(file, &info) == 0) openArchiveFiles_.push_back(info);
+    if (env->Stat(file, &info) == 0) ownArchiveFiles_.push_back(info);
   }
   if (env->Stat(baseDir.empty() ? "." : ToNativeSeparators(baseDir), &archiveHome_) != 0) {
     archiveHome_ = platform::FileInfo();
   }
 }
 
-bool BackupRunner::IsOpenArchiveFile(const platform::FileInfo& file) const {
-  return std::any_of(openArchiveFiles_.begin(), openArchiveFiles_.end(),
+bool BackupRunner::IsOwnArchiveFile(const platform::FileInfo& file) const {
+  return std::any_of(ownArchiveFiles_.begin(), ownArchiveFiles_.end(),
                      [&file](const platform::FileInfo& open) {
                        return platform::IsSameFile(open, file);
                      });

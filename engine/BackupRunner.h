@@ -74,8 +74,8 @@ class BackupRunner {
   const RunResult& Result() const { return result_; }
 
   // Adds one selected source file to `archive`: true when stored, false when
-  // the writer refused it (counted as skipped) or the file is an archive open
-  // for writing. A stored file that carried the archive attribute is stamped
+  // the writer refused it (counted as skipped) or the file is one of the
+  // job's own archives (open for writing, or an earlier one kept beside it). A stored file that carried the archive attribute is stamped
   // when the archive commits; a file reached through a symbolic link never
   // is (the stamp would land on its target). Archive errors are thrown.
   bool AddSourceFile(ZipWriter& archive, const SourceFile& file);
@@ -112,7 +112,7 @@ class BackupRunner {
                                   const std::string& backupDirectory);
   void FinishArchive(ZipWriter& archive);
   void NoteOpenedArchive(const ZipWriter& archive, const std::string& baseDir);
-  bool IsOpenArchiveFile(const platform::FileInfo& file) const;
+  bool IsOwnArchiveFile(const platform::FileInfo& file) const;
   void RecordZipError(const ZipException& error, const std::string& otherwisePath);
   bool EnterSubdirectory(ZipWriter& archive, const std::string& relativeDir,
                          const std::string& name, const std::string& backupDirectory);
@@ -129,6 +129,6 @@ class BackupRunner {
   std::function<bool()> stopRequested_;     // the stop test of a run on the calling thread
   RunResult result_;
   PendingStamps stamps_;                    // of the files in the archive being written
-  std::vector<platform::FileInfo> openArchiveFiles_;  // identities of the open archive's files
+  std::vector<platform::FileInfo> ownArchiveFiles_;  // identities of the open archive's files
   platform::FileInfo archiveHome_;          // identity of the directory the archives go to
 };
