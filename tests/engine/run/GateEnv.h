@@ -1,5 +1,5 @@
 // An Env that holds the backup worker at one chosen point (the second read of
-// a file, the stamping of a stored file, or the listing of a directory) until the test releases it or the
+// a file, or the listing of a directory) until the test releases it or the
 // worker is asked to stop, so a test can cancel a run at an exact place or
 // change a file while it is being stored. It can also fail every read of a file.
 #pragma once
@@ -18,10 +18,10 @@ namespace run_test {
 
 class GateEnv : public testing_support::FaultEnv {
  public:
-  enum class Point { SecondRead, MarkArchived, ListDirectory };
+  enum class Point { SecondRead, ListDirectory };
 
   // Holds the first thread that reaches `point` for a path holding `pathPart`
-  // (its second read, or the clearing of its archive attribute). `onReach`
+  // (its second read, or the listing of that directory). `onReach`
   // runs there first; with `hold` false the thread goes on at once.
   void SetGate(Point point, const std::string& pathPart, bool hold,
                std::function<void()> onReach = nullptr) {
@@ -58,11 +58,6 @@ class GateEnv : public testing_support::FaultEnv {
     const int error = FaultEnv::OpenFile(path, mode, &target);
     if (error == 0) file->reset(new GatedFile(this, path, std::move(target)));
     return error;
-  }
-
-  int MarkArchived(const std::string& path, const platform::FileInfo& seen) override {
-    Arrive(Point::MarkArchived, path);
-    return FaultEnv::MarkArchived(path, seen);
   }
 
   int OpenDirectory(const std::string& path,

@@ -195,28 +195,4 @@ TEST(ArchivePreparerTest, OutcomeForAnArchiveInPlace) {
   }
 }
 
-TEST(ArchivePreparerTest, EveryRunWithNoOverwriteRetiresThePreviousArchive) {
-  TempDir dir;
-  BackupJob job("Docs");
-  job.Suffix = SuffixKind::Date;
-  const std::string base = dir / "backup/Docs-2026-12-06";
-  for (int run = 1; run <= 3; ++run) {
-    WriteFile(dir / "src/run.txt", "run " + std::to_string(run));
-    ArchivePreparer preparer(job, true, LocalTime(6, wxDateTime::Dec, 2026));
-    ZipWriter archive;
-    EXPECT_TRUE(preparer.PrepareArchive(archive, base, "Letters").opened);
-    archive.SetRootDirectory(dir / "src");
-    EXPECT_TRUE(archive.AddFile(dir / "src/run.txt"));
-    archive.CloseArchive();
-  }
-  EXPECT_ZIP_VALID(base + "/Letters.zip");
-  const char* const stored[][2] = {
-      {"Letters.zip", "run 3"}, {"Letters (old 1).zip", "run 1"}, {"Letters (old 2).zip", "run 2"}};
-  for (const auto& [name, content] : stored) {
-    EXPECT_EQ((std::map<std::string, std::string>{{"run.txt", content}}),
-              Contents(base + "/" + name));
-  }
-  EXPECT_FALSE(testing_support::PathExists(base + "/Letters (old 3).zip"));
-}
-
 }  // namespace
