@@ -49,7 +49,6 @@ void ZipCentralDir::Clear() {
   headers_.clear();
   std::vector<unsigned char>().swap(rawHeaders_);
   rawHeaderCount_ = 0;
-  firstEntrySystem_ = -1;
   nameIndex_.clear();
   nameIndexBuilt_ = false;
   comment_.clear();
@@ -138,12 +137,7 @@ void ZipCentralDir::ReadHeaders(uint64_t totalEntries) {
   rawHeaderCount_ = static_cast<size_t>(totalEntries);
   std::vector<uint64_t> offsets;
   offsets.reserve(rawHeaderCount_);
-  uint64_t firstOffset = UINT64_MAX;
   ForEachRawHeader([&](const ZipFileHeader& header) {
-    if (header.localHeaderOffset < firstOffset) {
-      firstOffset = header.localHeaderOffset;
-      firstEntrySystem_ = header.System();
-    }
     if (header.diskStart != 0) {
       throw ZipException(ZipException::MultiVolumeUnsupported, storage_.ArchivePath());
     }
@@ -188,11 +182,6 @@ void ZipCentralDir::LoadHeaders() const {
   if (!std::is_sorted(headers_.begin(), headers_.end(), byOffset)) {
     std::stable_sort(headers_.begin(), headers_.end(), byOffset);
   }
-}
-
-int ZipCentralDir::FirstEntrySystem() const {
-  if (rawHeaderCount_ != 0) return firstEntrySystem_;
-  return headers_.empty() ? -1 : headers_.front()->System();
 }
 
 void ZipCentralDir::BuildNameIndex() const {

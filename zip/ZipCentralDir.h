@@ -44,9 +44,6 @@ class ZipCentralDir {
     LoadHeaders();
     return *headers_[index];
   }
-  // The system that made the first entry in physical order; -1 when there is
-  // no entry.
-  int FirstEntrySystem() const;
   ZipFileHeader* Current() { return current_ < 0 ? nullptr : headers_[current_].get(); }
 
   // Adds a copy of `header` at the end, or in place of entry `replaceIndex`,
@@ -104,7 +101,6 @@ class ZipCentralDir {
   mutable std::vector<std::unique_ptr<ZipFileHeader>> headers_;
   mutable std::vector<unsigned char> rawHeaders_;
   mutable size_t rawHeaderCount_ = 0;
-  int firstEntrySystem_ = -1;  // of the kept bytes' first entry
   // Built on the first look-up and kept up to date from then on: a run that
   // adds nothing to a large archive never pays for it.
   mutable std::multimap<std::string, int> nameIndex_;

@@ -26,6 +26,41 @@ uint32_t Get32(const unsigned char* p) {
   return static_cast<uint32_t>(Get16(p)) | (static_cast<uint32_t>(Get16(p + 2)) << 16);
 }
 
+// True when `text` is well-formed UTF-8: no stray continuation bytes, no
+// overlong forms, no surrogates, nothing above U+10FFFF.
+bool IsValidUtf8(const std::string& text) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const auto* end = p + text.size();
+  while (p < end) {
+    const unsigned char c = *p++;
+    if (c < 0x80) continue;
+    int more = 0;
+    uint32_t code = 0;
+    if (c >= 0xC2 && c <= 0xDF) {
+      more = 1;
+      code = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      more = 2;
+      code = c & 0x0F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      more = 3;
+      code = c & 0x07;
+    } else {
+      return false;
+    }
+    if (end - p < more) return false;
+    for (int i = 0; i < more; ++i, ++p) {
+      if ((*p & 0xC0) != 0x80) return false;
+      code = (code << 6) | (*p & 0x3F);
+    }
+    if ((more == 2 && (code < 0x800 || (code >= 0xD800 && code <= 0xDFFF))) ||
+        (more == 3 && (code < 0x10000 || code > 0x10FFFF))) {
+      return false;
+    }
+  }
+  return true;
+}
+
 bool IsAscii(const std::string& text) {
   for (char c : text) {
     if (static_cast<unsigned char>(c) >= 0x80) return false;
@@ -40,15 +75,21 @@ const int kLastDosYear = 1980 + 127;
 
 void ZipFileHeader::SetFileName(const std::string& name) {
   fileName = name;
-  if (IsAscii(name)) {
-    flags &= static_cast<uint16_t>(~kFlagUtf8);
-  } else {
+  if (NeedsUtf8Flag(name)) {
     flags |= kFlagUtf8;
+  } else {
+    flags &= static_cast<uint16_t>(~kFlagUtf8);
   }
 }
 
+bool ZipFileHeader::NeedsUtf8Flag(const std::string& name) {
+  return !IsAscii(name) && IsValidUtf8(name);
+}
+
+// A name without the UTF-8 flag is code page 437 when it was made on MS-DOS
+// or Windows; one made on Unix holds the file system's own bytes.
 std::string ZipFileHeader::SystemName() const {
-  if ((flags & kFlagUtf8) != 0 || IsAscii(fileName)) return fileName;
+  if ((flags & kFlagUtf8) != 0 || IsAscii(fileName) || System() == ZipSystemUnix) return fileName;
   return Cp437ToUtf8(fileName);
 }
 
@@ -128,7 +169,7 @@ bool ZipFileHeader::PrepareForWrite(int level, bool encrypted) {
     else if (level == 2) flags = 4;
     else if (level == 8 || level == 9) flags = 2;
   }
-  if (!IsAscii(fileName)) flags |= kFlagUtf8;
+  if (NeedsUtf8Flag(fileName)) flags |= kFlagUtf8;
   if (encrypted) {
     flags |= kFlagEncrypted | kFlagDescriptor;
     compressedSize = 12;

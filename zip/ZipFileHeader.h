@@ -2,10 +2,12 @@
 // the local file header before the entry's data and the central directory
 // file header. Integers are little-endian on disk.
 //
-// Names: `fileName` holds the bytes as stored in the archive. A name made only
-// of ASCII bytes is stored as is; any other name is UTF-8 with general-purpose
-// flag bit 11. SystemName() gives the UTF-8 form used for look-ups: a name read
-// from an archive without bit 11 is code page 437 and is converted.
+// Names: `fileName` holds the bytes as stored in the archive, as the file
+// system gave them. A name that is valid UTF-8 and not plain ASCII gets
+// general-purpose flag bit 11; other bytes are stored without it, so every
+// reader opens the archive. SystemName() gives the form used for look-ups: a
+// name without bit 11 from an entry made on MS-DOS or Windows is code page 437
+// and is converted.
 #pragma once
 
 #include <cstddef>
@@ -26,8 +28,10 @@ class ZipFileHeader {
   static constexpr uint16_t kFlagUtf8 = 0x0800;
   static constexpr uint32_t kMaxFieldLength = 65535;
 
-  // Stores `name` (UTF-8, '/' separators) and marks it UTF-8 when not ASCII.
+  // Stores `name` ('/' separators) with flag bit 11 when it is UTF-8 and
+  // not ASCII.
   void SetFileName(const std::string& name);
+  static bool NeedsUtf8Flag(const std::string& name);
   // The name bytes as stored in the archive.
   const std::string& GetFileName() const { return fileName; }
   // The name as UTF-8.

@@ -31,11 +31,13 @@ bool IsDirectory(const std::string& path) {
 }  // namespace
 
 bool GetFileAttributesOf(const std::string& path, uint32_t* attributes) {
-  int64_t seconds = 0;
-  return GetFileAttributesAndTime(path, attributes, &seconds);
+  ZipSourceProperties properties;
+  if (!GetSourceProperties(path, &properties)) return false;
+  *attributes = properties.attributes;
+  return true;
 }
 
-bool GetFileAttributesAndTime(const std::string& path, uint32_t* attributes, int64_t* seconds) {
+bool GetSourceProperties(const std::string& path, ZipSourceProperties* properties) {
   platform::Env* env = platform::Env::Current();
   platform::FileInfo info;
   if (env->Stat(path, &info) != 0) return false;
@@ -44,8 +46,9 @@ bool GetFileAttributesAndTime(const std::string& path, uint32_t* attributes, int
   if (!info.ownerWritable) word |= platform::AttrReadOnly;
   if (BaseName(WithoutTrailingSlashes(path)).compare(0, 1, ".") == 0) word |= platform::AttrHidden;
   if (!info.isDirectory && env->IsArchiveBitSet(path, info)) word |= platform::AttrArchive;
-  *attributes = word;
-  *seconds = info.mtimeSeconds;
+  properties->attributes = word;
+  properties->unixMode = info.mode & 0xFFFF;
+  properties->modificationTime = info.mtimeSeconds;
   return true;
 }
 

@@ -14,8 +14,15 @@ bool GetFileModificationTime(const std::string& path, int64_t* seconds);
 // The size of `path` in bytes; false on failure.
 bool GetFileSizeOf(const std::string& path, uint64_t* size);
 
-// Both of the above from one look at the file.
-bool GetFileAttributesAndTime(const std::string& path, uint32_t* attributes, int64_t* seconds);
+// What an archive entry records about the file it is made from.
+struct ZipSourceProperties {
+  uint32_t attributes = 0;        // the attribute word
+  uint32_t unixMode = 0;          // st_mode: type and permission bits
+  int64_t modificationTime = 0;   // seconds since the epoch
+};
+
+// The properties of `path` from one look at the file; false on failure.
+bool GetSourceProperties(const std::string& path, ZipSourceProperties* properties);
 
 // Sets the modification time of `path`; -1 means now.
 bool SetFileTimeOf(const std::string& path, int64_t seconds);

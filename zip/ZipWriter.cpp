@@ -92,7 +92,6 @@ void ZipWriter::StartArchive(ZipOpenMode mode) {
   changedInPlace_ = false;
   failure_ = 0;
   centralDir_->Clear();
-  systemCompatibility_ = ZipSystemPlatform;
   rootDirectory_.clear();
   if (mode != ZipOpenMode::OpenExisting && mode != ZipOpenMode::OpenReadOnly) return;
   try {
@@ -101,10 +100,6 @@ void ZipWriter::StartArchive(ZipOpenMode mode) {
     centralDir_->Clear();
     storage_->Close(true);
     throw;
-  }
-  const int firstSystem = centralDir_->FirstEntrySystem();
-  if (firstSystem >= 0 && IsKnownSystem(firstSystem)) {
-    systemCompatibility_ = static_cast<uint8_t>(firstSystem);
   }
 }
 
@@ -181,16 +176,19 @@ int ZipWriter::FindDuplicate(const std::string& path, bool fullPath, bool nameOn
   return centralDir_->FindEntry(fileName, true);
 }
 
-ZipFileHeader ZipWriter::NewHeader(const std::string& name, uint32_t attributes,
-                                   int64_t time) const {
+// Entries are made by Unix, as Info-ZIP makes them on Linux: the file's mode
+// in the high word (extractors restore permissions from it) and the attribute
+// word in the low byte.
+ZipFileHeader ZipWriter::NewHeader(const std::string& name, const ZipSourceProperties& source) const {
   ZipFileHeader header;
-  header.SetSystem(systemCompatibility_);
-  // The platform's attribute word plus the same attributes as a Unix mode in
-  // the high word, which Unix extractors use.
-  header.SetAttributes(attributes | ConvertAttributes(attributes, ZipSystemPlatform, ZipSystemUnix));
-  header.SetTime(time);
+  header.SetSystem(ZipSystemUnix);
+  const uint32_t mode = source.unixMode != 0
+                            ? source.unixMode << 16
+                            : ConvertAttributes(source.attributes, ZipSystemPlatform, ZipSystemUnix);
+  header.externalAttributes = (mode & 0xFFFF0000u) | (source.attributes & 0xFF);
+  header.SetTime(source.modificationTime);
   std::string finalName = name.empty() ? "file" + std::to_string(centralDir_->Count()) : name;
-  if ((attributes & 0x10) != 0 && finalName.back() != '/') finalName += '/';
+  if ((source.attributes & 0x10) != 0 && finalName.back() != '/') finalName += '/';
   header.SetFileName(finalName);
   return header;
 }
@@ -255,12 +253,12 @@ bool ZipWriter::AddPreparedFile(const AddFileRequest& request) {
     name = request.fullPath ? ZipPathComponent(sourcePath).GetPathWithoutDrive()
                             : TrimRootDirectory(sourcePath);
   }
-  uint32_t attributes = kDefaultFileAttributes & 0xFFFF;
-  int64_t time = platform::Clock::Current()->Now();
-  if (request.sourceFile == nullptr && !GetFileAttributesAndTime(sourcePath, &attributes, &time)) {
-    return false;
-  }
-  ZipFileHeader header = NewHeader(name, attributes, time);
+  ZipSourceProperties properties;
+  properties.attributes = kDefaultFileAttributes & 0xFFFF;
+  properties.unixMode = kDefaultFileAttributes >> 16;
+  properties.modificationTime = platform::Clock::Current()->Now();
+  if (request.sourceFile == nullptr && !GetSourceProperties(sourcePath, &properties)) return false;
+  ZipFileHeader header = NewHeader(name, properties);
   bool internal = (request.options & AddFileRequest::OptInternalRetry) != 0;
   ActionScope action(internal ? nullptr : CallbackFor(ZipActionCallback::CallbackAdd),
                      header.SystemName(), sourcePath);
@@ -397,7 +395,6 @@ bool ZipWriter::AddFileViaTemporary(const AddFileRequest& request, const std::st
     temporary.StartArchive(ZipOpenMode::CreateNew);
   }
   temporary.rootDirectory_ = rootDirectory_;
-  temporary.systemCompatibility_ = systemCompatibility_;
   temporary.SetProgressCallback(CallbackFor(ZipActionCallback::CallbackAdd),
                                 ZipActionCallback::CallbackAdd);
   AddFileRequest nested = request;
@@ -534,10 +531,10 @@ bool ZipWriter::CopyEntry(ZipWriter& source, int index, const std::string& newNa
   uint64_t span = std::min(roomEnd - dataStart, maximum);
 
   if (!newName.empty()) header.SetFileName(newName);
-  if (!keepSystem && header.System() != systemCompatibility_) {
-    header.externalAttributes = ConvertAttributes(header.externalAttributes, header.System(),
-                                                  systemCompatibility_);
-    header.SetSystem(systemCompatibility_);
+  if (!keepSystem && header.System() != ZipSystemUnix) {
+    header.externalAttributes =
+        ConvertAttributes(header.externalAttributes, header.System(), ZipSystemUnix);
+    header.SetSystem(ZipSystemUnix);
   }
   header.extraField.clear();
   header.zip64Local = Zip64ExtraField::Overflows(header.compressedSize) ||

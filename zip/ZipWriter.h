@@ -171,7 +171,7 @@ class ZipWriter {
   bool CopyEntry(ZipWriter& source, int index, const std::string& newName, int replaceIndex,
                  bool keepSystem, ZipActionCallback* callback);
   std::string TrimRootDirectory(const std::string& path) const;
-  ZipFileHeader NewHeader(const std::string& name, uint32_t attributes, int64_t time) const;
+  ZipFileHeader NewHeader(const std::string& name, const ZipSourceProperties& source) const;
   bool AddPreparedFile(const AddFileRequest& request);
   bool ResolveReplaceIndex(int* index, const std::string& name);
   bool AddDirectory(ZipFileHeader& header, int replaceIndex);
@@ -205,5 +205,4 @@ class ZipWriter {
   int failure_ = 0;               // the code of a failed in-place change, else 0
   std::string rootDirectory_;
   std::string temporaryDirectory_;
-  uint8_t systemCompatibility_ = 0;
 };

@@ -39,6 +39,7 @@ std::string Le(uint64_t value, int width) {
 TEST(ExactBytesTest, StoredThreeByteFileIsA111ByteArchive) {
   TempDir dir;
   WriteFile(dir / "src/a.txt", "abc");
+  ASSERT_EQ(0, ::chmod((dir / "src/a.txt").c_str(), 0644));
   ASSERT_EQ(0, platform::Env::Default()->SetModificationTime(dir / "src/a.txt",
                                                               LocalTime(2006, 7, 15, 14, 3, 7)));
   ZipWriter writer;
@@ -52,10 +53,10 @@ TEST(ExactBytesTest, StoredThreeByteFileIsA111ByteArchive) {
   // Version 2.0, no flags, stored; name length 5, no extra field.
   const std::string local = Le(0x04034b50, 4) + Le(20, 2) + Le(0, 4) + timeCrcSizes + Le(5, 2) +
                             Le(0, 2) + "a.txt" + "abc";
-  // Made by 2.0 on MS-DOS; no extra field or comment, disk 0, internal
-  // attributes 0; mode 0100664 and the archive bit; local header at 0.
-  const std::string central = Le(0x02014b50, 4) + Le(0x0014, 2) + Le(20, 2) + Le(0, 4) +
-                              timeCrcSizes + Le(5, 2) + Le(0, 8) + Le(0x81B40020, 4) + Le(0, 4) +
+  // Made by 2.0 on Unix; no extra field or comment, disk 0, internal
+  // attributes 0; mode 0100644 and the archive bit; local header at 0.
+  const std::string central = Le(0x02014b50, 4) + Le(0x0314, 2) + Le(20, 2) + Le(0, 4) +
+                              timeCrcSizes + Le(5, 2) + Le(0, 8) + Le(0x81A40020, 4) + Le(0, 4) +
                               "a.txt";
   // One entry, a 51-byte directory at offset 38, no comment.
   const std::string end = Le(0x06054b50, 4) + Le(0, 4) + Le(1, 2) + Le(1, 2) + Le(51, 4) +
@@ -151,10 +152,11 @@ TEST(ExactBytesTest, LevelGivesMethodAndFlags) {
   EXPECT_ARCHIVE_HOLDS(dir / "t.zip", files);
 }
 
-TEST(ExactBytesTest, NamesAndAttributesOfAddedEntries) {
+// Entries are made by Unix with the file's mode in the high word and the
+// attribute word in the low byte; a name gets flag bit 11 only when it is
+// UTF-8 and not ASCII. unzip shows the UTF-8 names and restores the modes.
+TEST(ExactBytesTest, NamesAndModesOfAddedEntries) {
   TempDir dir;
-  WriteFile(dir / "src/readonly.txt", "readonly.txt");
-  ASSERT_EQ(0, ::chmod((dir / "src/readonly.txt").c_str(), 0444));
   // A file an earlier backup stored has its archive bit cleared, where the
   // file system has extended attributes.
   WriteFile(dir / "src/stored.txt", "stored.txt");
@@ -165,18 +167,20 @@ TEST(ExactBytesTest, NamesAndAttributesOfAddedEntries) {
 
   struct Case {
     const char* path;  // below the root and as stored; a trailing '/' makes a directory
+    mode_t mode;
     uint16_t utf8Flag;
     uint16_t versionNeeded;
-    uint32_t attributes;  // Unix mode in the high word, DOS attributes in the low one
+    uint32_t attributes;  // Unix mode in the high word, attribute word in the low byte
   };
   const Case cases[] = {
-      {"plain.txt", 0, 20, 0x81B40020},  // mode 0100664, archive bit
-      {"Größe €.txt", 0x0800, 20, 0x81B40020},
-      {"dir/", 0, 10, 0x41B40010},
-      {"Ordner ä/", 0x0800, 10, 0x41B40010},
-      {"readonly.txt", 0, 20, 0x81240021},
-      {".hidden", 0, 20, 0x80900022},
-      {"stored.txt", 0, 20, marked ? 0x81B40000u : 0x81B40020u},
+      {"plain.txt", 0644, 0, 20, 0x81A40020},  // archive bit
+      {"Größe €.txt", 0644, 0x0800, 20, 0x81A40020},
+      {"run.sh", 0755, 0, 20, 0x81ED0020},
+      {"dir/", 0755, 0, 10, 0x41ED0010},
+      {"Ordner ä/", 0700, 0x0800, 10, 0x41C00010},
+      {"readonly.txt", 0444, 0, 20, 0x81240021},
+      {".hidden", 0600, 0, 20, 0x81800022},
+      {"stored.txt", 0644, 0, 20, marked ? 0x81A40000u : 0x81A40020u},
   };
   Files files;
   ZipWriter writer;
@@ -190,6 +194,7 @@ TEST(ExactBytesTest, NamesAndAttributesOfAddedEntries) {
     } else if (!testing_support::PathExists(path)) {
       WriteFile(path, c.path);
     }
+    ASSERT_EQ(0, ::chmod(path.c_str(), c.mode));
     ASSERT_TRUE(writer.AddFile(path)) << c.path;
   }
   // An entry from an open file without a name is numbered.
@@ -198,7 +203,7 @@ TEST(ExactBytesTest, NamesAndAttributesOfAddedEntries) {
   AddFileRequest request;
   request.sourceFile = &source;
   ASSERT_TRUE(writer.AddFile(request));
-  files.push_back({"file7", "in memory"});
+  files.push_back({"file8", "in memory"});
   writer.CloseArchive();
 
   std::string bytes = ReadFile(dir / "t.zip");
@@ -211,9 +216,44 @@ TEST(ExactBytesTest, NamesAndAttributesOfAddedEntries) {
     EXPECT_EQ(c.path, bytes.substr(local + 30, std::string(c.path).size()));
     EXPECT_EQ(c.utf8Flag, Le16(bytes, local + 6) & 0x0800) << c.path;
     EXPECT_EQ(c.utf8Flag, Le16(bytes, central[i] + 8) & 0x0800) << c.path;
+    EXPECT_EQ(0x0314u, Le16(bytes, central[i] + 4)) << c.path;  // made by Unix, 2.0
     EXPECT_EQ(c.versionNeeded, Le16(bytes, central[i] + 6)) << c.path;
     EXPECT_EQ(c.attributes, entries[c.path].externalAttr) << c.path;
   }
   EXPECT_TRUE(entries["dir/"].isDirectory);
-  EXPECT_EQ(0x81B40020u, entries["file7"].externalAttr);
+  EXPECT_EQ(0x81A40020u, entries["file8"].externalAttr);
+
+  std::string listing;
+  ASSERT_EQ(0, RunCommand("LC_ALL=C.UTF-8 unzip -l " + ShellQuote(dir / "t.zip"), &listing));
+  EXPECT_NE(std::string::npos, listing.find("Größe €.txt")) << listing;
+  EXPECT_NE(std::string::npos, listing.find("Ordner ä/")) << listing;
+  ASSERT_EQ(0, RunCommand("unzip -qq " + ShellQuote(dir / "t.zip") + " -d " + ShellQuote(dir / "out")));
+  for (const Case& c : cases) {
+    platform::FileInfo extracted;
+    ASSERT_EQ(0, env->Stat(dir / (std::string("out/") + c.path), &extracted)) << c.path;
+    EXPECT_EQ(c.attributes >> 16, extracted.mode) << c.path;
+  }
+}
+
+// A name that is not UTF-8 is stored as it is, without flag bit 11, so every
+// reader opens the archive; it is found again by the same bytes.
+TEST(ExactBytesTest, NameThatIsNotUtf8IsStoredAsItIs) {
+  TempDir dir;
+  const std::string name = "caf\xE9 \xFF.txt";  // Latin-1 bytes
+  WriteFile(dir / ("src/" + name), "latin-1 name");
+  {
+    ZipWriter writer;
+    Open(writer, dir / "t.zip", ZipWriter::CreateNew, dir / "src");
+    ASSERT_TRUE(writer.AddFile(dir / ("src/" + name)));
+    writer.CloseArchive();
+  }
+  const std::string bytes = ReadFile(dir / "t.zip");
+  EXPECT_EQ(0u, Le16(bytes, 6) & 0x0800);
+  EXPECT_EQ(name, bytes.substr(30, name.size()));
+  EXPECT_ZIP_VALID(dir / "t.zip");
+  EXPECT_EQ(1u, ExternalEntries(dir / "t.zip").size());
+  ZipWriter writer;
+  Open(writer, dir / "t.zip", ZipWriter::OpenExisting, dir / "src");
+  EXPECT_EQ(0, writer.FindDuplicate(dir / ("src/" + name), false));
+  writer.CloseArchive();
 }
