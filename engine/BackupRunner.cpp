@@ -220,6 +220,12 @@ bool BackupRunner::AddSourceFile(ZipWriter& archive, const SourceFile& file) {
   request.options = kAddOptions;
   request.bufferSize = kBufferSize;
   request.replaceIndex = archive.FindDuplicate(path, false, false, ZipWriter::PredictAuto);
+  // The entry records the file as the walk listed it: no second look.
+  ZipSourceProperties properties;
+  properties.attributes = file.attributes;
+  properties.unixMode = file.seen.mode & 0xFFFF;
+  properties.modificationTime = file.seen.mtimeSeconds;
+  request.sourceProperties = &properties;
   bool added = false;
   try {
     added = archive.AddFile(request);

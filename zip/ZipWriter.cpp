@@ -257,7 +257,11 @@ bool ZipWriter::AddPreparedFile(const AddFileRequest& request) {
   properties.attributes = kDefaultFileAttributes & 0xFFFF;
   properties.unixMode = kDefaultFileAttributes >> 16;
   properties.modificationTime = platform::Clock::Current()->Now();
-  if (request.sourceFile == nullptr && !GetSourceProperties(sourcePath, &properties)) return false;
+  if (request.sourceProperties != nullptr) {
+    properties = *request.sourceProperties;
+  } else if (request.sourceFile == nullptr && !GetSourceProperties(sourcePath, &properties)) {
+    return false;
+  }
   ZipFileHeader header = NewHeader(name, properties);
   bool internal = (request.options & AddFileRequest::OptInternalRetry) != 0;
   ActionScope action(internal ? nullptr : CallbackFor(ZipActionCallback::CallbackAdd),

@@ -50,6 +50,9 @@ struct AddFileRequest {
   int replaceIndex = -1;                 // entry to replace; -1 none, -2 find by name
   uint32_t bufferSize = 65536;           // read chunk size
   ZipAbstractFile* sourceFile = nullptr; // read from this open file instead (not owned)
+  // What the caller already knows of the source file (as seen before it is
+  // read), so the writer does not examine it again; null: the writer looks.
+  const ZipSourceProperties* sourceProperties = nullptr;
 };
 
 class ZipWriter {

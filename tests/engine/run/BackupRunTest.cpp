@@ -187,6 +187,36 @@ TEST_F(BackupRunTest, ArchiveLayouts) {
   }
 }
 
+// Counts, per path, the stamp reads and the stats.
+class LookCountingEnv : public testing_support::FaultEnv {
+ public:
+  bool IsArchiveBitSet(const std::string& path, const platform::FileInfo& info) override {
+    ++looks[path];
+    return FaultEnv::IsArchiveBitSet(path, info);
+  }
+  int Stat(const std::string& path, platform::FileInfo* info) override {
+    ++looks[path];
+    return FaultEnv::Stat(path, info);
+  }
+  std::map<std::string, int> looks;
+};
+
+// One record per file from the walk to the commit: a full run reads each
+// file's stamp once, when it is listed, and never looks at the file again
+// before reading it.
+TEST_F(BackupRunTest, EachStoredFileIsExaminedOnce) {
+  WriteFile(source + "/a.txt", "a");
+  WriteFile(source + "/sub/b.txt", "b");
+  LookCountingEnv env;
+  {
+    run_test::ScopedEnv installed(&env);
+    ASSERT_TRUE(RunJob(true));
+  }
+  EXPECT_EQ(1, env.looks[source + "/a.txt"]);
+  EXPECT_EQ(1, env.looks[source + "/sub/b.txt"]);
+  EXPECT_EQ((std::set<std::string>{"a.txt", "sub/", "sub/b.txt"}), EntryNames(target + "/Docs.zip"));
+}
+
 // A target inside the source, however its path is spelt: the walk never
 // enters the directory the archives go to, so three full runs write archives
 // of the same size, and no archive holds an archive. Where the archives go to
