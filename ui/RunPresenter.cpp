@@ -4,6 +4,8 @@
 
 #include "engine/BackupProgress.h"
 #include "engine/BackupRunner.h"
+#include "engine/PathUtil.h"
+#include "engine/RunResult.h"
 #include "jobs/BackupJob.h"
 
 namespace {
@@ -102,9 +104,22 @@ wxString RunPresenter::CompletionText() const {
   const BackupJob* job = FinishedJob();
   if (job == nullptr) return wxString();
   const wxString title = wxString::FromUTF8(job->BackupTitle);
-  return wxString::Format(runner_.Succeeded() ? _("Backup '%s' completed.")
-                                              : _("Backup '%s' failed."),
-                          title);
+  const bool succeeded = LastRunSucceeded();
+  wxString text = wxString::Format(
+      succeeded ? _("Backup '%s' completed.") : _("Backup '%s' failed."), title);
+  const RunResult& result = runner_.Result();
+  if (!succeeded && result.cancelled) {
+    text += " " + wxString(_("Cancelled."));
+  } else if (!succeeded && !result.FailureText().empty()) {
+    text += " " + wxString::Format(_("Reason: %s"), FileSystemText(result.FailureText()));
+  }
+  if (result.skippedCount > 0 && !result.skippedFiles.empty()) {
+    text += " " + wxString::Format(wxPLURAL("%u file could not be read: '%s'.",
+                                            "%u files could not be read, the first: '%s'.",
+                                            result.skippedCount),
+                                   result.skippedCount, FileSystemText(result.skippedFiles[0]));
+  }
+  return text;
 }
 
 bool RunPresenter::LastRunSucceeded() const { return runner_.Succeeded(); }

@@ -84,7 +84,9 @@ class RunPresenter {
   // Status counters: "<n> files added, <k> kB read" (kB rounded down).
   wxString CountsText() const;
   // "Backup '<title>' completed." or "Backup '<title>' failed." for the
-  // finished job; empty when there is none.
+  // finished job, followed by why it failed (cancelled, or the reason and
+  // the path it concerns) and how many files could not be read, naming the
+  // first; empty when there is no finished job.
   wxString CompletionText() const;
 
   // The last run ended without a failure.

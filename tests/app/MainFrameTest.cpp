@@ -112,8 +112,8 @@ TEST_F(MainFrameTest, MenuStatesAndTheRunningJob) {
   EXPECT_EQ(std::vector<std::string>{"Delete Job: Are you sure that you want to delete 'Alpha' ?"},
             std::vector<std::string>(prompts.asked.begin() + 1, prompts.asked.end()));
   prompts.Take();
-  PumpUntil([&] { return Status(0) == "Backup 'Alpha' failed."; });
-  EXPECT_EQ("Backup 'Alpha' failed.", Status(0));
+  PumpUntil([&] { return Status(0) == "Backup 'Alpha' failed. Cancelled."; });
+  EXPECT_EQ("Backup 'Alpha' failed. Cancelled.", Status(0));
 
   // A job deleted after its run was aborted is never named by a completion.
   Command("ID_STARTFULL");
@@ -201,10 +201,10 @@ TEST_F(MainFrameTest, BackupFromTheWindow) {
   Select(0);
   Command("ID_STARTFULL");
   std::set<int> images;
-  for (int tick = 0; tick < 80; ++tick) {
-    Pump(10);
+  PumpUntil([&] {
     images.insert(RowImage(0));
-  }
+    return images.size() == 5;
+  });
   EXPECT_EQ((std::set<int>{0, 1, 2, 3, 4}), images);
   EXPECT_EQ("Processing 'Photos'...", Status(0));
   app_test::Screenshot(Frame(), "main-window-running.png");

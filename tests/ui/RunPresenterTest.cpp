@@ -126,7 +126,24 @@ TEST_F(RunPresenterTest, TicksFollowARunFromStartToCompletion) {
   presenter.StartJob(0, true);
   WaitForEnd();
   presenter.OnTimer({&display});
-  EXPECT_EQ(std::vector<std::string>{"Backup 'First' failed. | 0 files added, 0 kB read"},
+  EXPECT_EQ(std::vector<std::string>{"Backup 'First' failed. Reason: No such file or directory: '" +
+                                     tmp / "missing" + "' | 0 files added, 0 kB read"},
+            display.Take());
+  // A file that cannot be opened is named; one that fails while it is read fails the run.
+  env.FailOpen("a.txt", EACCES);
+  presenter.StartJob(1, true);
+  WaitForEnd();
+  presenter.OnTimer({&display});
+  EXPECT_EQ(std::vector<std::string>{"Backup 'Second' completed. 1 file could not be read: '" +
+                                     source + "/a.txt'. | 4 files added, 195 kB read"},
+            display.Take());
+  env.Heal();
+  env.FailReads("b.bin", EIO);
+  presenter.StartJob(1, true);
+  WaitForEnd();
+  presenter.OnTimer({&display});
+  EXPECT_EQ(std::vector<std::string>{"Backup 'Second' failed. Reason: Input/output error: '" +
+                                     source + "/d/b.bin' | 3 files added, 0 kB read"},
             display.Take());
   presenter.StartJob(0, true);
   WaitForEnd();
