@@ -40,7 +40,13 @@ std::string Listing(const std::string& archive, const std::string& small) {
 // and end record), a small entry after them; reopened, a file is added at
 // the end and the small entry replaced. Every reader checks every CRC.
 TEST(Zip64Test, EntriesAndArchivesOverFourGiB) {
+#ifdef ARKIVAULT_SANITIZED_BUILD
+  GTEST_SKIP() << "reads and checks 9 GiB: left to the normal build";
+#endif
   TempDir dir;
+  if (platform::Env::Default()->FreeSpace(dir.path()) < 5 * kGiB) {
+    GTEST_SKIP() << "needs 5 GiB free in " << dir.path();
+  }
   MakeSparseFile(dir / "src/huge.bin", 5 * kGiB, "head and tail of the huge file");
   for (const char* name : {"s1.bin", "s2.bin", "s3.bin"}) {
     MakeSparseFile(dir / (std::string("src/") + name), 7 * kGiB / 5, name);
