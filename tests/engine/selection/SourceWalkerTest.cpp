@@ -1,13 +1,12 @@
 // The source walk on real directory trees: order, selection, cancellation,
-// the archive attribute handed to the archive side, failures, and an awkward
-// tree. The walk itself never stamps a file.
+// failures, and an awkward tree. Incremental selection and stamping are
+// checked end to end by the run tests.
 #include <gtest/gtest.h>
 #include <wx/log.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <functional>
-#include <map>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -17,7 +16,6 @@
 #include "engine/SourceWalker.h"
 #include "jobs/BackupJob.h"
 #include "platform/Env.h"
-#include "tests/support/FaultEnv.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -209,79 +207,6 @@ TEST(SourceWalkerTest, FailuresStopTheWalk) {
   throwingDirectory.onEnter = []() -> bool { throw std::runtime_error("cannot switch"); };
   EXPECT_THROW(SourceWalker(job, true, nullptr, throwingDirectory).BackupDirectory(""),
                std::runtime_error);
-}
-
-// Counts the archived-stamp reads and writes per path.
-class StampCountingEnv : public testing_support::FaultEnv {
- public:
-  bool IsArchiveBitSet(const std::string& path, const platform::FileInfo& info) override {
-    ++reads[path];
-    return FaultEnv::IsArchiveBitSet(path, info);
-  }
-  int MarkArchived(const std::string& path, const platform::FileInfo& seen) override {
-    ++writes[path];
-    return FaultEnv::MarkArchived(path, seen);
-  }
-
-  std::map<std::string, int> reads, writes;
-};
-
-// Successive walks of one tree: what each visits, the archive bit it hands
-// over, and the archived stamps it reads (once per selected file). The walk
-// writes none; here the archive side stamps what it is handed with the bit,
-// as a committed archive would.
-TEST(SourceWalkerTest, ArchiveAttributeDrivesIncrementalRuns) {
-  TempDir dir;
-  for (const char* file : {"a.txt", "b.txt", "skip.log", "sub/c.txt", "sub/d.log"}) {
-    WriteFile(dir / file, file);
-  }
-  BackupJob job = JobFor(dir.path());
-  job.IncludeFilePatterns = {"*.txt"};
-  const std::set<std::string> all{"file:a.txt", "file:b.txt", "dir:sub", "file:sub/c.txt"};
-  const std::map<std::string, int> onceEach{
-      {dir / "a.txt", 1}, {dir / "b.txt", 1}, {dir / "sub/c.txt", 1}};
-  const struct {
-    const char* label;
-    bool full;
-    bool changeFirst;  // modify a.txt, replace b.txt by a rename
-    std::set<std::string> visited;
-    std::set<std::string> withArchiveBit;
-  } cases[] = {
-      {"full run of new files", true, false, all, {"a.txt", "b.txt", "sub/c.txt"}},
-      {"full run of stored files: all taken, without the bit", true, false, all, {}},
-      {"incremental run, nothing changed", false, false, {"dir:sub"}, {}},
-      {"incremental run after changes", false, true, {"file:a.txt", "file:b.txt", "dir:sub"},
-       {"a.txt", "b.txt"}},
-      {"incremental run after that", false, false, {"dir:sub"}, {}},
-  };
-  for (const auto& c : cases) {
-    if (c.changeFirst) {
-      WriteFile(dir / "a.txt", "changed");
-      platform::Env::Default()->SetModificationTime(dir / "a.txt", 1700000000);
-      WriteFile(dir / "b.new", "replacement");
-      platform::Env::Default()->RenameFile(dir / "b.new", dir / "b.txt");
-    }
-    StampCountingEnv env;
-    platform::Env::Install(&env);
-    RecordingActions actions;
-    std::set<std::string> withArchiveBit;
-    actions.onAdd = [&](const std::string& path, const SourceFile& file) {
-      if ((file.attributes & platform::AttrArchive) != 0) withArchiveBit.insert(path);
-      return true;
-    };
-    EXPECT_TRUE(SourceWalker(job, c.full, nullptr, actions).BackupDirectory(""));
-    platform::Env::Install(nullptr);
-    EXPECT_EQ(c.visited, std::set<std::string>(actions.events.begin(), actions.events.end()))
-        << c.label;
-    EXPECT_EQ(c.withArchiveBit, withArchiveBit) << c.label;
-    EXPECT_EQ(onceEach, env.reads) << c.label;
-    EXPECT_TRUE(env.writes.empty()) << c.label;
-    for (const std::string& path : withArchiveBit) {
-      platform::FileInfo seen;
-      platform::Env::Default()->Stat(dir / path, &seen);
-      platform::Env::Default()->MarkArchived(dir / path, seen);
-    }
-  }
 }
 
 TEST(SourceWalkerTest, MissingDirectoryIsLoggedTwiceEmptyOneNotAndNeitherFails) {
