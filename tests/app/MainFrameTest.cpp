@@ -65,7 +65,13 @@ TEST_F(MainFrameTest, MenuStatesAndTheRunningJob) {
   WriteFile(cwd / "a/big.bin", std::string(300000, 'x'));
   WriteJob("a.xml", "Alpha", "a");
   WriteJob("b.xml", "Beta", "b");
+  WriteFile(cwd / "BackupDef/c.xml", "<Arkivault><BackupDef BackupTi");
   ASSERT_TRUE(Start());
+  // The broken file is reported by name and left out; the rows follow the file names.
+  EXPECT_NE(std::string::npos, log->text.find("'BackupDef/c.xml'")) << log->text;
+  ASSERT_EQ(2, List().GetItemCount());
+  EXPECT_EQ("Alpha", List().GetItemText(0));
+  EXPECT_EQ("Beta", List().GetItemText(1));
   wxMenu& file = *Frame().GetMenuBar()->GetMenu(0);
   wxMenu& context = Frame().ContextMenu();
   // File menu: New Copy Delete Edit Full Incremental Cancel Start-at-Login Close Shutdown;
@@ -229,6 +235,12 @@ TEST_F(MainFrameTest, BackupFromTheWindow) {
   PumpUntil([&] { return !Status(0).empty(); });
   EXPECT_EQ("Backup 'Photos' completed.", Status(0));
   app_test::Screenshot(Frame(), "main-window.png");
+
+  // The exit stops the timers and releases the jobs.
+  EXPECT_EQ(0, app->OnExit());
+  EXPECT_TRUE(app->Jobs().empty());
+  EXPECT_FALSE(app->Scheduler().Timer().IsRunning());
+  EXPECT_FALSE(app->RefreshTimer().IsRunning());
 }
 
 TEST_F(MainFrameTest, AboutBoxAndHelpBook) {
