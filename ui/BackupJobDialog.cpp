@@ -212,7 +212,7 @@ void BackupJobDialog::BindEvents() {
            [this, kind](wxListEvent& e) { OnPatternEditEnd(e, kind); }, list);
     }
   }
-  const auto mark = [this](bool* changed) {
+  const auto mark = [](bool* changed) {
     return [changed](wxCommandEvent& e) {
       *changed = true;
       e.Skip();
