@@ -89,6 +89,7 @@ void FaultEnv::Heal() {
   writeBudget_ = -1;
   openError_ = 0;
   renameError_ = 0;
+  failMarkArchived_ = false;
 }
 
 size_t FaultEnv::SpendWriteBudget(const std::string& path, size_t count) {
@@ -155,6 +156,11 @@ int FaultEnv::RemoveFile(const std::string& path) {
 int FaultEnv::SyncDirectory(const std::string& path) {
   if (int error = Change()) return error;
   return target_->SyncDirectory(path);
+}
+
+int FaultEnv::MarkArchived(const std::string& path, const platform::FileInfo& seen) {
+  if (failMarkArchived_) return ENOTSUP;
+  return target_->MarkArchived(path, seen);
 }
 
 int FaultEnv::WriteFileAtomically(const std::string& path, const std::string& contents) {

@@ -63,6 +63,8 @@ class FaultEnv : public platform::Env {
   void FailOpen(const std::string& pathPart, int error);
   // RenameFile or LinkFile to a path containing `pathPart` fails with `error`.
   void FailRename(const std::string& pathPart, int error);
+  // Every MarkArchived fails with ENOTSUP, as on a file system without xattrs.
+  void FailMarkArchived() { failMarkArchived_ = true; }
   // Forgets every injected fault and a crash: the next process starts.
   void Heal();
   // How many times files opened through this Env were synced to disk.
@@ -99,9 +101,7 @@ class FaultEnv : public platform::Env {
   bool IsArchiveBitSet(const std::string& path, const platform::FileInfo& info) override {
     return target_->IsArchiveBitSet(path, info);
   }
-  int MarkArchived(const std::string& path, const platform::FileInfo& seen) override {
-    return target_->MarkArchived(path, seen);
-  }
+  int MarkArchived(const std::string& path, const platform::FileInfo& seen) override;
   int WriteFileAtomically(const std::string& path, const std::string& contents) override;
   int CreateExclusive(const std::string& path) override { return target_->CreateExclusive(path); }
 
@@ -128,6 +128,7 @@ class FaultEnv : public platform::Env {
   int openError_ = 0;
   std::string renamePathPart_;
   int renameError_ = 0;
+  bool failMarkArchived_ = false;
 };
 
 }  // namespace testing_support

@@ -307,6 +307,27 @@ TEST_F(BackupRunTest, LinksAreStoredWhenTheirTargetChangedAndNeverStampIt) {
   }
 }
 
+// Where stamps cannot be written (a file system without extended
+// attributes) the run still succeeds, and every incremental run takes the
+// file again.
+TEST(BackupRunStampTest, RefusedStampsLeaveFilesForTheNextRun) {
+  Sandbox t;
+  WriteFile(t.source + "/A/f.txt", "a");
+  t.job.Archives = {"A"};
+  const std::string archive = t.target + "/Docs/A.zip";
+  GateEnv env;
+  env.FailMarkArchived();
+  run_test::ScopedEnv installed(&env);
+  for (bool full : {true, false, false}) {
+    SCOPED_TRACE(full ? "full" : "incremental");
+    std::filesystem::remove(archive);
+    ASSERT_TRUE(t.RunJob(full));
+    EXPECT_ZIP_VALID(archive);
+    EXPECT_EQ(std::set<std::string>{"f.txt"}, EntryNames(archive));
+    EXPECT_TRUE(HasArchiveBit(t.source + "/A/f.txt"));
+  }
+}
+
 // The rows of the run's failure table: each run fails, and what is on disk
 // afterwards shows how far it went.
 struct FailureCase {
