@@ -42,7 +42,7 @@ wxString SkippedFileList(const RunResult& result) {
   return list;
 }
 
-// The spec's closing message, then what a user needs to act on it.
+// The run's closing message, then what a user needs to act on it.
 void ReportOutcome(bool succeeded, const RunResult& result,
                    const platform::TerminationSignals* signals) {
   if (result.skippedCount > 0) {
