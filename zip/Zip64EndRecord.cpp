@@ -2,19 +2,13 @@
 
 #include "zip/Zip64ExtraField.h"
 #include "zip/ZipException.h"
+#include "zip/ZipLittleEndian.h"
 #include "zip/ZipStorage.h"
 
 namespace {
 
-void Put(unsigned char* p, uint64_t value, int width) {
-  for (int i = 0; i < width; ++i) p[i] = static_cast<unsigned char>(value >> (8 * i));
-}
-
-uint64_t Get(const unsigned char* p, int width) {
-  uint64_t value = 0;
-  for (int i = width - 1; i >= 0; --i) value = (value << 8) | p[i];
-  return value;
-}
+using zip_le::Get;
+using zip_le::Put;
 
 }  // namespace
 

@@ -1,16 +1,10 @@
 #include "zip/Zip64ExtraField.h"
+#include "zip/ZipLittleEndian.h"
 
 namespace {
 
-void Append(std::string* bytes, uint64_t value, int width) {
-  for (int i = 0; i < width; ++i) bytes->push_back(static_cast<char>(value >> (8 * i)));
-}
-
-uint64_t Read(const std::string& bytes, size_t at, int width) {
-  uint64_t value = 0;
-  for (int i = width - 1; i >= 0; --i) value = (value << 8) | static_cast<uint8_t>(bytes[at + i]);
-  return value;
-}
+using zip_le::Append;
+using zip_le::Read;
 
 std::string Field(const std::string& data) {
   std::string field;

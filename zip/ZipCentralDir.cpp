@@ -8,6 +8,7 @@
 #include "zip/Zip64ExtraField.h"
 #include "zip/ZipActionCallback.h"
 #include "zip/ZipException.h"
+#include "zip/ZipLittleEndian.h"
 #include "zip/ZipStorage.h"
 
 namespace {
@@ -16,21 +17,10 @@ constexpr uint64_t kMax32 = 0xFFFFFFFFu;
 // Save progress is reported after the first header and then every this many.
 constexpr int kSaveProgressStep = 256;
 
-uint16_t Get16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-
-uint32_t Get32(const unsigned char* p) {
-  return static_cast<uint32_t>(Get16(p)) | (static_cast<uint32_t>(Get16(p + 2)) << 16);
-}
-
-void Put16(unsigned char* p, uint64_t value) {
-  p[0] = static_cast<unsigned char>(value);
-  p[1] = static_cast<unsigned char>(value >> 8);
-}
-
-void Put32(unsigned char* p, uint64_t value) {
-  Put16(p, value & 0xFFFF);
-  Put16(p + 2, (value >> 16) & 0xFFFF);
-}
+using zip_le::Get16;
+using zip_le::Get32;
+using zip_le::Put16;
+using zip_le::Put32;
 
 // The last component of an entry name, without trailing separators.
 std::string LastComponent(std::string name) {

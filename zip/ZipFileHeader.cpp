@@ -6,25 +6,15 @@
 #include "zip/Cp437.h"
 #include "zip/Zip64ExtraField.h"
 #include "zip/ZipAttributes.h"
+#include "zip/ZipLittleEndian.h"
 #include "zip/ZipStorage.h"
 
 namespace {
 
-void Put16(unsigned char* p, uint32_t value) {
-  p[0] = static_cast<unsigned char>(value);
-  p[1] = static_cast<unsigned char>(value >> 8);
-}
-
-void Put32(unsigned char* p, uint64_t value) {
-  Put16(p, static_cast<uint32_t>(value & 0xFFFF));
-  Put16(p + 2, static_cast<uint32_t>((value >> 16) & 0xFFFF));
-}
-
-uint16_t Get16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-
-uint32_t Get32(const unsigned char* p) {
-  return static_cast<uint32_t>(Get16(p)) | (static_cast<uint32_t>(Get16(p + 2)) << 16);
-}
+using zip_le::Get16;
+using zip_le::Get32;
+using zip_le::Put16;
+using zip_le::Put32;
 
 // True when `text` is well-formed UTF-8: no stray continuation bytes, no
 // overlong forms, no surrogates, nothing above U+10FFFF.

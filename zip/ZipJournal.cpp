@@ -7,6 +7,7 @@
 
 #include "platform/Env.h"
 #include "zip/ZipException.h"
+#include "zip/ZipLittleEndian.h"
 
 namespace {
 
@@ -16,24 +17,10 @@ constexpr size_t kRecordHeadSize = 16;
 // Original bytes are saved in records of at most this size.
 constexpr uint64_t kRecordSize = 1 << 20;
 
-void Put64(unsigned char* p, uint64_t value) {
-  for (int i = 0; i < 8; ++i) p[i] = static_cast<unsigned char>(value >> (8 * i));
-}
-
-uint64_t Get64(const unsigned char* p) {
-  uint64_t value = 0;
-  for (int i = 7; i >= 0; --i) value = (value << 8) | p[i];
-  return value;
-}
-
-void Put32(unsigned char* p, uint32_t value) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(value >> (8 * i));
-}
-
-uint32_t Get32(const unsigned char* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
+using zip_le::Get32;
+using zip_le::Get64;
+using zip_le::Put32;
+using zip_le::Put64;
 
 uint32_t Crc(uint32_t crc, const void* data, size_t count) {
   return static_cast<uint32_t>(
