@@ -28,6 +28,11 @@ wxString ZipErrorReason(const ZipException& error) {
       return _("the file could not be deleted");
     case ZipException::MoveSizeMismatch:
       return _("entry data could not be moved");
+    case ZipException::LinkRefused:
+      return _("it is a symbolic link, or lies behind a link another account made; "
+               "nothing was written through it");
+    case ZipException::NotOwnFile:
+      return _("it is not a regular file of this user's own; nothing was written to it");
     case ZipException::ZlibMemoryError:
       return _("out of memory while compressing");
     default:

@@ -18,9 +18,10 @@ bool IsExistingFile(const std::string& path) {
   return platform::Env::Current()->Stat(path, &info) == 0 && !info.isDirectory;
 }
 
+// Nothing at all is there, not even a dangling link.
 bool PathIsFree(const std::string& path) {
   platform::FileInfo info;
-  return platform::Env::Current()->Stat(path, &info) != 0;
+  return platform::Env::Current()->LinkStat(path, &info) != 0;
 }
 
 // `path` up to (not including) its last '/'; empty when it has none.

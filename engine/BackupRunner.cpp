@@ -5,6 +5,7 @@
 #include <exception>
 
 #include <wx/intl.h>
+#include <wx/log.h>
 
 #include "engine/ArchiveErrorText.h"
 #include "engine/ArchiveNaming.h"
@@ -256,6 +257,12 @@ bool BackupRunner::PrepareArchive(ZipWriter& archive, const std::string& baseDir
                                   const std::string& archiveName) {
   const ArchivePreparer preparer(*job_, fullBackup_, runStart_);
   if (preparer.PrepareArchive(archive, baseDir, archiveName).opened) {
+    if (archive.JournalSetAside()) {
+      wxLogWarning(_("A journal beside archive '%s' does not belong to it and was not played "
+                     "back; it was moved to '%s'. The archive was used as it is."),
+                   FileSystemText(archive.ArchivePath()),
+                   FileSystemText(ZipJournal::SetAsidePathFor(archive.ArchivePath())));
+    }
     NoteOpenedArchive(archive, baseDir);
     return true;
   }

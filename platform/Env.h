@@ -225,6 +225,23 @@ class Env {
   // Creates `path` exclusively as an empty file (O_EXCL); EEXIST if it exists.
   // Used to claim a free file name.
   virtual int CreateExclusive(const std::string& path) = 0;
+
+  // Files written in a folder that other accounts may write too (the backup
+  // target). A refusal writes nothing and gives ELOOP for a symbolic link,
+  // EPERM for anything but a regular file of the running user's own.
+
+  // Opens `path` for reading and writing as a regular file owned by the
+  // running user: a symbolic link at `path` is never followed, and a directory
+  // on the path that is a symbolic link owned by neither the running user nor
+  // root is refused. With `createNew` the file is created with mode 0600 and
+  // must not exist yet (EEXIST). A non-null `lock` is taken as OpenLocked
+  // takes it, on the file that `path` names once it is held.
+  virtual int OpenOwnFile(const std::string& path, bool createNew, const LockKind* lock,
+                          std::unique_ptr<File>* file) = 0;
+
+  // Information about `path` itself, not following a symbolic link there
+  // (isSymlink set); a dangling link is described too.
+  virtual int LinkStat(const std::string& path, FileInfo* info) = 0;
 };
 
 // The text of an errno value, as strerror gives it.

@@ -413,6 +413,40 @@ class PosixEnv : public Env {
     return 0;
   }
 
+  int OpenOwnFile(const std::string& path, bool createNew, const LockKind* lock,
+                  std::unique_ptr<File>* file) override {
+    int error = CheckDirectoryLinks(DirectoryOf(path));
+    // A file renamed over `path` between the open and the lock is opened again.
+    constexpr int kAttempts = 8;
+    for (int attempt = 0; error == 0 && attempt < kAttempts; ++attempt) {
+      // O_NONBLOCK: a FIFO or device planted at `path` is refused, never waited on.
+      const int flags = O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC |
+                        (createNew ? O_CREAT | O_EXCL : 0);
+      const int fd = ::open(path.c_str(), flags, 0600);
+      if (fd < 0) return LastError();
+      error = CheckOwnRegularFile(fd);
+      if (error == 0 && lock != nullptr) {
+        error = LockDescriptor(fd, *lock);
+        if (error == 0 && !NamesDescriptorItself(path, fd)) error = createNew ? EEXIST : ESTALE;
+      }
+      if (error == 0) {
+        file->reset(new PosixFile(fd));
+        return 0;
+      }
+      ::close(fd);
+      if (error == ESTALE) error = 0;
+    }
+    return error != 0 ? error : EWOULDBLOCK;
+  }
+
+  int LinkStat(const std::string& path, FileInfo* info) override {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0) return LastError();
+    *info = InfoFromStat(st);
+    info->isSymlink = S_ISLNK(st.st_mode);
+    return 0;
+  }
+
  private:
   // Opens a descriptor on `path` for `mode`; a directory gives EISDIR. Without
   // `truncate` CreateReadWrite keeps what the file holds.
@@ -447,6 +481,39 @@ class PosixEnv : public Env {
     struct stat byDescriptor;
     return ::stat(path.c_str(), &byPath) == 0 && ::fstat(fd, &byDescriptor) == 0 &&
            byPath.st_dev == byDescriptor.st_dev && byPath.st_ino == byDescriptor.st_ino;
+  }
+
+  // EPERM unless `fd` is a regular file owned by the running user.
+  static int CheckOwnRegularFile(int fd) {
+    struct stat st;
+    if (::fstat(fd, &st) != 0) return LastError();
+    return S_ISREG(st.st_mode) && st.st_uid == ::geteuid() ? 0 : EPERM;
+  }
+
+  // True when `path` itself, not a link there, is the file open on `fd`.
+  static bool NamesDescriptorItself(const std::string& path, int fd) {
+    struct stat byPath;
+    struct stat byDescriptor;
+    return ::lstat(path.c_str(), &byPath) == 0 && ::fstat(fd, &byDescriptor) == 0 &&
+           byPath.st_dev == byDescriptor.st_dev && byPath.st_ino == byDescriptor.st_ino;
+  }
+
+  // ELOOP when a directory on `directory` (made absolute) is a symbolic link
+  // owned by neither the running user nor root: another account could point
+  // it anywhere.
+  int CheckDirectoryLinks(const std::string& directory) {
+    const std::string absolute =
+        !directory.empty() && directory[0] == '/' ? directory : CurrentDirectory() + "/" + directory;
+    for (std::string::size_type slash = absolute.find('/', 1);; slash = absolute.find('/', slash + 1)) {
+      const std::string prefix = absolute.substr(0, slash);
+      struct stat st;
+      if (::lstat(prefix.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && st.st_uid != ::geteuid() &&
+          st.st_uid != 0) {
+        return ELOOP;
+      }
+      if (slash == std::string::npos) break;
+    }
+    return 0;
   }
 
   // Writes `contents` to the temporary file and gives it the mode that the file

@@ -23,8 +23,10 @@ class ZipAbstractFile {
   static constexpr int kOpenArchive = ModeNoTruncate | ModeRead | ModeWrite | ShareDenyWrite;    // 0x47
   static constexpr int kOpenArchiveReadOnly = ModeNoTruncate | ModeRead | ShareDenyWrite;        // 0x45
   static constexpr int kReadSource = ShareDenyNone | ModeRead;                                    // 0x11
-  // A scratch file only this writer knows of (temporary archive, journal).
+  // A new scratch file only this writer knows of (a journal).
   static constexpr int kCreateScratch = ModeCreate | ModeRead | ModeWrite | ShareDenyNone;        // 0x33
+  // A scratch file that exists already, made empty by Env::CreateTempFile.
+  static constexpr int kOpenScratch = ModeNoTruncate | ModeRead | ModeWrite | ShareDenyNone;     // 0x53
 
   virtual ~ZipAbstractFile() = default;
 

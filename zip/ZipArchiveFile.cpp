@@ -17,7 +17,7 @@ std::string DirectoryOf(const std::string& path) {
 
 bool Exists(const std::string& path) {
   platform::FileInfo info;
-  return platform::Env::Current()->Stat(path, &info) == 0;
+  return platform::Env::Current()->LinkStat(path, &info) == 0;
 }
 
 }  // namespace
@@ -33,6 +33,7 @@ ZipArchiveFile::~ZipArchiveFile() { Abandon(); }
 bool ZipArchiveFile::Open(const std::string& path, int openFlags, bool throwOnError) {
   Abandon();
   path_ = path;
+  recovery_ = ZipJournal::Recovery::None;
   try {
     if (openFlags == kCreateArchive) {
       OpenStaged();
@@ -58,15 +59,21 @@ void ZipArchiveFile::OpenStaged() {
   kind_ = Kind::Staged;
   try {
     target_.Open(path_, kOpenArchive, true);
-    ZipJournal::Recover(path_, target_);
+    recovery_ = ZipJournal::Recover(path_, target_);
   } catch (const ZipException& error) {
     // No archive there yet, or one this user may not write: it is replaced
-    // by the rename alone.
-    if (error.code != ENOENT && error.code != EACCES) throw;
+    // by the rename alone. A journal without its archive guards nothing.
+    if (error.code == ENOENT) {
+      ZipJournal::RemoveOrphan(path_);
+    } else if (error.code != EACCES) {
+      throw;
+    }
   }
+  RemoveStaleStaging();
   try {
     file_.Open(StagingPathFor(path_), kCreateArchive, true);
   } catch (const ZipException& error) {
+    if (error.code == EEXIST) throw;
     throw ZipException(error.code, path_);
   }
   file_.ReportAs(path_);
@@ -75,19 +82,29 @@ void ZipArchiveFile::OpenStaged() {
 void ZipArchiveFile::OpenJournaled() {
   kind_ = Kind::Journaled;
   file_.Open(path_, kOpenArchive, true);
-  ZipJournal::Recover(path_, file_);
+  recovery_ = ZipJournal::Recover(path_, file_);
+  RemoveStaleStaging();
   journal_ = std::make_unique<ZipJournal>(path_, file_.Length());
 }
 
 void ZipArchiveFile::OpenReadOnly() {
   kind_ = Kind::ReadOnly;
-  if (Exists(ZipJournal::PathFor(path_))) {
-    ZipFile writable;
-    writable.Open(path_, kOpenArchive, true);
-    ZipJournal::Recover(path_, writable);
-    writable.Close();
-  }
+  recovery_ = RecoverPendingJournal(path_);
   file_.Open(path_, kOpenArchiveReadOnly, true);
+}
+
+// A staged archive whose writer is gone (its lock is free) is removed, while
+// held, so it is never one that another writer has taken meanwhile. A link or
+// another account's file there is refused, not removed.
+void ZipArchiveFile::RemoveStaleStaging() {
+  const std::string staging = StagingPathFor(path_);
+  platform::FileInfo info;
+  if (platform::Env::Current()->LinkStat(staging, &info) != 0) return;
+  ZipFile stale;
+  stale.Open(staging, kOpenArchive, true);
+  const int error = platform::Env::Current()->RemoveFile(staging);
+  stale.Close();
+  if (error != 0) throw ZipException(error, staging);
 }
 
 void ZipArchiveFile::Write(const void* buffer, size_t count) {
@@ -135,12 +152,16 @@ void ZipArchiveFile::CommitStaged() {
   file_.Flush();
   if (!retirePath_.empty() && Exists(path_)) {
     int error = env->LinkFile(path_, retirePath_);
-    if (error == EPERM || error == EXDEV || error == ENOTSUP || error == EMLINK) {
+    // Without links the archive is renamed, but never over a name that was
+    // taken meanwhile.
+    if ((error == EPERM || error == EXDEV || error == ENOTSUP || error == EMLINK) &&
+        !Exists(retirePath_)) {
       error = env->RenameFile(path_, retirePath_);
     }
     if (error != 0) throw ZipException(ZipException::RenameFailed, path_);
   }
   if (env->RenameFile(staging, path_) != 0) throw ZipException(ZipException::RenameFailed, path_);
+  ZipJournal::RemoveOrphan(path_);
   int error = env->SyncDirectory(DirectoryOf(path_));
   if (error != 0) throw ZipException(error, path_);
 }

@@ -10,10 +10,14 @@
 //   is untouched, and held locked.
 // - kOpenArchive: journaled. Before any byte changes, ZipJournal saves the
 //   original bytes; Commit forces the archive to disk, then removes the
-//   journal. A journal found at open (the process died) is played back first.
+//   journal. A journal found at open (the process died) is played back first
+//   when it belongs to the archive as it is, else moved aside.
 // - kOpenArchiveReadOnly: read under a shared lock, after playing back a
 //   journal if there is one.
-// - kCreateScratch: a plain file for the writer's own temporary archives.
+// Opening for writing (staged or journaled) also removes a "<path>.partial"
+// whose writer is gone. Every file written is opened as ZipFile opens files
+// for writing: never through a link, only a regular file of this user's own.
+// - kOpenScratch: a plain file for the writer's own temporary archives.
 // Abandon gives back the archive as it was at open.
 #pragma once
 
@@ -21,8 +25,7 @@
 #include <string>
 
 #include "zip/ZipFile.h"
-
-class ZipJournal;
+#include "zip/ZipJournal.h"
 
 class ZipArchiveFile : public ZipAbstractFile {
  public:
@@ -46,6 +49,9 @@ class ZipArchiveFile : public ZipAbstractFile {
   // errors are not reported) and closes.
   void Abandon();
 
+  // What the open found of a journal left beside the archive.
+  ZipJournal::Recovery JournalRecovery() const { return recovery_; }
+
   void Close() override { Abandon(); }
   void Flush() override { file_.Flush(); }
   uint64_t Position() override { return file_.Position(); }
@@ -63,6 +69,7 @@ class ZipArchiveFile : public ZipAbstractFile {
   void OpenStaged();
   void OpenJournaled();
   void OpenReadOnly();
+  void RemoveStaleStaging();
   void CommitStaged();
   void Reset();
 
@@ -72,4 +79,5 @@ class ZipArchiveFile : public ZipAbstractFile {
   ZipFile file_;    // the file written: the archive, or the staged one
   ZipFile target_;  // staged: the archive being replaced, held locked
   std::unique_ptr<ZipJournal> journal_;
+  ZipJournal::Recovery recovery_ = ZipJournal::Recovery::None;
 };

@@ -27,6 +27,8 @@ class ZipException : public std::exception {
     EndRecordMissing = 116,       // no end-of-central-directory record in an archive being opened
     MultiVolumeUnsupported = 117, // multi-volume archives are neither created nor opened
     ArchiveInUse = 118,           // another writer (another run) has the archive open
+    LinkRefused = 119,            // a file to write is a symbolic link, or behind another account's link
+    NotOwnFile = 120,             // a file to write is not a regular file of the running user's own
     ZlibStreamEnd = 500,          // zlib returned Z_STREAM_END where it is an error
     ZlibNeedDictionary = 501,     // zlib returned Z_NEED_DICT
     ZlibErrno = 502,              // zlib returned Z_ERRNO

@@ -4,20 +4,25 @@
 
 #include "zip/ZipException.h"
 
-namespace {
-
-platform::OpenMode ModeOf(int openFlags) {
-  if (openFlags & ZipAbstractFile::ModeCreate) return platform::OpenMode::CreateReadWrite;
-  if ((openFlags & ZipAbstractFile::ModeWrite) != 0) return platform::OpenMode::ReadWrite;
-  return platform::OpenMode::ReadOnly;
-}
-
-}  // namespace
-
 ZipFile::~ZipFile() = default;
 
 void ZipFile::Check(int error) const {
   if (error != 0) throw ZipException(error, path_);
+}
+
+// Every file opened for writing is one of the writer's own in a folder that
+// others may write as well: it is never reached through a symbolic link and
+// must be a regular file of this user's (see Env::OpenOwnFile); a file the
+// mode creates must be new.
+int ZipFile::OpenOwn(const std::string& path, int openFlags) {
+  const platform::LockKind exclusive = platform::LockKind::Exclusive;
+  const bool locked = (openFlags & ShareDenyWrite) != 0;
+  int error = platform::Env::Current()->OpenOwnFile(path, (openFlags & ModeCreate) != 0,
+                                                    locked ? &exclusive : nullptr, &file_);
+  if (error == EWOULDBLOCK) return ZipException::ArchiveInUse;
+  if (error == ELOOP) return ZipException::LinkRefused;
+  if (error == EPERM) return ZipException::NotOwnFile;
+  return error;
 }
 
 // Deny-write sharing is carried by an advisory lock held while the file is
@@ -30,13 +35,13 @@ bool ZipFile::Open(const std::string& path, int openFlags, bool throwOnError) {
   path_ = path;
   platform::Env* env = platform::Env::Current();
   int error = 0;
-  if ((openFlags & ShareDenyWrite) != 0) {
-    platform::LockKind lock = (openFlags & ModeWrite) != 0 ? platform::LockKind::Exclusive
-                                                            : platform::LockKind::Shared;
-    error = env->OpenLocked(path, ModeOf(openFlags), lock, &file_);
+  if ((openFlags & ModeWrite) != 0) {
+    error = OpenOwn(path, openFlags);
+  } else if ((openFlags & ShareDenyWrite) != 0) {
+    error = env->OpenLocked(path, platform::OpenMode::ReadOnly, platform::LockKind::Shared, &file_);
     if (error == EWOULDBLOCK) error = ZipException::ArchiveInUse;
   } else {
-    error = env->OpenFile(path, ModeOf(openFlags), &file_);
+    error = env->OpenFile(path, platform::OpenMode::ReadOnly, &file_);
   }
   unsynced_ = (openFlags & ModeCreate) != 0;
   if (error == 0) return true;

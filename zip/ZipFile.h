@@ -28,6 +28,7 @@ class ZipFile : public ZipAbstractFile {
 
  private:
   void Check(int error) const;
+  int OpenOwn(const std::string& path, int openFlags);
 
   std::unique_ptr<platform::File> file_;
   std::string path_;

@@ -17,7 +17,7 @@ void ZipStorage::Open(const std::string& path, ZipOpenMode mode) {
 }
 
 void ZipStorage::OpenScratch(const std::string& path) {
-  ownFile_.Open(path, ZipAbstractFile::kCreateScratch, true);
+  ownFile_.Open(path, ZipAbstractFile::kOpenScratch, true);
   Start(&ownFile_, false, false);
 }
 

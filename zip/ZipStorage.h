@@ -60,6 +60,9 @@ class ZipStorage {
   // problems are not reported.
   std::string Close(bool afterError);
 
+  // What opening the archive found of a journal left beside it.
+  ZipJournal::Recovery JournalRecovery() const { return ownFile_.JournalRecovery(); }
+
   bool IsOpen() const { return file_ != nullptr; }
   bool IsReadOnly() const { return readOnly_; }
   bool InMemory() const { return inMemory_; }

@@ -138,6 +138,10 @@ bool ZipWriter::IsArchiveFile(const std::string& path) const {
                               path == ZipJournal::PathFor(archive));
 }
 
+bool ZipWriter::JournalSetAside() const {
+  return storage_->JournalRecovery() == ZipJournal::Recovery::SetAside;
+}
+
 int ZipWriter::EntryCount() const { return centralDir_->Count(); }
 
 bool ZipWriter::GetEntryInfo(int index, ZipFileHeader* header) const {

@@ -106,6 +106,9 @@ class ZipWriter {
   // True for the archive and the files the writer keeps beside it while it is
   // open (the staged new archive, the journal): none of them may be added.
   bool IsArchiveFile(const std::string& path) const;
+  // True when opening the archive moved aside a journal that did not belong to
+  // the archive as it is (see ZipJournal); the archive was left as it was.
+  bool JournalSetAside() const;
   // Number of entries in the archive's central directory (0 while closed).
   int EntryCount() const;
   // A copy of entry `index`'s header, or false when there is no such entry.

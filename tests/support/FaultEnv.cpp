@@ -124,6 +124,14 @@ int FaultEnv::OpenLocked(const std::string& path, platform::OpenMode mode,
   }, file);
 }
 
+int FaultEnv::OpenOwnFile(const std::string& path, bool createNew, const platform::LockKind* lock,
+                          std::unique_ptr<platform::File>* file) {
+  const auto mode = createNew ? platform::OpenMode::CreateReadWrite : platform::OpenMode::ReadWrite;
+  return Open(path, mode, [&](std::unique_ptr<platform::File>* target) {
+    return target_->OpenOwnFile(path, createNew, lock, target);
+  }, file);
+}
+
 int FaultEnv::Open(const std::string& path, platform::OpenMode mode,
                    const std::function<int(std::unique_ptr<platform::File>*)>& open,
                    std::unique_ptr<platform::File>* file) {

@@ -104,6 +104,11 @@ class FaultEnv : public platform::Env {
   int MarkArchived(const std::string& path, const platform::FileInfo& seen) override;
   int WriteFileAtomically(const std::string& path, const std::string& contents) override;
   int CreateExclusive(const std::string& path) override { return target_->CreateExclusive(path); }
+  int OpenOwnFile(const std::string& path, bool createNew, const platform::LockKind* lock,
+                  std::unique_ptr<platform::File>* file) override;
+  int LinkStat(const std::string& path, platform::FileInfo* info) override {
+    return target_->LinkStat(path, info);
+  }
 
  private:
   friend class FaultFile;

@@ -1,12 +1,17 @@
 // Batch mode end to end: definition files written here, run as batch
 // processes of the program, checked by exit status, messages and archives.
+#include <unistd.h>
+
 #include <cerrno>
 #include <filesystem>
+#include <functional>
 
 #include "engine/BatchRun.h"
 #include "jobs/JobDefinitionWriter.h"
 #include "platform/Env.h"
 #include "tests/engine/run/RunTestSupport.h"
+#include "zip/ZipFile.h"
+#include "zip/ZipJournal.h"
 
 using run_test::Entries;
 using testing_support::ShellQuote;
@@ -130,6 +135,101 @@ TEST_F(BatchRunTest, FullThenIncrementalRunsOfOddNames) {
   EXPECT_EQ(odd, Entries(backup + "sub (old 1).zip"));
   EXPECT_ZIP_VALID(backup + "sub.zip");
   EXPECT_EQ((std::map<std::string, std::string>{{"c.txt", "gamma"}}), Entries(backup + "sub.zip"));
+}
+
+// Files planted in a target folder that other accounts may write (owned by
+// another account where the tests run as root), before a full and an
+// incremental run: nothing outside the target changes, the archive is its
+// previous state or the run's result, and the run says what it refused.
+TEST_F(BatchRunTest, PlantedFilesInASharedTargetAreNeverWrittenThrough) {
+  using Plant = std::function<void(const std::string& archive)>;
+  namespace fs = std::filesystem;
+  const bool root = ::geteuid() == 0;
+  const std::string victim = tmp / "victim.zip";
+  const std::string victimDir = tmp / "victim-dir";
+  const auto foreign = [root](const std::string& path) {
+    if (root) ASSERT_EQ(0, ::lchown(path.c_str(), 65534, 65534)) << path;
+  };
+  const auto link = [&](const std::string& at, const std::string& to) {
+    fs::remove(at);
+    fs::create_symlink(to, at);
+    foreign(at);
+  };
+  const std::string refusedLink = "it is a symbolic link";
+  const std::string setAside = "does not belong to it";
+  const struct {
+    const char* label;
+    Plant plant;
+    int status;
+    std::vector<std::string> says;
+    bool noOverwrite = false;
+  } cases[] = {
+      {"link at the archive", [&](const std::string& a) { link(a, victim); }, 1,
+       {"sub.zip'", refusedLink}},
+      {"link at .partial", [&](const std::string& a) { link(a + ".partial", victim); }, 1,
+       {"sub.zip.partial", refusedLink}},
+      {"link at the journal", [&](const std::string& a) { link(a + ".journal", victim); }, 0,
+       {"sub.zip.journal", setAside}},
+      {"link at (old 1)", [&](const std::string& a) { link(target + "/Docs/sub (old 1).zip", victim); },
+       0, {}, true},
+      {"directory link on the path",
+       [&](const std::string&) {
+         fs::remove_all(target + "/Docs");
+         link(target + "/Docs", victimDir);
+       },
+       root ? 1 : 0, {root ? refusedLink : ""}},
+      {"foreign journal beside the archive",
+       [&](const std::string& a) {
+         WriteFile(a + ".journal", std::string("AKJ1\x16\0\0\0\0\0\0\0", 12) + "crc." +
+                                       std::string(16, '\0') + "owned");
+         foreign(a + ".journal");
+       },
+       0, {setAside}},
+      {"stale journal beside a new archive",
+       [&](const std::string& a) {
+         fs::copy_file(a, tmp / "earlier.zip");
+         ZipFile earlier;
+         earlier.Open(tmp / "earlier.zip", ZipAbstractFile::kOpenArchive, true);
+         ZipJournal(tmp / "earlier.zip", earlier.Length()).Protect(0, earlier);
+         earlier.Close();
+         fs::rename(tmp / "earlier.zip.journal", a + ".journal");
+       },
+       0, {setAside}},
+  };
+  fs::permissions(target, fs::perms::group_write, fs::perm_options::add);
+  for (const auto& c : cases) {
+    for (const bool incremental : {false, true}) {
+      SCOPED_TRACE(std::string(c.label) + (incremental ? ", incremental" : ", full"));
+      fs::remove_all(target + "/Docs");
+      fs::remove_all(victimDir);
+      fs::create_directory(victimDir);
+      fs::remove(source + "/sub/d.txt");
+      job.NoOverwrite = c.noOverwrite;
+      WriteDefinition("job.xml");
+      ASSERT_EQ(0, RunBatch(tmp.path(), "job.xml", false, true).status);
+      const std::string archive = target + "/Docs/sub.zip";
+      fs::copy_file(archive, victim, fs::copy_options::overwrite_existing);
+      const std::string before = testing_support::ReadFile(archive);
+      const std::string victimBytes = testing_support::ReadFile(victim);
+      c.plant(archive);
+      WriteFile(source + "/sub/d.txt", "delta");
+      const BatchOutcome outcome = RunBatch(tmp.path(), "job.xml", incremental, false);
+      EXPECT_EQ(c.status, outcome.status) << outcome.output;
+      for (const std::string& text : c.says) {
+        EXPECT_NE(std::string::npos, outcome.output.find(text)) << text << " in:\n" << outcome.output;
+      }
+      EXPECT_EQ(victimBytes, testing_support::ReadFile(victim));
+      EXPECT_TRUE(fs::is_empty(victimDir) || !root);
+      if (c.status != 0) {
+        if (!fs::is_symlink(archive) && !fs::is_symlink(target + "/Docs")) {
+          EXPECT_EQ(before, testing_support::ReadFile(archive));
+        }
+      } else {
+        EXPECT_ZIP_VALID(archive);
+        EXPECT_EQ("delta", Entries(archive)["d.txt"]);
+      }
+    }
+  }
 }
 
 // Where a named definition file is found: as given, beside the program, or in
