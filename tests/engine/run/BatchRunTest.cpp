@@ -148,7 +148,9 @@ TEST_F(BatchRunTest, PlantedFilesInASharedTargetAreNeverWrittenThrough) {
   const std::string victim = tmp / "victim.zip";
   const std::string victimDir = tmp / "victim-dir";
   const auto foreign = [root](const std::string& path) {
-    if (root) ASSERT_EQ(0, ::lchown(path.c_str(), 65534, 65534)) << path;
+    if (root) {
+      ASSERT_EQ(0, ::lchown(path.c_str(), 65534, 65534)) << path;
+    }
   };
   const auto link = [&](const std::string& at, const std::string& to) {
     fs::remove(at);
@@ -168,9 +170,11 @@ TEST_F(BatchRunTest, PlantedFilesInASharedTargetAreNeverWrittenThrough) {
        {"sub.zip'", refusedLink}},
       {"link at .partial", [&](const std::string& a) { link(a + ".partial", victim); }, 1,
        {"sub.zip.partial", refusedLink}},
+      {"stale .partial of a killed run",
+       [&](const std::string& a) { WriteFile(a + ".partial", std::string(20000, 'p')); }, 0, {}},
       {"link at the journal", [&](const std::string& a) { link(a + ".journal", victim); }, 0,
        {"sub.zip.journal", setAside}},
-      {"link at (old 1)", [&](const std::string& a) { link(target + "/Docs/sub (old 1).zip", victim); },
+      {"link at (old 1)", [&](const std::string&) { link(target + "/Docs/sub (old 1).zip", victim); },
        0, {}, true},
       {"directory link on the path",
        [&](const std::string&) {
@@ -187,7 +191,7 @@ TEST_F(BatchRunTest, PlantedFilesInASharedTargetAreNeverWrittenThrough) {
        0, {setAside}},
       {"stale journal beside a new archive",
        [&](const std::string& a) {
-         fs::copy_file(a, tmp / "earlier.zip");
+         fs::copy_file(a, tmp / "earlier.zip", fs::copy_options::overwrite_existing);
          ZipFile earlier;
          earlier.Open(tmp / "earlier.zip", ZipAbstractFile::kOpenArchive, true);
          ZipJournal(tmp / "earlier.zip", earlier.Length()).Protect(0, earlier);
@@ -227,6 +231,7 @@ TEST_F(BatchRunTest, PlantedFilesInASharedTargetAreNeverWrittenThrough) {
       } else {
         EXPECT_ZIP_VALID(archive);
         EXPECT_EQ("delta", Entries(archive)["d.txt"]);
+        EXPECT_FALSE(fs::exists(fs::symlink_status(archive + ".partial")));
       }
     }
   }
