@@ -134,7 +134,9 @@ bool BelongsTo(const Header& header, const std::vector<Record>& saved, ZipAbstra
       identity.device != header.device || identity.inode != header.inode) {
     return false;
   }
+  // The archive holds every original byte that the journal does not.
   const uint64_t savedFrom = saved.empty() ? header.originalLength : saved.front().offset;
+  if (archive.Length() < savedFrom) return false;
   uint32_t crc = 0;
   if (header.checkedFrom < savedFrom &&
       !CrcOfRange(archive, header.checkedFrom, savedFrom - header.checkedFrom, &crc)) {
