@@ -73,6 +73,7 @@ void ZipArchiveFile::OpenStaged() {
   try {
     file_.Open(StagingPathFor(path_), kCreateArchive, true);
   } catch (const ZipException& error) {
+    // A staged file made by someone else since the stale one went is named.
     if (error.code == EEXIST) throw;
     throw ZipException(error.code, path_);
   }

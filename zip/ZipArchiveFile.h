@@ -14,10 +14,10 @@
 //   when it belongs to the archive as it is, else moved aside.
 // - kOpenArchiveReadOnly: read under a shared lock, after playing back a
 //   journal if there is one.
+// - kOpenScratch: a plain file for the writer's own temporary archives.
 // Opening for writing (staged or journaled) also removes a "<path>.partial"
 // whose writer is gone. Every file written is opened as ZipFile opens files
 // for writing: never through a link, only a regular file of this user's own.
-// - kOpenScratch: a plain file for the writer's own temporary archives.
 // Abandon gives back the archive as it was at open.
 #pragma once
 
