@@ -77,6 +77,8 @@ void ZipArchiveFile::OpenStaged() {
     if (error.code == EEXIST) throw;
     throw ZipException(error.code, path_);
   }
+  const int error = platform::Env::Current()->LinkStat(StagingPathFor(path_), &staged_);
+  if (error != 0) throw ZipException(error, StagingPathFor(path_));
   file_.ReportAs(path_);
 }
 
@@ -160,6 +162,11 @@ void ZipArchiveFile::CommitStaged() {
       error = env->RenameFile(path_, retirePath_);
     }
     if (error != 0) throw ZipException(ZipException::RenameFailed, path_);
+  }
+  // Only the file written is put in place, never one swapped in under its name.
+  platform::FileInfo current;
+  if (env->LinkStat(staging, &current) != 0 || !platform::IsSameFile(current, staged_)) {
+    throw ZipException(ZipException::NotOwnFile, staging);
   }
   if (env->RenameFile(staging, path_) != 0) throw ZipException(ZipException::RenameFailed, path_);
   ZipJournal::RemoveOrphan(path_);

@@ -78,6 +78,7 @@ class ZipArchiveFile : public ZipAbstractFile {
   std::string retirePath_;
   ZipFile file_;    // the file written: the archive, or the staged one
   ZipFile target_;  // staged: the archive being replaced, held locked
+  platform::FileInfo staged_;  // staged: the file written, as opened
   std::unique_ptr<ZipJournal> journal_;
   ZipJournal::Recovery recovery_ = ZipJournal::Recovery::None;
 };
