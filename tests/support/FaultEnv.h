@@ -104,6 +104,9 @@ class FaultEnv : public platform::Env {
   int MarkArchived(const std::string& path, const platform::FileInfo& seen) override;
   int WriteFileAtomically(const std::string& path, const std::string& contents) override;
   int CreateExclusive(const std::string& path) override { return target_->CreateExclusive(path); }
+  bool IsPseudoFileSystem(const std::string& path) override {
+    return target_->IsPseudoFileSystem(path);
+  }
 
  private:
   friend class FaultFile;

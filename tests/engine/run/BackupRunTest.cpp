@@ -72,10 +72,11 @@ TEST_F(BackupRunTest, FullThenIncrementalRunsTakeWhatChanged) {
                                                 {"sub/deep/", ""}, {"sub/deep/c.txt", "gamma"}}),
             Entries(archive));
   // One record per file from the walk to the commit: its stamp is read once,
-  // when it is listed, and the file not looked at again before it is read.
+  // when it is listed, and the file not looked at again before it is read;
+  // once read it is looked at to see whether it changed meanwhile.
   for (const char* file : {"/a.txt", "/sub/b.txt", "/sub/deep/c.txt"}) {
     EXPECT_FALSE(HasArchiveBit(source + file)) << file;
-    EXPECT_EQ(1, counting.looks[source + file]) << file;
+    EXPECT_EQ(2, counting.looks[source + file]) << file;
   }
 
   // Nothing changed: the kept archive gets nothing.
@@ -90,7 +91,7 @@ TEST_F(BackupRunTest, FullThenIncrementalRunsTakeWhatChanged) {
   WriteFile(source + "/a.txt", "alpha, revised");
   platform::FileInfo info;
   ASSERT_EQ(0, platform::Env::Default()->Stat(source + "/a.txt", &info));
-  platform::Env::Default()->SetModificationTime(source + "/a.txt", info.mtimeSeconds + 5);
+  platform::Env::Default()->SetModificationTime(source + "/a.txt", info.mtimeSeconds - 5);
   WriteFile(source + "/sub/b.new", "beta replaced");
   ASSERT_EQ(0, std::rename((source + "/sub/b.new").c_str(), (source + "/sub/b.txt").c_str()));
   const std::string big = source + "/big.bin";
@@ -108,6 +109,7 @@ TEST_F(BackupRunTest, FullThenIncrementalRunsTakeWhatChanged) {
   EXPECT_TRUE(runner.Result().succeeded);
   EXPECT_EQ(1u, runner.Result().skippedCount);
   EXPECT_EQ(std::vector<std::string>{source + "/locked.txt"}, runner.Result().skippedFiles);
+  EXPECT_EQ(std::vector<std::string>{"'" + big + "'"}, runner.Result().changedFiles.paths);
   EXPECT_EQ(7, EntryCount(archive));
   const auto contents = Entries(archive);
   EXPECT_EQ("alpha, revised", contents.at("a.txt"));
@@ -262,10 +264,10 @@ TEST(TargetInsideSourceTest, ArchivesNeverHoldThemselves) {
   }
 }
 
-// Files reached through symbolic links: stored whenever their target changed,
-// but the stamp is only ever written on a target through its own path. A link
-// to a file outside the tree is therefore stored by every run.
-TEST_F(BackupRunTest, LinksAreStoredWhenTheirTargetChangedAndNeverStampIt) {
+// Files reached through symbolic links: a stamp binds a file to the path it
+// was stored under and is only ever written on a target through its own path,
+// so every run stores every link (a new link is never missed).
+TEST_F(BackupRunTest, LinksAreStoredByEveryRunAndNeverStampIt) {
   std::filesystem::create_directories(source);
   std::filesystem::create_symlink("plain.txt", source + "/before.lnk");
   WriteFile(source + "/plain.txt", "one");
@@ -275,6 +277,7 @@ TEST_F(BackupRunTest, LinksAreStoredWhenTheirTargetChangedAndNeverStampIt) {
   job.NoOverwrite = true;  // each run's files are the new Docs.zip
   const std::string archive = target + "/Docs.zip";
   const std::set<std::string> all{"after.lnk", "before.lnk", "out.lnk", "plain.txt"};
+  const std::set<std::string> links{"after.lnk", "before.lnk", "out.lnk"};
 
   ASSERT_TRUE(RunJob(true));
   const auto entries = testing_support::ExternalEntries(archive);
@@ -287,9 +290,9 @@ TEST_F(BackupRunTest, LinksAreStoredWhenTheirTargetChangedAndNeverStampIt) {
     const char* plainContent;  // written before the run; null leaves it
     std::set<std::string> stored;
   } runs[] = {
-      {"nothing changed", nullptr, {"out.lnk"}},
+      {"nothing changed", nullptr, links},
       {"the target changed", "two, longer", all},
-      {"nothing changed again", nullptr, {"out.lnk"}},
+      {"nothing changed again", nullptr, links},
   };
   for (const auto& run : runs) {
     SCOPED_TRACE(run.label);
@@ -297,7 +300,7 @@ TEST_F(BackupRunTest, LinksAreStoredWhenTheirTargetChangedAndNeverStampIt) {
       WriteFile(source + "/plain.txt", run.plainContent);
       platform::FileInfo info;
       ASSERT_EQ(0, platform::Env::Default()->Stat(source + "/plain.txt", &info));
-      platform::Env::Default()->SetModificationTime(source + "/plain.txt", info.mtimeSeconds + 7);
+      platform::Env::Default()->SetModificationTime(source + "/plain.txt", info.mtimeSeconds - 7);
     }
     ASSERT_TRUE(RunJob(false));
     EXPECT_ZIP_VALID(archive);
@@ -359,19 +362,6 @@ TEST(BackupRunFailureTest, FailuresEndTheRunAsFailed) {
          EXPECT_TRUE(HasArchiveBit(t.source + "/C/f.txt"));
        },
        "the file is not a ZIP archive", "out/Docs/B.zip"},
-      // The failed archive is closed with what was written before the error
-      // (here nothing); later archive directories are still backed up.
-      {"read error fails that archive's walk", true,
-       [](Sandbox& t, GateEnv& env) {
-         WriteFile(t.source + "/A/f.txt", run_test::RandomBytes(1000, 4));
-         env.FailReads("A/f.txt", EIO);
-       },
-       [](Sandbox& t) {
-         EXPECT_TRUE(HasArchiveBit(t.source + "/A/f.txt"));
-         EXPECT_EQ(std::set<std::string>{}, EntryNames(t.target + "/Docs/A.zip"));
-         EXPECT_EQ(std::set<std::string>{"f.txt"}, EntryNames(t.target + "/Docs/C.zip"));
-       },
-       platform::ErrorText(EIO), "src/A/f.txt"},
       {"archive that cannot be moved aside is kept", true,
        [](Sandbox& t, GateEnv& env) {
          t.job.NoOverwrite = true;
@@ -419,6 +409,102 @@ TEST(BackupRunFailureTest, FailuresEndTheRunAsFailed) {
   EXPECT_FALSE(t.runner.Succeeded());
   EXPECT_FALSE(t.runner.Start(nullptr, true));
   EXPECT_FALSE(t.runner.IsBusy());
+}
+
+// Trouble with the source: a missing source never touches an archive; a file
+// or folder that fails is named and every other file is stored.
+struct OutcomeCase {
+  const char* label;
+  std::function<void(Sandbox&, GateEnv&)> arrange;
+  bool succeeded;
+  std::string named;  // part of the failure text or of a named path
+};
+
+TEST(BackupRunOutcomeTest, TroubleIsNamedAndEverythingElseStored) {
+  const std::string big = run_test::RandomBytes(300000, 7);
+  const OutcomeCase cases[] = {
+      {"source root missing", [](Sandbox& t, GateEnv&) { t.job.SourceRootPath += "-unplugged"; },
+       false, "the source folder cannot be read (" + platform::ErrorText(ENOENT) + ")"},
+      {"archive directory missing", [](Sandbox& t, GateEnv&) { t.job.Archives = {"A", "Gone"}; },
+       false, "src/Gone"},
+      {"read error on one file of many",
+       [](Sandbox&, GateEnv& env) { env.FailReads("A/f3.txt", EIO); }, true, "src/A/f3.txt"},
+      {"file truncated while read",
+       [&big](Sandbox& t, GateEnv& env) {
+         WriteFile(t.source + "/A/f3.txt", big);
+         env.SetGate(GateEnv::Point::SecondRead, "A/f3.txt", false,
+                     [&t] { std::filesystem::resize_file(t.source + "/A/f3.txt", 10); });
+       },
+       true, "src/A/f3.txt"},
+      {"tree deeper than a path can reach",
+       [](Sandbox& t, GateEnv&) {
+         ASSERT_EQ(0, testing_support::RunCommand(
+                          "python3 -c 'import os,sys\nos.chdir(sys.argv[1])\nfor _ in range(3000):"
+                          " os.mkdir(\"d\"); os.chdir(\"d\")' " +
+                          ShellQuote(t.source + "/A")));
+       },
+       true, "/d/d/d/"},
+  };
+  for (const OutcomeCase& c : cases) {
+    SCOPED_TRACE(c.label);
+    Sandbox t;
+    for (int i = 0; i < 10; ++i) {
+      WriteFile(t.source + "/A/f" + std::to_string(i) + ".txt", std::to_string(i));
+    }
+    WriteFile(t.target + "/Docs/A.zip", "earlier archive");
+    t.job.Archives = {"A"};
+    GateEnv env;
+    c.arrange(t, env);
+    {
+      run_test::ScopedEnv installed(&env);
+      wxLogNull quiet;
+      EXPECT_EQ(c.succeeded, t.RunJob(true));
+    }
+    const RunResult& result = t.runner.Result();
+    std::string named = result.FailureText();
+    for (const std::string& path : result.skippedFiles) named += "|" + path;
+    for (const auto* list : {&result.unreadFolders, &result.changedFiles}) {
+      for (const std::string& path : list->paths) named += "|" + path;
+    }
+    EXPECT_NE(std::string::npos, named.find(c.named)) << named;
+    if (!c.succeeded) {
+      EXPECT_EQ("earlier archive", ReadFile(t.target + "/Docs/A.zip"));
+      EXPECT_EQ(std::set<std::string>{"Docs/A.zip"}, ZipFilesBelow(t.target));
+      continue;
+    }
+    EXPECT_TRUE(result.Incomplete());
+    EXPECT_EQ(1u, result.skippedCount + result.unreadFolders.count + result.changedFiles.count);
+    const std::map<std::string, std::string> entries = Entries(t.target + "/Docs/A.zip");
+    for (int i = 0; i < 10; ++i) {
+      const std::string name = "f" + std::to_string(i) + ".txt";
+      if (i != 3) {
+        EXPECT_EQ(std::to_string(i), entries.at(name)) << name;
+      }
+    }
+    EXPECT_EQ(result.skippedCount == 0, entries.count("f3.txt") == 1);
+    if (c.named.find("f3.txt") != std::string::npos) {
+      EXPECT_TRUE(HasArchiveBit(t.source + "/A/f3.txt"));
+    }
+    testing_support::RunCommand("rm -rf " + ShellQuote(t.source));
+  }
+}
+
+// Files made up as they are read (/proc/kmsg blocks for ever) are never read:
+// neither a pseudo file system given as the source nor a link into one.
+TEST(BackupRunOutcomeTest, PseudoFileSystemsAreNamedNotRead) {
+  if (!platform::Env::Default()->IsPseudoFileSystem("/proc")) GTEST_SKIP() << "no /proc";
+  Sandbox t;
+  WriteFile(t.source + "/a.txt", "alpha");
+  std::filesystem::create_symlink("/proc/kmsg", t.source + "/kmsg");
+  std::filesystem::create_symlink("/proc/self/status", t.source + "/status");
+  wxLogNull quiet;
+  ASSERT_TRUE(t.RunJob(true));
+  EXPECT_EQ(std::set<std::string>{"a.txt"}, EntryNames(t.target + "/Docs.zip"));
+  EXPECT_EQ(2u, t.runner.Result().notDiskBacked.count);
+  EXPECT_FALSE(t.runner.Result().Incomplete());
+  t.job.SourceRootPath = "/proc";
+  ASSERT_TRUE(t.RunJob(true));
+  EXPECT_EQ(std::vector<std::string>{"'/proc'"}, t.runner.Result().notDiskBacked.paths);
 }
 
 }  // namespace
