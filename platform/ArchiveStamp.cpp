@@ -27,7 +27,9 @@ char* PutTime(char* p, char* end, int64_t seconds, int64_t nanoseconds) {
   p = std::to_chars(p, end, seconds).ptr;
   *p++ = '.';
   char digits[9];
-  for (int i = 8; i >= 0; --i, nanoseconds /= 10) digits[i] = static_cast<char>('0' + nanoseconds % 10);
+  for (int i = 8; i >= 0; --i, nanoseconds /= 10) {
+    digits[i] = static_cast<char>('0' + nanoseconds % 10);
+  }
   std::memcpy(p, digits, sizeof digits);
   return p + sizeof digits;
 }

@@ -2,9 +2,12 @@
 // (read by outside readers), which files keep their archive attribute, and how
 // each kind of failure ends the run.
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
+#include <thread>
 
 #include <wx/log.h>
 
@@ -20,6 +23,7 @@ using run_test::Sandbox;
 using run_test::ZipFilesBelow;
 using testing_support::PathExists;
 using testing_support::ReadFile;
+using testing_support::RunCommand;
 using testing_support::ShellQuote;
 using testing_support::WriteFile;
 
@@ -413,44 +417,39 @@ TEST(BackupRunFailureTest, FailuresEndTheRunAsFailed) {
 
 // Trouble with the source: a missing source never touches an archive; a file
 // or folder that fails is named and every other file is stored.
-struct OutcomeCase {
-  const char* label;
-  std::function<void(Sandbox&, GateEnv&)> arrange;
-  bool succeeded;
-  std::string named;  // part of the failure text or of a named path
-};
-
 TEST(BackupRunOutcomeTest, TroubleIsNamedAndEverythingElseStored) {
   const std::string big = run_test::RandomBytes(300000, 7);
-  const OutcomeCase cases[] = {
+  const struct {
+    const char* label;
+    std::function<void(Sandbox&, GateEnv&)> arrange;
+    bool succeeded;
+    std::string named;  // part of the failure text or of a named path
+  } cases[] = {
       {"source root missing", [](Sandbox& t, GateEnv&) { t.job.SourceRootPath += "-unplugged"; },
        false, "the source folder cannot be read (" + platform::ErrorText(ENOENT) + ")"},
       {"archive directory missing", [](Sandbox& t, GateEnv&) { t.job.Archives = {"A", "Gone"}; },
        false, "src/Gone"},
       {"read error on one file of many",
-       [](Sandbox&, GateEnv& env) { env.FailReads("A/f3.txt", EIO); }, true, "src/A/f3.txt"},
+       [](Sandbox&, GateEnv& env) { env.FailReads("A/f3", EIO); }, true, "src/A/f3"},
       {"file truncated while read",
        [&big](Sandbox& t, GateEnv& env) {
-         WriteFile(t.source + "/A/f3.txt", big);
-         env.SetGate(GateEnv::Point::SecondRead, "A/f3.txt", false,
-                     [&t] { std::filesystem::resize_file(t.source + "/A/f3.txt", 10); });
+         WriteFile(t.source + "/A/f3", big);
+         env.SetGate(GateEnv::Point::SecondRead, "A/f3", false,
+                     [&t] { std::filesystem::resize_file(t.source + "/A/f3", 10); });
        },
-       true, "src/A/f3.txt"},
+       true, "src/A/f3"},
       {"tree deeper than a path can reach",
        [](Sandbox& t, GateEnv&) {
          ASSERT_EQ(0, testing_support::RunCommand(
-                          "python3 -c 'import os,sys\nos.chdir(sys.argv[1])\nfor _ in range(3000):"
-                          " os.mkdir(\"d\"); os.chdir(\"d\")' " +
-                          ShellQuote(t.source + "/A")));
+                          "cd " + ShellQuote(t.source + "/A") + " && python3 -c 'import os\n"
+                          "for _ in range(3000): os.mkdir(\"d\"); os.chdir(\"d\")'"));
        },
        true, "/d/d/d/"},
   };
-  for (const OutcomeCase& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
     Sandbox t;
-    for (int i = 0; i < 10; ++i) {
-      WriteFile(t.source + "/A/f" + std::to_string(i) + ".txt", std::to_string(i));
-    }
+    for (int i = 0; i < 10; ++i) WriteFile(t.source + "/A/f" + std::to_string(i), "content");
     WriteFile(t.target + "/Docs/A.zip", "earlier archive");
     t.job.Archives = {"A"};
     GateEnv env;
@@ -462,9 +461,9 @@ TEST(BackupRunOutcomeTest, TroubleIsNamedAndEverythingElseStored) {
     }
     const RunResult& result = t.runner.Result();
     std::string named = result.FailureText();
-    for (const std::string& path : result.skippedFiles) named += "|" + path;
-    for (const auto* list : {&result.unreadFolders, &result.changedFiles}) {
-      for (const std::string& path : list->paths) named += "|" + path;
+    for (const auto& paths : {result.skippedFiles, result.unreadFolders.paths,
+                              result.changedFiles.paths}) {
+      for (const std::string& path : paths) named += "|" + path;
     }
     EXPECT_NE(std::string::npos, named.find(c.named)) << named;
     if (!c.succeeded) {
@@ -472,19 +471,13 @@ TEST(BackupRunOutcomeTest, TroubleIsNamedAndEverythingElseStored) {
       EXPECT_EQ(std::set<std::string>{"Docs/A.zip"}, ZipFilesBelow(t.target));
       continue;
     }
-    EXPECT_TRUE(result.Incomplete());
     EXPECT_EQ(1u, result.skippedCount + result.unreadFolders.count + result.changedFiles.count);
     const std::map<std::string, std::string> entries = Entries(t.target + "/Docs/A.zip");
-    for (int i = 0; i < 10; ++i) {
-      const std::string name = "f" + std::to_string(i) + ".txt";
-      if (i != 3) {
-        EXPECT_EQ(std::to_string(i), entries.at(name)) << name;
-      }
+    for (int i : {0, 1, 2, 4, 5, 6, 7, 8, 9}) {
+      EXPECT_EQ("content", entries.at("f" + std::to_string(i)));
     }
-    EXPECT_EQ(result.skippedCount == 0, entries.count("f3.txt") == 1);
-    if (c.named.find("f3.txt") != std::string::npos) {
-      EXPECT_TRUE(HasArchiveBit(t.source + "/A/f3.txt"));
-    }
+    EXPECT_EQ(result.skippedCount == 0, entries.count("f3") == 1);
+    EXPECT_EQ(c.named.find("f3") != std::string::npos, HasArchiveBit(t.source + "/A/f3"));
     testing_support::RunCommand("rm -rf " + ShellQuote(t.source));
   }
 }
@@ -496,15 +489,61 @@ TEST(BackupRunOutcomeTest, PseudoFileSystemsAreNamedNotRead) {
   Sandbox t;
   WriteFile(t.source + "/a.txt", "alpha");
   std::filesystem::create_symlink("/proc/kmsg", t.source + "/kmsg");
-  std::filesystem::create_symlink("/proc/self/status", t.source + "/status");
   wxLogNull quiet;
   ASSERT_TRUE(t.RunJob(true));
   EXPECT_EQ(std::set<std::string>{"a.txt"}, EntryNames(t.target + "/Docs.zip"));
-  EXPECT_EQ(2u, t.runner.Result().notDiskBacked.count);
-  EXPECT_FALSE(t.runner.Result().Incomplete());
+  EXPECT_EQ(std::vector<std::string>{"'" + t.source + "/kmsg'"},
+            t.runner.Result().notDiskBacked.paths);
   t.job.SourceRootPath = "/proc";
   ASSERT_TRUE(t.RunJob(true));
   EXPECT_EQ(std::vector<std::string>{"'/proc'"}, t.runner.Result().notDiskBacked.paths);
+}
+
+// What the archived stamp recognises: after a full run and incremental runs
+// over one rolling archive, every file's current content is in the archive
+// under its own name, whatever copied, restored, renamed, linked or edited it.
+TEST(StampTest, IncrementalRunsTakeEveryFileWhoseContentIsNotStored) {
+  run_test::Sandbox t;
+  const auto inSource = [&t](const std::string& command) {
+    ASSERT_EQ(0, RunCommand("cd " + ShellQuote(t.source) + " && " + command)) << command;
+  };
+  WriteFile(t.source + "/old/x.txt", "ex");
+  inSource("echo alpha > a.txt && echo one > r.txt && echo aaaa > e.txt");
+  // A file system that keeps whole seconds (ext4 with 128-byte inodes), where
+  // loop mounts are allowed.
+  const std::string image = ShellQuote(t.tmp / "ext4.img"), ws = ShellQuote(t.source + "/ws");
+  const bool wholeSeconds = RunCommand("truncate -s 8M " + image + " && mkfs.ext4 -q -I 128 " +
+                                       image + " && mkdir " + ws + " && mount -o loop " + image +
+                                       " " + ws + " && echo 1111 > " + ws + "/s.txt") == 0;
+  const std::shared_ptr<void> unmount(nullptr, [&](void*) {
+    if (wholeSeconds) RunCommand("umount " + ws);
+  });
+  std::vector<std::pair<std::string, std::string>> cases = {  // command, file it must store
+      {"cp -a a.txt copy.txt", "copy.txt"},
+      {"bsdtar -xpf ../r.tar", "r.txt"},
+      {"mv old renamed", "renamed/x.txt"},
+      {"ln a.txt link.txt", "link.txt"},
+      {"touch -r e.txt ../e.ref && echo bbbb > e.txt && touch -r ../e.ref e.txt", "e.txt"},
+  };
+  wxLogNull quiet;
+  ASSERT_TRUE(t.RunJob(true));
+  inSource("bsdtar -cf ../r.tar r.txt && echo two-longer > r.txt");
+  ASSERT_TRUE(t.RunJob(false));
+  // Writing a stamp moves the file's change time; a change within the
+  // stamp's allowance after that would pass unseen.
+  std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+  for (const auto& [command, file] : cases) inSource(command);
+  if (wholeSeconds) {  // changed twice within a second, keeping its size
+    inSource("echo 2222 > ws/s.txt");
+    ASSERT_TRUE(t.RunJob(false));
+    inSource("echo 3333 > ws/s.txt");
+    cases.push_back({"whole seconds", "ws/s.txt"});
+  }
+  ASSERT_TRUE(t.RunJob(false));
+  const auto entries = run_test::Entries(t.target + "/Docs.zip");
+  for (const auto& [command, file] : cases) {
+    EXPECT_EQ(testing_support::ReadFile(t.source + "/" + file), entries.at(file)) << command;
+  }
 }
 
 }  // namespace

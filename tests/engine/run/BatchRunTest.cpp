@@ -55,72 +55,63 @@ class BatchRunTest : public run_test::RunSandbox {
   }
 };
 
-// What is wrong with the source of a batch run.
-enum class Trouble { None, UnreadableFile, UnreadableFolder, SourceMissing };
-
 struct MessageCase {
   const char* label;
   const char* file;
   bool targetExists;
-  Trouble trouble;  // sub/locked.txt, sub/locked/ or the whole source
+  bool unreadableFile;  // sub/locked.txt cannot be read
   bool silent;
   int status;
   std::vector<std::string> messages;  // in this order
+  char trouble = ' ';  // 'd': sub/locked/ cannot be listed; 's': the source was moved away
 };
 
 TEST_F(BatchRunTest, MessagesSilenceAndExitStatus) {
   const std::string missing = tmp / "missing";
   const std::string locked = source + "/sub/locked.txt";
-  const std::string lockedFolder = source + "/sub/locked";
-  const std::string unplugged = tmp / "unplugged";
   const std::vector<MessageCase> cases = {
-      {"success", "job.xml", true, Trouble::None, false, 0,
+      {"success", "job.xml", true, false, false, 0,
        {"Processing backup file 'job.xml'...", "Backup successfully finished."}},
-      {"success, silent", "job.xml", true, Trouble::None, true, 0, {}},
-      {"no such file", "nosuch.xml", true, Trouble::None, false, 1,
-       {"Couldn't open file 'nosuch.xml'."}},
-      {"no such file, silent", "nosuch.xml", true, Trouble::None, true, 1, {}},
-      {"missing target", "job.xml", false, Trouble::None, false, 1,
+      {"success, silent", "job.xml", true, false, true, 0, {}},
+      {"no such file", "nosuch.xml", true, false, false, 1, {"Couldn't open file 'nosuch.xml'."}},
+      {"no such file, silent", "nosuch.xml", true, false, true, 1, {}},
+      {"missing target", "job.xml", false, false, false, 1,
        {"Processing backup file 'job.xml'...", "Backup failed.",
         "Reason: " + platform::ErrorText(ENOENT) + ": '" + missing + "'"}},
-      {"missing target, silent", "job.xml", false, Trouble::None, true, 1, {}},
-      {"unreadable file", "job.xml", true, Trouble::UnreadableFile, false, 3,
+      {"missing target, silent", "job.xml", false, false, true, 1, {}},
+      {"unreadable file", "job.xml", true, true, false, 3,
        {"1 files could not be read and were not stored: '" + locked + "'",
         "Backup finished, but not everything selected was stored."}},
-      {"unreadable file, silent", "job.xml", true, Trouble::UnreadableFile, true, 3, {}},
-      {"unreadable folder", "job.xml", true, Trouble::UnreadableFolder, false, 3,
-       {"1 folders could not be read and were not stored: '" + lockedFolder + "' (" +
-            platform::ErrorText(EACCES) + ")",
-        "Backup finished, but not everything selected was stored."}},
-      {"source moved away", "job.xml", true, Trouble::SourceMissing, false, 1,
+      {"unreadable file, silent", "job.xml", true, true, true, 3, {}},
+      {"unreadable folder", "job.xml", true, false, false, 3,
+       {"1 folders could not be read and were not stored: '" + source + "/sub/locked' (" +
+        platform::ErrorText(EACCES) + ")"}, 'd'},
+      {"source moved away", "job.xml", true, false, false, 1,
        {"Backup failed.", "Reason: the source folder cannot be read (" +
-                              platform::ErrorText(ENOENT) + "): '" + source + "/sub'"}},
-      {"source moved away, silent", "job.xml", true, Trouble::SourceMissing, true, 1, {}},
+                              platform::ErrorText(ENOENT) + "): '" + source + "/sub'"}, 's'},
+      {"source moved away, silent", "job.xml", true, false, true, 1, {}, 's'},
   };
   for (const MessageCase& c : cases) {
     SCOPED_TRACE(c.label);
     job.TargetPath = c.targetExists ? target : missing;
     WriteDefinition("job.xml");
     WriteFile(locked, "locked");
-    WriteFile(lockedFolder + "/c.txt", "gamma");
+    std::filesystem::permissions(locked, c.unreadableFile ? std::filesystem::perms::none
+                                                          : std::filesystem::perms::owner_read);
     WriteFile(target + "/Docs/sub.zip", "earlier archive");
-    std::filesystem::permissions(locked, c.trouble == Trouble::UnreadableFile
-                                             ? std::filesystem::perms::none
-                                             : std::filesystem::perms::owner_read);
-    std::filesystem::permissions(lockedFolder, c.trouble == Trouble::UnreadableFolder
-                                                   ? std::filesystem::perms::none
-                                                   : std::filesystem::perms::owner_all);
-    if (c.trouble == Trouble::SourceMissing) std::filesystem::rename(source, unplugged);
+    WriteFile(source + "/sub/locked/c.txt", "gamma");
+    std::filesystem::permissions(source + "/sub/locked", c.trouble == 'd'
+                                                             ? std::filesystem::perms::none
+                                                             : std::filesystem::perms::owner_all);
+    if (c.trouble == 's') std::filesystem::rename(source, tmp / "unplugged");
     const BatchOutcome outcome = RunBatch(tmp.path(), c.file, false, c.silent);
-    if (c.trouble == Trouble::SourceMissing) std::filesystem::rename(unplugged, source);
+    if (c.trouble == 's') std::filesystem::rename(tmp / "unplugged", source);
     EXPECT_EQ(c.status, outcome.status) << outcome.output;
+    std::map<std::string, std::string> stored = {{"b.txt", "beta"}, {"locked/", ""}};
+    if (!c.unreadableFile) stored["locked.txt"] = "locked";
+    if (c.trouble != 'd') stored["locked/c.txt"] = "gamma";
     if (c.status == 3) {
-      const bool folderStored = c.trouble != Trouble::UnreadableFolder;
-      const bool fileStored = c.trouble != Trouble::UnreadableFile;
-      std::map<std::string, std::string> expected = {{"b.txt", "beta"}, {"locked/", ""}};
-      if (fileStored) expected["locked.txt"] = "locked";
-      if (folderStored) expected["locked/c.txt"] = "gamma";
-      EXPECT_EQ(expected, Entries(target + "/Docs/sub.zip"));
+      EXPECT_EQ(stored, Entries(target + "/Docs/sub.zip"));
     } else if (c.status == 1 && c.targetExists) {
       EXPECT_EQ("earlier archive", testing_support::ReadFile(target + "/Docs/sub.zip"));
     }
