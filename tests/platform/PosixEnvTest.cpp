@@ -4,9 +4,7 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <map>
 #include <set>
 
@@ -136,15 +134,16 @@ TEST(PosixEnvTest, ArchivedStampFollowsContentChanges) {
 }
 
 // The stamp's text is stored data: earlier runs wrote it, later runs compare
-// it. A stamp of the old form, or one written for another path, never matches.
+// it. The old form (the rows' stamps) and another path's stamp never match.
 TEST(PosixEnvTest, ArchivedStampTextKeepsItsFormat) {
   TempDir dir;
   const std::string file = dir / "f";
-  struct Case { int64_t seconds; long nanoseconds; const char* content; const char* state; };
+  struct Case { int64_t seconds; long nanoseconds; const char* content; const char* stamp; };
   const Case cases[] = {
-      {1765012345, 123456789, "1234", "1765012345.123456789 4 "},
-      {1765012345, 5, "", "1765012345.000000005 0 "},
-      {0, 0, "0123456789", "0.000000000 10 "},
+      {1765012345, 123456789, "1234", "v1 1765012345.123456789 4"},
+      {1765012345, 5, "", "v1 1765012345.000000005 0"},
+      {0, 0, "0123456789", "v1 0.000000000 10"},
+      {1700000000, 100000000, "x", "v1 1700000000.100000000 1"},
   };
   for (const Case& c : cases) {
     WriteFile(file, c.content);
@@ -157,15 +156,16 @@ TEST(PosixEnvTest, ArchivedStampTextKeepsItsFormat) {
     ASSERT_EQ(0, marked);
     char value[160];
     const ssize_t n = ::getxattr(file.c_str(), "user.arkivault.archived", value, sizeof value);
-    const std::string stamp(value, static_cast<size_t>(std::max<ssize_t>(n, 0)));
-    EXPECT_EQ(0u, stamp.find("v2 " + std::to_string(seen.device) + " " +
-                             std::to_string(seen.inode) + " " + c.state)) << stamp;
+    ASSERT_GT(n, 0) << c.stamp;
+    const std::string state = std::string(c.stamp + 3) + " ";
+    EXPECT_EQ(0u, std::string(value, static_cast<size_t>(n))
+                      .find("v2 " + std::to_string(seen.device) + " " +
+                            std::to_string(seen.inode) + " " + state));
     ASSERT_EQ(0, Env::Default()->Stat(file, &seen));
-    EXPECT_FALSE(Env::Default()->IsArchiveBitSet(file, seen)) << stamp;
+    EXPECT_FALSE(Env::Default()->IsArchiveBitSet(file, seen)) << c.stamp;
     EXPECT_TRUE(Env::Default()->IsArchiveBitSet(dir / "./f", seen)) << "another path";
-    const std::string old = "v1 " + std::string(c.state, std::strlen(c.state) - 1);
-    ASSERT_EQ(0, ::setxattr(file.c_str(), "user.arkivault.archived", old.data(), old.size(), 0));
-    EXPECT_TRUE(Env::Default()->IsArchiveBitSet(file, seen)) << old;
+    ASSERT_EQ(0, ::setxattr(file.c_str(), "user.arkivault.archived", c.stamp, state.size() + 2, 0));
+    EXPECT_TRUE(Env::Default()->IsArchiveBitSet(file, seen)) << c.stamp;
   }
 }
 
