@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <exception>
 
 #include <wx/intl.h>
@@ -52,6 +53,14 @@ class BackupRunner::Actions : public SourceWalkActions {
     return runner_.EnterSubdirectory(archive_, relativeDir, name, backupDirectory_);
   }
 
+  void FolderUnreadable(const std::string& directory, int error) override {
+    runner_.result_.unreadFolders.Add(directory, platform::ErrorText(error));
+  }
+
+  void FolderNotDiskBacked(const std::string& directory) override {
+    runner_.result_.notDiskBacked.Add(directory);
+  }
+
  private:
   BackupRunner& runner_;
   ZipWriter& archive_;
@@ -75,7 +84,62 @@ int DirectoryError(const std::string& path) {
   return info.isDirectory ? 0 : ENOTDIR;
 }
 
+// 0 when `path` is a directory that can be listed, else the reason.
+int ListingError(const std::string& path) {
+  std::unique_ptr<platform::DirectoryReader> reader;
+  return platform::Env::Current()->OpenDirectory(ToNativeSeparators(path), &reader);
+}
+
+int64_t RealTimeNanoseconds() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+// A file whose time lies in the timestamp tick the run started in could
+// change again after it was listed without its time moving, and a stamp
+// would hide that change; such a file is stored but not stamped. A time
+// without a fraction of a second is taken to come from a file system that
+// keeps whole seconds.
+bool IsOlderThanRun(const platform::FileInfo& seen, int64_t runStartNanoseconds) {
+  constexpr int64_t kSecond = 1000000000;
+  const int64_t tick = seen.mtimeNanoseconds == 0 ? kSecond : 1;
+  const int64_t modified = seen.mtimeSeconds * kSecond + seen.mtimeNanoseconds;
+  return modified < runStartNanoseconds - runStartNanoseconds % tick;
+}
+
+// The file's size or modification time moved since `seen` (a file that is
+// gone has nothing left to stamp either).
+bool ChangedSince(const std::string& path, const platform::FileInfo& seen) {
+  platform::FileInfo now;
+  if (platform::Env::Current()->Stat(path, &now) != 0) return false;
+  return now.size != seen.size || now.mtimeSeconds != seen.mtimeSeconds ||
+         now.mtimeNanoseconds != seen.mtimeNanoseconds;
+}
+
 }  // namespace
+
+// Every folder the run reads from must be there and listable before any
+// archive is touched: an unmounted disk or a moved folder would otherwise
+// replace a good archive with an empty one.
+bool BackupRunner::CheckSourceFolders() {
+  std::vector<std::string> folders;
+  if (job_->Archives.empty()) folders.push_back(job_->SourceRootPath);
+  for (const std::string& archiveDir : job_->Archives) {
+    folders.push_back(job_->SourceRootPath.empty() ? archiveDir
+                                                   : JoinPath(job_->SourceRootPath, archiveDir));
+  }
+  for (const std::string& folder : folders) {
+    if (const int error = ListingError(folder)) {
+      result_.Fail(wxString::Format(_("the source folder cannot be read (%s)"),
+                                    wxString::FromUTF8(platform::ErrorText(error)))
+                       .ToStdString(wxConvUTF8),
+                   folder);
+      return false;
+    }
+  }
+  return true;
+}
 
 bool BackupRunner::Run() {
   succeeded_ = true;
@@ -92,7 +156,12 @@ bool BackupRunner::Run() {
     succeeded_ = false;
     return false;
   }
+  if (!CheckSourceFolders()) {
+    succeeded_ = false;
+    return false;
+  }
   runStart_ = LocalNow();
+  runStartNanoseconds_ = RealTimeNanoseconds();
   const std::string backupDirectory = BackupDirectoryPath(*job_, runStart_);
   BackupCallback callback(progress_, [this] { return StopRequested(); });
   callback_ = &callback;
@@ -216,6 +285,11 @@ bool BackupRunner::AddSourceFile(ZipWriter& archive, const SourceFile& file) {
   // Reading an archive that is being written would never reach its end, and
   // storing the job's own archives would double the backup on every run.
   if (IsOwnArchiveFile(file.seen) || archive.IsArchiveFile(path)) return false;
+  // A link may lead to a file that is made up as it is read and can block.
+  if (file.seen.isSymlink && platform::Env::Current()->IsPseudoFileSystem(path)) {
+    result_.notDiskBacked.Add(path);
+    return false;
+  }
   AddFileRequest request(path, false);
   request.level = job_->CompressionLevel;
   request.options = kAddOptions;
@@ -231,6 +305,12 @@ bool BackupRunner::AddSourceFile(ZipWriter& archive, const SourceFile& file) {
   try {
     added = archive.AddFile(request);
   } catch (const ZipException& error) {
+    // A file that fails while it is read is left out (the writer has dropped
+    // its entry) and the walk goes on; any other error is the archive's.
+    if (error.code < ZipException::GenericError && error.fileName == path) {
+      result_.AddSkipped(path);
+      return false;
+    }
     LogArchiveError(error, archive.ArchivePath());
     RecordZipError(error, path);
     throw;
@@ -239,7 +319,12 @@ bool BackupRunner::AddSourceFile(ZipWriter& archive, const SourceFile& file) {
     if (!archive.IsClosed()) result_.AddSkipped(path);
     return false;
   }
-  if ((file.attributes & platform::AttrArchive) != 0 && !file.seen.isSymlink) {
+  if (ChangedSince(path, file.seen)) {
+    result_.changedFiles.Add(path);
+    return true;
+  }
+  if ((file.attributes & platform::AttrArchive) != 0 && !file.seen.isSymlink &&
+      IsOlderThanRun(file.seen, runStartNanoseconds_)) {
     stamps_.Add(std::move(path), file.seen);
   }
   return true;

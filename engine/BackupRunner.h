@@ -34,8 +34,9 @@ class BackupRunner {
   BackupRunner& operator=(const BackupRunner&) = delete;
 
   // Performs the run of Job() with kind FullBackup() on the calling thread.
-  // False when the target directory is missing, an archive could not be
-  // prepared, the run was cancelled or an archive error reached the run.
+  // False when the target directory is missing, the source root or an archive
+  // directory cannot be listed (then nothing is written), an archive could
+  // not be prepared, the run was cancelled or an archive error reached the run.
   bool Run();
 
   // Sets the job and kind, resets the progress values and runs on the calling
@@ -74,10 +75,13 @@ class BackupRunner {
   const RunResult& Result() const { return result_; }
 
   // Adds one selected source file to `archive`: true when stored, false when
-  // the writer refused it (counted as skipped) or the file is one of the
-  // job's own archives (open for writing, or an earlier one kept beside it). A stored file that carried the archive attribute is stamped
-  // when the archive commits; a file reached through a symbolic link never
-  // is (the stamp would land on its target). Archive errors are thrown.
+  // it could not be opened or read (counted as skipped; the walk goes on) or
+  // the file is one of the job's own archives (open for writing, or an
+  // earlier one kept beside it). A stored file that carried the archive
+  // attribute is stamped when the archive commits, unless it changed while it
+  // was read (then it is named in the result), was modified in the timestamp
+  // tick the run started in, or was reached through a symbolic link (the
+  // stamp would land on its target). Archive errors are thrown.
   bool AddSourceFile(ZipWriter& archive, const SourceFile& file);
 
   // Walks the source directory `relativeDir` (relative to the source root) and
@@ -105,6 +109,7 @@ class BackupRunner {
     WalkFailed,   // the walk was cancelled or stopped by an archive error
   };
 
+  bool CheckSourceFolders();
   bool RunArchives(const std::string& backupDirectory);
   bool RunSourceRoot(const std::string& backupDirectory);
   ArchiveOutcome BackupOneArchive(const std::string& baseDir, const std::string& archiveName,
@@ -125,6 +130,7 @@ class BackupRunner {
   std::unique_ptr<BackupThread> thread_;
   std::atomic<bool> succeeded_{true};
   wxDateTime runStart_;                     // local time the current run started
+  int64_t runStartNanoseconds_ = 0;         // the same moment, since the epoch
   BackupCallback* callback_ = nullptr;      // the current run's progress callback
   std::function<bool()> stopRequested_;     // the stop test of a run on the calling thread
   RunResult result_;

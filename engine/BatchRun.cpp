@@ -2,6 +2,8 @@
 
 #include <functional>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include <wx/intl.h>
 #include <wx/log.h>
@@ -30,24 +32,40 @@ wxString ProgramDirectory(const wxString& programPath) {
   return wxString::FromUTF8(platform::Env::Current()->ExecutableDirectory());
 }
 
-// "'a', 'b' and 3 more": the named skipped files, then how many are unnamed.
-wxString SkippedFileList(const RunResult& result) {
+// "'a', 'b' and 3 more": the named paths, then how many are unnamed.
+wxString PathList(const std::vector<std::string>& named, size_t count, bool quote) {
   wxString list;
-  for (const std::string& path : result.skippedFiles) {
+  for (const std::string& path : named) {
     if (!list.empty()) list += ", ";
-    list += "'" + FileSystemText(path) + "'";
+    list += quote ? "'" + FileSystemText(path) + "'" : FileSystemText(path);
   }
-  const size_t unnamed = result.skippedCount - result.skippedFiles.size();
+  const size_t unnamed = count - named.size();
   if (unnamed > 0) list += wxString::Format(_(" and %zu more"), unnamed);
   return list;
 }
+
+wxString PathList(const NamedPaths& paths) { return PathList(paths.paths, paths.count, false); }
 
 // The run's closing message, then what a user needs to act on it.
 void ReportOutcome(bool succeeded, const RunResult& result,
                    const platform::TerminationSignals* signals) {
   if (result.skippedCount > 0) {
     wxLogWarning(_("%u files could not be read and were not stored: %s"), result.skippedCount,
-                 SkippedFileList(result));
+                 PathList(result.skippedFiles, result.skippedCount, true));
+  }
+  if (result.unreadFolders.count > 0) {
+    wxLogWarning(_("%u folders could not be read and were not stored: %s"),
+                 result.unreadFolders.count, PathList(result.unreadFolders));
+  }
+  if (result.changedFiles.count > 0) {
+    wxLogWarning(_("changed while being stored: %s"), PathList(result.changedFiles));
+  }
+  if (result.notDiskBacked.count > 0) {
+    wxLogMessage(_("Not read (no disk-backed files): %s"), PathList(result.notDiskBacked));
+  }
+  if (succeeded && result.Incomplete()) {
+    wxLogWarning(_("Backup finished, but not everything selected was stored."));
+    return;
   }
   if (succeeded) {
     wxLogMessage(_("Backup successfully finished."));
@@ -97,5 +115,5 @@ BatchStatus RunDefinitionFile(BackupRunner& runner, const wxString& file, bool f
   const RunResult& result = runner.Result();
   if (!silent) ReportOutcome(succeeded, result, signals);
   if (!succeeded) return BatchStatus::Failed;
-  return result.skippedCount > 0 ? BatchStatus::FilesSkipped : BatchStatus::Succeeded;
+  return result.Incomplete() ? BatchStatus::FilesSkipped : BatchStatus::Succeeded;
 }

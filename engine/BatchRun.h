@@ -21,7 +21,7 @@ wxString FindDefinitionFile(const wxString& file, const wxString& programPath);
 enum class BatchStatus {
   Succeeded = 0,     // the backup ran and succeeded
   Failed = 1,        // no definition file, or the run failed or was cancelled
-  FilesSkipped = 3,  // the backup succeeded, but some files could not be read
+  FilesSkipped = 3,  // the backup succeeded, but some files or folders are not stored as they are
 };
 
 // Looks the file up (FindDefinitionFile), loads its job and runs a full or
@@ -32,7 +32,10 @@ enum class BatchStatus {
 // found, else "Processing backup file '%s'..." and then "Backup successfully
 // finished." (message) or "Backup failed." (error) followed by the reason
 // (the system's text and the path, or the signal). Files that could not be
-// read are counted and the first of them named (warning).
+// read, folders that could not be listed and files that changed while they
+// were stored are counted and the first of each named (warning); a run with
+// any of them ends with "Backup finished, but not everything selected was
+// stored." (warning) instead of the success message.
 BatchStatus RunDefinitionFile(BackupRunner& runner, const wxString& file, bool full, bool silent,
                               const wxString& programPath,
                               const platform::TerminationSignals* signals = nullptr);

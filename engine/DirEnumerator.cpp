@@ -15,6 +15,7 @@ struct DirEnumerator::State {
   std::string filespec;
   int flags = 0;
   bool listing = false;                            // a listing has been started
+  int listError = 0;                               // why the last listing could not start
   std::unique_ptr<platform::DirectoryReader> reader;
   std::deque<platform::DirEntry> pending;          // "." and ".." still to return
   platform::DirEntry last;                         // the entry examined last
@@ -74,6 +75,8 @@ const platform::FileInfo& DirEnumerator::LastEntryInfo() const {
   return IsOpened() ? state_->last.info : kNone;
 }
 
+int DirEnumerator::ListError() const { return IsOpened() ? state_->listError : 0; }
+
 bool DirEnumerator::Exists(const std::string& directory) {
   platform::FileInfo info;
   return platform::Env::Current()->Stat(ToNativeSeparators(directory), &info) == 0 &&
@@ -105,6 +108,7 @@ bool DirEnumerator::StartListing() {
   } else {
     error = platform::Env::Current()->OpenDirectory(native, &state_->reader);
   }
+  state_->listError = error;
   if (error != 0) {
     wxLogSysError(error, _("Can not enumerate files in directory '%s'"),
                   FileSystemText(state_->directory));

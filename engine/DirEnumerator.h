@@ -48,6 +48,10 @@ class DirEnumerator {
   // was listed (before anything was read from it).
   const platform::FileInfo& LastEntryInfo() const;
 
+  // The reason (an errno value) the last listing could not be started; 0
+  // when it could.
+  int ListError() const;
+
   // `directory` exists and is a directory.
   static bool Exists(const std::string& directory);
 

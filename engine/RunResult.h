@@ -9,6 +9,16 @@
 #include <string>
 #include <vector>
 
+// Paths of one kind of trouble: the first kNamed named, all counted.
+struct NamedPaths {
+  static constexpr size_t kNamed = 10;
+
+  uint32_t count = 0;
+  std::vector<std::string> paths;  // the first kNamed, each "'path' (reason)" or "'path'"
+
+  void Add(const std::string& path, const std::string& reason = "");
+};
+
 struct RunResult {
   // How many skipped files are named; the rest are only counted.
   static constexpr size_t kNamedSkipped = 10;
@@ -19,12 +29,20 @@ struct RunResult {
   std::string failurePath;        // the file or directory that reason concerns; may be empty
   uint32_t skippedCount = 0;      // source files that could not be read
   std::vector<std::string> skippedFiles;  // the first kNamedSkipped of them, full paths
+  NamedPaths unreadFolders;       // source folders that could not be listed or entered
+  NamedPaths changedFiles;        // stored, but changed while being read: left unstamped
+  NamedPaths notDiskBacked;       // not read: no disk-backed files there (proc, sysfs, ...)
 
   // Records `reason` about `path` unless an earlier failure was recorded.
   void Fail(const std::string& reason, const std::string& path);
 
   // Counts a file that could not be read, naming it while there is room.
   void AddSkipped(const std::string& path);
+
+  // Something selected is not in an archive in the state it has now: a file
+  // that could not be read, a folder that could not be listed, a file that
+  // changed while it was stored.
+  bool Incomplete() const;
 
   // One line about the failure: the reason, then the quoted path when known.
   // Empty when no reason is known.

@@ -16,10 +16,28 @@ SourceWalker::SourceWalker(const BackupJob& job, bool fullBackup,
 
 bool SourceWalker::BackupDirectory(const std::string& relativeDir) {
   const std::string directory = JoinPath(sourceRoot_, relativeDir);
-  // One enumerator lists the directory twice: files, then subdirectories.
-  DirEnumerator enumerator(directory);
-  return BackupFiles(relativeDir, enumerator) &&
-         BackupSubdirectories(relativeDir, directory, enumerator);
+  const std::string& named = relativeDir.empty() ? sourceRoot_ : directory;  // without a '/' added
+  if (platform::Env::Current()->IsPseudoFileSystem(ToNativeSeparators(directory))) {
+    actions_.FolderNotDiskBacked(named);
+    return true;
+  }
+  std::vector<std::string> subdirectories;
+  {
+    // One enumerator lists the directory twice: files, then subdirectories.
+    // It is closed before the walk descends.
+    DirEnumerator enumerator(directory);
+    if (!BackupFiles(relativeDir, enumerator)) return false;
+    if (const int error = enumerator.ListError()) {
+      actions_.FolderUnreadable(named, error);
+      return true;
+    }
+    if (!ListSubdirectories(directory, enumerator, &subdirectories)) return false;
+  }
+  for (const std::string& name : subdirectories) {
+    if (!actions_.EnterSubdirectory(relativeDir, name)) return false;
+    if (!BackupDirectory(JoinPath(relativeDir, name))) return false;
+  }
+  return true;
 }
 
 bool SourceWalker::BackupFiles(const std::string& relativeDir, DirEnumerator& enumerator) {
@@ -34,16 +52,15 @@ bool SourceWalker::BackupFiles(const std::string& relativeDir, DirEnumerator& en
   return true;
 }
 
-bool SourceWalker::BackupSubdirectories(const std::string& relativeDir,
-                                        const std::string& directory, DirEnumerator& enumerator) {
+// The names of the subdirectories to enter, in listing order.
+bool SourceWalker::ListSubdirectories(const std::string& directory, DirEnumerator& enumerator,
+                                      std::vector<std::string>* names) {
   int flags = DirEnumerator::EnumDirs;
   if (!selection_.ExcludeHiddenDirs()) flags |= DirEnumerator::EnumHidden;
   std::string name;
   for (bool more = enumerator.GetFirst(&name, "", flags); more; more = enumerator.GetNext(&name)) {
     if (StopRequested()) return false;
-    if (!IsDirectoryEntered(directory, name, enumerator.LastEntryInfo())) continue;
-    if (!actions_.EnterSubdirectory(relativeDir, name)) return false;
-    if (!BackupDirectory(JoinPath(relativeDir, name))) return false;
+    if (IsDirectoryEntered(directory, name, enumerator.LastEntryInfo())) names->push_back(name);
   }
   return true;
 }

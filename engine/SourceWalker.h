@@ -40,6 +40,14 @@ class SourceWalkActions {
   // false to stop the walk (it then returns false). Exceptions are not caught
   // by the walk: they reach its caller.
   virtual bool EnterSubdirectory(const std::string& relativeDir, const std::string& name) = 0;
+
+  // The folder `directory` could not be listed (`error`, an errno value) and
+  // contributes nothing; the walk goes on.
+  virtual void FolderUnreadable(const std::string& directory, int error) = 0;
+
+  // The folder `directory` lies on a file system without disk-backed files
+  // (proc, sysfs, ...) and is not entered; the walk goes on.
+  virtual void FolderNotDiskBacked(const std::string& directory) = 0;
 };
 
 class SourceWalker {
@@ -52,7 +60,9 @@ class SourceWalker {
   // Visits the directory `relativeDir` (relative to the source root, "" for
   // the root) and everything below it. True when all was visited; false when
   // the walk was cancelled or an action stopped it. A directory that cannot be
-  // listed is logged and contributes nothing; that is not a failure.
+  // listed is logged, handed to FolderUnreadable and contributes nothing; one
+  // on a pseudo file system is handed to FolderNotDiskBacked and not entered.
+  // Only one directory is open at a time, however deep the tree.
   bool BackupDirectory(const std::string& relativeDir);
 
   // Never enters the directory that `identity` names (by device and inode,
@@ -61,8 +71,8 @@ class SourceWalker {
 
  private:
   bool BackupFiles(const std::string& relativeDir, DirEnumerator& enumerator);
-  bool BackupSubdirectories(const std::string& relativeDir, const std::string& directory,
-                            DirEnumerator& enumerator);
+  bool ListSubdirectories(const std::string& directory, DirEnumerator& enumerator,
+                          std::vector<std::string>* names);
   bool IsFileTaken(const std::string& name, const DirEnumerator& enumerator) const;
   bool Add(const std::string& relativeDir, const std::string& name,
            const DirEnumerator& enumerator);

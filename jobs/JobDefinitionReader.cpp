@@ -6,6 +6,7 @@
 #include <wx/intl.h>
 #include <wx/log.h>
 
+#include "jobs/XmlText.h"
 #include "jobs/XmlTree.h"
 #include "platform/Env.h"
 
@@ -13,7 +14,7 @@ namespace {
 
 std::string TextAttribute(const XmlNode& node, const char* name) {
   const std::string* value = node.Attribute(name);
-  return value != nullptr ? *value : std::string();
+  return value != nullptr ? XmlText::FromXml(*value) : std::string();
 }
 
 // True only for exactly "yes"; `absent` gives the value of a missing attribute.
@@ -119,7 +120,7 @@ void JobDefinitionReader::ReadDescription(const XmlNode& element, BackupJob* job
   // The first piece of text counts; a comment is never taken for the text.
   for (const auto& node : element.children) {
     if (node->kind == XmlNode::Kind::Text) {
-      job->Description = node->text;
+      job->Description = XmlText::FromXml(node->text);
       return;
     }
   }
@@ -130,7 +131,9 @@ void JobDefinitionReader::ReadList(const XmlNode& element,
                                    BackupJob::StringList* entries) {
   for (const auto& item : element.children) {
     if (!IsElement(*item, format.itemName)) continue;
-    if (const std::string* value = item->Attribute(format.attribute)) entries->push_back(*value);
+    if (const std::string* value = item->Attribute(format.attribute)) {
+      entries->push_back(XmlText::FromXml(*value));
+    }
   }
 }
 

@@ -3,7 +3,16 @@
 #include <cstdint>
 
 namespace {
-const char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD in UTF-8
+
+// Bytes are carried as U+F700 + byte: in UTF-8 EF, 9C + (byte >> 6), 80 + (byte & 3F).
+constexpr uint32_t kByteEscapeBase = 0xF700;
+
+void AppendByteEscape(std::string* text, unsigned char byte) {
+  *text += '\xEF';
+  *text += static_cast<char>(0x9C + (byte >> 6));
+  *text += static_cast<char>(0x80 + (byte & 0x3F));
+}
+
 }  // namespace
 
 std::string XmlText::XmlSafe(const std::string& text) {
@@ -13,7 +22,7 @@ std::string XmlText::XmlSafe(const std::string& text) {
   while (at < text.size()) {
     const size_t length = AllowedSequenceLength(text, at);
     if (length == 0) {
-      safe += kReplacement;
+      AppendByteEscape(&safe, static_cast<unsigned char>(text[at]));
       ++at;
     } else {
       safe.append(text, at, length);
@@ -24,6 +33,22 @@ std::string XmlText::XmlSafe(const std::string& text) {
 }
 
 wxString XmlText::ToXml(const std::string& text) { return wxString::FromUTF8(XmlSafe(text)); }
+
+std::string XmlText::FromXml(const std::string& text) {
+  std::string bytes;
+  bytes.reserve(text.size());
+  for (size_t at = 0; at < text.size(); ++at) {
+    const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[at + i]); };
+    if (byte(0) == 0xEF && at + 2 < text.size() && byte(1) >= 0x9C && byte(1) <= 0x9F &&
+        (byte(2) & 0xC0) == 0x80) {
+      bytes += static_cast<char>(((byte(1) - 0x9C) << 6) | (byte(2) & 0x3F));
+      at += 2;
+    } else {
+      bytes += text[at];
+    }
+  }
+  return bytes;
+}
 
 size_t XmlText::AllowedSequenceLength(const std::string& text, size_t at) {
   const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[at + i]); };
@@ -47,7 +72,8 @@ size_t XmlText::AllowedSequenceLength(const std::string& text, size_t at) {
     if ((byte(i) & 0xC0) != 0x80) return 0;
     codePoint = (codePoint << 6) | (byte(i) & 0x3F);
   }
-  return codePoint >= minimum && IsXmlCharacter(codePoint) ? length : 0;
+  const bool escapeRange = codePoint >= kByteEscapeBase && codePoint <= kByteEscapeBase + 0xFF;
+  return codePoint >= minimum && IsXmlCharacter(codePoint) && !escapeRange ? length : 0;
 }
 
 bool XmlText::IsXmlCharacter(uint32_t codePoint) {

@@ -16,7 +16,7 @@ bool IsWhiteOnly(const XML_Char* text, int length) {
 // Builds the tree from expat's events.
 class TreeBuilder {
  public:
-  explicit TreeBuilder(XML_Parser parser) {
+  explicit TreeBuilder(XML_Parser parser) : parser_(parser) {
     XML_SetUserData(parser, this);
     XML_SetElementHandler(parser, &TreeBuilder::OnStart, &TreeBuilder::OnEnd);
     XML_SetCharacterDataHandler(parser, &TreeBuilder::OnText);
@@ -25,12 +25,18 @@ class TreeBuilder {
   }
 
   std::unique_ptr<XmlNode> TakeRoot() { return std::move(root_); }
+  bool TooDeep() const { return tooDeep_; }
 
  private:
   static TreeBuilder& Of(void* data) { return *static_cast<TreeBuilder*>(data); }
 
   static void OnStart(void* data, const XML_Char* name, const XML_Char** attributes) {
     TreeBuilder& self = Of(data);
+    if (self.open_.size() >= kMaxXmlDepth) {
+      self.tooDeep_ = true;
+      XML_StopParser(self.parser_, XML_FALSE);
+      return;
+    }
     auto element = std::make_unique<XmlNode>();
     element->name = name;
     for (int i = 0; attributes[i] != nullptr; i += 2) {
@@ -88,12 +94,26 @@ class TreeBuilder {
     return added;
   }
 
+  XML_Parser parser_;
+  bool tooDeep_ = false;         // the parse was stopped at kMaxXmlDepth
   std::unique_ptr<XmlNode> root_;
   std::vector<XmlNode*> open_;  // the elements from the root to the current one
   XmlNode* openText_ = nullptr;  // the text node that further text joins
 };
 
 }  // namespace
+
+XmlNode::~XmlNode() {
+  // Children are moved to a flat list before they are freed, so each one
+  // is destroyed with no children of its own.
+  std::vector<std::unique_ptr<XmlNode>> pending = std::move(children);
+  while (!pending.empty()) {
+    std::unique_ptr<XmlNode> node = std::move(pending.back());
+    pending.pop_back();
+    for (auto& child : node->children) pending.push_back(std::move(child));
+    node->children.clear();
+  }
+}
 
 const std::string* XmlNode::Attribute(const char* attributeName) const {
   for (const auto& [name, value] : attributes) {
@@ -113,6 +133,9 @@ std::unique_ptr<XmlNode> ParseXml(const std::string& contents, std::string* erro
   if (XML_Parse(parser, contents.data(), static_cast<int>(contents.size()), XML_TRUE) ==
       XML_STATUS_OK) {
     root = builder.TakeRoot();
+  } else if (builder.TooDeep()) {
+    *error = "elements nested deeper than " + std::to_string(kMaxXmlDepth) + " levels at line " +
+             std::to_string(XML_GetCurrentLineNumber(parser));
   } else {
     *error = std::string(XML_ErrorString(XML_GetErrorCode(parser))) + " at line " +
              std::to_string(XML_GetCurrentLineNumber(parser));

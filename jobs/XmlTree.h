@@ -16,6 +16,12 @@
 struct XmlNode {
   enum class Kind { Element, Text, Comment };
 
+  XmlNode() = default;
+  // Frees the subtree without recursion, so no depth of tree can exhaust the stack.
+  ~XmlNode();
+  XmlNode(const XmlNode&) = delete;
+  XmlNode& operator=(const XmlNode&) = delete;
+
   Kind kind = Kind::Element;
   std::string name;                                         // an element's name
   std::vector<std::pair<std::string, std::string>> attributes;  // in document order
@@ -26,7 +32,12 @@ struct XmlNode {
   const std::string* Attribute(const char* attributeName) const;
 };
 
+// Elements may be nested this deep (the root counts as 1); a definition file
+// needs four levels.
+constexpr size_t kMaxXmlDepth = 64;
+
 // Parses `contents` (UTF-8 unless its declaration names another encoding
 // expat knows) and returns the root element, with every string in UTF-8.
-// Null when the document is not well-formed; `*error` then says why and where.
+// Null when the document is not well-formed or nests elements deeper than
+// kMaxXmlDepth; `*error` then says why and where.
 std::unique_ptr<XmlNode> ParseXml(const std::string& contents, std::string* error);

@@ -45,6 +45,8 @@ struct FileInfo {
   int32_t mtimeNanoseconds = 0;
   uint64_t device = 0;          // device and inode: together they name the file
   uint64_t inode = 0;           // whatever path reaches it
+  int64_t ctimeSeconds = 0;     // status change time: moved by every change, never set back
+  int32_t ctimeNanoseconds = 0;
 };
 
 // `a` and `b` describe the same file (or directory), by device and inode.
@@ -207,13 +209,14 @@ class Env {
   virtual int SetModificationTime(const std::string& path, int64_t seconds) = 0;
 
   // True when the file changed since it was last stored: it does not carry an
-  // archived stamp naming its current modification time and size (`info` as
-  // returned by Stat or a directory listing).
+  // archived stamp (see ArchiveStamp) written for this path that still holds
+  // for its current state (`info` as returned by Stat or a directory listing).
   virtual bool IsArchiveBitSet(const std::string& path, const FileInfo& info) = 0;
 
-  // Stamps the file as stored in the state described by `seen`, which must be
-  // what was observed before its content was read. Does not change the file's
-  // modification time. Fails where extended attributes are refused.
+  // Stamps the file at `path` as stored under that path in the state described
+  // by `seen`, which must be what was observed before its content was read.
+  // Does not change the file's modification time. Fails where extended
+  // attributes are refused.
   virtual int MarkArchived(const std::string& path, const FileInfo& seen) = 0;
 
   // Replaces the file `path` by `contents` atomically: the data is written to a
@@ -242,6 +245,11 @@ class Env {
   // Information about `path` itself, not following a symbolic link there
   // (isSymlink set); a dangling link is described too.
   virtual int LinkStat(const std::string& path, FileInfo* info) = 0;
+
+  // True when `path` lies on a file system that holds no disk-backed files
+  // (proc, sysfs, devtmpfs, debugfs, tracefs, cgroup, securityfs, ...): its
+  // files are made up as they are read and a read may block for ever.
+  virtual bool IsPseudoFileSystem(const std::string& path) = 0;
 };
 
 // The text of an errno value, as strerror gives it.

@@ -1,17 +1,19 @@
 // The POSIX implementation of Env.
 #include "platform/Env.h"
 
+#include "platform/ArchiveStamp.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/statvfs.h>
 #include <sys/syscall.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <charconv>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -39,43 +41,18 @@ FileInfo InfoFromStat(const struct stat& st) {
   info.mtimeNanoseconds = static_cast<int32_t>(st.st_mtim.tv_nsec);
   info.device = static_cast<uint64_t>(st.st_dev);
   info.inode = static_cast<uint64_t>(st.st_ino);
+  info.ctimeSeconds = st.st_ctim.tv_sec;
+  info.ctimeNanoseconds = static_cast<int32_t>(st.st_ctim.tv_nsec);
   return info;
 }
 
-// Room for the longest archived stamp.
-constexpr size_t kStampCapacity = 64;
-
-// Writes the value of the archived stamp for a file in the state `info`, such
-// as "v1 1765012345.123456789 4096", into `text` and returns its length. Built
-// without printf or allocation: an incremental run compares one per file.
-size_t FormatArchivedStamp(const FileInfo& info, char (&text)[kStampCapacity]) {
-  char* const end = text + kStampCapacity;
-  std::memcpy(text, "v1 ", 3);
-  char* p = std::to_chars(text + 3, end, info.mtimeSeconds).ptr;
-  *p++ = '.';
-  char* const fraction = p;
-  p = std::to_chars(p, end, info.mtimeNanoseconds).ptr;
-  const std::ptrdiff_t missingZeros = 9 - (p - fraction);
-  if (missingZeros > 0) {
-    std::memmove(fraction + missingZeros, fraction, static_cast<size_t>(p - fraction));
-    std::memset(fraction, '0', static_cast<size_t>(missingZeros));
-    p += missingZeros;
-  }
-  *p++ = ' ';
-  p = std::to_chars(p, end, info.size).ptr;
-  return static_cast<size_t>(p - text);
-}
-
 // Room for a stamp as read back; a longer value is not one of ours.
-constexpr size_t kStampReadCapacity = 96;
+constexpr size_t kStampReadCapacity = ArchiveStamp::kCapacity;
 
-// True unless `value` (`length` bytes, negative when there is no stamp) is the
-// stamp of the state `info`.
-bool IsStampStale(const char* value, ssize_t length, const FileInfo& info) {
-  if (length <= 0) return true;
-  char stamp[kStampCapacity];
-  const size_t expected = FormatArchivedStamp(info, stamp);
-  return static_cast<size_t>(length) != expected || std::memcmp(value, stamp, expected) != 0;
+int64_t RealTimeNanoseconds() {
+  struct timespec now;
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
 // getxattrat(2) (Linux 6.13) reads an attribute relative to a directory. Its
@@ -214,7 +191,7 @@ class PosixDirectoryReader : public DirectoryReader {
   bool IsArchiveBitSet(const DirEntry& entry) override {
     char value[kStampReadCapacity];
     const ssize_t n = ReadArchivedStampAt(::dirfd(dir_), path_, entry.name.c_str(), value);
-    return IsStampStale(value, n, entry.info);
+    return !ArchiveStamp::Matches(value, n, path_ + "/" + entry.name, entry.info);
   }
 
  private:
@@ -383,13 +360,13 @@ class PosixEnv : public Env {
 
   bool IsArchiveBitSet(const std::string& path, const FileInfo& info) override {
     char value[kStampReadCapacity];
-    return IsStampStale(value, ::getxattr(path.c_str(), kArchivedAttribute, value, sizeof value),
-                        info);
+    return !ArchiveStamp::Matches(
+        value, ::getxattr(path.c_str(), kArchivedAttribute, value, sizeof value), path, info);
   }
 
   int MarkArchived(const std::string& path, const FileInfo& seen) override {
-    char stamp[kStampCapacity];
-    const size_t length = FormatArchivedStamp(seen, stamp);
+    char stamp[ArchiveStamp::kCapacity];
+    const size_t length = ArchiveStamp::Format(path, seen, RealTimeNanoseconds(), stamp);
     if (::setxattr(path.c_str(), kArchivedAttribute, stamp, length, 0) != 0) {
       return LastError();
     }
@@ -445,6 +422,39 @@ class PosixEnv : public Env {
     *info = InfoFromStat(st);
     info->isSymlink = S_ISLNK(st.st_mode);
     return 0;
+  }
+
+  bool IsPseudoFileSystem(const std::string& path) override {
+    struct statfs fs;
+    if (::statfs(path.c_str(), &fs) != 0) return false;
+    static const unsigned long kPseudoTypes[] = {
+        0x9fa0,      // proc
+        0x62656572,  // sysfs
+        0x1cd1,      // devpts
+        0x64626720,  // debugfs
+        0x74726163,  // tracefs
+        0x27e0eb,    // cgroup
+        0x63677270,  // cgroup2
+        0x73636673,  // securityfs
+        0x6165676c,  // pstore
+        0xcafe4a11,  // bpf
+        0x62656570,  // configfs
+        0x65735543,  // fusectl
+        0x19800202,  // mqueue
+        0xf97cff8c,  // selinuxfs
+        0x42494e4d,  // binfmt_misc
+        0x6e736673,  // nsfs
+        0x50495045,  // pipefs
+        0x534f434b,  // sockfs
+        0xde5e81e4,  // efivarfs
+        0x67596969,  // rpc_pipefs
+        0x1373,      // devfs (devtmpfs reports tmpfs's number; its devices are never read)
+    };
+    const unsigned long type = static_cast<unsigned long>(fs.f_type) & 0xffffffffUL;
+    for (const unsigned long pseudo : kPseudoTypes) {
+      if (type == pseudo) return true;
+    }
+    return false;
   }
 
  private:

@@ -4,6 +4,7 @@
 #include <wx/log.h>
 #include <wx/xrc/xmlres.h>
 
+#include "engine/PathUtil.h"
 #include "ui/AppCommands.h"
 #include "ui/UserPrompts.h"
 
@@ -34,7 +35,7 @@ wxArrayString Rows(const wxListCtrl& list) {
 
 BackupJob::StringList ToStrings(const wxArrayString& rows) {
   BackupJob::StringList strings;
-  for (const wxString& row : rows) strings.push_back(row.utf8_string());
+  for (const wxString& row : rows) strings.push_back(PathBytes(row));
   return strings;
 }
 
@@ -128,12 +129,12 @@ void IfPresent(Control* control, Action action) {
 
 void ShowRows(wxListCtrl* list, const BackupJob::StringList& rows) {
   IfPresent(list, [&](wxListCtrl& l) {
-    for (const std::string& row : rows) l.InsertItem(l.GetItemCount(), FromUtf8(row));
+    for (const std::string& row : rows) l.InsertItem(l.GetItemCount(), PathText(row));
   });
 }
 
 void ShowText(wxTextCtrl* text, const std::string& value) {
-  IfPresent(text, [&](wxTextCtrl& t) { t.ChangeValue(FromUtf8(value)); });
+  IfPresent(text, [&](wxTextCtrl& t) { t.ChangeValue(PathText(value)); });
 }
 
 void ShowFlag(wxCheckBox* box, bool value) {
@@ -258,7 +259,7 @@ namespace {
 
 void TakeText(wxTextCtrl* text, bool marked, std::string& field, bool& modified) {
   if (text == nullptr || !(marked || text->IsModified())) return;
-  field = text->GetValue().utf8_string();
+  field = PathBytes(text->GetValue());
   modified = true;
 }
 

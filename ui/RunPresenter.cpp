@@ -119,6 +119,17 @@ wxString RunPresenter::CompletionText() const {
                                             result.skippedCount),
                                    result.skippedCount, FileSystemText(result.skippedFiles[0]));
   }
+  if (result.unreadFolders.count > 0) {
+    text += " " + wxString::Format(wxPLURAL("%u folder could not be read: %s.",
+                                            "%u folders could not be read, the first: %s.",
+                                            result.unreadFolders.count),
+                                   result.unreadFolders.count,
+                                   FileSystemText(result.unreadFolders.paths[0]));
+  }
+  if (result.changedFiles.count > 0) {
+    text += " " + wxString::Format(_("changed while being stored: %s."),
+                                   FileSystemText(result.changedFiles.paths[0]));
+  }
   return text;
 }
 

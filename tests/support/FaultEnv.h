@@ -109,6 +109,9 @@ class FaultEnv : public platform::Env {
   int LinkStat(const std::string& path, platform::FileInfo* info) override {
     return target_->LinkStat(path, info);
   }
+  bool IsPseudoFileSystem(const std::string& path) override {
+    return target_->IsPseudoFileSystem(path);
+  }
 
  private:
   friend class FaultFile;

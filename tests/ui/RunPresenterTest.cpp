@@ -129,7 +129,7 @@ TEST_F(RunPresenterTest, TicksFollowARunFromStartToCompletion) {
   EXPECT_EQ(std::vector<std::string>{"Backup 'First' failed. Reason: No such file or directory: '" +
                                      tmp / "missing" + "' | 0 files added, 0 kB read"},
             display.Take());
-  // A file that cannot be opened is named; one that fails while it is read fails the run.
+  // A file that cannot be opened is named, and so is one that fails while it is read.
   env.FailOpen("a.txt", EACCES);
   presenter.StartJob(1, true);
   WaitForEnd();
@@ -142,8 +142,8 @@ TEST_F(RunPresenterTest, TicksFollowARunFromStartToCompletion) {
   presenter.StartJob(1, true);
   WaitForEnd();
   presenter.OnTimer({&display});
-  EXPECT_EQ(std::vector<std::string>{"Backup 'Second' failed. Reason: Input/output error: '" +
-                                     source + "/d/b.bin' | 3 files added, 0 kB read"},
+  EXPECT_EQ(std::vector<std::string>{"Backup 'Second' completed. 1 file could not be read: '" +
+                                     source + "/d/b.bin'. | 4 files added, 0 kB read"},
             display.Take());
   presenter.StartJob(0, true);
   WaitForEnd();

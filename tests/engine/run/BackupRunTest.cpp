@@ -2,9 +2,12 @@
 // (read by outside readers), which files keep their archive attribute, and how
 // each kind of failure ends the run.
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
+#include <thread>
 
 #include <wx/log.h>
 
@@ -20,6 +23,7 @@ using run_test::Sandbox;
 using run_test::ZipFilesBelow;
 using testing_support::PathExists;
 using testing_support::ReadFile;
+using testing_support::RunCommand;
 using testing_support::ShellQuote;
 using testing_support::WriteFile;
 
@@ -72,10 +76,11 @@ TEST_F(BackupRunTest, FullThenIncrementalRunsTakeWhatChanged) {
                                                 {"sub/deep/", ""}, {"sub/deep/c.txt", "gamma"}}),
             Entries(archive));
   // One record per file from the walk to the commit: its stamp is read once,
-  // when it is listed, and the file not looked at again before it is read.
+  // when it is listed, and the file not looked at again before it is read;
+  // once read it is looked at to see whether it changed meanwhile.
   for (const char* file : {"/a.txt", "/sub/b.txt", "/sub/deep/c.txt"}) {
     EXPECT_FALSE(HasArchiveBit(source + file)) << file;
-    EXPECT_EQ(1, counting.looks[source + file]) << file;
+    EXPECT_EQ(2, counting.looks[source + file]) << file;
   }
 
   // Nothing changed: the kept archive gets nothing.
@@ -90,7 +95,7 @@ TEST_F(BackupRunTest, FullThenIncrementalRunsTakeWhatChanged) {
   WriteFile(source + "/a.txt", "alpha, revised");
   platform::FileInfo info;
   ASSERT_EQ(0, platform::Env::Default()->Stat(source + "/a.txt", &info));
-  platform::Env::Default()->SetModificationTime(source + "/a.txt", info.mtimeSeconds + 5);
+  platform::Env::Default()->SetModificationTime(source + "/a.txt", info.mtimeSeconds - 5);
   WriteFile(source + "/sub/b.new", "beta replaced");
   ASSERT_EQ(0, std::rename((source + "/sub/b.new").c_str(), (source + "/sub/b.txt").c_str()));
   const std::string big = source + "/big.bin";
@@ -108,6 +113,7 @@ TEST_F(BackupRunTest, FullThenIncrementalRunsTakeWhatChanged) {
   EXPECT_TRUE(runner.Result().succeeded);
   EXPECT_EQ(1u, runner.Result().skippedCount);
   EXPECT_EQ(std::vector<std::string>{source + "/locked.txt"}, runner.Result().skippedFiles);
+  EXPECT_EQ(std::vector<std::string>{"'" + big + "'"}, runner.Result().changedFiles.paths);
   EXPECT_EQ(7, EntryCount(archive));
   const auto contents = Entries(archive);
   EXPECT_EQ("alpha, revised", contents.at("a.txt"));
@@ -262,10 +268,10 @@ TEST(TargetInsideSourceTest, ArchivesNeverHoldThemselves) {
   }
 }
 
-// Files reached through symbolic links: stored whenever their target changed,
-// but the stamp is only ever written on a target through its own path. A link
-// to a file outside the tree is therefore stored by every run.
-TEST_F(BackupRunTest, LinksAreStoredWhenTheirTargetChangedAndNeverStampIt) {
+// Files reached through symbolic links: a stamp binds a file to the path it
+// was stored under and is only ever written on a target through its own path,
+// so every run stores every link (a new link is never missed).
+TEST_F(BackupRunTest, LinksAreStoredByEveryRunAndNeverStampIt) {
   std::filesystem::create_directories(source);
   std::filesystem::create_symlink("plain.txt", source + "/before.lnk");
   WriteFile(source + "/plain.txt", "one");
@@ -275,6 +281,7 @@ TEST_F(BackupRunTest, LinksAreStoredWhenTheirTargetChangedAndNeverStampIt) {
   job.NoOverwrite = true;  // each run's files are the new Docs.zip
   const std::string archive = target + "/Docs.zip";
   const std::set<std::string> all{"after.lnk", "before.lnk", "out.lnk", "plain.txt"};
+  const std::set<std::string> links{"after.lnk", "before.lnk", "out.lnk"};
 
   ASSERT_TRUE(RunJob(true));
   const auto entries = testing_support::ExternalEntries(archive);
@@ -287,9 +294,9 @@ TEST_F(BackupRunTest, LinksAreStoredWhenTheirTargetChangedAndNeverStampIt) {
     const char* plainContent;  // written before the run; null leaves it
     std::set<std::string> stored;
   } runs[] = {
-      {"nothing changed", nullptr, {"out.lnk"}},
+      {"nothing changed", nullptr, links},
       {"the target changed", "two, longer", all},
-      {"nothing changed again", nullptr, {"out.lnk"}},
+      {"nothing changed again", nullptr, links},
   };
   for (const auto& run : runs) {
     SCOPED_TRACE(run.label);
@@ -297,7 +304,7 @@ TEST_F(BackupRunTest, LinksAreStoredWhenTheirTargetChangedAndNeverStampIt) {
       WriteFile(source + "/plain.txt", run.plainContent);
       platform::FileInfo info;
       ASSERT_EQ(0, platform::Env::Default()->Stat(source + "/plain.txt", &info));
-      platform::Env::Default()->SetModificationTime(source + "/plain.txt", info.mtimeSeconds + 7);
+      platform::Env::Default()->SetModificationTime(source + "/plain.txt", info.mtimeSeconds - 7);
     }
     ASSERT_TRUE(RunJob(false));
     EXPECT_ZIP_VALID(archive);
@@ -359,19 +366,6 @@ TEST(BackupRunFailureTest, FailuresEndTheRunAsFailed) {
          EXPECT_TRUE(HasArchiveBit(t.source + "/C/f.txt"));
        },
        "the file is not a ZIP archive", "out/Docs/B.zip"},
-      // The failed archive is closed with what was written before the error
-      // (here nothing); later archive directories are still backed up.
-      {"read error fails that archive's walk", true,
-       [](Sandbox& t, GateEnv& env) {
-         WriteFile(t.source + "/A/f.txt", run_test::RandomBytes(1000, 4));
-         env.FailReads("A/f.txt", EIO);
-       },
-       [](Sandbox& t) {
-         EXPECT_TRUE(HasArchiveBit(t.source + "/A/f.txt"));
-         EXPECT_EQ(std::set<std::string>{}, EntryNames(t.target + "/Docs/A.zip"));
-         EXPECT_EQ(std::set<std::string>{"f.txt"}, EntryNames(t.target + "/Docs/C.zip"));
-       },
-       platform::ErrorText(EIO), "src/A/f.txt"},
       {"archive that cannot be moved aside is kept", true,
        [](Sandbox& t, GateEnv& env) {
          t.job.NoOverwrite = true;
@@ -419,6 +413,137 @@ TEST(BackupRunFailureTest, FailuresEndTheRunAsFailed) {
   EXPECT_FALSE(t.runner.Succeeded());
   EXPECT_FALSE(t.runner.Start(nullptr, true));
   EXPECT_FALSE(t.runner.IsBusy());
+}
+
+// Trouble with the source: a missing source never touches an archive; a file
+// or folder that fails is named and every other file is stored.
+TEST(BackupRunOutcomeTest, TroubleIsNamedAndEverythingElseStored) {
+  const std::string big = run_test::RandomBytes(300000, 7);
+  const struct {
+    const char* label;
+    std::function<void(Sandbox&, GateEnv&)> arrange;
+    bool succeeded;
+    std::string named;  // part of the failure text or of a named path
+  } cases[] = {
+      {"source root missing", [](Sandbox& t, GateEnv&) { t.job.SourceRootPath += "-unplugged"; },
+       false, "the source folder cannot be read (" + platform::ErrorText(ENOENT) + ")"},
+      {"archive directory missing", [](Sandbox& t, GateEnv&) { t.job.Archives = {"A", "Gone"}; },
+       false, "src/Gone"},
+      {"read error on one file of many",
+       [](Sandbox&, GateEnv& env) { env.FailReads("A/f3", EIO); }, true, "src/A/f3"},
+      {"file truncated while read",
+       [&big](Sandbox& t, GateEnv& env) {
+         WriteFile(t.source + "/A/f3", big);
+         env.SetGate(GateEnv::Point::SecondRead, "A/f3", false,
+                     [&t] { std::filesystem::resize_file(t.source + "/A/f3", 10); });
+       },
+       true, "src/A/f3"},
+      {"tree deeper than a path can reach",
+       [](Sandbox& t, GateEnv&) {
+         ASSERT_EQ(0, testing_support::RunCommand(
+                          "cd " + ShellQuote(t.source + "/A") + " && python3 -c 'import os\n"
+                          "for _ in range(3000): os.mkdir(\"d\"); os.chdir(\"d\")'"));
+       },
+       true, "/d/d/d/"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    Sandbox t;
+    for (int i = 0; i < 10; ++i) WriteFile(t.source + "/A/f" + std::to_string(i), "content");
+    WriteFile(t.target + "/Docs/A.zip", "earlier archive");
+    t.job.Archives = {"A"};
+    GateEnv env;
+    c.arrange(t, env);
+    {
+      run_test::ScopedEnv installed(&env);
+      wxLogNull quiet;
+      EXPECT_EQ(c.succeeded, t.RunJob(true));
+    }
+    const RunResult& result = t.runner.Result();
+    std::string named = result.FailureText();
+    for (const auto& paths : {result.skippedFiles, result.unreadFolders.paths,
+                              result.changedFiles.paths}) {
+      for (const std::string& path : paths) named += "|" + path;
+    }
+    EXPECT_NE(std::string::npos, named.find(c.named)) << named;
+    if (!c.succeeded) {
+      EXPECT_EQ("earlier archive", ReadFile(t.target + "/Docs/A.zip"));
+      EXPECT_EQ(std::set<std::string>{"Docs/A.zip"}, ZipFilesBelow(t.target));
+      continue;
+    }
+    EXPECT_EQ(1u, result.skippedCount + result.unreadFolders.count + result.changedFiles.count);
+    const std::map<std::string, std::string> entries = Entries(t.target + "/Docs/A.zip");
+    for (int i : {0, 1, 2, 4, 5, 6, 7, 8, 9}) {
+      EXPECT_EQ("content", entries.at("f" + std::to_string(i)));
+    }
+    EXPECT_EQ(result.skippedCount == 0, entries.count("f3") == 1);
+    EXPECT_EQ(c.named.find("f3") != std::string::npos, HasArchiveBit(t.source + "/A/f3"));
+    testing_support::RunCommand("rm -rf " + ShellQuote(t.source));
+  }
+}
+
+// Files made up as they are read (/proc/kmsg blocks for ever) are never read:
+// neither a pseudo file system given as the source nor a link into one.
+TEST(BackupRunOutcomeTest, PseudoFileSystemsAreNamedNotRead) {
+  if (!platform::Env::Default()->IsPseudoFileSystem("/proc")) GTEST_SKIP() << "no /proc";
+  Sandbox t;
+  WriteFile(t.source + "/a.txt", "alpha");
+  std::filesystem::create_symlink("/proc/kmsg", t.source + "/kmsg");
+  wxLogNull quiet;
+  ASSERT_TRUE(t.RunJob(true));
+  EXPECT_EQ(std::set<std::string>{"a.txt"}, EntryNames(t.target + "/Docs.zip"));
+  EXPECT_EQ(std::vector<std::string>{"'" + t.source + "/kmsg'"},
+            t.runner.Result().notDiskBacked.paths);
+  t.job.SourceRootPath = "/proc";
+  ASSERT_TRUE(t.RunJob(true));
+  EXPECT_EQ(std::vector<std::string>{"'/proc'"}, t.runner.Result().notDiskBacked.paths);
+}
+
+// What the archived stamp recognises: after a full run and incremental runs
+// over one rolling archive, every file's current content is in the archive
+// under its own name, whatever copied, restored, renamed, linked or edited it.
+TEST(StampTest, IncrementalRunsTakeEveryFileWhoseContentIsNotStored) {
+  run_test::Sandbox t;
+  const auto inSource = [&t](const std::string& command) {
+    ASSERT_EQ(0, RunCommand("cd " + ShellQuote(t.source) + " && " + command)) << command;
+  };
+  WriteFile(t.source + "/old/x.txt", "ex");
+  inSource("echo alpha > a.txt && echo one > r.txt && echo aaaa > e.txt");
+  // A file system that keeps whole seconds (ext4 with 128-byte inodes), where
+  // loop mounts are allowed.
+  const std::string image = ShellQuote(t.tmp / "ext4.img"), ws = ShellQuote(t.source + "/ws");
+  const bool wholeSeconds = RunCommand("truncate -s 8M " + image + " && mkfs.ext4 -q -I 128 " +
+                                       image + " && mkdir " + ws + " && mount -o loop " + image +
+                                       " " + ws + " && echo 1111 > " + ws + "/s.txt") == 0;
+  const std::shared_ptr<void> unmount(nullptr, [&](void*) {
+    if (wholeSeconds) RunCommand("umount " + ws);
+  });
+  std::vector<std::pair<std::string, std::string>> cases = {  // command, file it must store
+      {"cp -a a.txt copy.txt", "copy.txt"},
+      {"bsdtar -xpf ../r.tar", "r.txt"},
+      {"mv old renamed", "renamed/x.txt"},
+      {"ln a.txt link.txt", "link.txt"},
+      {"touch -r e.txt ../e.ref && echo bbbb > e.txt && touch -r ../e.ref e.txt", "e.txt"},
+  };
+  wxLogNull quiet;
+  ASSERT_TRUE(t.RunJob(true));
+  inSource("bsdtar -cf ../r.tar r.txt && echo two-longer > r.txt");
+  ASSERT_TRUE(t.RunJob(false));
+  // Writing a stamp moves the file's change time; a change within the
+  // stamp's allowance after that would pass unseen.
+  std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+  for (const auto& [command, file] : cases) inSource(command);
+  if (wholeSeconds) {  // changed twice within a second, keeping its size
+    inSource("echo 2222 > ws/s.txt");
+    ASSERT_TRUE(t.RunJob(false));
+    inSource("echo 3333 > ws/s.txt");
+    cases.push_back({"whole seconds", "ws/s.txt"});
+  }
+  ASSERT_TRUE(t.RunJob(false));
+  const auto entries = run_test::Entries(t.target + "/Docs.zip");
+  for (const auto& [command, file] : cases) {
+    EXPECT_EQ(testing_support::ReadFile(t.source + "/" + file), entries.at(file)) << command;
+  }
 }
 
 }  // namespace

@@ -68,6 +68,7 @@ struct MessageCase {
   bool silent;
   int status;
   std::vector<std::string> messages;  // in this order
+  char trouble = ' ';  // 'd': sub/locked/ cannot be listed; 's': the source was moved away
 };
 
 TEST_F(BatchRunTest, MessagesSilenceAndExitStatus) {
@@ -85,8 +86,15 @@ TEST_F(BatchRunTest, MessagesSilenceAndExitStatus) {
       {"missing target, silent", "job.xml", false, false, true, 1, {}},
       {"unreadable file", "job.xml", true, true, false, 3,
        {"1 files could not be read and were not stored: '" + locked + "'",
-        "Backup successfully finished."}},
+        "Backup finished, but not everything selected was stored."}},
       {"unreadable file, silent", "job.xml", true, true, true, 3, {}},
+      {"unreadable folder", "job.xml", true, false, false, 3,
+       {"1 folders could not be read and were not stored: '" + source + "/sub/locked' (" +
+        platform::ErrorText(EACCES) + ")"}, 'd'},
+      {"source moved away", "job.xml", true, false, false, 1,
+       {"Backup failed.", "Reason: the source folder cannot be read (" +
+                              platform::ErrorText(ENOENT) + "): '" + source + "/sub'"}, 's'},
+      {"source moved away, silent", "job.xml", true, false, true, 1, {}, 's'},
   };
   for (const MessageCase& c : cases) {
     SCOPED_TRACE(c.label);
@@ -95,11 +103,22 @@ TEST_F(BatchRunTest, MessagesSilenceAndExitStatus) {
     WriteFile(locked, "locked");
     std::filesystem::permissions(locked, c.unreadableFile ? std::filesystem::perms::none
                                                           : std::filesystem::perms::owner_read);
+    WriteFile(target + "/Docs/sub.zip", "earlier archive");
+    WriteFile(source + "/sub/locked/c.txt", "gamma");
+    std::filesystem::permissions(source + "/sub/locked", c.trouble == 'd'
+                                                             ? std::filesystem::perms::none
+                                                             : std::filesystem::perms::owner_all);
+    if (c.trouble == 's') std::filesystem::rename(source, tmp / "unplugged");
     const BatchOutcome outcome = RunBatch(tmp.path(), c.file, false, c.silent);
+    if (c.trouble == 's') std::filesystem::rename(tmp / "unplugged", source);
     EXPECT_EQ(c.status, outcome.status) << outcome.output;
+    std::map<std::string, std::string> stored = {{"b.txt", "beta"}, {"locked/", ""}};
+    if (!c.unreadableFile) stored["locked.txt"] = "locked";
+    if (c.trouble != 'd') stored["locked/c.txt"] = "gamma";
     if (c.status == 3) {
-      EXPECT_EQ((std::map<std::string, std::string>{{"b.txt", "beta"}}),
-                Entries(target + "/Docs/sub.zip"));
+      EXPECT_EQ(stored, Entries(target + "/Docs/sub.zip"));
+    } else if (c.status == 1 && c.targetExists) {
+      EXPECT_EQ("earlier archive", testing_support::ReadFile(target + "/Docs/sub.zip"));
     }
     if (c.messages.empty()) {
       EXPECT_EQ("", outcome.output);

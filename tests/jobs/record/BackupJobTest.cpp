@@ -245,6 +245,21 @@ TEST(JobDefinitionLoad, AcceptsAndRefusesDocuments) {
   BackupJob big;
   ASSERT_TRUE(big.Load(dir / "big.xml"));
   EXPECT_EQ(description, big.Description);
+  // Nesting past a limit is refused, never followed down the stack; a
+  // definition with 16 MiB of attributes loads.
+  std::string attributes;
+  for (size_t i = 0; attributes.size() < (16u << 20) - 100; ++i) {
+    attributes += " a" + std::to_string(i) + "=\"" + std::string(20, 'v') + "\"";
+  }
+  for (const size_t depth : {10, 10000, 1000000, 0}) {
+    std::string open, close;
+    for (size_t i = 0; i < depth; ++i) open += "<n>", close += "</n>";
+    WriteFile(dir / "large.xml", "<Arkivault><BackupDef" + (depth == 0 ? attributes : "") + ">" +
+                                     open + close + "</BackupDef></Arkivault>");
+    wxLogNull quiet;
+    BackupJob job;
+    EXPECT_EQ(depth <= 10, job.Load(dir / "large.xml")) << depth;
+  }
   WriteFile(dir / "huge.xml", "<Arkivault><BackupDef BackupTitle=\"H\"/></Arkivault>");
   std::filesystem::resize_file(dir / "huge.xml", 100u << 20);
   wxLogNull quiet;
@@ -357,12 +372,12 @@ TEST(JobDefinitionSave, SavedFileReadsBackInOrderAndLoadsEqual) {
   ScopedClock clock(Utc(2024, 1, 8, 12, 0));
   BackupJob job = SampleJob("<Fotos> & \"Größe\" 日本 😀");
   // Each byte XML 1.0 cannot hold (bell, bytes that are not UTF-8 text)
-  // becomes U+FFFD; tab and carriage return survive.
+  // is carried as U+F700 plus the byte; tab and carriage return survive.
   EXPECT_EQ(SaveAndReadWithPython(job),
             "Arkivault\n"
             " BackupDef BackupTitle=[<Fotos> & \"Größe\" 日本 😀] BackupName=[Docs & <Co> ü] "
             "Suffix=[YearWeek] Active=[no] SourceRootPath=[/home/zoë/<src>] "
-            "TargetPath=[/mnt/€'s\t\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\r] "
+            "TargetPath=[/mnt/€'s\t\xEF\x9C\x87\xEF\x9F\xBF\xEF\x9F\xAD\xEF\x9E\xA0\xEF\x9E\x80\r] "
             "ExcludeHiddenDirs=[no] ExcludeHiddenFiles=[yes] NoOverwrite=[yes] "
             "SubDirIndividual=[yes] NoEmpty=[no] Priority=[Max]\n"
             "  Description text=[Straße \"quoted\" <b>&amp;</b>\nline 2]\n"
@@ -383,6 +398,7 @@ TEST(JobDefinitionSave, SavedFileReadsBackInOrderAndLoadsEqual) {
   // the new job's unset incremental time was written as 00:00.
   BackupJob loaded;
   ASSERT_TRUE(loaded.Load(job.DefinitionPath));
+  EXPECT_EQ(job.TargetPath, loaded.TargetPath);
   EXPECT_TRUE(loaded.ScheduleIncremental.HasTime());
   ASSERT_TRUE(loaded.Save("BackupDef/b.xml"));
   EXPECT_EQ(ReadFile("BackupDef/b.xml"), ReadFile(job.DefinitionPath));

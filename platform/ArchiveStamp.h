@@ -1,0 +1,42 @@
+// The value of the archived stamp, the extended attribute that marks a source
+// file as stored. It names the file's identity and state when it was listed
+// (device, inode, modification time in nanoseconds, size), a hash of the path
+// it was stored under and the moment the stamp was written:
+//   v2 <device> <inode> <seconds>.<nanoseconds> <size> <path hash> <stamped at>
+// A file matches its stamp only while all of these still hold and its status
+// change time (which every write, time reset, chmod, new link or restore
+// moves, and which nobody can set back) is no later than the stamp's own
+// writing. A copy, a restore by another tool, a rename, a new link or an edit
+// whose time was reset therefore no longer matches. Stamps of any other form
+// never match.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "platform/Env.h"
+
+namespace platform {
+
+class ArchiveStamp {
+ public:
+  // Room for the longest stamp.
+  static constexpr size_t kCapacity = 160;
+
+  // The stamp of the file at `path` in the state `seen`, written at
+  // `stampedAtNanoseconds` (since the epoch). Returns its length.
+  static size_t Format(const std::string& path, const FileInfo& seen,
+                       int64_t stampedAtNanoseconds, char (&text)[kCapacity]);
+
+  // True when `value` (`length` bytes; negative for no stamp) is a stamp of
+  // the file at `path` that still holds for its current state `info`.
+  static bool Matches(const char* value, ptrdiff_t length, const std::string& path,
+                      const FileInfo& info);
+
+  // Nanoseconds after a stamp's writing within which the write of the stamp
+  // itself sets the status change time; a later change is a change.
+  static constexpr int64_t kWriteAllowance = 1000000000;
+};
+
+}  // namespace platform
