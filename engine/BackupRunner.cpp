@@ -5,6 +5,7 @@
 #include <exception>
 
 #include <wx/intl.h>
+#include <wx/log.h>
 
 #include "engine/ArchiveErrorText.h"
 #include "engine/ArchiveNaming.h"
@@ -115,6 +116,7 @@ bool BackupRunner::Run() {
     result_.Fail(wxString(_("cancelled")).ToStdString(wxConvUTF8), "");
   }
   if (!result) succeeded_ = false;
+  result = result && succeeded_;  // an archive that read back damaged fails the run
   result_.succeeded = succeeded_;
   return result;
 }
@@ -187,15 +189,32 @@ BackupRunner::ArchiveOutcome BackupRunner::BackupOneArchive(const std::string& b
 void BackupRunner::FinishArchive(ZipWriter& archive) {
   const std::string path = archive.ArchivePath();
   const bool empty = archive.EntryCount() == 0;
+  const uint64_t entries = static_cast<uint64_t>(archive.EntryCount());
   try {
     archive.CloseArchive(false, false);
   } catch (...) {
     stamps_.Discard();
     throw;
   }
-  stamps_.Commit();
   ownArchiveFiles_.clear();
-  if (job_->NoEmpty && empty && !path.empty()) RemoveFileOf(path, false);
+  const bool removed = job_->NoEmpty && empty && !path.empty();
+  if (removed) RemoveFileOf(path, false);
+  // Only files whose entries read back sound are stamped.
+  std::vector<EntryProblem> problems;
+  if (commitCheck_.AfterCommit(entries, LocalNow(), !removed, [this] { return StopRequested(); },
+                               &problems)) {
+    stamps_.Commit();
+    return;
+  }
+  stamps_.Discard();
+  succeeded_ = false;
+  for (const EntryProblem& problem : problems) {
+    const wxString reason = wxString::Format(_("entry \"%s\" is damaged after writing: %s"),
+                                             wxString::FromUTF8(problem.entry),
+                                             wxString::FromUTF8(problem.reason));
+    wxLogError("%s: %s", wxString::FromUTF8(problem.archive), reason);
+    result_.Fail(reason.ToStdString(wxConvUTF8), problem.archive);
+  }
 }
 
 bool BackupRunner::RunNow(BackupJob* job, bool full, std::function<bool()> stopRequested) {
@@ -238,6 +257,7 @@ bool BackupRunner::AddSourceFile(ZipWriter& archive, const SourceFile& file) {
     if (!archive.IsClosed()) result_.AddSkipped(path);
     return false;
   }
+  commitCheck_.NoteWritten(archive.PredictNameInArchive(path, false, ZipWriter::PredictAuto));
   if ((file.attributes & platform::AttrArchive) != 0 && !file.seen.isSymlink) {
     stamps_.Add(std::move(path), file.seen);
   }
@@ -255,7 +275,9 @@ bool BackupRunner::BackupDirectory(ZipWriter& archive, const std::string& relati
 bool BackupRunner::PrepareArchive(ZipWriter& archive, const std::string& baseDir,
                                   const std::string& archiveName) {
   const ArchivePreparer preparer(*job_, fullBackup_, runStart_);
-  if (preparer.PrepareArchive(archive, baseDir, archiveName).opened) {
+  const PreparedArchive prepared = preparer.PrepareArchive(archive, baseDir, archiveName);
+  if (prepared.opened) {
+    commitCheck_.Begin(baseDir, archiveName, prepared, fullBackup_, job_->Suffix != SuffixKind::None);
     NoteOpenedArchive(archive, baseDir);
     return true;
   }
