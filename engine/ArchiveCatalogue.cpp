@@ -107,7 +107,7 @@ class Scanner {
  private:
   void ScanBackupDirectory(const std::string& directory) {
     for (const IndexedArchive& line : Index(directory).Archives()) {
-      Add(directory, line.name, SourcePrefixOf(line.name));
+      AddWithRetired(directory, line.name, SourcePrefixOf(line.name));
     }
     for (const std::string& archiveDir : job_.Archives) {
       std::string name = ArchiveRelativePath(archiveDir);
