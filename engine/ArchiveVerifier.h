@@ -3,11 +3,13 @@
 // each run on the archives it committed, and on demand on all of a job's.
 #pragma once
 
+#include <atomic>
 #include <set>
 #include <string>
 #include <vector>
 
 class ReadCallback;
+class ZipReader;
 
 // One damaged entry, or an archive that cannot be read (entry empty).
 struct EntryProblem {
@@ -32,6 +34,10 @@ class ArchiveVerifier {
   bool Stopped() const { return stopped_; }
 
  private:
+  void CheckRange(ZipReader& reader, const std::string& path, const std::vector<int>& entries,
+                  size_t begin, size_t end, std::atomic<bool>& stop,
+                  std::vector<EntryProblem>* problems);
+
   ReadCallback& callback_;
   bool stopped_ = false;
 };

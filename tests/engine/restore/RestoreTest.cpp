@@ -205,7 +205,9 @@ class FlippingEnv : public testing_support::FaultEnv {
 
 TEST(RestoreTest, RunFailsAndStampsNothingWhenItsArchiveReadsBackDamaged) {
   run_test::Sandbox box;
-  WriteFile(box.source + "/big.bin", run_test::RandomBytes(300000, 7));
+  // Large enough for the check to split the archive between two readers.
+  WriteFile(box.source + "/big.bin", run_test::RandomBytes(6 << 20, 7));
+  WriteFile(box.source + "/small.txt", "small");
   FlippingEnv env;
   testing_support::ScopedEnv installed(&env);
   EXPECT_FALSE(box.RunJob(true));
