@@ -4,8 +4,18 @@
 // start with the result.
 #pragma once
 
+#include <vector>
+
 #include <wx/cmdline.h>
 #include <wx/string.h>
+
+// A command on a job's archives instead of a backup.
+enum class ArchiveCommand {
+  None,     // a backup run (or an interactive start)
+  List,     // "--list": the archives, or the versions of a path
+  Restore,  // "--restore DIR": files back into DIR
+  Verify,   // "--verify": every archive checked in full
+};
 
 // What a command line asks for.
 struct StartOptions {
@@ -13,25 +23,31 @@ struct StartOptions {
   bool incremental = false;  // "-i": a batch run is incremental ("-f" is never consulted)
   bool silent = false;       // "-s": a batch run prints nothing
   bool help = false;         // "-h": print the usage text and end
-  wxString definitionFile;   // the parameter; names the job of a batch run
+  wxString definitionFile;   // the first parameter; names the job of a batch run
+  ArchiveCommand command = ArchiveCommand::None;
+  wxString restoreDirectory;     // "--restore DIR"
+  wxString asOf;                 // "--as-of WHEN", as given
+  bool overwrite = false;        // "--overwrite"
+  std::vector<wxString> paths;   // the parameters after the definition file
+  wxString error;                // why the command line cannot be carried out
 
   bool IsBatch() const { return !definitionFile.empty(); }
 
   // Only an interactive start opens windows; "-h" and batch runs work without a display.
-  bool NeedsDisplay() const { return !help && !IsBatch(); }
+  bool NeedsDisplay() const { return !help && !IsBatch() && error.empty(); }
 };
 
 class CommandLine {
  public:
   CommandLine(int argc, wxChar** argv);
 
-  // Parses the arguments. An unknown option or a surplus parameter is
-  // reported on stderr together with the usage text; whatever was recognised
-  // is returned.
+  // Parses the arguments. An unknown option is reported on stderr together
+  // with the usage text; whatever was recognised is returned. Options that do
+  // not go together leave their reason in StartOptions::error.
   StartOptions Parse();
 
   // The usage text: one line per switch and the parameter, then the exit
-  // status of a backup.
+  // status of a backup, a restore and a verify.
   wxString UsageText() const;
 
  private:

@@ -6,6 +6,7 @@
 #include <wx/intl.h>
 #include <wx/log.h>
 
+#include "app/ArchiveCommands.h"
 #include "app/ResourceFiles.h"
 #include "app/StderrLog.h"
 #include "engine/BackupProgress.h"
@@ -24,11 +25,22 @@ int HeadlessApp::OnRun() {
     std::fputs(usageText_.utf8_str(), stdout);
     return EXIT_SUCCESS;
   }
+  if (!options_.error.empty()) {
+    std::fputs((options_.error + "\n" + usageText_).utf8_str(), stderr);
+    return EXIT_FAILURE;
+  }
   if (!ResourceFiles(ResourceFiles::FindDirectory()).LoadArchive()) {
     wxLogError("%s", _("Error loading resource file ") + ResourceFiles::ArchiveName);
     return EXIT_FAILURE;
   }
-  return RunBatch();
+  return options_.command == ArchiveCommand::None ? RunBatch() : RunArchiveCommand();
+}
+
+int HeadlessApp::RunArchiveCommand() {
+  // A termination signal stops a restore or a verify between two pieces of
+  // an entry; a partly written file is removed.
+  const platform::TerminationSignals signals;
+  return ArchiveCommands(options_, argv[0], &signals).Run();
 }
 
 int HeadlessApp::RunBatch() {

@@ -1,5 +1,6 @@
 // The application object of a start that needs no display: "-h" prints the
-// usage text, a named definition file is run as one batch backup. It is a
+// usage text, a named definition file is run as one batch backup or has its
+// archives listed, restored or verified. It is a
 // console application of the toolkit, so GTK is never initialised and every
 // message goes to stderr through the toolkit's log.
 #pragma once
@@ -26,6 +27,7 @@ class HeadlessApp : public wxAppConsole {
 
  private:
   int RunBatch();
+  int RunArchiveCommand();
 
   StartOptions options_;
   wxString usageText_;

@@ -63,7 +63,10 @@ PreparedArchive ArchivePreparer::PrepareArchive(ZipWriter& archive, const std::s
   prepared.mode =
       prepared.fate == ArchiveFate::Kept ? ZipOpenMode::OpenExisting : ZipOpenMode::CreateNew;
   archive.OpenArchive(path, prepared.mode, 0);
-  if (prepared.fate == ArchiveFate::Retired) archive.SetRetirePath(RetiredArchivePath(path));
+  if (prepared.fate == ArchiveFate::Retired) {
+    prepared.retirePath = RetiredArchivePath(path);
+    archive.SetRetirePath(prepared.retirePath);
+  }
   prepared.opened = true;
   return prepared;
 }

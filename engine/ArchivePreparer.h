@@ -27,6 +27,7 @@ struct PreparedArchive {
   bool opened = false;  // the archive is open
   ArchiveFate fate = ArchiveFate::Created;
   ZipOpenMode mode = ZipOpenMode::CreateNew;  // how it was opened
+  std::string retirePath;  // Retired: the "(old n)" path the old archive goes to
 };
 
 class ArchivePreparer {

@@ -9,6 +9,7 @@
 #include <wx/log.h>
 
 #include "engine/ArchiveErrorText.h"
+#include "engine/ArchiveIndex.h"
 #include "engine/ArchiveNaming.h"
 #include "engine/ArchivePreparer.h"
 #include "engine/BackupCallback.h"
@@ -185,6 +186,7 @@ bool BackupRunner::Run() {
     result_.Fail(wxString(_("cancelled")).ToStdString(wxConvUTF8), "");
   }
   if (!result) succeeded_ = false;
+  result = result && succeeded_;  // an archive that read back damaged fails the run
   result_.succeeded = succeeded_;
   return result;
 }
@@ -257,15 +259,32 @@ BackupRunner::ArchiveOutcome BackupRunner::BackupOneArchive(const std::string& b
 void BackupRunner::FinishArchive(ZipWriter& archive) {
   const std::string path = archive.ArchivePath();
   const bool empty = archive.EntryCount() == 0;
+  const uint64_t entries = static_cast<uint64_t>(archive.EntryCount());
   try {
     archive.CloseArchive(false, false);
   } catch (...) {
     stamps_.Discard();
     throw;
   }
-  stamps_.Commit();
   ownArchiveFiles_.clear();
-  if (job_->NoEmpty && empty && !path.empty()) RemoveFileOf(path, false);
+  const bool removed = job_->NoEmpty && empty && !path.empty();
+  if (removed) RemoveFileOf(path, false);
+  // Only files whose entries read back sound are stamped.
+  std::vector<EntryProblem> problems;
+  if (commitCheck_.AfterCommit(entries, LocalNow(), !removed, [this] { return StopRequested(); },
+                               &problems)) {
+    stamps_.Commit();
+    return;
+  }
+  stamps_.Discard();
+  succeeded_ = false;
+  for (const EntryProblem& problem : problems) {
+    const wxString reason = wxString::Format(_("entry \"%s\" is damaged after writing: %s"),
+                                             wxString::FromUTF8(problem.entry),
+                                             wxString::FromUTF8(problem.reason));
+    wxLogError("%s: %s", wxString::FromUTF8(problem.archive), reason);
+    result_.Fail(reason.ToStdString(wxConvUTF8), problem.archive);
+  }
 }
 
 bool BackupRunner::RunNow(BackupJob* job, bool full, std::function<bool()> stopRequested) {
@@ -323,6 +342,7 @@ bool BackupRunner::AddSourceFile(ZipWriter& archive, const SourceFile& file) {
     result_.changedFiles.Add(path);
     return true;
   }
+  commitCheck_.NoteWritten(archive.PredictNameInArchive(path, false, ZipWriter::PredictAuto));
   if ((file.attributes & platform::AttrArchive) != 0 && !file.seen.isSymlink &&
       IsOlderThanRun(file.seen, runStartNanoseconds_)) {
     stamps_.Add(std::move(path), file.seen);
@@ -341,13 +361,15 @@ bool BackupRunner::BackupDirectory(ZipWriter& archive, const std::string& relati
 bool BackupRunner::PrepareArchive(ZipWriter& archive, const std::string& baseDir,
                                   const std::string& archiveName) {
   const ArchivePreparer preparer(*job_, fullBackup_, runStart_);
-  if (preparer.PrepareArchive(archive, baseDir, archiveName).opened) {
+  const PreparedArchive prepared = preparer.PrepareArchive(archive, baseDir, archiveName);
+  if (prepared.opened) {
     if (archive.JournalSetAside()) {
       wxLogWarning(_("A journal beside archive '%s' does not belong to it and was not played "
                      "back; it was moved to '%s'. The archive was used as it is."),
                    FileSystemText(archive.ArchivePath()),
                    FileSystemText(ZipJournal::SetAsidePathFor(archive.ArchivePath())));
     }
+    commitCheck_.Begin(baseDir, archiveName, prepared, fullBackup_, job_->Suffix != SuffixKind::None);
     NoteOpenedArchive(archive, baseDir);
     return true;
   }
@@ -358,7 +380,8 @@ bool BackupRunner::PrepareArchive(ZipWriter& archive, const std::string& baseDir
 }
 
 // Remembers the files of the open archive (the archive, its staged new
-// version, its journal, its "(old n)" predecessors) and the directory the
+// version, its journal, its "(old n)" predecessors, the directory's archive
+// index) and the directory the
 // run's archives go to, by identity, so the walk reads none of them whatever
 // path spelling leads there.
 void BackupRunner::NoteOpenedArchive(const ZipWriter& archive, const std::string& baseDir) {
@@ -366,7 +389,8 @@ void BackupRunner::NoteOpenedArchive(const ZipWriter& archive, const std::string
   const std::string path = archive.ArchivePath();
   std::vector<std::string> files = RetiredArchivePaths(path);
   files.insert(files.end(),
-               {path, ZipArchiveFile::StagingPathFor(path), ZipJournal::PathFor(path)});
+               {path, ZipArchiveFile::StagingPathFor(path), ZipJournal::PathFor(path),
+                JoinPath(ToNativeSeparators(baseDir), ArchiveIndex::kFileName)});
   ownArchiveFiles_.clear();
   for (const std::string& file : files) {
     platform::FileInfo info;

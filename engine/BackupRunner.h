@@ -12,6 +12,7 @@
 
 #include <wx/datetime.h>
 
+#include "engine/ArchiveCommitCheck.h"
 #include "engine/PendingStamps.h"
 #include "engine/RunResult.h"
 #include "platform/Env.h"
@@ -135,6 +136,7 @@ class BackupRunner {
   std::function<bool()> stopRequested_;     // the stop test of a run on the calling thread
   RunResult result_;
   PendingStamps stamps_;                    // of the files in the archive being written
+  ArchiveCommitCheck commitCheck_;          // indexes and checks the archive once committed
   std::vector<platform::FileInfo> ownArchiveFiles_;  // identities of the open archive's files
   platform::FileInfo archiveHome_;          // identity of the directory the archives go to
 };

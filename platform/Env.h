@@ -208,6 +208,9 @@ class Env {
   // Sets the modification time of `path` (seconds since the epoch).
   virtual int SetModificationTime(const std::string& path, int64_t seconds) = 0;
 
+  // Sets the permission bits (07777) of `path`, following symbolic links.
+  virtual int SetPermissions(const std::string& path, uint32_t mode) = 0;
+
   // True when the file changed since it was last stored: it does not carry an
   // archived stamp (see ArchiveStamp) written for this path that still holds
   // for its current state (`info` as returned by Stat or a directory listing).

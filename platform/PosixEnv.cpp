@@ -358,6 +358,10 @@ class PosixEnv : public Env {
     return ::utimensat(AT_FDCWD, path.c_str(), times, 0) == 0 ? 0 : LastError();
   }
 
+  int SetPermissions(const std::string& path, uint32_t mode) override {
+    return ::chmod(path.c_str(), static_cast<mode_t>(mode & 07777)) == 0 ? 0 : LastError();
+  }
+
   bool IsArchiveBitSet(const std::string& path, const FileInfo& info) override {
     char value[kStampReadCapacity];
     return !ArchiveStamp::Matches(

@@ -98,6 +98,9 @@ class FaultEnv : public platform::Env {
   int SetModificationTime(const std::string& path, int64_t seconds) override {
     return target_->SetModificationTime(path, seconds);
   }
+  int SetPermissions(const std::string& path, uint32_t mode) override {
+    return target_->SetPermissions(path, mode);
+  }
   bool IsArchiveBitSet(const std::string& path, const platform::FileInfo& info) override {
     return target_->IsArchiveBitSet(path, info);
   }

@@ -1,0 +1,218 @@
+#include "engine/ArchiveCatalogue.h"
+
+#include <algorithm>
+#include <map>
+#include <regex>
+#include <set>
+
+#include "engine/ArchiveNaming.h"
+#include "engine/ArchivePreparer.h"
+#include "engine/PathUtil.h"
+#include "jobs/BackupJob.h"
+#include "zip/ZipException.h"
+#include "zip/ZipJournal.h"
+#include "zip/ZipReader.h"
+
+namespace {
+
+constexpr const char* kZip = ".zip";
+constexpr const char* kFilesArchive = "files";
+
+bool EndsWith(const std::string& text, const std::string& tail) {
+  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+std::string ParentOf(const std::string& path) {
+  const std::string::size_type slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+std::string LastComponent(const std::string& path) {
+  const std::string::size_type slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Every suffix a backup directory (or source-root archive) of `job` can carry,
+// whatever suffix kind the job had when it ran: weekday names come from the
+// naming code itself, dates and year-weeks by their form.
+class SuffixMatcher {
+ public:
+  explicit SuffixMatcher(const BackupJob& job) {
+    BackupJob weekdayJob(job);
+    weekdayJob.Suffix = SuffixKind::Weekday;
+    wxDateTime day(7, wxDateTime::Dec, 2026);  // a Monday
+    for (int i = 0; i < 7; ++i, day += wxDateSpan::Day()) {
+      weekdays_.insert(BackupSuffix(weekdayJob, day));
+    }
+  }
+
+  bool Matches(const std::string& suffix) const {
+    static const std::regex dated("-[0-9]{4}-[0-9]{1,2}(-[0-9]{2})?");
+    return suffix.empty() || weekdays_.count(suffix) != 0 || std::regex_match(suffix, dated);
+  }
+
+ private:
+  std::set<std::string> weekdays_;
+};
+
+// The source directory whose files an archive named `name` holds: "(old n)"
+// and ".zip" dropped, a per-directory "files" archive stands for its
+// directory, and the leading '/' of an absolute archive directory goes.
+std::string SourcePrefixOf(std::string name) {
+  static const std::regex retired("(.*) \\(old [0-9]+\\)\\.zip");
+  std::smatch match;
+  if (std::regex_match(name, match, retired)) name = match[1].str() + kZip;
+  if (EndsWith(name, kZip)) name.resize(name.size() - 4);
+  if (name == kFilesArchive) return "";
+  if (EndsWith(name, std::string("/") + kFilesArchive)) name.resize(name.size() - 6);
+  std::string prefix;
+  std::string::size_type start = 0;
+  while (start <= name.size()) {
+    std::string::size_type end = name.find('/', start);
+    if (end == std::string::npos) end = name.size();
+    if (end > start) prefix = JoinPath(prefix, name.substr(start, end - start));
+    start = end + 1;
+  }
+  return prefix;
+}
+
+class Scanner {
+ public:
+  Scanner(platform::Env& env, const BackupJob& job) : env_(env), job_(job) {}
+
+  std::vector<CatalogueArchive> Scan() {
+    BackupJob plain(job_);
+    plain.Suffix = SuffixKind::None;
+    const std::string base = BackupDirectoryPath(plain, wxDateTime::Now());
+    const std::string parent = ParentOf(base);
+    const std::string stem = LastComponent(base);
+    const SuffixMatcher suffixes(job_);
+    std::unique_ptr<platform::DirectoryReader> reader;
+    if (env_.OpenDirectory(parent.empty() ? "." : parent, &reader) != 0) return {};
+    platform::DirEntry entry;
+    while (reader->Next(&entry)) {
+      if (entry.name.compare(0, stem.size(), stem) != 0) continue;
+      if (entry.info.isDirectory) {
+        if (!entry.info.isSymlink && suffixes.Matches(entry.name.substr(stem.size()))) {
+          ScanBackupDirectory(JoinPath(parent, entry.name));
+        }
+      } else if (EndsWith(entry.name, kZip) &&
+                 suffixes.Matches(entry.name.substr(stem.size(), entry.name.size() - stem.size() - 4))) {
+        // A job whose single archive is named after its backup directory.
+        AddWithRetired(parent, entry.name, "");
+      }
+    }
+    return Finish();
+  }
+
+ private:
+  void ScanBackupDirectory(const std::string& directory) {
+    for (const IndexedArchive& line : Index(directory).Archives()) {
+      AddWithRetired(directory, line.name, SourcePrefixOf(line.name));
+    }
+    for (const std::string& archiveDir : job_.Archives) {
+      std::string name = ArchiveRelativePath(archiveDir);
+      if (job_.SubDirIndividual) name = JoinPath(name, kFilesArchive);
+      AddWithRetired(directory, name + kZip, SourcePrefixOf(name + kZip));
+    }
+    if (job_.SubDirIndividual) FindFilesArchives(directory, "");
+  }
+
+  // Every "files.zip" below `directory`/`relative`, with its "(old n)" ones.
+  void FindFilesArchives(const std::string& directory, const std::string& relative) {
+    std::unique_ptr<platform::DirectoryReader> reader;
+    if (env_.OpenDirectory(JoinPath(directory, relative), &reader) != 0) return;
+    platform::DirEntry entry;
+    std::vector<std::string> subdirectories;
+    while (reader->Next(&entry)) {
+      if (entry.info.isDirectory && !entry.info.isSymlink) {
+        subdirectories.push_back(JoinPath(relative, entry.name));
+      } else if (entry.name == std::string(kFilesArchive) + kZip) {
+        const std::string name = JoinPath(relative, entry.name);
+        AddWithRetired(directory, name, SourcePrefixOf(name));
+      }
+    }
+    for (const std::string& subdirectory : subdirectories) FindFilesArchives(directory, subdirectory);
+  }
+
+  void AddWithRetired(const std::string& directory, const std::string& name,
+                      const std::string& prefix) {
+    Add(directory, name, prefix);
+    const std::string path = JoinPath(directory, name);
+    for (const std::string& retired : RetiredArchivePaths(path)) {
+      Add(directory, retired.substr(directory.empty() ? 0 : directory.size() + 1), prefix);
+    }
+  }
+
+  void Add(const std::string& directory, const std::string& name, const std::string& prefix) {
+    CatalogueArchive archive;
+    archive.path = JoinPath(directory, name);
+    platform::FileInfo info;
+    if (env_.Stat(archive.path, &info) != 0 || !info.isRegular || found_.count(archive.path)) return;
+    found_.insert(archive.path);
+    archive.indexDirectory = directory;
+    archive.name = name;
+    archive.sourcePrefix = prefix;
+    RecoverPendingArchive(archive.path);
+    if (const IndexedArchive* line = Index(directory).Find(name)) {
+      archive.indexed = true;
+      archive.kind = line->kind;
+      archive.committed = line->committed;
+      archive.entries = line->entries;
+    } else {
+      archive.committed = wxDateTime(static_cast<time_t>(info.mtimeSeconds));
+      archive.entries = CountEntries(archive.path);
+    }
+    archives_.push_back(std::move(archive));
+  }
+
+  static uint64_t CountEntries(const std::string& path) {
+    ZipReader reader;
+    try {
+      reader.Open(path);
+    } catch (const ZipException&) {
+      return 0;
+    }
+    return static_cast<uint64_t>(reader.Count());
+  }
+
+  const ArchiveIndex& Index(const std::string& directory) {
+    auto it = indexes_.find(directory);
+    if (it == indexes_.end()) {
+      it = indexes_.emplace(directory, ArchiveIndex::Load(env_, directory)).first;
+    }
+    return it->second;
+  }
+
+  std::vector<CatalogueArchive> Finish() {
+    std::stable_sort(archives_.begin(), archives_.end(),
+                     [](const CatalogueArchive& a, const CatalogueArchive& b) {
+                       if (!a.committed.IsEqualTo(b.committed)) return a.committed < b.committed;
+                       return a.path < b.path;
+                     });
+    return std::move(archives_);
+  }
+
+  platform::Env& env_;
+  const BackupJob& job_;
+  std::map<std::string, ArchiveIndex> indexes_;
+  std::set<std::string> found_;
+  std::vector<CatalogueArchive> archives_;
+};
+
+}  // namespace
+
+ArchiveCatalogue ArchiveCatalogue::Scan(platform::Env& env, const BackupJob& job) {
+  ArchiveCatalogue catalogue;
+  catalogue.archives_ = Scanner(env, job).Scan();
+  return catalogue;
+}
+
+// A failure here is left for the reader to report when it opens the archive:
+// one being written is refused there as in use, one that is not ours as such.
+void RecoverPendingArchive(const std::string& archivePath) {
+  try {
+    RecoverPendingJournal(archivePath);
+  } catch (const ZipException&) {
+  }
+}

@@ -1,0 +1,64 @@
+#include "engine/ArchiveCommitCheck.h"
+
+#include <cerrno>
+
+#include <wx/intl.h>
+#include <wx/log.h>
+
+#include "engine/ArchiveIndex.h"
+#include "engine/PathUtil.h"
+#include "engine/ReadCallback.h"
+#include "engine/ReadProgress.h"
+#include "platform/Env.h"
+
+void ArchiveCommitCheck::Begin(const std::string& baseDir, const std::string& archiveName,
+                               const PreparedArchive& prepared, bool fullRun, bool suffixed) {
+  baseDir_ = baseDir;
+  name_ = archiveName + ".zip";
+  prepared_ = prepared;
+  fullRun_ = fullRun;
+  surelyFirst_ = !suffixed && prepared.fate == ArchiveFate::Created &&
+                 RetiredArchivePaths(JoinPath(baseDir, name_)).empty();
+  written_.clear();
+}
+
+bool ArchiveCommitCheck::AfterCommit(uint64_t entries, const wxDateTime& committed, bool kept,
+                                     const std::function<bool()>& stopRequested,
+                                     std::vector<EntryProblem>* problems) {
+  RecordInIndex(entries, committed, kept);
+  if (!kept || written_.empty()) return true;
+  ReadProgress progress;
+  ReadCallback callback(progress, stopRequested);
+  ArchiveVerifier verifier(callback);
+  *problems = verifier.Check(JoinPath(baseDir_, name_), &written_);
+  written_.clear();
+  return problems->empty() && !verifier.Stopped();
+}
+
+// Kind: a full run's archive is full. An incremental run's archive is
+// "initial" only where it is surely the first of its name: a job without
+// suffix, created where neither the archive nor an index line of it was.
+// Otherwise it is incremental, which never passes for a full backup.
+void ArchiveCommitCheck::RecordInIndex(uint64_t entries, const wxDateTime& committed,
+                                       bool kept) const {
+  platform::Env& env = *platform::Env::Current();
+  const std::string directory = baseDir_.empty() ? "." : baseDir_;
+  ArchiveIndex index = ArchiveIndex::Load(env, directory);
+  const bool retired = prepared_.fate == ArchiveFate::Retired && !prepared_.retirePath.empty();
+  if (!kept && !retired) return;
+  if (retired) index.Rename(name_, prepared_.retirePath.substr(baseDir_.empty() ? 0 : baseDir_.size() + 1));
+  if (kept) {
+    ArchiveKind kind = ArchiveKind::Incremental;
+    if (fullRun_) {
+      kind = ArchiveKind::Full;
+    } else if (surelyFirst_ && !index.Find(name_)) {
+      kind = ArchiveKind::Initial;
+    }
+    index.Record(IndexedArchive{name_, kind, committed, entries});
+  }
+  if (!index.Save(env, directory)) {
+    const int error = errno;
+    wxLogError(_("The archive index in \"%s\" could not be written: %s"),
+               wxString::FromUTF8(directory), wxString::FromUTF8(platform::ErrorText(error)));
+  }
+}

@@ -1,0 +1,154 @@
+// The reader on archives other programs wrote, and on hostile ones.
+#include <sys/stat.h>
+
+#include <set>
+#include <sstream>
+
+#include "tests/zip/ZipTestSupport.h"
+#include "zip/ZipException.h"
+#include "zip/ZipReader.h"
+
+namespace {
+
+using testing_support::ReadFile;
+using testing_support::RunCommand;
+using testing_support::ShellQuote;
+using testing_support::TempDir;
+using testing_support::WriteFile;
+using zip_test::Le16;
+using zip_test::Le32;
+
+std::string ReadEntry(ZipReader& reader, int index, ZipReadResult* result) {
+  std::string content;
+  *result = reader.Extract(index, [&content](const char* data, size_t size) {
+    content.append(data, size);
+    return true;
+  });
+  return content;
+}
+
+void Put(std::string& bytes, size_t at, uint32_t value, int width) {
+  for (int i = 0; i < width; ++i) bytes[at + i] = static_cast<char>(value >> (8 * i));
+}
+
+// Archives of a tree made by outside archivers: the reader lists the names
+// unzip lists and extracts the bytes unzip extracts.
+TEST(ReaderTest, ReadsWhatOtherArchiversWriteAsUnzipDoes) {
+  TempDir dir;
+  const std::string tree = dir / "tree";
+  WriteFile(tree + "/plain.txt", "plain text\n");
+  WriteFile(tree + "/empty", "");
+  WriteFile(tree + "/sub/große Datei.txt", zip_test::TextBytes(300000));
+  WriteFile(tree + "/sub/noise.bin", zip_test::NoiseBytes(70000, 3));
+  ::chmod((tree + "/plain.txt").c_str(), 0750);
+  const std::string python =
+      "import zipfile,os\n"
+      "with zipfile.ZipFile('py.zip','w') as z:\n"
+      " for root,dirs,files in os.walk('tree'):\n"
+      "  for f in files:\n"
+      "   p=os.path.join(root,f)\n"
+      "   z.write(p,compress_type=zipfile.ZIP_STORED if f=='empty' else zipfile.ZIP_DEFLATED)\n";
+  WriteFile(dir / "make.py", python);
+  const struct {
+    const char* archive;
+    const char* command;
+  } rows[] = {
+      {"r.zip", "zip -qr r.zip tree"},
+      {"fz.zip", "zip -qr -fz r64.zip tree && mv r64.zip fz.zip"},
+      {"stream.zip", "cat 'tree/sub/große Datei.txt' | zip -q - - > stream.zip"},
+      {"7z.zip", "7zz a -tzip -bd -bso0 7z.zip tree"},
+      {"py.zip", "python3 make.py"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.archive);
+    ASSERT_EQ(0, RunCommand("cd " + ShellQuote(dir.path()) + " && " + row.command));
+    const std::string archive = dir / row.archive;
+    std::string listing;
+    ASSERT_EQ(0, RunCommand("unzip -Z1 " + ShellQuote(archive), &listing));
+    std::set<std::string> unzipNames;
+    std::istringstream lines(listing);
+    for (std::string line; std::getline(lines, line);) unzipNames.insert(line);
+
+    ZipReader reader;
+    reader.Open(archive);
+    std::set<std::string> names;
+    for (int i = 0; i < reader.Count(); ++i) {
+      names.insert(reader.Name(i));
+      if (reader.IsDirectory(i)) continue;
+      ZipReadResult result;
+      const std::string content = ReadEntry(reader, i, &result);
+      EXPECT_TRUE(result.ok()) << reader.Name(i) << ": " << ZipReadStatusText(result.status, reader.Entry(i));
+      std::string expected;
+      RunCommand("unzip -p " + ShellQuote(archive) + " " + ShellQuote(reader.Name(i)), &expected);
+      EXPECT_EQ(content, expected) << reader.Name(i);
+      if (reader.Name(i) == "tree/plain.txt" && reader.Entry(i).System() == 3) {
+        EXPECT_EQ(reader.UnixMode(i), 0750u);
+      }
+    }
+    EXPECT_EQ(names, unzipNames);
+  }
+}
+
+// Damage and hostility in one entry is reported for that entry; the other
+// entry still reads. Damage to the directory refuses the archive.
+TEST(ReaderTest, ReportsHostileEntriesOneByOne) {
+  TempDir dir;
+  const std::string archive = dir / "a.zip";
+  zip_test::MakeArchive(archive, dir / "src",
+                        {{"a.txt", zip_test::TextBytes(4 << 20)}, {"b.txt", "second entry"}});
+  const std::string original = ReadFile(archive);
+  const std::vector<size_t> central = zip_test::CentralHeaders(original);
+  const size_t localA = Le32(original, central[0] + 42);
+  const size_t dataA = localA + 30 + Le16(original, localA + 26) + Le16(original, localA + 28);
+  const uint32_t compressedA = Le32(original, central[0] + 20);
+  const struct {
+    const char* what;
+    std::function<void(std::string&)> damage;
+    std::set<ZipReadStatus> expected;  // empty: the archive is refused
+  } rows[] = {
+      {"method 14", [&](std::string& b) { Put(b, central[0] + 10, 14, 2); Put(b, localA + 8, 14, 2); },
+       {ZipReadStatus::UnsupportedMethod}},
+      {"encrypted", [&](std::string& b) { b[central[0] + 8] |= 1; b[localA + 6] |= 1; },
+       {ZipReadStatus::Encrypted}},
+      {"declared 1 KiB, inflates to 4 MiB",
+       [&](std::string& b) { Put(b, central[0] + 24, 1024, 4); Put(b, localA + 22, 1024, 4); },
+       {ZipReadStatus::SizeMismatch}},
+      {"overlapping the next entry",
+       [&](std::string& b) { Put(b, central[0] + 20, compressedA + 40, 4); Put(b, localA + 18, compressedA + 40, 4); },
+       {ZipReadStatus::Overlapping}},
+      {"flipped data byte", [&](std::string& b) { b[dataA + compressedA / 2] ^= 0x10; },
+       {ZipReadStatus::CrcMismatch, ZipReadStatus::BadData}},
+      {"damaged local header", [&](std::string& b) { b[localA] = 'X'; }, {ZipReadStatus::BadLocalHeader}},
+      {"same local header twice", [&](std::string& b) { Put(b, central[1] + 42, localA, 4); }, {}},
+      {"truncated", [&](std::string& b) { b.resize(b.size() / 2); }, {}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    std::string bytes = original;
+    row.damage(bytes);
+    WriteFile(archive, bytes);
+    ZipReader reader;
+    try {
+      reader.Open(archive);
+    } catch (const ZipException& error) {
+      EXPECT_TRUE(row.expected.empty()) << "refused with " << error.code;
+      continue;
+    }
+    ASSERT_FALSE(row.expected.empty()) << "opened";
+    ASSERT_EQ(reader.Count(), 2);
+    ZipReadResult result;
+    const std::string content = ReadEntry(reader, 0, &result);
+    EXPECT_EQ(row.expected.count(result.status), 1u) << ZipReadStatusText(result.status, reader.Entry(0));
+    EXPECT_LE(content.size(), reader.Entry(0).uncompressedSize);
+    EXPECT_EQ(ReadEntry(reader, 1, &result), "second entry");
+    EXPECT_TRUE(result.ok());
+  }
+  EXPECT_EQ(ZipReadStatusText(ZipReadStatus::UnsupportedMethod, [] {
+              ZipFileHeader h;
+              h.method = 14;
+              return h;
+            }()),
+            "unsupported compression method 14");
+}
+
+}  // namespace
