@@ -71,11 +71,12 @@ TEST_F(BackupRunTest, FullThenIncrementalRunsTakeWhatChanged) {
                                                 {"sub/b.txt", "beta beta beta"},
                                                 {"sub/deep/", ""}, {"sub/deep/c.txt", "gamma"}}),
             Entries(archive));
-  // One record per file from the walk to the commit: its stamp is read once,
-  // when it is listed, and the file not looked at again before it is read.
+  // One record per file from the walk to the commit: its stamp is read once
+  // by the space estimate and once when the run lists it, and the file not
+  // looked at again before it is read.
   for (const char* file : {"/a.txt", "/sub/b.txt", "/sub/deep/c.txt"}) {
     EXPECT_FALSE(HasArchiveBit(source + file)) << file;
-    EXPECT_EQ(1, counting.looks[source + file]) << file;
+    EXPECT_EQ(2, counting.looks[source + file]) << file;
   }
 
   // Nothing changed: the kept archive gets nothing.
@@ -129,10 +130,11 @@ TEST_F(BackupRunTest, FullThenIncrementalRunsTakeWhatChanged) {
   EXPECT_FALSE(HasArchiveBit(big));
   EXPECT_FALSE(HasArchiveBit(source + "/locked.txt"));
 
-  // The retired archive is kept, the new empty one is not.
+  // Nothing to store: the archive stays under its name, nothing is retired.
+  const std::string newest = ReadFile(archive);
   ASSERT_TRUE(RunJob(false));
-  EXPECT_EQ((std::set<std::string>{"Docs (old 1).zip", "Docs (old 2).zip"}),
-            ZipFilesBelow(target));
+  EXPECT_EQ((std::set<std::string>{"Docs (old 1).zip", "Docs.zip"}), ZipFilesBelow(target));
+  EXPECT_EQ(newest, ReadFile(archive));
 }
 
 struct LayoutCase {
@@ -360,7 +362,8 @@ TEST(BackupRunFailureTest, FailuresEndTheRunAsFailed) {
        },
        "the file is not a ZIP archive", "out/Docs/B.zip"},
       // The failed archive is closed with what was written before the error
-      // (here nothing); later archive directories are still backed up.
+      // (here nothing, so NoEmpty drops it); later archive directories are
+      // still backed up.
       {"read error fails that archive's walk", true,
        [](Sandbox& t, GateEnv& env) {
          WriteFile(t.source + "/A/f.txt", run_test::RandomBytes(1000, 4));
@@ -368,7 +371,7 @@ TEST(BackupRunFailureTest, FailuresEndTheRunAsFailed) {
        },
        [](Sandbox& t) {
          EXPECT_TRUE(HasArchiveBit(t.source + "/A/f.txt"));
-         EXPECT_EQ(std::set<std::string>{}, EntryNames(t.target + "/Docs/A.zip"));
+         EXPECT_FALSE(PathExists(t.target + "/Docs/A.zip"));
          EXPECT_EQ(std::set<std::string>{"f.txt"}, EntryNames(t.target + "/Docs/C.zip"));
        },
        platform::ErrorText(EIO), "src/A/f.txt"},
@@ -419,6 +422,45 @@ TEST(BackupRunFailureTest, FailuresEndTheRunAsFailed) {
   EXPECT_FALSE(t.runner.Succeeded());
   EXPECT_FALSE(t.runner.Start(nullptr, true));
   EXPECT_FALSE(t.runner.IsBusy());
+}
+
+// A run that cannot fit its new archive refuses at once, naming the target,
+// the space needed and the space free; nothing is written or stamped. The
+// target is a 1 MB tmpfs where one can be mounted, else a disk whose free
+// space the Env reports as 1 MB. Compressible files that an earlier archive
+// shows to shrink fit where their size would not.
+TEST(SpaceCheckTest, RunThatCannotFitRefusesAtOnce) {
+  Sandbox t;
+  struct Tmpfs {
+    explicit Tmpfs(const std::string& at) : path(at) {
+      mounted = testing_support::RunCommand("mount -t tmpfs -o size=1m tmpfs " +
+                                            ShellQuote(path) + " 2>/dev/null") == 0;
+    }
+    ~Tmpfs() {
+      if (mounted) testing_support::RunCommand("umount " + ShellQuote(path));
+    }
+    std::string path;
+    bool mounted;
+  } tmpfs(t.target);
+  GateEnv env;
+  if (!tmpfs.mounted) env.LimitFreeSpace(1 << 20);
+  run_test::ScopedEnv installed(&env);
+  t.job.Archives = {"A"};
+  t.job.NoOverwrite = true;
+  WriteFile(t.source + "/A/random.bin", run_test::RandomBytes(1200000, 3));
+  EXPECT_FALSE(t.RunJob(true));
+  const std::string text = t.runner.Result().FailureText();
+  EXPECT_EQ(0u, text.find("not enough free space for the backup: 1.1 MB needed, ")) << text;
+  EXPECT_EQ(text.size() - t.target.size() - 1, text.rfind(t.target)) << text;
+  EXPECT_EQ(std::set<std::string>{}, ZipFilesBelow(t.target));
+  EXPECT_TRUE(HasArchiveBit(t.source + "/A/random.bin"));
+  std::filesystem::remove(t.source + "/A/random.bin");
+  WriteFile(t.source + "/A/small.txt", std::string(200000, 's'));
+  ASSERT_TRUE(t.RunJob(true)) << t.runner.Result().FailureText();
+  WriteFile(t.source + "/A/big.txt", std::string(3000000, 'b'));
+  EXPECT_TRUE(t.RunJob(true)) << t.runner.Result().FailureText();
+  EXPECT_ZIP_VALID(t.target + "/Docs/A.zip");
+  EXPECT_EQ((std::set<std::string>{"big.txt", "small.txt"}), EntryNames(t.target + "/Docs/A.zip"));
 }
 
 }  // namespace
