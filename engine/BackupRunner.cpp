@@ -10,6 +10,7 @@
 #include "engine/ArchiveErrorText.h"
 #include "engine/ArchiveNaming.h"
 #include "engine/ArchivePreparer.h"
+#include "engine/ArchiveRetention.h"
 #include "engine/BackupCallback.h"
 #include "engine/BackupProgress.h"
 #include "engine/BackupThread.h"
@@ -82,6 +83,7 @@ bool BackupRunner::Run() {
   succeeded_ = true;
   result_ = RunResult();
   ownArchiveFiles_.clear();
+  committedArchives_.clear();
   archiveHome_ = platform::FileInfo();
   if (job_ == nullptr) {
     result_.Fail(platform::ErrorText(EINVAL), "");
@@ -121,6 +123,11 @@ bool BackupRunner::Run() {
     result_.Fail(wxString(_("cancelled")).ToStdString(wxConvUTF8), "");
   }
   if (!result) succeeded_ = false;
+  // Earlier archives go only once every archive of the run has committed.
+  if (result) {
+    result_.removedArchives =
+        ArchiveRetention(*job_, runStart_).Apply(backupDirectory, committedArchives_);
+  }
   result_.succeeded = succeeded_;
   return result;
 }
@@ -148,8 +155,9 @@ std::string SizeText(uint64_t bytes) {
 
 // A run that writes a new archive beside the earlier one (a full run, a job
 // with NoOverwrite, an archive not there yet) needs room for all of it before
-// the commit; one that cannot have it fails at once, naming the target, the
-// space needed and the space free, before anything is written or stamped.
+// the commit; one that cannot have it even counting what retention may remove
+// fails at once, naming the target, the space needed and the space free,
+// before anything is written or stamped.
 bool BackupRunner::HasRoomForRun(const std::string& backupDirectory) {
   std::vector<std::string> dirs;
   std::vector<std::string> paths;
@@ -171,7 +179,8 @@ bool BackupRunner::HasRoomForRun(const std::string& backupDirectory) {
     return false;
   }
   const uint64_t free = env->FreeSpace(ToNativeSeparators(job_->TargetPath));
-  if (needed <= free) return true;
+  const uint64_t removable = ArchiveRetention(*job_, runStart_).RemovableBytes(backupDirectory, paths);
+  if (needed <= free || needed - free <= removable) return true;
   result_.Fail(wxString::Format(_("not enough free space for the backup: %s needed, %s free"),
                                 SizeText(needed), SizeText(free))
                    .ToStdString(wxConvUTF8),
@@ -264,7 +273,11 @@ void BackupRunner::FinishArchive(ZipWriter& archive, bool walked) {
   }
   stamps_.Commit();
   ownArchiveFiles_.clear();
-  if (job_->NoEmpty && empty && !path.empty()) RemoveFileOf(path, false);
+  if (job_->NoEmpty && empty && !path.empty()) {
+    RemoveFileOf(path, false);
+  } else if (!path.empty()) {
+    committedArchives_.push_back(path);
+  }
 }
 
 // A staged archive is not committed when it would take the place of a

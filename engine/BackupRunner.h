@@ -134,5 +134,6 @@ class BackupRunner {
   PendingStamps stamps_;                    // of the files in the archive being written
   ArchiveFate openFate_ = ArchiveFate::Created;  // what the open archive does to the one in place
   std::vector<platform::FileInfo> ownArchiveFiles_;  // identities of the open archive's files
+  std::vector<std::string> committedArchives_;      // paths of the archives this run committed
   platform::FileInfo archiveHome_;          // identity of the directory the archives go to
 };

@@ -49,6 +49,9 @@ void ReportOutcome(bool succeeded, const RunResult& result,
     wxLogWarning(_("%u files could not be read and were not stored: %s"), result.skippedCount,
                  SkippedFileList(result));
   }
+  for (const std::string& removed : result.removedArchives) {
+    wxLogMessage(_("Removed old backup: %s"), FileSystemText(removed));
+  }
   if (succeeded) {
     wxLogMessage(_("Backup successfully finished."));
     return;

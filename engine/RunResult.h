@@ -19,6 +19,7 @@ struct RunResult {
   std::string failurePath;        // the file or directory that reason concerns; may be empty
   uint32_t skippedCount = 0;      // source files that could not be read
   std::vector<std::string> skippedFiles;  // the first kNamedSkipped of them, full paths
+  std::vector<std::string> removedArchives;  // earlier archives and backups retention removed
 
   // Records `reason` about `path` unless an earlier failure was recorded.
   void Fail(const std::string& reason, const std::string& path);
