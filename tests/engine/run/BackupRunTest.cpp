@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 
 #include <wx/log.h>
 
@@ -431,19 +432,13 @@ TEST(BackupRunFailureTest, FailuresEndTheRunAsFailed) {
 // shows to shrink fit where their size would not.
 TEST(SpaceCheckTest, RunThatCannotFitRefusesAtOnce) {
   Sandbox t;
-  struct Tmpfs {
-    explicit Tmpfs(const std::string& at) : path(at) {
-      mounted = testing_support::RunCommand("mount -t tmpfs -o size=1m tmpfs " +
-                                            ShellQuote(path) + " 2>/dev/null") == 0;
-    }
-    ~Tmpfs() {
-      if (mounted) testing_support::RunCommand("umount " + ShellQuote(path));
-    }
-    std::string path;
-    bool mounted;
-  } tmpfs(t.target);
+  const bool mounted = testing_support::RunCommand("mount -t tmpfs -o size=1m tmpfs " +
+                                                  ShellQuote(t.target) + " 2>/dev/null") == 0;
+  const std::shared_ptr<void> unmount(nullptr, [&](void*) {
+    if (mounted) testing_support::RunCommand("umount " + ShellQuote(t.target));
+  });
   GateEnv env;
-  if (!tmpfs.mounted) env.LimitFreeSpace(1 << 20);
+  if (!mounted) env.LimitFreeSpace(1 << 20);
   run_test::ScopedEnv installed(&env);
   t.job.Archives = {"A"};
   t.job.NoOverwrite = true;
