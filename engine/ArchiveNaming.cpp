@@ -1,6 +1,7 @@
 #include "engine/ArchiveNaming.h"
 
 #include <cctype>
+#include <cstdio>
 
 #include <wx/intl.h>
 
@@ -85,6 +86,33 @@ std::string BackupSuffix(const BackupJob& job, const wxDateTime& when) {
     case SuffixKind::None: break;
   }
   return std::string();
+}
+
+size_t DatedSuffixLength(const BackupJob& job, const std::string& text) {
+  int year = 0;
+  int length = 0;
+  if (job.Suffix == SuffixKind::Date) {
+    int month = 0;
+    int day = 0;
+    if (std::sscanf(text.c_str(), "-%4d-%2d-%2d%n", &year, &month, &day, &length) != 3 ||
+        year < 1 || month < 1 || month > 12 || day < 1 ||
+        day > wxDateTime::GetNumberOfDays(static_cast<wxDateTime::Month>(month - 1), year)) {
+      return 0;
+    }
+    const wxDateTime date(static_cast<wxDateTime::wxDateTime_t>(day),
+                          static_cast<wxDateTime::Month>(month - 1), year);
+    return DateSuffix(date) == text.substr(0, length) ? static_cast<size_t>(length) : 0;
+  }
+  if (job.Suffix == SuffixKind::YearWeek) {
+    unsigned short week = 0;
+    if (std::sscanf(text.c_str(), "-%4d-%2hu%n", &year, &week, &length) != 2 || week < 1 ||
+        week > 53) {
+      return 0;
+    }
+    const std::string suffix = ToUtf8(wxString::Format(_("-%i-%hu"), year, week));
+    return suffix == text.substr(0, length) ? static_cast<size_t>(length) : 0;
+  }
+  return 0;
 }
 
 std::string BackupDirectoryPath(const BackupJob& job, const wxDateTime& when) {

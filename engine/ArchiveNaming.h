@@ -2,6 +2,7 @@
 // suffix, and the relative archive name of an archive directory.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include <wx/datetime.h>
@@ -15,6 +16,11 @@ wxDateTime LocalNow();
 // nothing (None), "-" + abbreviated weekday name (Weekday), "-year-week" with
 // Monday-first week numbers, unpadded (YearWeek), "-yyyy-mm-dd" (Date).
 std::string BackupSuffix(const BackupJob& job, const wxDateTime& when);
+
+// The length of the backup-directory suffix that the job's Date or YearWeek
+// naming gives some day, found at the start of `text`; 0 when there is none
+// (and always for the other suffix kinds).
+size_t DatedSuffixLength(const BackupJob& job, const std::string& text);
 
 // JoinPath(TargetPath, BackupName) followed by BackupSuffix(job, when). A ".."
 // component of BackupName becomes "__", as in archive names, so the backup

@@ -1,6 +1,9 @@
 #include "engine/ArchivePreparer.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 #include <wx/intl.h>
@@ -88,22 +91,66 @@ bool ArchivePreparer::IsFromEarlierDay(const wxDateTime& lastWrite) const {
   return lastWrite.IsValid() && lastWrite < now_ && !lastWrite.IsSameDate(now_);
 }
 
-std::string RetiredArchivePath(const std::string& path) {
+namespace {
+
+// The numbers of the "(old n)" archives of `path` that exist, in ascending
+// order, read from a listing of its directory (gaps included).
+std::vector<int> RetiredArchiveNumbers(const std::string& path) {
+  constexpr int kSample = 987654321;
   const std::string stem = ArchiveStem(path);
-  for (int n = 1;; ++n) {
-    std::string candidate = OldArchiveName(stem, n);
-    if (PathIsFree(candidate)) return candidate;
+  const std::string sample = OldArchiveName(stem, kSample);
+  const std::string digits = std::to_string(kSample);
+  const std::string::size_type at = sample.rfind(digits);
+  if (at == std::string::npos) return {};
+  const std::string before = sample.substr(0, at);
+  const std::string after = sample.substr(at + digits.size());
+  const std::string parent = ParentOf(path);
+  std::unique_ptr<platform::DirectoryReader> reader;
+  if (platform::Env::Current()->OpenDirectory(parent.empty() ? "." : parent, &reader) != 0) {
+    return {};
   }
+  std::vector<int> numbers;
+  platform::DirEntry entry;
+  while (reader->NextOfKinds(&entry, platform::KindFile)) {
+    const std::string name = parent.empty() ? entry.name : parent + "/" + entry.name;
+    if (name.size() <= before.size() + after.size() || name.compare(0, before.size(), before) != 0 ||
+        name.compare(name.size() - after.size(), after.size(), after) != 0) {
+      continue;
+    }
+    const std::string number = name.substr(before.size(), name.size() - before.size() - after.size());
+    if (number.size() > 9 || number[0] == '0' ||
+        !std::all_of(number.begin(), number.end(),
+                     [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; })) {
+      continue;
+    }
+    const int n = std::stoi(number);
+    if (OldArchiveName(stem, n) == name) numbers.push_back(n);
+  }
+  std::sort(numbers.begin(), numbers.end());
+  return numbers;
+}
+
+}  // namespace
+
+std::string OldArchivePath(const std::string& path, int n) {
+  return OldArchiveName(ArchiveStem(path), n);
+}
+
+// One above the highest number there, so that a higher number is always
+// newer even where an earlier "(old n)" was removed by hand.
+std::string RetiredArchivePath(const std::string& path) {
+  const std::vector<int> numbers = RetiredArchiveNumbers(path);
+  std::string candidate = OldArchivePath(path, numbers.empty() ? 1 : numbers.back() + 1);
+  for (int n = numbers.empty() ? 2 : numbers.back() + 2; !PathIsFree(candidate); ++n) {
+    candidate = OldArchivePath(path, n);
+  }
+  return candidate;
 }
 
 std::vector<std::string> RetiredArchivePaths(const std::string& path) {
-  const std::string stem = ArchiveStem(path);
   std::vector<std::string> retired;
-  for (int n = 1;; ++n) {
-    std::string candidate = OldArchiveName(stem, n);
-    if (PathIsFree(candidate)) return retired;
-    retired.push_back(std::move(candidate));
-  }
+  for (int n : RetiredArchiveNumbers(path)) retired.push_back(OldArchivePath(path, n));
+  return retired;
 }
 
 wxDateTime FileLastWriteTime(const std::string& path) {

@@ -51,12 +51,16 @@ class ArchivePreparer {
   wxDateTime now_;
 };
 
-// The first free "<stem> (old n).zip" name (n = 1, 2, ...) for the archive
-// at `path`.
+// "<stem> (old n).zip" for the archive at `path`.
+std::string OldArchivePath(const std::string& path, int n);
+
+// The name the archive at `path` is retired to: "<stem> (old n).zip" with n
+// one above the highest "(old n)" there (1 when there is none), so a higher
+// number is always newer.
 std::string RetiredArchivePath(const std::string& path);
 
-// The "(old n)" archives of the archive at `path` that exist, n = 1, 2, ...
-// up to the first free number.
+// The "(old n)" archives of the archive at `path` that exist, oldest (lowest
+// n) first.
 std::vector<std::string> RetiredArchivePaths(const std::string& path);
 
 // The file's last-write time in local time; an invalid date-time when it

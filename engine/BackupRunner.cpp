@@ -5,6 +5,7 @@
 #include <chrono>
 #include <exception>
 
+#include <wx/filename.h>
 #include <wx/intl.h>
 #include <wx/log.h>
 
@@ -12,10 +13,12 @@
 #include "engine/ArchiveIndex.h"
 #include "engine/ArchiveNaming.h"
 #include "engine/ArchivePreparer.h"
+#include "engine/ArchiveRetention.h"
 #include "engine/BackupCallback.h"
 #include "engine/BackupProgress.h"
 #include "engine/BackupThread.h"
 #include "engine/PathUtil.h"
+#include "engine/SpaceEstimate.h"
 #include "engine/SourceWalker.h"
 #include "jobs/BackupJob.h"
 #include "platform/Env.h"
@@ -146,6 +149,7 @@ bool BackupRunner::Run() {
   succeeded_ = true;
   result_ = RunResult();
   ownArchiveFiles_.clear();
+  committedArchives_.clear();
   archiveHome_ = platform::FileInfo();
   if (job_ == nullptr) {
     result_.Fail(platform::ErrorText(EINVAL), "");
@@ -164,6 +168,10 @@ bool BackupRunner::Run() {
   runStart_ = LocalNow();
   runStartNanoseconds_ = RealTimeNanoseconds();
   const std::string backupDirectory = BackupDirectoryPath(*job_, runStart_);
+  if (!HasRoomForRun(backupDirectory)) {
+    succeeded_ = false;
+    return false;
+  }
   BackupCallback callback(progress_, [this] { return StopRequested(); });
   callback_ = &callback;
   bool result = false;
@@ -187,8 +195,69 @@ bool BackupRunner::Run() {
   }
   if (!result) succeeded_ = false;
   result = result && succeeded_;  // an archive that read back damaged fails the run
+  // Earlier archives go only once every archive of the run has committed and read back sound.
+  if (result) {
+    result_.removedArchives =
+        ArchiveRetention(*job_, runStart_).Apply(backupDirectory, committedArchives_);
+  }
   result_.succeeded = succeeded_;
   return result;
+}
+
+namespace {
+
+// The archive directories a run walks (relative to the source root) and the
+// plain paths of their archives in `backupDirectory`.
+void RunArchivesOf(const BackupJob& job, const std::string& backupDirectory,
+                   std::vector<std::string>* dirs, std::vector<std::string>* paths) {
+  *dirs = job.Archives.empty() ? std::vector<std::string>{""} : job.Archives;
+  for (const std::string& dir : *dirs) {
+    std::string path = job.Archives.empty() ? backupDirectory
+                                            : JoinPath(backupDirectory, ArchiveRelativePath(dir));
+    if (job.SubDirIndividual) path = JoinPath(job.Archives.empty() ? backupDirectory : path, "files");
+    paths->push_back(path + ".zip");
+  }
+}
+
+std::string SizeText(uint64_t bytes) {
+  return wxFileName::GetHumanReadableSize(wxULongLong(bytes)).ToStdString(wxConvUTF8);
+}
+
+}  // namespace
+
+// A run that writes a new archive beside the earlier one (a full run, a job
+// with NoOverwrite, an archive not there yet) needs room for all of it before
+// the commit; one that cannot have it even counting what retention may remove
+// fails at once, naming the target, the space needed and the space free,
+// before anything is written or stamped.
+bool BackupRunner::HasRoomForRun(const std::string& backupDirectory) {
+  std::vector<std::string> dirs;
+  std::vector<std::string> paths;
+  RunArchivesOf(*job_, backupDirectory, &dirs, &paths);
+  platform::Env* env = platform::Env::Current();
+  const bool staged = fullBackup_ || job_->NoOverwrite ||
+                      std::any_of(paths.begin(), paths.end(), [env](const std::string& path) {
+                        platform::FileInfo info;
+                        return env->Stat(path, &info) != 0;
+                      });
+  if (!staged) return true;
+  SpaceEstimate estimate(*job_, fullBackup_, [this] { return StopRequested(); });
+  platform::FileInfo target;
+  if (env->Stat(ToNativeSeparators(job_->TargetPath), &target) == 0) estimate.SkipDirectory(target);
+  uint64_t needed = 0;
+  if (!estimate.NeededBytes(dirs, SpaceEstimate::CompressionRatio(paths), &needed)) {
+    result_.cancelled = true;
+    result_.Fail(wxString(_("cancelled")).ToStdString(wxConvUTF8), "");
+    return false;
+  }
+  const uint64_t free = env->FreeSpace(ToNativeSeparators(job_->TargetPath));
+  const uint64_t removable = ArchiveRetention(*job_, runStart_).RemovableBytes(backupDirectory, paths);
+  if (needed <= free || needed - free <= removable) return true;
+  result_.Fail(wxString::Format(_("not enough free space for the backup: %s needed, %s free"),
+                                SizeText(needed), SizeText(free))
+                   .ToStdString(wxConvUTF8),
+               job_->TargetPath);
+  return false;
 }
 
 // A cancel is no failure of its own: the run reports it as a cancellation.
@@ -249,17 +318,26 @@ BackupRunner::ArchiveOutcome BackupRunner::BackupOneArchive(const std::string& b
   archive.SetRootDirectory(ToNativeSeparators(rootDir));
   const bool walked = BackupDirectory(archive, sourceDir, backupDirectory);
   if (!walked) succeeded_ = false;
-  FinishArchive(archive);
+  FinishArchive(archive, walked);
   return walked ? ArchiveOutcome::Walked : ArchiveOutcome::WalkFailed;
 }
 
 // Closes the archive, and deletes it when it holds nothing and the job says
 // NoEmpty. Once the close has returned, the archive is committed: only then
 // are its files stamped. A close that fails throws before any stamp is written.
-void BackupRunner::FinishArchive(ZipWriter& archive) {
+// A new archive that would replace or retire the one in place is dropped
+// instead when its walk did not complete, or when it would be empty under
+// NoEmpty: the previous archive keeps its name and its files stay unstamped.
+void BackupRunner::FinishArchive(ZipWriter& archive, bool walked) {
   const std::string path = archive.ArchivePath();
   const bool empty = archive.EntryCount() == 0;
   const uint64_t entries = static_cast<uint64_t>(archive.EntryCount());
+  if (KeepsPreviousArchive(archive, walked)) {
+    stamps_.Discard();
+    ownArchiveFiles_.clear();
+    archive.CloseArchive(true);
+    return;
+  }
   try {
     archive.CloseArchive(false, false);
   } catch (...) {
@@ -268,7 +346,11 @@ void BackupRunner::FinishArchive(ZipWriter& archive) {
   }
   ownArchiveFiles_.clear();
   const bool removed = job_->NoEmpty && empty && !path.empty();
-  if (removed) RemoveFileOf(path, false);
+  if (removed) {
+    RemoveFileOf(path, false);
+  } else if (!path.empty()) {
+    committedArchives_.push_back(path);
+  }
   // Only files whose entries read back sound are stamped.
   std::vector<EntryProblem> problems;
   if (commitCheck_.AfterCommit(entries, LocalNow(), !removed, [this] { return StopRequested(); },
@@ -285,6 +367,16 @@ void BackupRunner::FinishArchive(ZipWriter& archive) {
     wxLogError("%s: %s", wxString::FromUTF8(problem.archive), reason);
     result_.Fail(reason.ToStdString(wxConvUTF8), problem.archive);
   }
+}
+
+// A staged archive is not committed when it would take the place of a
+// complete earlier one without being complete itself, or (NoEmpty) when it
+// holds nothing. Where nothing was in place, an incomplete archive is kept:
+// some backup is better than none.
+bool BackupRunner::KeepsPreviousArchive(const ZipWriter& archive, bool walked) const {
+  if (openFate_ == ArchiveFate::Kept) return false;
+  if (job_->NoEmpty && archive.EntryCount() == 0) return true;
+  return !walked && openFate_ != ArchiveFate::Created;
 }
 
 bool BackupRunner::RunNow(BackupJob* job, bool full, std::function<bool()> stopRequested) {
@@ -369,6 +461,7 @@ bool BackupRunner::PrepareArchive(ZipWriter& archive, const std::string& baseDir
                    FileSystemText(archive.ArchivePath()),
                    FileSystemText(ZipJournal::SetAsidePathFor(archive.ArchivePath())));
     }
+    openFate_ = prepared.fate;
     commitCheck_.Begin(baseDir, archiveName, prepared, fullBackup_, job_->Suffix != SuffixKind::None);
     NoteOpenedArchive(archive, baseDir);
     return true;

@@ -13,6 +13,7 @@
 #include <wx/datetime.h>
 
 #include "engine/ArchiveCommitCheck.h"
+#include "engine/ArchivePreparer.h"
 #include "engine/PendingStamps.h"
 #include "engine/RunResult.h"
 #include "platform/Env.h"
@@ -111,12 +112,14 @@ class BackupRunner {
   };
 
   bool CheckSourceFolders();
+  bool HasRoomForRun(const std::string& backupDirectory);
   bool RunArchives(const std::string& backupDirectory);
   bool RunSourceRoot(const std::string& backupDirectory);
   ArchiveOutcome BackupOneArchive(const std::string& baseDir, const std::string& archiveName,
                                   const std::string& sourceDir, const std::string& rootDir,
                                   const std::string& backupDirectory);
-  void FinishArchive(ZipWriter& archive);
+  void FinishArchive(ZipWriter& archive, bool walked = true);
+  bool KeepsPreviousArchive(const ZipWriter& archive, bool walked) const;
   void NoteOpenedArchive(const ZipWriter& archive, const std::string& baseDir);
   bool IsOwnArchiveFile(const platform::FileInfo& file) const;
   void RecordZipError(const ZipException& error, const std::string& otherwisePath);
@@ -137,6 +140,8 @@ class BackupRunner {
   RunResult result_;
   PendingStamps stamps_;                    // of the files in the archive being written
   ArchiveCommitCheck commitCheck_;          // indexes and checks the archive once committed
+  ArchiveFate openFate_ = ArchiveFate::Created;  // what the open archive does to the one in place
   std::vector<platform::FileInfo> ownArchiveFiles_;  // identities of the open archive's files
+  std::vector<std::string> committedArchives_;      // paths of the archives this run committed
   platform::FileInfo archiveHome_;          // identity of the directory the archives go to
 };

@@ -67,6 +67,9 @@ void ReportOutcome(bool succeeded, const RunResult& result,
     wxLogWarning(_("Backup finished, but not everything selected was stored."));
     return;
   }
+  for (const std::string& removed : result.removedArchives) {
+    wxLogMessage(_("Removed old backup: %s"), FileSystemText(removed));
+  }
   if (succeeded) {
     wxLogMessage(_("Backup successfully finished."));
     return;

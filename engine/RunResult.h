@@ -32,6 +32,7 @@ struct RunResult {
   NamedPaths unreadFolders;       // source folders that could not be listed or entered
   NamedPaths changedFiles;        // stored, but changed while being read: left unstamped
   NamedPaths notDiskBacked;       // not read: no disk-backed files there (proc, sysfs, ...)
+  std::vector<std::string> removedArchives;  // earlier archives and backups retention removed
 
   // Records `reason` about `path` unless an earlier failure was recorded.
   void Fail(const std::string& reason, const std::string& path);

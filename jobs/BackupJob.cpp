@@ -64,6 +64,8 @@ BackupJob::BackupJob(const std::string& name)
     : BackupTitle(name), BackupName(name), IncludeFilePatterns{"*"}, IncludeDirPatterns{"*"} {
   ScheduleFull.Time = wxDateTime();
   ScheduleIncremental.Time = wxDateTime();
+  NoEmpty = true;
+  KeepOld = 4;
 }
 
 std::unique_ptr<BackupJob> BackupJob::Clone() const { return std::make_unique<BackupJob>(*this); }

@@ -70,7 +70,9 @@ class BackupJob {
   // A blank job: the state in which a definition file is loaded.
   BackupJob() = default;
   // A new job created by the user: title and archive base name are `name`,
-  // both include-pattern lists hold "*", both schedule times are unset.
+  // both include-pattern lists hold "*", both schedule times are unset, and
+  // an archive that would hold nothing is not written (NoEmpty), and the 4
+  // newest "(old n)" archives of each archive name are kept (KeepOld).
   explicit BackupJob(const std::string& name);
 
   // A heap copy equal in every field, DefinitionPath, caches and Modified included.
@@ -136,6 +138,10 @@ class BackupJob {
   bool SubDirIndividual = false;
   bool NoEmpty = false;
   JobPriority Priority = JobPriority::Default;
+  // Retention: how many "(old n)" archives to keep per archive name, and
+  // after how many days retired archives and dated backups go; 0 keeps all.
+  uint32_t KeepOld = 0;
+  uint32_t KeepDays = 0;
   bool Modified = false;
 
  private:

@@ -1,6 +1,7 @@
 #include "jobs/JobDefinitionReader.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <memory>
 
 #include <wx/intl.h>
@@ -21,6 +22,17 @@ std::string TextAttribute(const XmlNode& node, const char* name) {
 bool BoolAttribute(const XmlNode& node, const char* name, bool absent) {
   const std::string* value = node.Attribute(name);
   return value != nullptr ? *value == "yes" : absent;
+}
+
+// A count written as plain decimal digits (at most 9); anything else, and a
+// missing attribute, gives 0.
+uint32_t CountAttribute(const XmlNode& node, const char* name) {
+  const std::string* value = node.Attribute(name);
+  if (value == nullptr || value->empty() || value->size() > 9 ||
+      value->find_first_not_of("0123456789") != std::string::npos) {
+    return 0;
+  }
+  return static_cast<uint32_t>(std::stoul(*value));
 }
 
 bool IsElement(const XmlNode& node, const char* name) {
@@ -99,6 +111,8 @@ void JobDefinitionReader::ReadAttributes(const XmlNode& def, BackupJob* job) {
   job->SubDirIndividual = BoolAttribute(def, "SubDirIndividual", false);
   job->NoEmpty = BoolAttribute(def, "NoEmpty", false);
   job->SetPriorityText(TextAttribute(def, "Priority"));
+  job->KeepOld = CountAttribute(def, "KeepOld");
+  job->KeepDays = CountAttribute(def, "KeepDays");
 }
 
 void JobDefinitionReader::ReadChild(const XmlNode& child, BackupJob* job) {

@@ -42,6 +42,8 @@ wxXmlNode* JobDefinitionWriter::DefinitionNode(const BackupJob& job) {
   def->AddAttribute("SubDirIndividual", YesNo(job.SubDirIndividual));
   def->AddAttribute("NoEmpty", YesNo(job.NoEmpty));
   def->AddAttribute("Priority", job.PriorityText());
+  def->AddAttribute("KeepOld", std::to_string(job.KeepOld));
+  def->AddAttribute("KeepDays", std::to_string(job.KeepDays));
 
   def->AddChild(DescriptionNode(job.Description));
   for (const DefinitionFormat::ListElement& list : DefinitionFormat::kLists) {

@@ -194,6 +194,10 @@ class Env {
   // Removes a file (not a directory).
   virtual int RemoveFile(const std::string& path) = 0;
 
+  // Removes an empty directory (rmdir(2)); ENOTEMPTY when it holds anything.
+  // A symbolic link is never followed: it gives ENOTDIR.
+  virtual int RemoveDirectory(const std::string& path) = 0;
+
   // Renames `from` to `to`, replacing `to` if it exists (rename(2)).
   virtual int RenameFile(const std::string& from, const std::string& to) = 0;
 

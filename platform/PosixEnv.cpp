@@ -333,6 +333,10 @@ class PosixEnv : public Env {
     return ::unlink(path.c_str()) == 0 ? 0 : LastError();
   }
 
+  int RemoveDirectory(const std::string& path) override {
+    return ::rmdir(path.c_str()) == 0 ? 0 : LastError();
+  }
+
   int RenameFile(const std::string& from, const std::string& to) override {
     return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : LastError();
   }

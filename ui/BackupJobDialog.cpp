@@ -108,6 +108,10 @@ void BackupJobDialog::FindControls() {
   individual_ = XRCCTRL(*this, "ID_INDIVIDUAL", wxCheckBox);
   noEmpty_ = XRCCTRL(*this, "ID_NOEMPTY", wxCheckBox);
   priority_ = XRCCTRL(*this, "ID_PRIORITY", wxChoice);
+  keepOld_ = XRCCTRL(*this, "ID_KEEP_OLD", wxSpinCtrl);
+  keepDays_ = XRCCTRL(*this, "ID_KEEP_DAYS", wxSpinCtrl);
+  keepOldText_ = XRCCTRL(*this, "ID_KEEP_OLD_TEXT", wxStaticText);
+  keepDaysText_ = XRCCTRL(*this, "ID_KEEP_DAYS_TEXT", wxStaticText);
 }
 
 // Every half hour of the day, "00:00" to "23:30".
@@ -181,6 +185,29 @@ void BackupJobDialog::ShowJob() {
     const int entry = static_cast<int>(job_.Priority);
     c.SetSelection(entry >= 0 && entry <= 2 ? entry : 0);
   });
+  IfPresent(keepOld_, [&](wxSpinCtrl& c) { c.SetValue(static_cast<int>(job_.KeepOld)); });
+  IfPresent(keepDays_, [&](wxSpinCtrl& c) { c.SetValue(static_cast<int>(job_.KeepDays)); });
+  ShowRetentionTexts();
+}
+
+// What the two retention values mean, in words.
+void BackupJobDialog::ShowRetentionTexts() {
+  if (keepOld_ != nullptr && keepOldText_ != nullptr) {
+    const int n = keepOld_->GetValue();
+    keepOldText_->SetLabel(n == 0 ? wxString(_("Keep every old archive"))
+                                  : wxString::Format(wxPLURAL("Keep the newest old archive",
+                                                              "Keep the %d newest old archives", n),
+                                                     n));
+  }
+  if (keepDays_ != nullptr && keepDaysText_ != nullptr) {
+    const int n = keepDays_->GetValue();
+    keepDaysText_->SetLabel(
+        n == 0 ? wxString(_("Never remove old archives by age"))
+               : wxString::Format(wxPLURAL("Remove old archives and dated backups after %d day",
+                                           "Remove old archives and dated backups after %d days",
+                                           n),
+                                  n));
+  }
 }
 
 void BackupJobDialog::FitListColumns() {
@@ -222,6 +249,9 @@ void BackupJobDialog::BindEvents() {
   Bind(wxEVT_CHOICE, mark(&marks_.suffix), Id("ID_SUFFIX"));
   Bind(wxEVT_CHOICE, mark(&marks_.compression), Id("ID_COMPRESSION"));
   Bind(wxEVT_CHOICE, mark(&marks_.priority), Id("ID_PRIORITY"));
+  for (const char* spin : {"ID_KEEP_OLD", "ID_KEEP_DAYS"}) {
+    Bind(wxEVT_SPINCTRL, [this](wxSpinEvent&) { ShowRetentionTexts(); }, Id(spin));
+  }
   // The lists are resized after the dialog, by the notebook page they are on.
   for (wxListCtrl* list : lists_) {
     if (list != nullptr) list->Bind(wxEVT_SIZE, &BackupJobDialog::OnListSize, this);
@@ -303,6 +333,12 @@ void BackupJobDialog::TakeValues() {
   TakeFlag(noOverwrite_, job_.NoOverwrite, modified);
   TakeFlag(individual_, job_.SubDirIndividual, modified);
   TakeFlag(noEmpty_, job_.NoEmpty, modified);
+  for (const auto& [spin, value] : {std::make_pair(keepOld_, &job_.KeepOld),
+                                    std::make_pair(keepDays_, &job_.KeepDays)}) {
+    if (spin == nullptr || static_cast<int>(*value) == spin->GetValue()) continue;
+    *value = static_cast<uint32_t>(spin->GetValue());
+    modified = true;
+  }
   if (marks_.priority && priority_ != nullptr) {
     const int entry = priority_->GetSelection();
     job_.Priority = entry == 0 ? JobPriority::Min

@@ -10,6 +10,8 @@
 #include <wx/combobox.h>
 #include <wx/dialog.h>
 #include <wx/listctrl.h>
+#include <wx/spinctrl.h>
+#include <wx/stattext.h>
 #include <wx/textctrl.h>
 
 #include "jobs/BackupJob.h"
@@ -51,6 +53,7 @@ class BackupJobDialog : public wxDialog {
   void FitListColumns();
   void BindEvents();
   void TakeValues();
+  void ShowRetentionTexts();
   void TakeSchedule(wxComboBox* time, wxCheckBox* const days[7], bool full);
 
   void OnOk(wxCommandEvent& event);
@@ -91,4 +94,8 @@ class BackupJobDialog : public wxDialog {
   wxCheckBox* individual_ = nullptr;
   wxCheckBox* noEmpty_ = nullptr;
   wxChoice* priority_ = nullptr;
+  wxSpinCtrl* keepOld_ = nullptr;
+  wxSpinCtrl* keepDays_ = nullptr;
+  wxStaticText* keepOldText_ = nullptr;
+  wxStaticText* keepDaysText_ = nullptr;
 };

@@ -4,6 +4,8 @@
 // place, the column refit, and a screenshot of every page.
 #include <wx/combobox.h>
 #include <wx/notebook.h>
+#include <wx/spinctrl.h>
+#include <wx/stattext.h>
 #include <wx/textctrl.h>
 #include <wx/toolbar.h>
 
@@ -115,8 +117,17 @@ TEST_F(JobDialogTest, OkTakesBackWhatChanged) {
     Type(d, "ID_JOBNAME", "Letters");
     Control<wxComboBox>(d, "ID_FULLTIME").SetValue("7:5");
     Control<wxCheckBox>(d, "ID_FULLFRI").SetValue(true);
+    // A new job keeps 4 old archives; the page says what a value means.
+    EXPECT_EQ("Keep the 4 newest old archives",
+              Control<wxStaticText>(d, "ID_KEEP_OLD_TEXT").GetLabel());
+    Control<wxSpinCtrl>(d, "ID_KEEP_DAYS").SetValue(30);
+    wxSpinEvent spin(wxEVT_SPINCTRL, Id("ID_KEEP_DAYS"));
+    d.GetEventHandler()->ProcessEvent(spin);
+    EXPECT_EQ("Remove old archives and dated backups after 30 days",
+              Control<wxStaticText>(d, "ID_KEEP_DAYS_TEXT").GetLabel());
     Send(d, wxEVT_BUTTON, "ID_OK");
   });
+  EXPECT_EQ(30u, fresh.KeepDays);
   EXPECT_TRUE(fresh.Modified);
   EXPECT_EQ(SuffixKind::None, fresh.Suffix);
   EXPECT_EQ("Letters", fresh.BackupTitle);

@@ -2,6 +2,7 @@
 // can see how the program behaves when the disk fills up or a call is refused.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
@@ -63,6 +64,8 @@ class FaultEnv : public platform::Env {
   void FailOpen(const std::string& pathPart, int error);
   // RenameFile or LinkFile to a path containing `pathPart` fails with `error`.
   void FailRename(const std::string& pathPart, int error);
+  // FreeSpace reports at most `bytes`, as on a nearly full disk.
+  void LimitFreeSpace(uint64_t bytes) { freeSpace_ = bytes; }
   // Every MarkArchived fails with ENOTSUP, as on a file system without xattrs.
   void FailMarkArchived() { failMarkArchived_ = true; }
   // Forgets every injected fault and a crash: the next process starts.
@@ -82,7 +85,9 @@ class FaultEnv : public platform::Env {
   std::string TempDirectory() override { return target_->TempDirectory(); }
   std::string CurrentDirectory() override { return target_->CurrentDirectory(); }
   std::string ExecutableDirectory() override { return target_->ExecutableDirectory(); }
-  uint64_t FreeSpace(const std::string& path) override { return target_->FreeSpace(path); }
+  uint64_t FreeSpace(const std::string& path) override {
+    return std::min(freeSpace_.load(), target_->FreeSpace(path));
+  }
   int Stat(const std::string& path, platform::FileInfo* info) override {
     return target_->Stat(path, info);
   }
@@ -92,6 +97,10 @@ class FaultEnv : public platform::Env {
                     std::unique_ptr<platform::DirectoryReader>* reader) override;
   int CreateDirectory(const std::string& path) override { return target_->CreateDirectory(path); }
   int RemoveFile(const std::string& path) override;
+  int RemoveDirectory(const std::string& path) override {
+    if (crashed_) return EIO;
+    return target_->RemoveDirectory(path);
+  }
   int RenameFile(const std::string& from, const std::string& to) override;
   int LinkFile(const std::string& from, const std::string& to) override;
   int SyncDirectory(const std::string& path) override;
@@ -129,6 +138,7 @@ class FaultEnv : public platform::Env {
            std::unique_ptr<platform::File>* file);
 
   platform::Env* target_;
+  std::atomic<uint64_t> freeSpace_{UINT64_MAX};
   std::string writePathPart_;
   std::atomic<int64_t> writeBudget_{-1};
   std::atomic<int> syncCount_{0};

@@ -20,12 +20,13 @@ class GateEnv : public testing_support::FaultEnv {
  public:
   enum class Point { SecondRead, ListDirectory };
 
-  // Holds the first thread that reaches `point` for a path holding `pathPart`
-  // (its second read, or the listing of that directory). `onReach`
-  // runs there first; with `hold` false the thread goes on at once.
+  // Holds the thread that reaches `point` for a path holding `pathPart` (its
+  // second read, or the listing of that directory) as the `arrival`-th one.
+  // `onReach` runs there first; with `hold` false the thread goes on at once.
   void SetGate(Point point, const std::string& pathPart, bool hold,
-               std::function<void()> onReach = nullptr) {
+               std::function<void()> onReach = nullptr, int arrival = 1) {
     std::lock_guard<std::mutex> lock(mutex_);
+    arrivalsLeft_ = arrival;
     point_ = point;
     pathPart_ = pathPart;
     hold_ = hold;
@@ -93,6 +94,7 @@ class GateEnv : public testing_support::FaultEnv {
   void Arrive(Point point, const std::string& path) {
     std::unique_lock<std::mutex> lock(mutex_);
     if (!armed_ || point != point_ || path.find(pathPart_) == std::string::npos) return;
+    if (--arrivalsLeft_ > 0) return;
     armed_ = false;
     if (onReach_) onReach_();
     reached_ = true;
@@ -110,6 +112,7 @@ class GateEnv : public testing_support::FaultEnv {
   bool armed_ = false, hold_ = false, reached_ = false, released_ = false;
   std::function<void()> onReach_;
   int readError_ = 0;
+  int arrivalsLeft_ = 1;
 };
 
 using testing_support::ScopedEnv;

@@ -93,12 +93,13 @@ class KilledRunTest : public run_test::RunSandbox {
   }
 
   // Starts the job as a full batch run, sends it SIGTERM once its second
-  // archive is being written, and returns what it printed and its exit status.
+  // archive is being written (or after 30 s of looking for it), and returns
+  // what it printed and its exit status.
   int TerminateFullRun(std::string* output) {
     const std::string command =
         "cd " + ShellQuote(tmp.path()) + " && (env -u DISPLAY " + ShellQuote(kProgram) +
-        " job.xml & pid=$!; while [ ! -e out/Docs/B.zip.partial ]; do sleep 0.005; done; "
-        "kill -TERM $pid; wait $pid)";
+        " job.xml & pid=$!; i=0; while [ ! -e out/Docs/B.zip.partial ] && [ $i -lt 6000 ]; "
+        "do sleep 0.005; i=$((i+1)); done; kill -TERM $pid; wait $pid)";
     return RunCommand(command, output);
   }
 

@@ -285,19 +285,24 @@ TEST(JobDefinitionLoad, ReadsValuesAndFallsBackOnBadOnes) {
          EXPECT_EQ(Flags(j) + " " + j.SuffixText() + " " + j.PriorityText() + " " +
                    j.FullTimeText() + " " + j.IncrementalTimeText(),
                    "100000 None Default 00:00 00:00");
+         EXPECT_EQ(j.KeepOld + j.KeepDays, 0u);
          EXPECT_TRUE(j.ScheduleIncremental.HasTime() && j.IncludeFilePatterns.empty());
          EXPECT_EQ(j.ScheduleFull.Days | j.ScheduleIncremental.Days, 0u);
          EXPECT_EQ(j.BackupTitle + j.Description, "");
        }},
       {"BackupName=\"N\" Suffix=\"YearWeek\" Active=\"no\" SourceRootPath=\"/src\" "
        "TargetPath=\"/dst\" ExcludeHiddenDirs=\"yes\" ExcludeHiddenFiles=\"yes\" "
-       "NoOverwrite=\"yes\" SubDirIndividual=\"yes\" NoEmpty=\"yes\" Priority=\"Min\" U=\"x\"",
+       "NoOverwrite=\"yes\" SubDirIndividual=\"yes\" NoEmpty=\"yes\" Priority=\"Min\" U=\"x\" "
+       "KeepOld=\"7\" KeepDays=\"30\"",
        "", [](const BackupJob& j) {
+         EXPECT_EQ(j.KeepOld * 100 + j.KeepDays, 730u);
          EXPECT_EQ(j.BackupName + " " + j.SourceRootPath + " " + j.TargetPath, "N /src /dst");
          EXPECT_EQ(Flags(j) + j.SuffixText() + j.PriorityText(), "011111YearWeekMin");
        }},
       {"Active=\"Yes\" NoOverwrite=\"1\" NoEmpty=\"YES\" SubDirIndividual=\"true\" "
-       "Suffix=\"date\" Priority=\"max\"", "", [](const BackupJob& j) {
+       "Suffix=\"date\" Priority=\"max\" KeepOld=\"-1\" KeepDays=\"3d\"", "",
+       [](const BackupJob& j) {
+         EXPECT_EQ(j.KeepOld + j.KeepDays, 0u);
          EXPECT_EQ(Flags(j) + j.SuffixText() + j.PriorityText(), "000000NoneDefault");
        }},
       // Time 7:5 and 25:00; only a day value of exactly "0" is off; a schedule
@@ -379,7 +384,7 @@ TEST(JobDefinitionSave, SavedFileReadsBackInOrderAndLoadsEqual) {
             "Suffix=[YearWeek] Active=[no] SourceRootPath=[/home/zoë/<src>] "
             "TargetPath=[/mnt/€'s\t\xEF\x9C\x87\xEF\x9F\xBF\xEF\x9F\xAD\xEF\x9E\xA0\xEF\x9E\x80\r] "
             "ExcludeHiddenDirs=[no] ExcludeHiddenFiles=[yes] NoOverwrite=[yes] "
-            "SubDirIndividual=[yes] NoEmpty=[no] Priority=[Max]\n"
+            "SubDirIndividual=[yes] NoEmpty=[yes] Priority=[Max] KeepOld=[4] KeepDays=[0]\n"
             "  Description text=[Straße \"quoted\" <b>&amp;</b>\nline 2]\n"
             "  Archives | Archive Path=[Docs & <Ä>] | Archive Path=[]\n"
             "  ExcludePaths | Path Path=[Docs/\"tmp\" ñ]\n"

@@ -1,0 +1,312 @@
+#include "engine/ArchiveRetention.h"
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <set>
+
+#include "engine/ArchiveIndex.h"
+#include "engine/ArchiveNaming.h"
+#include "engine/ArchivePreparer.h"
+#include "jobs/BackupJob.h"
+#include "platform/Env.h"
+
+namespace {
+
+constexpr int64_t kSecondsPerDay = 24 * 60 * 60;
+const char kSubDirArchive[] = "files.zip";
+
+platform::Env& TheEnv() { return *platform::Env::Current(); }
+
+bool StartsWith(const std::string& text, const std::string& start) {
+  return text.compare(0, start.size(), start) == 0;
+}
+
+std::string ParentOf(const std::string& path) {
+  const std::string::size_type slash = path.rfind('/');
+  return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+
+// The entries of `directory` of the kinds `kinds`; symbolic links to
+// directories are left out, so nothing outside is ever reached.
+std::vector<platform::DirEntry> Listing(const std::string& directory, unsigned kinds) {
+  std::vector<platform::DirEntry> entries;
+  std::unique_ptr<platform::DirectoryReader> reader;
+  if (TheEnv().OpenDirectory(directory, &reader) != 0) return entries;
+  platform::DirEntry entry;
+  while (reader->NextOfKinds(&entry, kinds)) {
+    if (!(entry.info.isDirectory && entry.info.isSymlink)) entries.push_back(entry);
+  }
+  return entries;
+}
+
+// Every "files.zip" below `directory`, at any depth.
+void FindSubDirArchives(const std::string& directory, std::vector<std::string>* found) {
+  for (const platform::DirEntry& entry : Listing(directory, platform::KindAny)) {
+    const std::string path = directory + "/" + entry.name;
+    if (entry.info.isDirectory) {
+      FindSubDirArchives(path, found);
+    } else if (entry.name == kSubDirArchive) {
+      found->push_back(path);
+    }
+  }
+}
+
+// Removes the directories below `directory` and itself, deepest first, where
+// they are empty; what was removed is added to `removed`.
+void RemoveEmptyDirectories(const std::string& directory, std::vector<std::string>* removed) {
+  for (const platform::DirEntry& entry : Listing(directory, platform::KindDirectory)) {
+    RemoveEmptyDirectories(directory + "/" + entry.name, removed);
+  }
+  if (TheEnv().RemoveDirectory(directory) == 0) removed->push_back(directory);
+}
+
+// One archive file of the job.
+struct ArchiveFile {
+  std::string path;
+  std::string plainPath;        // the archive of its name: path itself or its "(old n)" base
+  std::string backupDirectory;  // the backup directory it belongs to
+  int64_t mtime = 0;
+  uint64_t size = 0;
+};
+
+// The "(old n)" archives of `plainPath`, oldest first, then the archive itself
+// where it exists.
+std::vector<ArchiveFile> Series(const std::string& plainPath, const std::string& backupDirectory) {
+  std::vector<std::string> paths = RetiredArchivePaths(plainPath);
+  paths.push_back(plainPath);
+  std::vector<ArchiveFile> files;
+  for (const std::string& path : paths) {
+    platform::FileInfo info;
+    if (TheEnv().Stat(path, &info) != 0 || !info.isRegular) continue;
+    files.push_back(ArchiveFile{path, plainPath, backupDirectory, info.mtimeSeconds, info.size});
+  }
+  return files;
+}
+
+// The indexes of the backup directories retention reads or changes, each
+// loaded once and written back once when changed.
+class Indexes {
+ public:
+  // The index directory and name of the archive `path` of `backupDirectory`:
+  // the backup directory and the path below it, or, for the single archive
+  // beside its backup directory, the directory holding it and its file name.
+  static std::pair<std::string, std::string> PlaceOf(const std::string& backupDirectory,
+                                                     const std::string& path) {
+    if (StartsWith(path, backupDirectory + "/")) {
+      return {backupDirectory, path.substr(backupDirectory.size() + 1)};
+    }
+    return {ParentOf(path), NameOf(path)};
+  }
+
+  bool IsIncremental(const std::string& backupDirectory, const std::string& path) {
+    const auto place = PlaceOf(backupDirectory, path);
+    const IndexedArchive* archive = At(place.first).index.Find(place.second);
+    return archive != nullptr && archive->kind == ArchiveKind::Incremental;
+  }
+  void Remove(const std::string& backupDirectory, const std::string& path) {
+    const auto place = PlaceOf(backupDirectory, path);
+    Entry& entry = At(place.first);
+    if (entry.index.Find(place.second) == nullptr) return;
+    entry.index.Remove(place.second);
+    entry.changed = true;
+  }
+  void Rename(const std::string& backupDirectory, const std::string& from, const std::string& to) {
+    const auto place = PlaceOf(backupDirectory, from);
+    Entry& entry = At(place.first);
+    if (entry.index.Find(place.second) == nullptr) return;
+    entry.index.Rename(place.second, PlaceOf(backupDirectory, to).second);
+    entry.changed = true;
+  }
+  // Drops the index of a directory that was removed.
+  void Forget(const std::string& directory) { indexes_.erase(directory); }
+  void Save() {
+    for (auto& [directory, entry] : indexes_) {
+      if (entry.changed) entry.index.Save(TheEnv(), directory);
+    }
+  }
+
+ private:
+  struct Entry {
+    ArchiveIndex index;
+    bool changed = false;
+  };
+  Entry& At(const std::string& directory) {
+    auto found = indexes_.find(directory);
+    if (found == indexes_.end()) {
+      found = indexes_.emplace(directory, Entry{ArchiveIndex::Load(TheEnv(), directory), false})
+                  .first;
+    }
+    return found->second;
+  }
+  std::map<std::string, Entry> indexes_;
+};
+
+}  // namespace
+
+// What Apply does: the files it removes, the archive names whose "(old n)"
+// it renumbers afterwards (plain path and backup directory), and the dated
+// backup directories it removes once nothing of the job is left in them.
+struct ArchiveRetention::Plan {
+  std::vector<ArchiveFile> removals;
+  std::vector<std::pair<std::string, std::string>> renumbered;
+  std::vector<std::string> expiredDirectories;
+};
+
+ArchiveRetention::ArchiveRetention(const BackupJob& job, const wxDateTime& now)
+    : job_(job), now_(now) {}
+
+bool ArchiveRetention::IsExpired(int64_t mtime) const {
+  return job_.KeepDays > 0 &&
+         mtime < static_cast<int64_t>(now_.GetTicks()) - int64_t{job_.KeepDays} * kSecondsPerDay;
+}
+
+// The dated (Date, YearWeek) backup directories of the job beside the
+// current one, with KeepDays set; in the single-archive layout the dated
+// archives beside it stand for them.
+std::vector<std::string> ArchiveRetention::DatedBackupDirectories(
+    const std::string& backupDirectory) const {
+  const std::string suffix = BackupSuffix(job_, now_);
+  if (job_.KeepDays == 0 || suffix.empty() || DatedSuffixLength(job_, suffix) == 0 ||
+      backupDirectory.size() < suffix.size()) {
+    return {};
+  }
+  const std::string base = backupDirectory.substr(0, backupDirectory.size() - suffix.size());
+  const std::string prefix = NameOf(base);
+  std::set<std::string> found;
+  for (const platform::DirEntry& entry : Listing(ParentOf(base), platform::KindAny)) {
+    if (!StartsWith(entry.name, prefix)) continue;
+    const std::string rest = entry.name.substr(prefix.size());
+    const size_t length = DatedSuffixLength(job_, rest);
+    if (length == 0 || (entry.info.isDirectory && length != rest.size())) continue;
+    const std::string directory = base + rest.substr(0, length);
+    if (directory != backupDirectory) found.insert(directory);
+  }
+  return {found.begin(), found.end()};
+}
+
+// The plain archive paths of the job in the dated backup directory
+// `directory`: those of the current run's archives there, or with
+// SubDirIndividual every "files.zip" below it.
+std::vector<std::string> ArchiveRetention::PlainArchivesIn(
+    const std::string& directory, const std::string& backupDirectory,
+    const std::vector<std::string>& archives) const {
+  std::vector<std::string> plain;
+  if (job_.SubDirIndividual) {
+    FindSubDirArchives(directory, &plain);
+    return plain;
+  }
+  for (const std::string& archive : archives) {
+    plain.push_back(directory + archive.substr(backupDirectory.size()));
+  }
+  return plain;
+}
+
+ArchiveRetention::Plan ArchiveRetention::MakePlan(const std::string& backupDirectory,
+                                                  const std::vector<std::string>& archives) const {
+  Plan plan;
+  std::vector<ArchiveFile> candidates;  // oldest backup directories first
+  for (const std::string& directory : DatedBackupDirectories(backupDirectory)) {
+    std::vector<ArchiveFile> files;
+    for (const std::string& plain : PlainArchivesIn(directory, backupDirectory, archives)) {
+      for (ArchiveFile& file : Series(plain, directory)) files.push_back(file);
+    }
+    if (files.empty() || !std::all_of(files.begin(), files.end(), [this](const ArchiveFile& f) {
+          return IsExpired(f.mtime);
+        })) {
+      continue;
+    }
+    plan.expiredDirectories.push_back(directory);
+    candidates.insert(candidates.end(), files.begin(), files.end());
+  }
+  const size_t datedCount = candidates.size();
+  for (const std::string& archive : archives) {
+    std::vector<ArchiveFile> series = Series(archive, backupDirectory);
+    if (!series.empty() && series.back().path == archive) series.pop_back();
+    const size_t keepOld = job_.KeepOld == 0 ? series.size() : job_.KeepOld;
+    for (size_t i = 0; i < series.size(); ++i) {
+      if (i + keepOld < series.size() || IsExpired(series[i].mtime)) {
+        candidates.push_back(series[i]);
+      }
+    }
+    plan.renumbered.emplace_back(archive, backupDirectory);
+  }
+  // The newest complete full backup of each archive name stays: the newest
+  // file of the name the index does not call incremental, the archives just
+  // written included.
+  Indexes indexes;
+  std::map<std::string, std::pair<int64_t, std::string>> newestFull;  // by name below its directory
+  auto consider = [&](const std::string& path, const std::string& plain,
+                      const std::string& directory, int64_t mtime) {
+    if (indexes.IsIncremental(directory, path)) return;
+    auto& newest = newestFull[plain.substr(directory.size())];
+    if (newest.second.empty() || mtime >= newest.first) newest = {mtime, path};
+  };
+  for (const ArchiveFile& file : candidates) {
+    consider(file.path, file.plainPath, file.backupDirectory, file.mtime);
+  }
+  for (const std::string& archive : archives) {
+    for (const ArchiveFile& file : Series(archive, backupDirectory)) {
+      consider(file.path, file.plainPath, file.backupDirectory, file.mtime);
+    }
+  }
+  std::set<std::string> kept;
+  for (const auto& entry : newestFull) kept.insert(entry.second.second);
+  for (size_t i = 0; i < candidates.size(); ++i) {
+    if (kept.count(candidates[i].path) != 0) continue;
+    plan.removals.push_back(candidates[i]);
+    const std::pair<std::string, std::string> name{candidates[i].plainPath,
+                                                   candidates[i].backupDirectory};
+    if (i < datedCount &&
+        std::find(plan.renumbered.begin(), plan.renumbered.end(), name) == plan.renumbered.end()) {
+      plan.renumbered.push_back(name);
+    }
+  }
+  return plan;
+}
+
+uint64_t ArchiveRetention::RemovableBytes(const std::string& backupDirectory,
+                                          const std::vector<std::string>& archives) const {
+  uint64_t bytes = 0;
+  for (const ArchiveFile& file : MakePlan(backupDirectory, archives).removals) bytes += file.size;
+  return bytes;
+}
+
+std::vector<std::string> ArchiveRetention::Apply(const std::string& backupDirectory,
+                                                 const std::vector<std::string>& archives) const {
+  const Plan plan = MakePlan(backupDirectory, archives);
+  Indexes indexes;
+  std::vector<std::string> removed;
+  for (const ArchiveFile& file : plan.removals) {
+    if (TheEnv().RemoveFile(file.path) != 0) continue;
+    removed.push_back(file.path);
+    indexes.Remove(file.backupDirectory, file.path);
+  }
+  // Renumbering upwards: each "(old n)" moves to the lowest free number,
+  // which its predecessors have just left, so the order is kept throughout.
+  for (const auto& [plain, directory] : plan.renumbered) {
+    const std::vector<std::string> retired = RetiredArchivePaths(plain);
+    for (size_t i = 0; i < retired.size(); ++i) {
+      const std::string target = OldArchivePath(plain, static_cast<int>(i) + 1);
+      if (retired[i] == target) continue;
+      platform::FileInfo info;
+      if (TheEnv().Stat(target, &info) == 0 || TheEnv().RenameFile(retired[i], target) != 0) break;
+      indexes.Rename(directory, retired[i], target);
+    }
+  }
+  for (const std::string& directory : plan.expiredDirectories) {
+    if (job_.Archives.empty() && !job_.SubDirIndividual) continue;
+    std::vector<std::string> left;
+    for (const std::string& plain : PlainArchivesIn(directory, backupDirectory, archives)) {
+      if (!Series(plain, directory).empty()) left.push_back(plain);
+    }
+    if (!left.empty()) continue;
+    indexes.Forget(directory);
+    TheEnv().RemoveFile(directory + "/" + ArchiveIndex::kFileName);
+    RemoveEmptyDirectories(directory, &removed);
+  }
+  indexes.Save();
+  return removed;
+}

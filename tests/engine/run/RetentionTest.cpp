@@ -1,0 +1,121 @@
+// Retention after committed runs: KeepOld and KeepDays over eight daily runs
+// for each suffix (the first run, the only full one, stays in every case as
+// the newest full backup), and the newest full backup kept by the archive index. What
+// is not the job's (notes.zip, photos/) survives every case; archives left are
+// read by outside readers.
+#include <filesystem>
+
+#include "engine/ArchiveIndex.h"
+#include "engine/ArchiveRetention.h"
+#include "platform/Clock.h"
+#include "tests/engine/run/RunTestSupport.h"
+
+using run_test::ZipFilesBelow;
+using testing_support::WriteFile;
+
+namespace {
+
+struct ScopedClock : platform::ManualClock {
+  explicit ScopedClock(int64_t now) : ManualClock(now) { platform::Clock::Install(this); }
+  ~ScopedClock() override { platform::Clock::Install(nullptr); }
+};
+
+// Files written after `now` (by the run just made) get `now` as their time.
+void AgeFilesTo(const std::string& directory, int64_t now) {
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(directory)) {
+    platform::FileInfo info;
+    if (platform::Env::Default()->Stat(entry.path().string(), &info) == 0 && info.mtimeSeconds > now) {
+      platform::Env::Default()->SetModificationTime(entry.path().string(), now);
+    }
+  }
+}
+
+TEST(RetentionTest, EightDailyRunsKeepWhatTheJobSays) {
+  using S = SuffixKind;
+  const std::set<std::string> foreign{"notes.zip", "photos/x.zip", "Docs/notes.zip"};
+  const struct {
+    const char* label;
+    S suffix;
+    bool single;  // no archive directories: one archive beside the backup directory
+    uint32_t keepOld, keepDays;
+    std::set<std::string> left;
+  } cases[] = {
+      {"keep all", S::None, false, 0, 0,
+       {"Docs/A.zip", "Docs/A (old 1).zip", "Docs/A (old 2).zip", "Docs/A (old 3).zip",
+        "Docs/A (old 4).zip", "Docs/A (old 5).zip", "Docs/A (old 6).zip", "Docs/A (old 7).zip"}},
+      {"keep 1", S::None, false, 1, 0, {"Docs/A.zip", "Docs/A (old 1).zip", "Docs/A (old 2).zip"}},
+      {"keep 4", S::None, false, 4, 0,
+       {"Docs/A.zip", "Docs/A (old 1).zip", "Docs/A (old 2).zip", "Docs/A (old 3).zip",
+        "Docs/A (old 4).zip", "Docs/A (old 5).zip"}},
+      {"3 days", S::None, false, 0, 3,
+       {"Docs/A.zip", "Docs/A (old 1).zip", "Docs/A (old 2).zip", "Docs/A (old 3).zip",
+        "Docs/A (old 4).zip"}},
+      {"weekday directories stay", S::Weekday, false, 4, 3,
+       {"Docs-Mon/A.zip", "Docs-Mon/A (old 1).zip", "Docs-Tue/A.zip", "Docs-Wed/A.zip", "Docs-Thu/A.zip", "Docs-Fri/A.zip",
+        "Docs-Sat/A.zip", "Docs-Sun/A.zip"}},
+      {"dated directories", S::Date, false, 4, 3,
+       {"Docs-2026-11-02/A.zip", "Docs-2026-11-06/A.zip", "Docs-2026-11-07/A.zip", "Docs-2026-11-08/A.zip",
+        "Docs-2026-11-09/A.zip"}},
+      {"dated archives", S::Date, true, 0, 3,
+       {"Docs-2026-11-02.zip", "Docs-2026-11-06.zip", "Docs-2026-11-07.zip", "Docs-2026-11-08.zip",
+        "Docs-2026-11-09.zip"}},
+      {"year and week", S::YearWeek, false, 4, 3,
+       {"Docs-2026-45/A.zip", "Docs-2026-45/A (old 1).zip", "Docs-2026-45/A (old 2).zip",
+        "Docs-2026-45/A (old 3).zip", "Docs-2026-45/A (old 4).zip", "Docs-2026-46/A.zip"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    run_test::Sandbox t;
+    for (const std::string& name : foreign) WriteFile(t.target + "/" + name, "not the job's");
+    AgeFilesTo(t.target, 0);
+    t.job.Suffix = c.suffix;
+    t.job.NoOverwrite = true;
+    t.job.KeepOld = c.keepOld;
+    t.job.KeepDays = c.keepDays;
+    if (!c.single) t.job.Archives = {"A"};
+    // Monday 2 November 2026, 12:00 local time, then one run a day.
+    const int64_t start = wxDateTime(2, wxDateTime::Nov, 2026, 12).GetTicks();
+    ScopedClock clock(start);
+    for (int day = 0; day < 8; ++day) {
+      clock.Set(start + day * 24 * 3600);
+      WriteFile(t.source + "/A/a.txt", std::string(day + 1, 'a'));
+      ASSERT_TRUE(t.RunJob(day == 0)) << t.runner.Result().FailureText();
+      AgeFilesTo(t.target, clock.Now());
+    }
+    std::set<std::string> expected = c.left;
+    expected.insert(foreign.begin(), foreign.end());
+    EXPECT_EQ(expected, ZipFilesBelow(t.target));
+    for (const std::string& name : c.left) EXPECT_ZIP_VALID(t.target + "/" + name);
+  }
+}
+
+// The index names "(old 2)" the newest full backup: it stays whatever
+// KeepOld says, and the archives left are renumbered in their order, closing
+// the gap at 3, with their index lines.
+TEST(RetentionTest, NewestFullStaysAndNumbersFollowTheOrder) {
+  testing_support::TempDir tmp;
+  const std::string dir = tmp / "Docs";
+  ArchiveIndex index;
+  for (const char* name : {"A (old 1).zip", "A (old 2).zip", "A (old 4).zip", "A (old 5).zip",
+                           "A.zip"}) {
+    WriteFile(dir + "/" + name, name);
+    const bool full = std::string(name) == "A (old 2).zip";
+    index.Record({name, full ? ArchiveKind::Full : ArchiveKind::Incremental, wxDateTime::Now(), 1});
+  }
+  ASSERT_TRUE(index.Save(*platform::Env::Default(), dir));
+  BackupJob job("Docs");
+  job.KeepOld = 1;
+  const std::vector<std::string> removed =
+      ArchiveRetention(job, wxDateTime::Now()).Apply(dir, {dir + "/A.zip"});
+  EXPECT_EQ((std::vector<std::string>{dir + "/A (old 1).zip", dir + "/A (old 4).zip"}), removed);
+  EXPECT_EQ("A (old 2).zip", testing_support::ReadFile(dir + "/A (old 1).zip"));
+  EXPECT_EQ("A (old 5).zip", testing_support::ReadFile(dir + "/A (old 2).zip"));
+  const ArchiveIndex after = ArchiveIndex::Load(*platform::Env::Default(), dir);
+  ASSERT_EQ(3u, after.Archives().size());
+  EXPECT_EQ(ArchiveKind::Full, after.Find("A (old 1).zip")->kind);
+  EXPECT_EQ(ArchiveKind::Incremental, after.Find("A (old 2).zip")->kind);
+  EXPECT_EQ(std::set<std::string>({"A (old 1).zip", "A (old 2).zip", "A.zip"}),
+            ZipFilesBelow(dir));
+}
+
+}  // namespace
