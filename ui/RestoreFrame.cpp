@@ -81,7 +81,7 @@ void CollectFiles(const VersionTree& tree, const VersionTree::Node& node, const 
 RestoreFrame::RestoreFrame(const BackupJob& job, const ImageSource& images)
     : wxFrame(nullptr, wxID_ANY,
               wxString::Format(_("Restore - %s"), FromUtf8(job.BackupTitle)), wxDefaultPosition,
-              wxSize(940, 640)),
+              wxSize(1000, 660)),
       job_(job),
       timer_(this),
       searchTimer_(this) {
@@ -111,11 +111,11 @@ void RestoreFrame::BuildLayout() {
   auto* panel = new wxPanel(this);
   auto* left = new wxBoxSizer(wxVERTICAL);
   left->Add(new wxStaticText(panel, wxID_ANY, _("Backup points")), 0, wxBOTTOM, 4);
-  points_ = new wxListCtrl(panel, Id("ID_RESTORE_POINTS"), wxDefaultPosition, wxSize(380, -1),
+  points_ = new wxListCtrl(panel, Id("ID_RESTORE_POINTS"), wxDefaultPosition, wxSize(260, 120),
                            wxLC_REPORT | wxLC_SINGLE_SEL);
-  points_->AppendColumn(_("Time"), wxLIST_FORMAT_LEFT, 150);
+  points_->AppendColumn(_("Time"), wxLIST_FORMAT_LEFT, 185);
   points_->AppendColumn(_("Kind"), wxLIST_FORMAT_LEFT, 90);
-  points_->AppendColumn(_("Archive"), wxLIST_FORMAT_LEFT, 200);
+  points_->AppendColumn(_("Archive"), wxLIST_FORMAT_LEFT, 150);
   left->Add(points_, 1, wxEXPAND);
 
   auto* right = new wxBoxSizer(wxVERTICAL);
@@ -124,7 +124,7 @@ void RestoreFrame::BuildLayout() {
   right->Add(search_, 0, wxEXPAND | wxBOTTOM, 4);
   notice_ = new wxStaticText(panel, wxID_ANY, wxString());
   right->Add(notice_, 0, wxEXPAND | wxBOTTOM, 4);
-  fileTree_ = new wxTreeListCtrl(panel, Id("ID_RESTORE_TREE"), wxDefaultPosition, wxDefaultSize,
+  fileTree_ = new wxTreeListCtrl(panel, Id("ID_RESTORE_TREE"), wxDefaultPosition, wxSize(-1, 120),
                                  wxTL_MULTIPLE);
   fileTree_->AppendColumn(_("Name"), 300);
   fileTree_->AppendColumn(_("Size"), 90, wxALIGN_RIGHT);
@@ -132,7 +132,7 @@ void RestoreFrame::BuildLayout() {
   right->Add(fileTree_, 3, wxEXPAND);
   right->Add(new wxStaticText(panel, wxID_ANY, _("Versions of the selected file")), 0,
              wxTOP | wxBOTTOM, 4);
-  versions_ = new wxListCtrl(panel, Id("ID_RESTORE_VERSIONS"), wxDefaultPosition, wxSize(-1, 110),
+  versions_ = new wxListCtrl(panel, Id("ID_RESTORE_VERSIONS"), wxDefaultPosition, wxSize(-1, 90),
                              wxLC_REPORT | wxLC_SINGLE_SEL);
   versions_->AppendColumn(_("Backup point"), wxLIST_FORMAT_LEFT, 150);
   versions_->AppendColumn(_("Size"), wxLIST_FORMAT_RIGHT, 90);
@@ -157,7 +157,7 @@ void RestoreFrame::BuildLayout() {
   work->Add(new wxButton(panel, Id("ID_RESTORE_REFRESH"), _("Re&load")), 0, wxRIGHT, 8);
   gauge_ = new wxGauge(panel, wxID_ANY, kGaugeRange, wxDefaultPosition, wxSize(-1, 16));
   work->Add(gauge_, 1, wxALIGN_CENTER_VERTICAL | wxRIGHT, 8);
-  progressText_ = new wxStaticText(panel, wxID_ANY, wxString(), wxDefaultPosition, wxSize(220, -1),
+  progressText_ = new wxStaticText(panel, wxID_ANY, wxString(), wxDefaultPosition, wxSize(160, -1),
                                    wxST_NO_AUTORESIZE | wxST_ELLIPSIZE_END);
   work->Add(progressText_, 0, wxALIGN_CENTER_VERTICAL | wxRIGHT, 8);
   work->Add(new wxButton(panel, Id("ID_RESTORE_CANCEL"), _("&Cancel")), 0, wxRIGHT, 4);
@@ -165,7 +165,7 @@ void RestoreFrame::BuildLayout() {
   work->Add(new wxButton(panel, wxID_CLOSE, _("Close")), 0);
 
   report_ = new wxTextCtrl(panel, Id("ID_RESTORE_REPORT"), wxString(), wxDefaultPosition,
-                           wxSize(-1, 90), wxTE_MULTILINE | wxTE_READONLY);
+                           wxSize(-1, 70), wxTE_MULTILINE | wxTE_READONLY);
 
   auto* all = new wxBoxSizer(wxVERTICAL);
   all->Add(lists, 1, wxEXPAND | wxALL, 8);
@@ -173,7 +173,8 @@ void RestoreFrame::BuildLayout() {
   all->Add(work, 0, wxEXPAND | wxLEFT | wxRIGHT | wxBOTTOM, 8);
   all->Add(report_, 0, wxEXPAND | wxLEFT | wxRIGHT | wxBOTTOM, 8);
   panel->SetSizer(all);
-  SetMinSize(wxSize(640, 480));
+  // Never so small that the buttons are cut off.
+  SetMinClientSize(all->CalcMin());
 
   points_->Bind(wxEVT_LIST_ITEM_SELECTED, &RestoreFrame::OnPointSelected, this);
   fileTree_->Bind(wxEVT_TREELIST_ITEM_EXPANDING, &RestoreFrame::OnExpanding, this);
@@ -548,7 +549,7 @@ void RestoreFrame::ShowRestored(const WorkResult& result) {
       failed += "\n  " + FromUtf8(outcome.path) + ": " + FromUtf8(outcome.reason);
     }
   }
-  wxString text = wxString::Format(_("Restored %llu files into %s."),
+  wxString text = wxString::Format(_("Restored %llu files and folders into %s."),
                                    static_cast<unsigned long long>(restore.restored),
                                    FromUtf8(result.destination));
   if (restore.cancelled) text += " " + wxString(_("The restore was cancelled."));
