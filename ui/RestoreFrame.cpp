@@ -1,7 +1,5 @@
 #include "ui/RestoreFrame.h"
 
-#include <algorithm>
-
 #include <wx/button.h>
 #include <wx/filename.h>
 #include <wx/gauge.h>
@@ -15,6 +13,8 @@
 #include <wx/treelist.h>
 #include <wx/utils.h>
 #include <wx/xrc/xmlres.h>
+
+#include <algorithm>
 
 #include "engine/PathUtil.h"
 #include "engine/ReadCallback.h"
@@ -36,7 +36,8 @@ wxString FromUtf8(const std::string& text) { return wxString::FromUTF8(text); }
 // `path` relative to `directory` when it lies below it.
 std::string Below(const std::string& path, const std::string& directory) {
   const bool inside = path.size() > directory.size() + 1 &&
-                      path.compare(0, directory.size(), directory) == 0 && path[directory.size()] == '/';
+                      path.compare(0, directory.size(), directory) == 0 &&
+                      path[directory.size()] == '/';
   return inside ? path.substr(directory.size() + 1) : path;
 }
 
@@ -44,14 +45,19 @@ wxString TimeText(const wxDateTime& time) {
   return time.IsValid() ? time.Format("%Y-%m-%d %H:%M:%S") : wxString();
 }
 
-wxString SizeText(uint64_t size) { return wxFileName::GetHumanReadableSize(wxULongLong(size), "0 B"); }
+wxString SizeText(uint64_t size) {
+  return wxFileName::GetHumanReadableSize(wxULongLong(size), "0 B");
+}
 
 wxString KindText(const CatalogueArchive& archive) {
   if (!archive.indexed) return _("unknown");
   switch (archive.kind) {
-    case ArchiveKind::Full: return _("full");
-    case ArchiveKind::Incremental: return _("incremental");
-    case ArchiveKind::Initial: return _("first run");
+    case ArchiveKind::Full:
+      return _("full");
+    case ArchiveKind::Incremental:
+      return _("incremental");
+    case ArchiveKind::Initial:
+      return _("first run");
   }
   return wxString();
 }
@@ -79,25 +85,34 @@ void CollectFiles(const VersionTree& tree, const VersionTree::Node& node, const 
 }  // namespace
 
 RestoreFrame::RestoreFrame(const BackupJob& job, const ImageSource& images)
-    : wxFrame(nullptr, wxID_ANY,
-              wxString::Format(_("Restore - %s"), FromUtf8(job.BackupTitle)), wxDefaultPosition,
-              wxSize(1000, 660)),
+    : wxFrame(nullptr, wxID_ANY, wxString::Format(_("Restore - %s"), FromUtf8(job.BackupTitle)),
+              wxDefaultPosition, wxSize(1000, 660)),
       job_(job),
       timer_(this),
       searchTimer_(this) {
   SetIcon(images.LoadIcon("Backup.ico"));
   BuildLayout();
   Bind(wxEVT_TIMER, &RestoreFrame::OnTimer, this, timer_.GetId());
-  Bind(wxEVT_TIMER, [this](wxTimerEvent&) { FillTree(); }, searchTimer_.GetId());
-  Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { RestoreSelection(); }, Id("ID_RESTORE_RUN"));
-  Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { RestoreVersion(versions_->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED)); },
-       Id("ID_RESTORE_VERSION"));
-  Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { Verify(); }, Id("ID_RESTORE_VERIFY"));
-  Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { stop_ = true; }, Id("ID_RESTORE_CANCEL"));
-  Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { Load(); }, Id("ID_RESTORE_REFRESH"));
+  Bind(
+      wxEVT_TIMER, [this](wxTimerEvent&) { FillTree(); }, searchTimer_.GetId());
+  Bind(
+      wxEVT_BUTTON, [this](wxCommandEvent&) { RestoreSelection(); }, Id("ID_RESTORE_RUN"));
+  Bind(
+      wxEVT_BUTTON,
+      [this](wxCommandEvent&) {
+        RestoreVersion(versions_->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED));
+      },
+      Id("ID_RESTORE_VERSION"));
+  Bind(
+      wxEVT_BUTTON, [this](wxCommandEvent&) { Verify(); }, Id("ID_RESTORE_VERIFY"));
+  Bind(
+      wxEVT_BUTTON, [this](wxCommandEvent&) { stop_ = true; }, Id("ID_RESTORE_CANCEL"));
+  Bind(
+      wxEVT_BUTTON, [this](wxCommandEvent&) { Load(); }, Id("ID_RESTORE_REFRESH"));
   Bind(wxEVT_BUTTON, &RestoreFrame::OnChooseDestination, this, Id("ID_RESTORE_CHOOSE"));
   Bind(wxEVT_BUTTON, &RestoreFrame::OnOpenDestination, this, Id("ID_RESTORE_OPEN"));
-  Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { Close(); }, wxID_CLOSE);
+  Bind(
+      wxEVT_BUTTON, [this](wxCommandEvent&) { Close(); }, wxID_CLOSE);
   Load();
 }
 
@@ -145,7 +160,8 @@ void RestoreFrame::BuildLayout() {
   lists->Add(right, 3, wxEXPAND);
 
   auto* target = new wxBoxSizer(wxHORIZONTAL);
-  target->Add(new wxStaticText(panel, wxID_ANY, _("Restore into:")), 0, wxALIGN_CENTER_VERTICAL | wxRIGHT, 4);
+  target->Add(new wxStaticText(panel, wxID_ANY, _("Restore into:")), 0,
+              wxALIGN_CENTER_VERTICAL | wxRIGHT, 4);
   destination_ = new wxTextCtrl(panel, Id("ID_RESTORE_DESTINATION"), DefaultDestination());
   target->Add(destination_, 1, wxALIGN_CENTER_VERTICAL | wxRIGHT, 4);
   target->Add(new wxButton(panel, Id("ID_RESTORE_CHOOSE"), _("Choose...")), 0, wxRIGHT, 4);
@@ -228,7 +244,8 @@ void RestoreFrame::Finish(WorkResult result) {
   if (!result.destination.empty()) {
     ShowRestored(result);
   } else if (!result.verifyLines.empty()) {
-    wxString text = result.verifyFailed ? _("Verify found problems:") : _("Every archive is sound:");
+    wxString text =
+        result.verifyFailed ? _("Verify found problems:") : _("Every archive is sound:");
     for (const std::string& line : result.verifyLines) text += "\n" + FromUtf8(line);
     report_->SetValue(text);
   } else {
@@ -336,8 +353,8 @@ void RestoreFrame::FillTree() {
     for (const VersionTree::Node* node : found) AppendNode(fileTree_->GetRootItem(), *node, true);
     notice_->SetLabel(found.size() >= kSearchLimit
                           ? wxString::Format(_("Showing the first %zu matches."), kSearchLimit)
-                          : found.empty() ? wxString(_("No file of this backup point has that name."))
-                                          : wxString());
+                      : found.empty() ? wxString(_("No file of this backup point has that name."))
+                                      : wxString());
   }
   UpdateButtons();
 }
@@ -350,9 +367,8 @@ void RestoreFrame::AppendChildren(const wxTreeListItem& parent, const VersionTre
 
 void RestoreFrame::AppendNode(const wxTreeListItem& parent, const VersionTree::Node& node,
                               bool fullPath) {
-  const wxTreeListItem item =
-      fileTree_->AppendItem(parent, FromUtf8(fullPath ? node.path : node.name), -1, -1,
-                            new NodeData(node));
+  const wxTreeListItem item = fileTree_->AppendItem(
+      parent, FromUtf8(fullPath ? node.path : node.name), -1, -1, new NodeData(node));
   if (const StoredVersion* version = tree_->VersionAt(node, point_)) {
     if (!node.folder) fileTree_->SetItemText(item, 1, SizeText(version->size));
     fileTree_->SetItemText(item, 2, TimeText(wxDateTime(static_cast<time_t>(version->modified))));
@@ -425,13 +441,15 @@ void RestoreFrame::FillVersions() {
   if (node != nullptr && !node->folder && node->versions != nullptr) {
     const auto& archives = tree_->Catalogue().Archives();
     for (auto it = node->versions->rbegin(); it != node->versions->rend(); ++it) {
-      const long row = versions_->InsertItem(versions_->GetItemCount(), TimeText(tree_->Committed(*it)));
+      const long row =
+          versions_->InsertItem(versions_->GetItemCount(), TimeText(tree_->Committed(*it)));
       versions_->SetItem(row, 1, SizeText(it->size));
       versions_->SetItem(row, 2, TimeText(wxDateTime(static_cast<time_t>(it->modified))));
       versions_->SetItem(row, 3, FromUtf8(Below(archives[it->archive].path, job_.TargetPath)));
       shownVersions_.push_back(&*it);
     }
-    if (versions_->GetItemCount() > 0) versions_->SetItemState(0, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
+    if (versions_->GetItemCount() > 0)
+      versions_->SetItemState(0, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
   }
   UpdateButtons();
 }
@@ -486,9 +504,9 @@ bool RestoreFrame::AskAboutExisting(const std::string& destination,
           break;
         }
         const auto& children = node->children;
-        const auto next = std::find_if(children.begin(), children.end(), [&](const VersionTree::Node* c) {
-          return IsSelected(path, c->path);
-        });
+        const auto next =
+            std::find_if(children.begin(), children.end(),
+                         [&](const VersionTree::Node* c) { return IsSelected(path, c->path); });
         node = next == children.end() ? nullptr : *next;
       }
     }
@@ -531,7 +549,8 @@ void RestoreFrame::StartRestore(std::vector<std::string> paths, const wxDateTime
   StartWork(_("Restoring"), [this, tree, request] {
     ReadCallback callback(progress_, [this] { return stop_.load(); });
     WorkResult result;
-    result.restore = RestoreRun(*platform::Env::Current(), callback).Run(tree->Catalogue(), request);
+    result.restore =
+        RestoreRun(*platform::Env::Current(), callback).Run(tree->Catalogue(), request);
     result.destination = request.destination;
     return result;
   });

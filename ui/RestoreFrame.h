@@ -10,14 +10,14 @@
 // opened and are shown as busy.
 #pragma once
 
+#include <wx/frame.h>
+#include <wx/timer.h>
+
 #include <atomic>
 #include <future>
 #include <memory>
 #include <string>
 #include <vector>
-
-#include <wx/frame.h>
-#include <wx/timer.h>
 
 #include "engine/ArchiveVerifier.h"
 #include "engine/ReadProgress.h"
@@ -114,10 +114,10 @@ class RestoreFrame : public wxFrame {
 
   BackupJob job_;
   std::shared_ptr<VersionTree> tree_;
-  std::vector<wxDateTime> pointTimes_;  // per row of the points list; invalid for now
-  wxDateTime point_;                    // the chosen point
+  std::vector<wxDateTime> pointTimes_;               // per row of the points list; invalid for now
+  wxDateTime point_;                                 // the chosen point
   std::vector<const StoredVersion*> shownVersions_;  // per row of the versions list
-  std::string restoredTo_;              // the destination of the last restore
+  std::string restoredTo_;                           // the destination of the last restore
 
   std::future<WorkResult> work_;
   std::atomic<bool> stop_{false};

@@ -1,9 +1,9 @@
 #include "ui/VersionTree.h"
 
+#include <wx/string.h>
+
 #include <algorithm>
 #include <unordered_map>
-
-#include <wx/string.h>
 
 namespace {
 
@@ -110,6 +110,7 @@ std::vector<const VersionTree::Node*> VersionTree::Find(const std::string& text,
       found.push_back(&node);
     }
   }
-  std::sort(found.begin(), found.end(), [](const Node* a, const Node* b) { return a->path < b->path; });
+  std::sort(found.begin(), found.end(),
+            [](const Node* a, const Node* b) { return a->path < b->path; });
   return found;
 }

@@ -5,11 +5,11 @@
 // tree below them.
 #pragma once
 
+#include <wx/datetime.h>
+
 #include <deque>
 #include <string>
 #include <vector>
-
-#include <wx/datetime.h>
 
 #include "engine/ArchiveCatalogue.h"
 #include "engine/JobVersions.h"
@@ -22,7 +22,7 @@ class VersionTree {
     std::string path;    // relative to the job's source root
     bool folder = false;
     const std::vector<StoredVersion>* versions = nullptr;  // null: known only from what it holds
-    std::vector<const Node*> children;  // folders first, then by name
+    std::vector<const Node*> children;                     // folders first, then by name
     wxDateTime earliest;  // the oldest commit of anything in the subtree
   };
 

@@ -2,7 +2,6 @@
 // its backup points, the tree as of a point, a file's versions, restores into
 // a new folder and into one that holds a file, the search, a missing target.
 #include <utime.h>
-
 #include <wx/listctrl.h>
 #include <wx/srchctrl.h>
 #include <wx/textctrl.h>
@@ -26,7 +25,9 @@ class RestoreFrameTest : public app_test::AppFixture {
   void Put(const std::string& name, const std::string& content, int64_t time) {
     const std::string path = cwd / ("src/" + name);
     WriteFile(path, content);
-    struct utimbuf times{static_cast<time_t>(time), static_cast<time_t>(time)};
+    struct utimbuf times {
+      static_cast<time_t>(time), static_cast<time_t>(time)
+    };
     ::utime(path.c_str(), &times);
   }
 
@@ -112,7 +113,7 @@ TEST_F(RestoreFrameTest, PointsTreeVersionsRestoreAndSearch) {
   EXPECT_EQ("2026-12-01 10:00:00", frame->VersionsList().GetItemText(2).utf8_string());
   app_test::Screenshot(*frame, "restore-versions.png");
   const struct {
-    long version;  // -1: the docs folder as of the middle point
+    long version;          // -1: the docs folder as of the middle point
     std::string existing;  // put into the destination first
     int answer;
     std::map<std::string, std::string> expected;  // destination files afterwards
@@ -120,8 +121,14 @@ TEST_F(RestoreFrameTest, PointsTreeVersionsRestoreAndSearch) {
       {2, "", wxYES, {{"docs/a.txt", "alpha 0"}}},
       {0, "", wxYES, {{"docs/a.txt", "alpha 2"}}},
       {-1, "", wxYES, {{"docs/a.txt", "alpha 1"}, {"docs/b.txt", "beta"}, {"docs/d.txt", "delta"}}},
-      {-1, "mine", wxYES, {{"docs/a.txt", "mine"}, {"docs/b.txt", "beta"}, {"docs/d.txt", "delta"}}},
-      {-1, "mine", wxNO, {{"docs/a.txt", "alpha 1"}, {"docs/b.txt", "beta"}, {"docs/d.txt", "delta"}}},
+      {-1,
+       "mine",
+       wxYES,
+       {{"docs/a.txt", "mine"}, {"docs/b.txt", "beta"}, {"docs/d.txt", "delta"}}},
+      {-1,
+       "mine",
+       wxNO,
+       {{"docs/a.txt", "alpha 1"}, {"docs/b.txt", "beta"}, {"docs/d.txt", "delta"}}},
   };
   for (size_t i = 0; i < std::size(restores); ++i) {
     const auto& row = restores[i];
@@ -143,7 +150,8 @@ TEST_F(RestoreFrameTest, PointsTreeVersionsRestoreAndSearch) {
     std::map<std::string, std::string> files;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(destination)) {
       if (entry.is_regular_file()) {
-        files[std::filesystem::relative(entry.path(), destination).string()] = ReadFile(entry.path());
+        files[std::filesystem::relative(entry.path(), destination).string()] =
+            ReadFile(entry.path());
       }
     }
     EXPECT_EQ(row.expected, files);
@@ -154,6 +162,10 @@ TEST_F(RestoreFrameTest, PointsTreeVersionsRestoreAndSearch) {
         << frame->Report();
   }
   app_test::Screenshot(*frame, "restore-summary.png");
+  frame->Verify();
+  Settle(*frame);
+  EXPECT_TRUE(frame->Report().StartsWith("Every archive is sound:")) << frame->Report();
+  EXPECT_EQ(4u, frame->Report().Freq('\n') + 1u);  // a line per archive
 
   // The search lists matching files by path, any case.
   frame->ChoosePoint(0);
