@@ -64,11 +64,12 @@ RestoreResult RestoreRun::Run(const ArchiveCatalogue& catalogue, const RestoreRe
     result.problems.push_back(Outcome(problem.archive, RestoreStatus::Failed, problem.reason));
   }
   std::vector<Work> work;
-  for (const auto& [path, list] : versions.Paths()) {
+  for (const auto& stored : versions.Paths()) {
+    const std::string& path = stored.first;
     const bool wanted = request.paths.empty() ||
                         std::any_of(request.paths.begin(), request.paths.end(),
                                     [&](const std::string& p) { return IsSelected(path, p); });
-    if (wanted) work.push_back({path, &list.back()});
+    if (wanted) work.push_back({path, &stored.second.back()});
   }
   for (const std::string& requested : request.paths) {
     if (std::none_of(work.begin(), work.end(),
