@@ -199,6 +199,14 @@ void ArkivaultApp::RestoreMainWindow() {
   }
 }
 
+int ArkivaultApp::SelectedJobRow() const {
+  return mainWindow_ != nullptr ? mainWindow_->SelectedRow() : -1;
+}
+
+void ArkivaultApp::OpenRestoreWindow() {
+  if (mainWindow_ != nullptr) mainWindow_->OpenRestoreWindow();
+}
+
 void ArkivaultApp::EndSessionBySignal() {
   // A modal dialog runs its own loop: it is cancelled first (nothing is
   // saved), and the next tick ends the session.

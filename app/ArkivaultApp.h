@@ -100,6 +100,8 @@ class ArkivaultApp : public wxApp, public AppCommands, public TrayCommands {
 
   // TrayCommands, for the tray icon.
   void RestoreMainWindow() override;
+  int SelectedJobRow() const override;
+  void OpenRestoreWindow() override;
   bool IsModalDialogOpen() const override { return modalDialogOpen_; }
   void RequestEndOfSession() override;
   bool LastRunStartedFromWindow() const override { return windowStartedRun_; }

@@ -12,7 +12,8 @@
 namespace {
 
 int RestoreId() { return CommandId(kTrayMenu[0]); }
-int ShutdownId() { return CommandId(kTrayMenu[1]); }
+int RestoreFilesId() { return CommandId(kTrayMenu[1]); }
+int ShutdownId() { return CommandId(kTrayMenu.back()); }
 
 }  // namespace
 
@@ -29,6 +30,9 @@ ArkivaultTaskBarIcon::ArkivaultTaskBarIcon(TrayCommands& app, const ImageSource&
   popupMenu_.Bind(wxEVT_MENU, &ArkivaultTaskBarIcon::OnRestore, this, RestoreId());
   popupMenu_.Bind(wxEVT_MENU, &ArkivaultTaskBarIcon::OnShutdownCommand, this, ShutdownId());
   popupMenu_.Bind(wxEVT_UPDATE_UI, &ArkivaultTaskBarIcon::OnUpdateShutdown, this, ShutdownId());
+  popupMenu_.Bind(wxEVT_MENU, [this](wxCommandEvent&) { app_.OpenRestoreWindow(); }, RestoreFilesId());
+  popupMenu_.Bind(wxEVT_UPDATE_UI, &ArkivaultTaskBarIcon::OnUpdateRestoreFiles, this,
+                  RestoreFilesId());
   SetIcon(idleIcon_, _("Arkivault"));
 }
 
@@ -88,5 +92,11 @@ void ArkivaultTaskBarIcon::OnShutdownCommand(wxCommandEvent&) {
 void ArkivaultTaskBarIcon::OnUpdateShutdown(wxUpdateUIEvent& event) {
   CommandState state;
   state.modalDialogOpen = app_.IsModalDialogOpen();
+  event.Enable(IsCommandEnabled(kTrayMenu.back().rule, state));
+}
+
+void ArkivaultTaskBarIcon::OnUpdateRestoreFiles(wxUpdateUIEvent& event) {
+  CommandState state;
+  state.selectedRow = app_.SelectedJobRow();
   event.Enable(IsCommandEnabled(kTrayMenu[1].rule, state));
 }

@@ -22,6 +22,10 @@ class TrayCommands {
 
   // Creates the main window, restores it from minimised or raises it.
   virtual void RestoreMainWindow() = 0;
+  // The row selected in the main window, or -1 (also without the window).
+  virtual int SelectedJobRow() const = 0;
+  // Opens a restore window for the job selected in the main window.
+  virtual void OpenRestoreWindow() = 0;
   virtual bool IsModalDialogOpen() const = 0;
   virtual bool IsRunning() const = 0;
   // Cancels the running backup and waits until it has ended.
@@ -56,6 +60,7 @@ class ArkivaultTaskBarIcon : public myTaskBarIcon, public RunDisplay {
 
  private:
   void OnUpdateShutdown(wxUpdateUIEvent& event);
+  void OnUpdateRestoreFiles(wxUpdateUIEvent& event);
 
   TrayCommands& app_;
   const ImageSource& images_;

@@ -236,6 +236,13 @@ def file_open(c):
     c.fill(polygon([(12, 5.8), (12.2, 10), (8, 6)]), GREEN)
 
 
+def file_restore(c):
+    archive_box(c, 1, 7, 15, 15.5)
+    head = 0.5 + 4.2 * 1.1
+    outlined_polygon(c, [(8 - 1.9, 9.5), (8 + 1.9, 9.5), (8 + 1.9, head), (12.2, head),
+                         (8, 0.5), (3.8, head), (8 - 1.9, head)], BLUE)
+
+
 def help_contents(c):
     outlined_rect(c, 2.5, 0.5, 14, 15.5, BLUE, radius=0.8)
     c.fill(rect(3.5, 1.5, 5.5, 14.5), BLUE_DARK)
@@ -319,7 +326,7 @@ def write(path, data):
 
 def main():
     images = [file_new, file_copy, file_delete, file_edit, file_full, file_inc, file_cancel,
-              file_close, file_exit, file_open, help_contents, help_about]
+              file_close, file_exit, file_open, file_restore, help_contents, help_about]
     os.makedirs(os.path.join(ROOT, "images"), exist_ok=True)
     for draw in images:
         canvas = Canvas(16)

@@ -28,6 +28,7 @@ const MenuCommands kFileMenu = {
     Row("ID_STARTFULL", "Start &Full Backup", "file_full.png", CommandRule::StartAllowed),
     Row("ID_STARTINC", "Start &Incremental Backup", "file_inc.png", CommandRule::StartAllowed),
     Row("ID_CANCELJOB", "Cance&l Backup", "file_cancel.png", CommandRule::OnRunningRow),
+    Row("ID_RESTOREFILES", "&Restore...\tCtrl+R", "file_restore.png", CommandRule::NeedsSelection),
     kSeparator,
     {"ID_AUTOSTART", "Start at &Login", "", CommandRule::Always, false, true},
     Row("ID_EXIT", "Close &Window", "file_close.png"),
@@ -48,10 +49,12 @@ const MenuCommands kContextMenu = {
     Row("ID_STARTFULL", "Start &Full Backup", "file_full.png", CommandRule::StartAllowed),
     Row("ID_STARTINC", "Start &Incremental Backup", "file_inc.png", CommandRule::StartAllowed),
     Row("ID_CANCELJOB", "Cance&l Backup", "file_cancel.png", CommandRule::OnRunningRow),
+    Row("ID_RESTOREFILES", "&Restore...", "file_restore.png", CommandRule::NeedsSelection),
 };
 
 const MenuCommands kTrayMenu = {
     {"ID_RESTORE", "&Restore Arkivault Window", "file_open.png", CommandRule::Always, true},
+    Row("ID_RESTOREFILES", "Restore &Files...", "file_restore.png", CommandRule::NeedsSelection),
     Row("ID_TRAY_SHUTDOWN", "&Shutdown Arkivault", "file_exit.png", CommandRule::NoModalDialog),
 };
 

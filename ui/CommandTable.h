@@ -7,9 +7,10 @@
 // loader's number for its name (CommandId), so menus, layouts and event
 // handlers agree.
 //
-// Tray menu: kTrayMenu holds "ID_RESTORE" (bold, opens the main window) and
-// "ID_TRAY_SHUTDOWN" (the program's end; disabled while a modal dialog is
-// shown).
+// Tray menu: kTrayMenu holds "ID_RESTORE" (bold, opens the main window),
+// "ID_RESTOREFILES" (the restore window of the job selected in the main
+// window) and, last, "ID_TRAY_SHUTDOWN" (the program's end; disabled while a
+// modal dialog is shown).
 #pragma once
 
 #include <wx/string.h>

@@ -9,6 +9,7 @@
 #include "ui/AppCommands.h"
 #include "ui/BackupJobDialog.h"
 #include "ui/ImageSource.h"
+#include "ui/RestoreFrame.h"
 #include "ui/UserPrompts.h"
 
 namespace {
@@ -41,6 +42,7 @@ MainFrame::MainFrame(wxWindow* parent, AppCommands& commands, const ImageSource&
   Bind(wxEVT_MENU, &MainFrame::OnHelpContents, this, Id("ID_HELPCONTENTS"));
   Bind(wxEVT_MENU, &MainFrame::OnAbout, this, Id("ID_HELPABOUT"));
   Bind(wxEVT_MENU, &MainFrame::OnCancelJob, this, Id("ID_CANCELJOB"));
+  Bind(wxEVT_MENU, &MainFrame::OnRestoreFiles, this, Id("ID_RESTOREFILES"));
   Bind(wxEVT_MENU, &MainFrame::OnCloseWindowCommand, this, Id("ID_EXIT"));
   Bind(wxEVT_MENU, &MainFrame::OnShutdown, this, Id("ID_SHUTDOWN"));
   Bind(wxEVT_MENU, &MainFrame::OnStartAtLogin, this, Id("ID_AUTOSTART"));
@@ -236,6 +238,15 @@ void MainFrame::OnCancelJob(wxCommandEvent&) {
                _("Cancel Backup Job"), wxICON_QUESTION)) {
     commands_.AbortRun();
   }
+}
+
+void MainFrame::OnRestoreFiles(wxCommandEvent&) { OpenRestoreWindow(); }
+
+// The window has no parent: it stays open when the main window closes.
+void MainFrame::OpenRestoreWindow() {
+  const int row = SelectedRow();
+  if (row == -1) return;
+  (new RestoreFrame(*commands_.Jobs()[row], images_))->Show();
 }
 
 void MainFrame::OnCloseWindowCommand(wxCommandEvent&) { Close(); }

@@ -40,6 +40,8 @@ class MainFrame : public wxFrame, public RunDisplay {
   CommandState State() const;
   // The job list's right-click menu.
   wxMenu& ContextMenu() { return contextMenu_; }
+  // Opens a restore window for the selected job; none without a selection.
+  void OpenRestoreWindow();
 
  private:
   void LoadLayout(wxWindow* parent);
@@ -55,6 +57,7 @@ class MainFrame : public wxFrame, public RunDisplay {
   void OnStartFull(wxCommandEvent& event);
   void OnStartIncremental(wxCommandEvent& event);
   void OnCancelJob(wxCommandEvent& event);
+  void OnRestoreFiles(wxCommandEvent& event);
   void OnCloseWindowCommand(wxCommandEvent& event);
   void OnShutdown(wxCommandEvent& event);
   void OnStartAtLogin(wxCommandEvent& event);

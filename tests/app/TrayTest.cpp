@@ -89,15 +89,17 @@ TEST_F(TrayTest, IconFollowsTheRunAndShutdownAsksFirst) {
   EXPECT_EQ("Arkivault", icon->Tooltip());
   EXPECT_EQ(nullptr, app->MainWindow());  // "-n"
 
-  // The menu is built once; Shutdown is greyed while a modal dialog is open.
+  // The menu is built once; Shutdown is greyed while a modal dialog is open,
+  // Restore Files without a job selected in the main window.
   wxMenu& menu = icon->Menu();
   EXPECT_EQ(&menu, &icon->Menu());
-  ASSERT_EQ(2u, menu.GetMenuItemCount());
-  const int shutdown = CommandId(kTrayMenu[1]);
+  ASSERT_EQ(3u, menu.GetMenuItemCount());
+  const int shutdown = CommandId(kTrayMenu.back());
   for (const bool modal : {true, false}) {
     app->SetModalDialogOpen(modal);
     menu.UpdateUI();
     EXPECT_EQ(!modal, menu.IsEnabled(shutdown));
+    EXPECT_FALSE(menu.IsEnabled(CommandId(kTrayMenu[1])));
   }
 
   // A run: each tick shows the next of the four run frames with the progress

@@ -1,0 +1,186 @@
+// The restore window on Xvfb over a job with a full and two incremental runs:
+// its backup points, the tree as of a point, a file's versions, restores into
+// a new folder and into one that holds a file, the search, a missing target.
+#include <utime.h>
+#include <wx/listctrl.h>
+#include <wx/srchctrl.h>
+#include <wx/textctrl.h>
+
+#include "engine/BackupProgress.h"
+#include "engine/BackupRunner.h"
+#include "jobs/BackupJob.h"
+#include "platform/Clock.h"
+#include "tests/app/WindowTestSupport.h"
+#include "ui/RestoreFrame.h"
+
+namespace {
+
+using testing_support::PathExists;
+using testing_support::ReadFile;
+using testing_support::WriteFile;
+
+class RestoreFrameTest : public app_test::AppFixture {
+ protected:
+  // Writes `content` to src/`name` modified at `time`.
+  void Put(const std::string& name, const std::string& content, int64_t time) {
+    const std::string path = cwd / ("src/" + name);
+    WriteFile(path, content);
+    struct utimbuf times {
+      static_cast<time_t>(time), static_cast<time_t>(time)
+    };
+    ::utime(path.c_str(), &times);
+  }
+
+  // The restore window opened by the command for `row` alone selected, once
+  // it has read the archives.
+  RestoreFrame* Open(long row) {
+    for (long other = 0; other < List().GetItemCount(); ++other) {
+      List().SetItemState(other, other == row ? wxLIST_STATE_SELECTED : 0, wxLIST_STATE_SELECTED);
+    }
+    Command("ID_RESTOREFILES");
+    RestoreFrame* frame = nullptr;
+    for (wxWindow* window : wxTopLevelWindows) {
+      if (auto* found = dynamic_cast<RestoreFrame*>(window)) frame = found;
+    }
+    if (frame != nullptr) Settle(*frame);
+    return frame;
+  }
+
+  // Waits (at most 10 s) until the window's work has ended and been shown.
+  void Settle(RestoreFrame& frame) {
+    EXPECT_TRUE(app_test::WaitFor([&] { return !frame.Working(); }, true))
+        << "the restore window's work did not end";
+  }
+
+  std::vector<std::string> Column(wxListCtrl& list, int column) {
+    std::vector<std::string> texts;
+    for (long row = 0; row < list.GetItemCount(); ++row) {
+      texts.push_back(list.GetItemText(row, column).utf8_string());
+    }
+    return texts;
+  }
+};
+
+TEST_F(RestoreFrameTest, PointsTreeVersionsRestoreAndSearch) {
+  // Full, then incremental runs a day apart: a.txt changes each time, d.txt comes in the second.
+  WriteFile(cwd / "BackupDef/docs.xml", app_test::JobDefinition("Docs", cwd / "src", cwd / "out"));
+  WriteFile(cwd / "BackupDef/gone.xml",
+            app_test::JobDefinition("Gone", cwd / "src", cwd / "unplugged"));
+  std::filesystem::create_directories(cwd / "out");
+  int64_t now = wxDateTime(1, wxDateTime::Dec, 2026, 10, 0, 0).GetTicks();
+  platform::ManualClock clock(now);
+  platform::Clock::Install(&clock);
+  BackupJob job;
+  ASSERT_TRUE(job.Load(cwd / "BackupDef/docs.xml"));
+  job.NoOverwrite = true;  // each run keeps the archives of the runs before it
+  for (int run = 0; run < 3; ++run) {
+    clock.Set(now + run * 86400);
+    Put("docs/a.txt", "alpha " + std::to_string(run), now + run * 86400 - 100);
+    if (run == 0) {
+      Put("docs/b.txt", "beta", now - 100);
+      Put("c.txt", "gamma", now - 100);
+    }
+    if (run == 1) Put("docs/d.txt", "delta", now + 86400 - 100);
+    BackupProgress progress;
+    BackupRunner runner(progress);
+    ASSERT_TRUE(runner.RunNow(&job, run == 0)) << run;
+  }
+  platform::Clock::Install(nullptr);
+  ASSERT_TRUE(Start());
+  RestoreFrame* frame = Open(0);
+  ASSERT_NE(nullptr, frame);
+  frame->SetSize(wxSize(1000, 660));
+
+  // "Now" and the three runs, newest first, with their kinds.
+  EXPECT_EQ((std::vector<std::string>{"Now (newest of every file)", "2026-12-03 10:00:00",
+                                      "2026-12-02 10:00:00", "2026-12-01 10:00:00"}),
+            Column(frame->PointsList(), 0));
+  EXPECT_EQ((std::vector<std::string>{"", "incremental", "incremental", "full"}),
+            Column(frame->PointsList(), 1));
+  EXPECT_EQ((std::vector<std::string>{"docs", "c.txt"}), frame->TopLevelNames());
+
+  // The middle point has d.txt; the first run does not.
+  frame->ChoosePoint(3);
+  EXPECT_FALSE(frame->SelectPath("docs/d.txt"));
+  frame->ChoosePoint(2);
+  EXPECT_TRUE(frame->SelectPath("docs/d.txt"));
+  app_test::Screenshot(*frame, "restore-points.png");
+
+  // a.txt has one version per run, newest first; the oldest one restored alone.
+  frame->ChoosePoint(0);
+  ASSERT_TRUE(frame->SelectPath("docs/a.txt"));
+  ASSERT_EQ(3, frame->VersionsList().GetItemCount());
+  EXPECT_EQ("2026-12-01 10:00:00", frame->VersionsList().GetItemText(2).utf8_string());
+  app_test::Screenshot(*frame, "restore-versions.png");
+  const struct {
+    long version;          // -1: the docs folder as of the middle point
+    std::string existing;  // put into the destination first
+    int answer;
+    std::map<std::string, std::string> expected;  // destination files afterwards
+  } restores[] = {
+      {2, "", wxYES, {{"docs/a.txt", "alpha 0"}}},
+      {0, "", wxYES, {{"docs/a.txt", "alpha 2"}}},
+      {-1, "", wxYES, {{"docs/a.txt", "alpha 1"}, {"docs/b.txt", "beta"}, {"docs/d.txt", "delta"}}},
+      {-1,
+       "mine",
+       wxYES,
+       {{"docs/a.txt", "mine"}, {"docs/b.txt", "beta"}, {"docs/d.txt", "delta"}}},
+      {-1,
+       "mine",
+       wxNO,
+       {{"docs/a.txt", "alpha 1"}, {"docs/b.txt", "beta"}, {"docs/d.txt", "delta"}}},
+  };
+  for (size_t i = 0; i < std::size(restores); ++i) {
+    const auto& row = restores[i];
+    SCOPED_TRACE(i);
+    const std::string destination = cwd / ("restored " + std::to_string(i));
+    if (!row.existing.empty()) WriteFile(destination + "/docs/a.txt", row.existing);
+    frame->Destination().SetValue(wxString::FromUTF8(destination));
+    prompts.answers = {row.answer};
+    if (row.version >= 0) {
+      frame->ChoosePoint(0);
+      ASSERT_TRUE(frame->SelectPath("docs/a.txt"));
+      frame->RestoreVersion(row.version);
+    } else {
+      frame->ChoosePoint(2);
+      ASSERT_TRUE(frame->SelectPath("docs"));
+      frame->RestoreSelection();
+    }
+    Settle(*frame);
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(destination)) {
+      if (entry.is_regular_file()) {
+        files[std::filesystem::relative(entry.path(), destination).string()] =
+            ReadFile(entry.path());
+      }
+    }
+    EXPECT_EQ(row.expected, files);
+    // Only a destination holding a file asks; skipping names the file.
+    EXPECT_EQ(row.existing.empty() ? 0u : 1u, prompts.Take().size());
+    EXPECT_EQ(row.answer == wxYES && !row.existing.empty(),
+              frame->Report().Contains("Skipped (already there):\n  docs/a.txt"))
+        << frame->Report();
+  }
+  app_test::Screenshot(*frame, "restore-summary.png");
+  frame->Verify();
+  Settle(*frame);
+  EXPECT_TRUE(frame->Report().StartsWith("Every archive is sound:")) << frame->Report();
+  EXPECT_EQ(4u, frame->Report().Freq('\n') + 1u);  // a line per archive
+
+  // The search lists matching files by path, any case.
+  frame->ChoosePoint(0);
+  frame->SearchBox().SetValue("D.T");
+  EXPECT_TRUE(app_test::WaitFor([&] { return frame->TopLevelNames().size() == 1; }, true));
+  EXPECT_EQ(std::vector<std::string>{"docs/d.txt"}, frame->TopLevelNames());
+  frame->SetSize(wxSize(600, 400));  // below its least size: it keeps that
+  app_test::Screenshot(*frame, "restore-search-small.png");
+  frame->Destroy();
+
+  // A job whose target is missing says so.
+  RestoreFrame* gone = Open(1);
+  ASSERT_NE(nullptr, gone);
+  EXPECT_TRUE(gone->Notice().Contains("cannot be found")) << gone->Notice();
+  EXPECT_TRUE(gone->TopLevelNames().empty());
+}
+
+}  // namespace
