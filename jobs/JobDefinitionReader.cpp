@@ -98,6 +98,7 @@ void JobDefinitionReader::ReadAttributes(const XmlNode& def, BackupJob* job) {
   job->SubDirIndividual = BoolAttribute(def, "SubDirIndividual", false);
   job->NoEmpty = BoolAttribute(def, "NoEmpty", false);
   job->SetPriorityText(TextAttribute(def, "Priority"));
+  job->CatchUp = BoolAttribute(def, "CatchUp", false);
 }
 
 void JobDefinitionReader::ReadChild(const XmlNode& child, BackupJob* job) {

@@ -42,6 +42,7 @@ wxXmlNode* JobDefinitionWriter::DefinitionNode(const BackupJob& job) {
   def->AddAttribute("SubDirIndividual", YesNo(job.SubDirIndividual));
   def->AddAttribute("NoEmpty", YesNo(job.NoEmpty));
   def->AddAttribute("Priority", job.PriorityText());
+  def->AddAttribute("CatchUp", YesNo(job.CatchUp));
 
   def->AddChild(DescriptionNode(job.Description));
   for (const DefinitionFormat::ListElement& list : DefinitionFormat::kLists) {

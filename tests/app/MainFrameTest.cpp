@@ -118,8 +118,8 @@ TEST_F(MainFrameTest, MenuStatesAndTheRunningJob) {
   EXPECT_EQ(std::vector<std::string>{"Delete Job: Are you sure that you want to delete 'Alpha' ?"},
             std::vector<std::string>(prompts.asked.begin() + 1, prompts.asked.end()));
   prompts.Take();
-  PumpUntil([&] { return Status(0) == "Backup 'Alpha' failed. Cancelled."; });
-  EXPECT_EQ("Backup 'Alpha' failed. Cancelled.", Status(0));
+  PumpUntil([&] { return Status(0).StartsWith("Backup 'Alpha' failed. Cancelled. (at "); });
+  EXPECT_TRUE(Status(0).StartsWith("Backup 'Alpha' failed. Cancelled. (at ")) << Status(0);
 
   // A job deleted after its run was aborted is never named by a completion.
   Command("ID_STARTFULL");
@@ -215,9 +215,17 @@ TEST_F(MainFrameTest, BackupFromTheWindow) {
   EXPECT_EQ("Processing 'Photos'...", Status(0));
   app_test::Screenshot(Frame(), "main-window-running.png");
   gate.Release();
-  PumpUntil([&] { return Status(0) == "Backup 'Photos' completed."; });
-  EXPECT_EQ("Backup 'Photos' completed.", Status(0));
+  PumpUntil([&] { return Status(0).StartsWith("Backup 'Photos' completed. (at "); });
+  EXPECT_TRUE(Status(0).StartsWith("Backup 'Photos' completed. (at ")) << Status(0);
   EXPECT_EQ("2 files added, 292 kB read", Status(1));
+  // The window's run left one record, and the job's last run shows when it is focused.
+  const std::vector<RunRecord> runs = app->RunsOf(0);
+  ASSERT_EQ(1u, runs.size());
+  EXPECT_EQ(RunTrigger::Window, runs[0].trigger);
+  EXPECT_EQ(RunRecord::Outcome::Succeeded, runs[0].outcome);
+  EXPECT_EQ(2u, runs[0].files);
+  EXPECT_NE(wxString::npos, Frame().JobSummary(0).find(", full, succeeded. Next full: "))
+      << Frame().JobSummary(0);
   EXPECT_EQ(0, RowImage(0));
   EXPECT_ZIP_VALID(cwd / "out/Photos.zip");
 
@@ -233,7 +241,7 @@ TEST_F(MainFrameTest, BackupFromTheWindow) {
   EXPECT_NE(nullptr, app->Progress().finishedJob.load());
   app->ShowMainWindow();
   PumpUntil([&] { return !Status(0).empty(); });
-  EXPECT_EQ("Backup 'Photos' completed.", Status(0));
+  EXPECT_TRUE(Status(0).StartsWith("Backup 'Photos' completed. (at ")) << Status(0);
   app_test::Screenshot(Frame(), "main-window.png");
 
   // The exit stops the timers and releases the jobs.

@@ -40,11 +40,12 @@ void SetClock(int day, const char* clockTime) { clock.Set(Moment(day, clockTime)
 // accepts a start until told otherwise. Records "<tick>: <title> full|incremental".
 struct RecordingStarter : JobStarter {
   bool IsBusy() const override { return busy; }
-  bool Start(BackupJob* job, bool full) override {
+  bool Start(BackupJob* job, bool full, RunTrigger trigger) override {
     if (busy) return false;
     busy = true;
     started.push_back(std::to_string(tick) + ": " + job->BackupTitle +
-                      (full ? " full" : " incremental"));
+                      (full ? " full" : " incremental") +
+                      (trigger == RunTrigger::CatchUp ? " catch-up" : ""));
     return true;
   }
   bool busy = false;
@@ -100,14 +101,15 @@ const Case kCases[] = {
     {"due while busy: starts on the first check after the run", {{"A", true, kMon, 0, "10:00"}},
      1, 0, {{0, "10:00:10", true}, {0, "10:00:40", true}, {0, "10:20:10", false}},
      {"2: A full"}},
-    {"two due at once: the first starts, the other's occurrence is skipped",
-     {{"A", true, kMon, 0, "10:00"}, {"B", true, kMon, 0, "10:01"}}, 2, 0,
-     {{0, "10:01:10", false}, {0, "10:01:40", false}, {7, "10:00:30", false},
-      {7, "10:01:10", false}},
-     {"0: A full", "2: A full", "3: B full"}},
-    {"equal times: the job queued first starts",
-     {{"B", true, kMon, 0, "10:00"}, {"A", true, kMon, 0, "10:00"}}, 2, 0,
-     {{0, "10:00:10", false}, {0, "10:00:40", false}}, {"0: B full"}},
+    {"two due at once: both run, the earlier first, the other after it",
+     {{"B", true, kMon, 0, "10:01"}, {"A", true, kMon, 0, "10:00"}}, 2, 0,
+     {{0, "10:01:10", false}, {0, "10:01:40", true}, {0, "10:02:10", false},
+      {7, "10:01:10", false}, {7, "10:01:40", false}},
+     {"0: A full", "2: B full", "3: A full", "4: B full"}},
+    {"equal times: the job queued first starts first",
+     {{"B", true, kMon, 0, "10:00"}, {"A", true, kMon, kMon, "10:00"}}, 2, 1,
+     {{0, "10:00:10", false}, {0, "10:00:40", false}, {0, "10:01:10", false}},
+     {"0: B full", "1: A full"}},
     {"full and incremental at the same time: full wins", {{"A", true, kMon, kMon, "10:00"}}, 1,
      1, {{0, "10:00:10", false}, {0, "10:00:40", false}}, {"0: A full"}},
     {"a check exactly at the due time starts the job once", {{"A", true, kMon, 0x1f, "10:00"}},
@@ -151,6 +153,69 @@ TEST(BackupSchedulerTest, StartsDueJobsAndKeepsEveryQueuedTimeAfterTheCheck) {
     }
     EXPECT_EQ(c.starts, starter.started);
   }
+}
+
+// A CatchUp job due Mondays at 10:00 (full) and, in one row, daily at 10:00
+// (incremental), last backed up successfully on `lastSuccessDay` at 10:00;
+// the program starts on `startDay` at 12:00 and checks three times.
+TEST(BackupSchedulerTest, MakesUpAMissedRunOnceAtStart) {
+  wxInitializer toolkit;
+  struct Row {
+    const char* name;
+    bool catchUp;
+    uint32_t incrementalDays;
+    int lastSuccessDay, startDay;
+    std::vector<std::string> starts;
+  };
+  const Row rows[] = {
+      {"start 3 days after a missed full: one full", true, 0, -7, 3, {"1: A full catch-up"}},
+      {"CatchUp no: nothing is made up", false, 0, -7, 3, {}},
+      {"nothing missed since the last success", true, 0, 0, 3, {}},
+      {"several missed of both kinds: one full, then one incremental", true, 0x7f, -7, 3,
+       {"1: A full catch-up", "2: A incremental catch-up"}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::unique_ptr<BackupJob> job = MakeJob({"A", true, kMon, row.incrementalDays, "10:00"});
+    job->CatchUp = row.catchUp;
+    RecordingStarter starter;
+    const int64_t lastSuccess = Moment(row.lastSuccessDay, "10:00:00").GetTicks();
+    BackupScheduler scheduler(starter, [&](const BackupJob&, bool) { return lastSuccess; });
+    SetClock(row.startDay, "12:00:00");
+    scheduler.ScheduleJob(job.get());
+    scheduler.Start();
+    for (starter.tick = 1; starter.tick <= 3; ++starter.tick) {
+      clock.Advance(30);
+      starter.busy = false;
+      scheduler.OnTick();
+    }
+    EXPECT_EQ(row.starts, starter.started);
+  }
+}
+
+// Missed runs are looked for at the first check and after the clock jumps
+// either way, not on an ordinary check.
+TEST(BackupSchedulerTest, AClockJumpLooksForMissedRuns) {
+  wxInitializer toolkit;
+  std::unique_ptr<BackupJob> job = MakeJob({"A", true, 0x7f, 0, "12:00"});
+  job->CatchUp = true;
+  RecordingStarter starter;
+  int looks = 0;
+  BackupScheduler scheduler(starter, [&](const BackupJob&, bool) {
+    ++looks;
+    return clock.Now();
+  });
+  SetClock(0, "08:00:00");
+  scheduler.ScheduleJob(job.get());
+  scheduler.Start();
+  EXPECT_EQ(0, looks);
+  for (const auto& [time, expectedLooks] : std::vector<std::pair<const char*, int>>{
+           {"08:00:30", 1}, {"10:00:30", 2}, {"10:01:00", 2}, {"09:00:00", 3}}) {
+    SetClock(0, time);
+    scheduler.OnTick();
+    EXPECT_EQ(expectedLooks, looks) << time;
+  }
+  EXPECT_TRUE(starter.started.empty());
 }
 
 TEST(ScheduledRunTest, JobDueAMinuteAheadRunsThroughTheWorkerThread) {

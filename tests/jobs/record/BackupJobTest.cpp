@@ -273,11 +273,14 @@ TEST(JobDefinitionLoad, ReadsValuesAndFallsBackOnBadOnes) {
          EXPECT_TRUE(j.ScheduleIncremental.HasTime() && j.IncludeFilePatterns.empty());
          EXPECT_EQ(j.ScheduleFull.Days | j.ScheduleIncremental.Days, 0u);
          EXPECT_EQ(j.BackupTitle + j.Description, "");
+         EXPECT_FALSE(j.CatchUp);  // files from before the attribute behave as before
        }},
       {"BackupName=\"N\" Suffix=\"YearWeek\" Active=\"no\" SourceRootPath=\"/src\" "
        "TargetPath=\"/dst\" ExcludeHiddenDirs=\"yes\" ExcludeHiddenFiles=\"yes\" "
-       "NoOverwrite=\"yes\" SubDirIndividual=\"yes\" NoEmpty=\"yes\" Priority=\"Min\" U=\"x\"",
+       "NoOverwrite=\"yes\" SubDirIndividual=\"yes\" NoEmpty=\"yes\" Priority=\"Min\" U=\"x\" "
+       "CatchUp=\"yes\"",
        "", [](const BackupJob& j) {
+         EXPECT_TRUE(j.CatchUp);
          EXPECT_EQ(j.BackupName + " " + j.SourceRootPath + " " + j.TargetPath, "N /src /dst");
          EXPECT_EQ(Flags(j) + j.SuffixText() + j.PriorityText(), "011111YearWeekMin");
        }},
@@ -364,7 +367,7 @@ TEST(JobDefinitionSave, SavedFileReadsBackInOrderAndLoadsEqual) {
             "Suffix=[YearWeek] Active=[no] SourceRootPath=[/home/zoë/<src>] "
             "TargetPath=[/mnt/€'s\t\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\r] "
             "ExcludeHiddenDirs=[no] ExcludeHiddenFiles=[yes] NoOverwrite=[yes] "
-            "SubDirIndividual=[yes] NoEmpty=[no] Priority=[Max]\n"
+            "SubDirIndividual=[yes] NoEmpty=[no] Priority=[Max] CatchUp=[no]\n"
             "  Description text=[Straße \"quoted\" <b>&amp;</b>\nline 2]\n"
             "  Archives | Archive Path=[Docs & <Ä>] | Archive Path=[]\n"
             "  ExcludePaths | Path Path=[Docs/\"tmp\" ñ]\n"
