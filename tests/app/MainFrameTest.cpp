@@ -74,24 +74,24 @@ TEST_F(MainFrameTest, MenuStatesAndTheRunningJob) {
   EXPECT_EQ("Beta", List().GetItemText(1));
   wxMenu& file = *Frame().GetMenuBar()->GetMenu(0);
   wxMenu& context = Frame().ContextMenu();
-  // File menu: New Copy Delete Edit Full Incremental Cancel Start-at-Login Close Shutdown;
-  // context menu: Copy Delete Edit Full Incremental Cancel.
-  EXPECT_EQ("1000000111", Enabled(file));
-  EXPECT_EQ("000000", Enabled(context));
+  // File menu: New Copy Delete Edit History Full Incremental Cancel Start-at-Login Close
+  // Shutdown; context menu: Copy Delete Edit History Full Incremental Cancel.
+  EXPECT_EQ("10000000111", Enabled(file));
+  EXPECT_EQ("0000000", Enabled(context));
   EXPECT_EQ("11", Enabled(*Frame().GetMenuBar()->GetMenu(1)));
   Select(1);
-  EXPECT_EQ("1111110111", Enabled(file));
-  EXPECT_EQ("111110", Enabled(context));
+  EXPECT_EQ("11111110111", Enabled(file));
+  EXPECT_EQ("1111110", Enabled(context));
 
   gate.SetGate(run_test::GateEnv::Point::SecondRead, "big.bin", true);
   Select(0);
   Command("ID_STARTFULL");
   gate.WaitUntilReached();
-  EXPECT_EQ("1111001111", Enabled(file));
-  EXPECT_EQ("111001", Enabled(context));
+  EXPECT_EQ("11111001111", Enabled(file));
+  EXPECT_EQ("1111001", Enabled(context));
   Select(1);
-  EXPECT_EQ("1111000111", Enabled(file));
-  EXPECT_EQ("111000", Enabled(context));
+  EXPECT_EQ("11111000111", Enabled(file));
+  EXPECT_EQ("1111000", Enabled(context));
 
   // Delete or edit of the running job asks to abort first; No leaves it running.
   Select(0);
