@@ -12,6 +12,7 @@
 #include "tests/support/ExternalZip.h"
 #include "ui/AboutDialog.h"
 #include "ui/BackupJobDialog.h"
+#include "ui/RunHistoryDialog.h"
 
 namespace {
 
@@ -226,6 +227,20 @@ TEST_F(MainFrameTest, BackupFromTheWindow) {
   EXPECT_EQ(2u, runs[0].files);
   EXPECT_NE(wxString::npos, Frame().JobSummary(0).find(", full, succeeded. Next full: "))
       << Frame().JobSummary(0);
+  Frame().SetStatusText(Frame().JobSummary(0), 0);
+  app_test::Screenshot(Frame(), "main-window-last-run.png");
+  {
+    RunHistoryDialog history(&Frame(), "Photos", runs);
+    history.Show();
+    app_test::Screenshot(history, "history.png");
+  }
+  Frame().SetStatusText(Frame().JobSummary(0), 0);
+  app_test::Screenshot(Frame(), "main-window-last-run.png");
+  {
+    RunHistoryDialog history(&Frame(), "Photos", runs);
+    history.Show();
+    app_test::Screenshot(history, "history.png");
+  }
   EXPECT_EQ(0, RowImage(0));
   EXPECT_ZIP_VALID(cwd / "out/Photos.zip");
 

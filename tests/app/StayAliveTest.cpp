@@ -45,8 +45,9 @@ const std::string kFindMainWindow =
     "xprop -id $w WM_NAME | grep -q '\"Arkivault\"' && echo $w; done";
 
 // The program in a directory of its own, with the job "Missed" due every day
-// at 00:00 that makes up missed runs and was defined two days ago, so the
-// first check after the start (30 s) backs it up into out/Missed.zip.
+// at 00:00 that makes up missed runs and was defined 30 hours ago (not yet
+// overdue), so the first check after the start (30 s) backs it up into
+// out/Missed.zip.
 class Instance {
  public:
   explicit Instance(const std::string& arguments) {
@@ -58,7 +59,7 @@ class Instance {
         "Sat=\"1\" Sun=\"1\"/>\n");
     def.replace(def.find("NoOverwrite"), 0, "CatchUp=\"yes\" ");
     testing_support::WriteFile(dir / "BackupDef/missed.xml", def);
-    RunCommand("touch -d '2 days ago' " + ShellQuote(dir / "BackupDef/missed.xml") +
+    RunCommand("touch -d '30 hours ago' " + ShellQuote(dir / "BackupDef/missed.xml") +
                " && mkdir -m 700 " + ShellQuote(dir / "run") + " && ln -s " +
                ShellQuote(app_test::BinaryDir() + "/res") + " " + ShellQuote(dir / "res"));
     process = std::make_unique<app_test::ChildProcess>(Command(arguments), dir.path());
