@@ -77,11 +77,12 @@ void BackupScheduler::OnTick() {
   {
     wxMutexLocker locker(lock_);
     const wxDateTime now = CurrentTime();
-    CollectDue(now);
     const int64_t seconds = static_cast<int64_t>(now.GetTicks());
+    // Made-up runs first, so a missed full run goes before a due incremental one.
     if (lastCheck_ == 0 || seconds - lastCheck_ > kJumpSeconds || seconds < lastCheck_) {
       CollectMissed(seconds);
     }
+    CollectDue(now);
     lastCheck_ = seconds;
     StartWaitingLocked();
   }

@@ -77,9 +77,9 @@ class BackupScheduler : public wxEvtHandler, public JobUnscheduler {
   // Takes every queued time and waiting occurrence of `job` off.
   void UnscheduleJob(BackupJob* job) override;
 
-  // One check: each due time becomes a waiting occurrence and its job is
-  // queued at its next time after now; at the first check and after a clock
-  // jump missed runs are looked for; then the first waiting occurrence starts when the runner is
+  // One check: at the first check and after a clock jump missed runs are
+  // looked for; each due time becomes a waiting occurrence and its job is
+  // queued at its next time after now; then the first waiting occurrence starts when the runner is
   // idle. The timer then repeats every 30 seconds.
   void OnTick();
 

@@ -81,24 +81,18 @@ class Instance {
   std::unique_ptr<app_test::ChildProcess> process;
 };
 
-struct Route {
-  const char* name;
-  const char* keys;  // sent to the main window
-};
-
-// Alt+F4 is the window manager's close, as its close button is: both reach
-// the program as the same close request.
-const Route kRoutes[] = {{"Alt+F4 (the window manager's close)", "alt+F4"},
-                         {"File > Close Window", "alt+f w"}};
+// The keys of each route. Alt+F4 is the window manager's close, as its close
+// button is: both reach the program as the same close request.
+const std::pair<const char*, const char*> kRoutes[] = {{"Alt+F4", "alt+F4"},
+                                                       {"File > Close Window", "alt+f w"}};
 
 void CloseByEachRouteAndSeeTheScheduledRun(bool trayHost) {
-  for (const Route& route : kRoutes) {
-    SCOPED_TRACE(route.name);
+  for (const auto& [route, keys] : kRoutes) {
+    SCOPED_TRACE(route);
     Instance instance("");
     const std::string window = instance.Window();
     ASSERT_NE("", window);
-    RunCommand("xdotool windowactivate --sync " + window + " && xdotool key --delay 300 " +
-               route.keys);
+    RunCommand("xdotool windowactivate --sync " + window + " && xdotool key --delay 300 " + keys);
     ASSERT_TRUE(Eventually("test -z \"$(" + kFindMainWindow + ")\"", 10));
     // The missed run is made up at the first check, after the window is gone.
     EXPECT_TRUE(Eventually("test -f " + ShellQuote(instance.dir / "out/Missed.zip"), 60));
@@ -129,7 +123,7 @@ TEST(StayAliveTest, ClosingTheWindowWithoutATrayHostKeepsTheProgram) {
 }
 
 // "-n" with no tray host shows the window; a tray host started 3 s later gets
-// the icon (embedded into it, which stays), and the window can then be closed.
+// the icon (embedded into it, which stays).
 TEST(StayAliveTest, ATrayHostThatStartsLaterGetsTheIcon) {
   WindowManager manager;
   ASSERT_TRUE(manager.ready);

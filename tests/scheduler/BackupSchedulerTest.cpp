@@ -88,6 +88,9 @@ struct Case {
   const char* queuedAt = "09:59:00";
   // The first job is queued once more by mistake, then taken off and destroyed.
   bool unscheduleFirst = false;
+  // Every job makes up missed runs; each kind last succeeded that day at 10:00.
+  bool catchUp = false;
+  int lastSuccessDay = -7;
 };
 
 const Case kCases[] = {
@@ -118,6 +121,17 @@ const Case kCases[] = {
     {"unschedule takes every entry of the job off",
      {{"Removed", true, kMon, kMon, "10:00"}, {"Kept", true, kMon, kMon, "10:00"}}, 1, 1,
      {{0, "10:00:10", false}}, {"0: Kept full"}, "09:59:00", true},
+    // Missed runs are made up at the first check, once however many were missed.
+    {"CatchUp, started 3 days after a missed full: one full", {{"A", true, kMon, 0, "10:00"}},
+     1, 0, {{3, "12:00:30", false}, {3, "12:01:00", false}}, {"0: A full catch-up"}, "12:00:00",
+     false, true},
+    {"CatchUp no: nothing is made up", {{"A", true, kMon, 0, "10:00"}}, 1, 0,
+     {{3, "12:00:30", false}}, {}, "12:00:00"},
+    {"CatchUp, nothing missed since the last success", {{"A", true, kMon, 0, "10:00"}}, 1, 0,
+     {{3, "12:00:30", false}}, {}, "12:00:00", false, true, 0},
+    {"CatchUp, both kinds missed: one full, then one incremental",
+     {{"A", true, kMon, 0x7f, "10:00"}}, 1, 1, {{3, "12:00:30", false}, {3, "12:01:00", false}},
+     {"0: A full catch-up", "1: A incremental catch-up"}, "12:00:00", false, true},
 };
 
 TEST(BackupSchedulerTest, StartsDueJobsAndKeepsEveryQueuedTimeAfterTheCheck) {
@@ -126,10 +140,12 @@ TEST(BackupSchedulerTest, StartsDueJobsAndKeepsEveryQueuedTimeAfterTheCheck) {
     SCOPED_TRACE(c.name);
     SetClock(0, c.queuedAt);
     RecordingStarter starter;
-    BackupScheduler scheduler(starter);
+    const int64_t lastSuccess = Moment(c.lastSuccessDay, "10:00:00").GetTicks();
+    BackupScheduler scheduler(starter, [&](const BackupJob&, bool) { return lastSuccess; });
     std::vector<std::unique_ptr<BackupJob>> jobs;
     for (const JobSpec& spec : c.jobs) {
       jobs.push_back(MakeJob(spec));
+      jobs.back()->CatchUp = c.catchUp;
       scheduler.ScheduleJob(jobs.back().get());
     }
     if (c.unscheduleFirst) {
@@ -155,44 +171,6 @@ TEST(BackupSchedulerTest, StartsDueJobsAndKeepsEveryQueuedTimeAfterTheCheck) {
   }
 }
 
-// A CatchUp job due Mondays at 10:00 (full) and, in one row, daily at 10:00
-// (incremental), last backed up successfully on `lastSuccessDay` at 10:00;
-// the program starts on `startDay` at 12:00 and checks three times.
-TEST(BackupSchedulerTest, MakesUpAMissedRunOnceAtStart) {
-  wxInitializer toolkit;
-  struct Row {
-    const char* name;
-    bool catchUp;
-    uint32_t incrementalDays;
-    int lastSuccessDay, startDay;
-    std::vector<std::string> starts;
-  };
-  const Row rows[] = {
-      {"start 3 days after a missed full: one full", true, 0, -7, 3, {"1: A full catch-up"}},
-      {"CatchUp no: nothing is made up", false, 0, -7, 3, {}},
-      {"nothing missed since the last success", true, 0, 0, 3, {}},
-      {"several missed of both kinds: one full, then one incremental", true, 0x7f, -7, 3,
-       {"1: A full catch-up", "2: A incremental catch-up"}},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.name);
-    std::unique_ptr<BackupJob> job = MakeJob({"A", true, kMon, row.incrementalDays, "10:00"});
-    job->CatchUp = row.catchUp;
-    RecordingStarter starter;
-    const int64_t lastSuccess = Moment(row.lastSuccessDay, "10:00:00").GetTicks();
-    BackupScheduler scheduler(starter, [&](const BackupJob&, bool) { return lastSuccess; });
-    SetClock(row.startDay, "12:00:00");
-    scheduler.ScheduleJob(job.get());
-    scheduler.Start();
-    for (starter.tick = 1; starter.tick <= 3; ++starter.tick) {
-      clock.Advance(30);
-      starter.busy = false;
-      scheduler.OnTick();
-    }
-    EXPECT_EQ(row.starts, starter.started);
-  }
-}
-
 // Missed runs are looked for at the first check and after the clock jumps
 // either way, not on an ordinary check.
 TEST(BackupSchedulerTest, AClockJumpLooksForMissedRuns) {
@@ -209,11 +187,11 @@ TEST(BackupSchedulerTest, AClockJumpLooksForMissedRuns) {
   scheduler.ScheduleJob(job.get());
   scheduler.Start();
   EXPECT_EQ(0, looks);
-  for (const auto& [time, expectedLooks] : std::vector<std::pair<const char*, int>>{
-           {"08:00:30", 1}, {"10:00:30", 2}, {"10:01:00", 2}, {"09:00:00", 3}}) {
+  for (const auto& [time, expected] : {std::pair{"08:00:30", 1}, {"10:00:30", 2},
+                                        {"10:01:00", 2}, {"09:00:00", 3}}) {
     SetClock(0, time);
     scheduler.OnTick();
-    EXPECT_EQ(expectedLooks, looks) << time;
+    EXPECT_EQ(expected, looks) << time;
   }
   EXPECT_TRUE(starter.started.empty());
 }

@@ -16,46 +16,33 @@
 namespace {
 
 RunRecord Record(const std::string& job, int64_t start, const std::string& reason = "") {
-  RunRecord record;
-  record.start = start;
-  record.end = start + 61;
-  record.full = start % 2 == 0;
-  record.trigger = RunTrigger::Scheduled;
-  record.outcome = reason.empty() ? RunRecord::Outcome::Succeeded : RunRecord::Outcome::Failed;
-  record.reason = reason;
-  record.files = 3;
-  record.bytes = 4096;
-  record.archives = 2;
-  record.job = job;
-  record.definition = "/home/me/BackupDef/" + job + ".xml";
-  return record;
-}
-
-std::vector<std::string> Lines(const std::vector<RunRecord>& records) {
-  std::vector<std::string> lines;
-  for (const RunRecord& record : records) lines.push_back(record.ToLine());
-  return lines;
+  return {start, start + 61, start % 2 == 0, RunTrigger::Scheduled,
+          reason.empty() ? RunRecord::Outcome::Succeeded : RunRecord::Outcome::Failed,
+          reason, 3, 4096, 2, job, "/home/me/BackupDef/" + job + ".xml"};
 }
 
 TEST(RunHistoryTest, ReadsBackWholeRecordsAndSkipsATornLine) {
   testing_support::TempDir tmp;
   RunHistory history(tmp / "state/arkivault");
   const RunRecord failed = Record("Docs\tnew", 1765000000, "No space left\non device \\ 'x'");
-  const RunRecord torn = Record("Torn", 1765000100);
   const RunRecord later = Record("Docs\tnew", 1765000200);
   ASSERT_EQ(0, history.Append(failed));
   // A crash cut the next record short, without its newline.
-  const std::string cut = torn.ToLine().substr(0, torn.ToLine().size() - 4);
+  const std::string torn = Record("Torn", 1765000100).ToLine();
+  const std::string cut = torn.substr(0, torn.size() - 4);
   FILE* file = std::fopen(history.FilePath().c_str(), "a");
   std::fputs(cut.c_str(), file);
   std::fclose(file);
   ASSERT_EQ(0, history.Append(later));
-  EXPECT_EQ(Lines({failed, later}), Lines(history.Load()));
   EXPECT_EQ(failed.ToLine() + cut + "\n" + later.ToLine(),
             testing_support::ReadFile(history.FilePath()));
+  const std::vector<RunRecord> records = history.Load();
+  ASSERT_EQ(2u, records.size());
+  EXPECT_EQ(failed.ToLine(), records[0].ToLine());
+  EXPECT_EQ(later.ToLine(), records[1].ToLine());
   struct stat st;
   ASSERT_EQ(0, stat(history.FilePath().c_str(), &st));
-  EXPECT_EQ(0600u, st.st_mode & 0777);
+  EXPECT_EQ(0600u, st.st_mode & 0777);  // it names the user's files
   EXPECT_EQ(later.start, history.LastSuccess(later.definition, true));
   EXPECT_EQ(0, history.LastSuccess(later.definition, false));
 }
@@ -65,13 +52,11 @@ TEST(RunHistoryTest, FiftyAppendsFromFiveProcessesAreAllKept) {
   RunHistory history(tmp / "state");
   std::vector<pid_t> children;
   for (int process = 0; process < 5; ++process) {
-    const pid_t child = fork();
-    if (child == 0) {
-      int failures = 0;
-      for (int i = 0; i < 10; ++i) failures += history.Append(Record("P", process * 100 + i)) != 0;
-      _exit(failures);
-    }
-    children.push_back(child);
+    children.push_back(fork());
+    if (children.back() != 0) continue;
+    int failures = 0;
+    for (int i = 0; i < 10; ++i) failures += history.Append(Record("P", process * 100 + i)) != 0;
+    _exit(failures);
   }
   for (const pid_t child : children) {
     int status = -1;
@@ -91,11 +76,11 @@ TEST(RunHistoryTest, DropsTheOldestRecordsPastTheLimit) {
   for (int i = 0; i < count; ++i) ASSERT_EQ(0, history.Append(Record("J", i, reason)));
   const std::string text = testing_support::ReadFile(history.FilePath());
   EXPECT_LE(text.size(), RunHistory::kMaxBytes);
+  // Whole records only, the newest kept, none missing in between.
   const std::vector<RunRecord> records = history.Load();
   ASSERT_FALSE(records.empty());
   EXPECT_EQ(count - 1, records.back().start);
   EXPECT_GT(records.front().start, 0);
-  // Whole records only, oldest first, none missing in between.
   EXPECT_EQ(static_cast<size_t>(std::count(text.begin(), text.end(), '\n')), records.size());
   EXPECT_EQ(records.back().start - records.front().start + 1, static_cast<int64_t>(records.size()));
 }
