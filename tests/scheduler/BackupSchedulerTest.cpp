@@ -129,6 +129,10 @@ const Case kCases[] = {
      {{3, "12:00:30", false}}, {}, "12:00:00"},
     {"CatchUp, nothing missed since the last success", {{"A", true, kMon, 0, "10:00"}}, 1, 0,
      {{3, "12:00:30", false}}, {}, "12:00:00", false, true, 0},
+    {"CatchUp, a 2 h clock jump over a due time: looked for as a missed run",
+     {{"A", true, 0x7f, 0, "12:00"}}, 1, 0,
+     {{0, "11:00:30", false}, {0, "11:01:00", false}, {0, "13:01:00", false}},
+     {"2: A full catch-up"}, "11:00:00", false, true, 0},
     {"CatchUp, both kinds missed: one full, then one incremental",
      {{"A", true, kMon, 0x7f, "10:00"}}, 1, 1, {{3, "12:00:30", false}, {3, "12:01:00", false}},
      {"0: A full catch-up", "1: A incremental catch-up"}, "12:00:00", false, true},
@@ -169,31 +173,6 @@ TEST(BackupSchedulerTest, StartsDueJobsAndKeepsEveryQueuedTimeAfterTheCheck) {
     }
     EXPECT_EQ(c.starts, starter.started);
   }
-}
-
-// Missed runs are looked for at the first check and after the clock jumps
-// either way, not on an ordinary check.
-TEST(BackupSchedulerTest, AClockJumpLooksForMissedRuns) {
-  wxInitializer toolkit;
-  std::unique_ptr<BackupJob> job = MakeJob({"A", true, 0x7f, 0, "12:00"});
-  job->CatchUp = true;
-  RecordingStarter starter;
-  int looks = 0;
-  BackupScheduler scheduler(starter, [&](const BackupJob&, bool) {
-    ++looks;
-    return clock.Now();
-  });
-  SetClock(0, "08:00:00");
-  scheduler.ScheduleJob(job.get());
-  scheduler.Start();
-  EXPECT_EQ(0, looks);
-  for (const auto& [time, expected] : {std::pair{"08:00:30", 1}, {"10:00:30", 2},
-                                        {"10:01:00", 2}, {"09:00:00", 3}}) {
-    SetClock(0, time);
-    scheduler.OnTick();
-    EXPECT_EQ(expected, looks) << time;
-  }
-  EXPECT_TRUE(starter.started.empty());
 }
 
 TEST(ScheduledRunTest, JobDueAMinuteAheadRunsThroughTheWorkerThread) {
