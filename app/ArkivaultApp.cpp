@@ -1,5 +1,7 @@
 #include "app/ArkivaultApp.h"
 
+#include <algorithm>
+
 #include <wx/dialog.h>
 #include <wx/html/helpctrl.h>
 #include <wx/intl.h>
@@ -9,9 +11,10 @@
 #include <wx/utils.h>
 
 #include "jobs/BackupJob.h"
-#include "platform/Env.h"
 #include "jobs/DefinitionFileName.h"
+#include "platform/Clock.h"
 #include "platform/Env.h"
+#include "ui/DialogLog.h"
 #include "ui/MainFrame.h"
 #include "ui/UserPrompts.h"
 
@@ -28,7 +31,7 @@ bool ArkivaultApp::Initialize(int& argc, wxChar** argv) {
   if (wxApp::Initialize(argc, argv)) {
     // The entry point sent start-up errors to stderr until the toolkit was
     // up; from here on the toolkit's own log shows them in message boxes.
-    delete wxLog::SetActiveTarget(nullptr);
+    delete wxLog::SetActiveTarget(new DialogLog);
     return true;
   }
   wxLogError(_("Arkivault needs a display for its windows; \"arkivault FILE\" runs a backup "
@@ -38,6 +41,9 @@ bool ArkivaultApp::Initialize(int& argc, wxChar** argv) {
 
 bool ArkivaultApp::OnInit() {
   SetAppName(_("Arkivault"));
+  // Closing the last window never ends an interactive instance: only
+  // Shutdown and the end of the session do (CloseDown ends the main loop).
+  SetExitOnFrameDelete(false);
   if (!LoadResources()) return false;
   if (!BecomeRunningInstance()) return handedOver_;
   // From here on SIGTERM, SIGINT and SIGHUP end the session at the next tick.
@@ -45,8 +51,12 @@ bool ArkivaultApp::OnInit() {
   wxInitAllImageHandlers();
   help_ = std::make_unique<wxHtmlHelpController>();
   help_->Initialize(resources_.Directory() + "/Arkivault");
-  if (wxTaskBarIcon::IsAvailable()) {
-    taskBarIcon_ = std::make_unique<ArkivaultTaskBarIcon>(*this, resources_);
+  ShowTrayIconWhenPossible();
+  runner_.RecordRunsIn(&history_);
+  const std::vector<RunRecord> runs = history_.Load();
+  if (!runs.empty()) {
+    presenter_.NoteLastRun(wxString::FromUTF8(runs.back().job),
+                           runs.back().outcome == RunRecord::Outcome::Succeeded, runs.back().end);
   }
   jobStore_.LoadJobs();
   if (instance_.Claimed()) instance_.Serve([this] { RestoreMainWindow(); });
@@ -56,8 +66,7 @@ bool ArkivaultApp::OnInit() {
   if (taskBarIcon_ == nullptr) {
     // Without a tray icon a start with "-n" would leave nothing to click.
     ShowMainWindow();
-    mainWindow_->SetStatusText(_("No notification area was found: closing this window keeps "
-                                 "Arkivault running; start it again to reopen the window."));
+    mainWindow_->SetStatusText(_("No tray: start Arkivault again to reopen this window."));
   } else if (!options_.noGui) {
     ShowMainWindow();
   }
@@ -144,10 +153,75 @@ void ArkivaultApp::StartJob(int row, bool full) {
 
 bool ArkivaultApp::ScheduledStarter::IsBusy() const { return app_.runner_.IsBusy(); }
 
-bool ArkivaultApp::ScheduledStarter::Start(BackupJob* job, bool full) {
-  if (!app_.runner_.Start(job, full)) return false;
+bool ArkivaultApp::ScheduledStarter::Start(BackupJob* job, bool full, RunTrigger trigger) {
+  if (!app_.runner_.Start(job, full, trigger)) return false;
   app_.windowStartedRun_ = false;
   return true;
+}
+
+int64_t ArkivaultApp::LastSuccess(const BackupJob& job, bool full) const {
+  platform::FileInfo definition;
+  if (job.DefinitionPath.empty() ||
+      platform::Env::Current()->Stat(job.DefinitionPath, &definition) != 0) {
+    return platform::Clock::Current()->Now();
+  }
+  return std::max(definition.mtimeSeconds,
+                  history_.LastSuccess(RecordedDefinition(job.DefinitionPath), full));
+}
+
+std::vector<RunRecord> ArkivaultApp::RunsOf(int row) const {
+  std::vector<RunRecord> runs;
+  if (row < 0 || static_cast<size_t>(row) >= jobs_.size()) return runs;
+  const BackupJob& job = *jobs_[row];
+  const std::string definition = RecordedDefinition(job.DefinitionPath);
+  for (RunRecord& record : history_.Load()) {
+    // A job not saved yet has no file: its runs are known by its title.
+    if (definition.empty() ? record.definition.empty() && record.job == job.BackupTitle
+                           : record.definition == definition) {
+      runs.push_back(std::move(record));
+    }
+  }
+  return runs;
+}
+
+namespace {
+
+// Days from a scheduled weekday to the next, at their furthest apart.
+int LongestGapDays(uint32_t days) {
+  int longest = 0;
+  for (int day = 0; day < 7; ++day) {
+    if ((days & (1u << day)) == 0) continue;
+    int gap = 1;
+    while ((days & (1u << ((day + gap) % 7))) == 0) ++gap;
+    longest = std::max(longest, gap);
+  }
+  return longest;
+}
+
+}  // namespace
+
+void ArkivaultApp::WarnAboutOverdueJobs() {
+  const int64_t now = platform::Clock::Current()->Now();
+  for (const auto& job : jobs_) {
+    if (!job->Active || overdueWarned_.count(job->BackupTitle) != 0) continue;
+    for (const bool full : {true, false}) {
+      const uint32_t days =
+          (full ? job->ScheduleFull : job->ScheduleIncremental).Days & JobSchedule::AllDays;
+      const int64_t since = LastSuccess(*job, full);
+      if (days == 0 || now - since <= 2 * 86400 * int64_t{LongestGapDays(days)}) continue;
+      overdueWarned_.insert(job->BackupTitle);
+      const wxString text = wxString::Format(
+          _("No %s backup of '%s' has succeeded for %lld days."),
+          full ? _("full") : _("incremental"), wxString::FromUTF8(job->BackupTitle),
+          static_cast<long long>((now - since) / 86400));
+      if (taskBarIcon_ != nullptr) {
+        taskBarIcon_->ShowWarning(text);
+      } else if (mainWindow_ != nullptr) {
+        mainWindow_->SetStatusText(text, 0);
+      }
+      break;
+    }
+  }
 }
 
 bool ArkivaultApp::IsRunning() const { return presenter_.IsRunning(); }
@@ -158,6 +232,10 @@ void ArkivaultApp::AbortRun() { presenter_.AbortRun(); }
 
 void ArkivaultApp::ShowHelpContents() {
   if (help_ != nullptr) help_->DisplayContents();
+}
+
+void ArkivaultApp::ShowHelpPage(const wxString& page) {
+  if (help_ != nullptr) help_->Display(page);
 }
 
 void ArkivaultApp::Shutdown() {
@@ -210,18 +288,32 @@ void ArkivaultApp::OpenRestoreWindow() {
 void ArkivaultApp::EndSessionBySignal() {
   // A modal dialog runs its own loop: it is cancelled first (nothing is
   // saved), and the next tick ends the session.
-  for (wxWindow* window : wxTopLevelWindows) {
-    auto* dialog = dynamic_cast<wxDialog*>(window);
-    if (dialog != nullptr && dialog->IsModal()) {
-      dialog->EndModal(wxID_CANCEL);
-      return;
-    }
-  }
+  if (CancelModalDialog()) return;
   if (IsRunning()) AbortRun();
   CloseDown();
 }
 
+// Message boxes are toolkit dialogs too (UserPrompts, DialogLog), so every
+// modal dialog ends through EndModal.
+bool ArkivaultApp::CancelModalDialog() {
+  for (wxWindow* window : wxTopLevelWindows) {
+    auto* dialog = dynamic_cast<wxDialog*>(window);
+    if (dialog != nullptr && dialog->IsModal()) {
+      dialog->EndModal(wxID_CANCEL);
+      return true;
+    }
+  }
+  return false;
+}
+
+void ArkivaultApp::ShowTrayIconWhenPossible() {
+  if (taskBarIcon_ == nullptr && !closingDown_ && wxTaskBarIcon::IsAvailable()) {
+    taskBarIcon_ = std::make_unique<ArkivaultTaskBarIcon>(*this, resources_);
+  }
+}
+
 void ArkivaultApp::CloseDown() {
+  closingDown_ = true;
   refreshTimer_.Stop();
   if (mainWindow_ != nullptr) mainWindow_->Close(true);
   taskBarIcon_.reset();
@@ -242,5 +334,10 @@ void ArkivaultApp::OnTimer(wxTimerEvent&) {
     EndSessionBySignal();
     return;
   }
+  // A tray host that starts after the program gets the icon within seconds.
+  if (++ticks_ % kTrayCheckTicks == 0) ShowTrayIconWhenPossible();
+  if (ticks_ % kOverdueCheckTicks == kTrayCheckTicks) WarnAboutOverdueJobs();
   presenter_.OnTimer({mainWindow_, taskBarIcon_.get()});
+  // A scheduled run that waited for the one just ended starts now.
+  if (!runner_.IsBusy()) scheduler_.StartWaiting();
 }

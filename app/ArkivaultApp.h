@@ -7,6 +7,8 @@
 #pragma once
 
 #include <memory>
+#include <set>
+#include <string>
 
 #include <wx/app.h>
 #include <wx/timer.h>
@@ -18,6 +20,7 @@
 #include "app/SingleInstance.h"
 #include "engine/BackupProgress.h"
 #include "engine/BackupRunner.h"
+#include "engine/RunHistory.h"
 #include "jobs/JobList.h"
 #include "jobs/JobStore.h"
 #include "platform/TerminationSignals.h"
@@ -74,6 +77,7 @@ class ArkivaultApp : public wxApp, public AppCommands, public TrayCommands {
   BackupScheduler& Scheduler() { return scheduler_; }
   const BackupProgress& Progress() const { return progress_; }
   const wxTimer& RefreshTimer() const { return refreshTimer_; }
+  const RunHistory& History() const { return history_; }
 
   // AppCommands, for the windows.
   const JobList& Jobs() const override { return jobs_; }
@@ -84,11 +88,13 @@ class ArkivaultApp : public wxApp, public AppCommands, public TrayCommands {
   void UnscheduleJob(BackupJob* job) override;
   void ScheduleJob(BackupJob* job) override;
   void StartJob(int row, bool full) override;
+  std::vector<RunRecord> RunsOf(int row) const override;
   bool IsRunning() const override;
   int RunningJobIndex() const override;
   void AbortRun() override;
   void SetModalDialogOpen(bool open) override { modalDialogOpen_ = open; }
   void ShowHelpContents() override;
+  void ShowHelpPage(const wxString& page) override;
   // Asks whether to abort a running backup (No changes nothing), then
   // closes the main window, deletes the tray icon and ends the main loop.
   void Shutdown() override;
@@ -113,12 +119,15 @@ class ArkivaultApp : public wxApp, public AppCommands, public TrayCommands {
    public:
     explicit ScheduledStarter(ArkivaultApp& app) : app_(app) {}
     bool IsBusy() const override;
-    bool Start(BackupJob* job, bool full) override;
+    bool Start(BackupJob* job, bool full, RunTrigger trigger) override;
 
    private:
     ArkivaultApp& app_;
   };
 
+  // Since when the job's runs of a kind count as made: its last successful
+  // run of that kind in the history, or the last save of its definition.
+  int64_t LastSuccess(const BackupJob& job, bool full) const;
   // Loads the resource archive; on failure tells the user in a message box.
   bool LoadResources();
   // Hands over to a running instance; false when this process is to end.
@@ -127,8 +136,23 @@ class ArkivaultApp : public wxApp, public AppCommands, public TrayCommands {
   // A termination signal: a modal dialog is cancelled, a running backup
   // aborted without a question, then the program ends.
   void EndSessionBySignal();
+  // Cancels the open modal dialog or message box, if any; true when one was.
+  bool CancelModalDialog();
+  // Creates the tray icon when there is none and a tray host is on the
+  // display (also one that started after the program).
+  void ShowTrayIconWhenPossible();
   // Closes the main window, deletes the tray icon and ends the main loop.
   void CloseDown();
+
+  // Warns (tray icon and notification, else the window's status bar) once
+  // about each active job whose schedule has had no successful run for
+  // longer than twice its longest gap between two scheduled days.
+  void WarnAboutOverdueJobs();
+
+  // Refresh ticks between two looks for a tray host (2 s).
+  static constexpr unsigned kTrayCheckTicks = 16;
+  // Refresh ticks between two looks for overdue jobs (10 minutes).
+  static constexpr unsigned kOverdueCheckTicks = 4800;
 
   StartOptions options_;
   ResourceFiles resources_;
@@ -136,6 +160,9 @@ class ArkivaultApp : public wxApp, public AppCommands, public TrayCommands {
   bool modalDialogOpen_ = false;
   bool handedOver_ = false;
   bool windowStartedRun_ = false;
+  bool closingDown_ = false;
+  std::set<std::string> overdueWarned_;  // titles of the jobs warned about
+  unsigned ticks_ = 0;
   std::unique_ptr<wxHtmlHelpController> help_;
   SingleInstance instance_;
   std::unique_ptr<platform::TerminationSignals> signals_;
@@ -143,12 +170,14 @@ class ArkivaultApp : public wxApp, public AppCommands, public TrayCommands {
   // Declared so that whatever holds a reference is destroyed before what it
   // refers to: the refresh timer before what its ticks read, the scheduler
   // before the runner it starts jobs on, the runner before the jobs a worker
-  // reads.
+  // reads and the history it appends to.
   BackupProgress progress_;
   JobList jobs_;
+  RunHistory history_{RunHistory::DefaultDirectory()};
   BackupRunner runner_{progress_};
   ScheduledStarter jobStarter_{*this};
-  BackupScheduler scheduler_{jobStarter_};
+  BackupScheduler scheduler_{
+      jobStarter_, [this](const BackupJob& job, bool full) { return LastSuccess(job, full); }};
   JobStore jobStore_{jobs_, scheduler_};
   RunPresenter presenter_{jobs_, runner_, progress_};
   wxTimer refreshTimer_{this};

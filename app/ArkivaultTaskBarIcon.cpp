@@ -1,6 +1,7 @@
 #include "app/ArkivaultTaskBarIcon.h"
 
 #include <wx/app.h>
+#include <wx/artprov.h>
 #include <wx/intl.h>
 #include <wx/notifmsg.h>
 #include <wx/utils.h>
@@ -23,6 +24,7 @@ ArkivaultTaskBarIcon::ArkivaultTaskBarIcon(TrayCommands& app, const ImageSource&
   for (int frame = 0; frame < RunPresenter::kFrames; ++frame) {
     runIcons_[frame] = images.LoadIcon(wxString::Format("BackupRun%d.ico", frame + 1));
   }
+  warningIcon_ = wxArtProvider::GetIcon(wxART_WARNING, wxART_OTHER, wxSize(24, 24));
   // GTK reports a right click as the button going down, other systems as it going up.
   Bind(myEVT_TASKBAR_RIGHT_UP, &ArkivaultTaskBarIcon::OnRightButtonUp, this);
   Bind(myEVT_TASKBAR_RIGHT_DOWN, &ArkivaultTaskBarIcon::OnRightButtonUp, this);
@@ -50,19 +52,31 @@ void ArkivaultTaskBarIcon::ShowProgress(const RunPresenter& run) {
 }
 
 void ArkivaultTaskBarIcon::ShowIdle(const RunPresenter& run) {
-  SetIcon(idleIcon_, run.TrayTooltip());
+  SetIcon(warning_ ? warningIcon_ : idleIcon_, run.TrayTooltip());
 }
 
 bool ArkivaultTaskBarIcon::ShowCompletion(const RunPresenter& run) {
   if (run.FinishedJob() == announced_) return false;
   announced_ = run.FinishedJob();
   if (!run.LastRunSucceeded() && !app_.LastRunStartedFromWindow()) {
+    warning_ = true;
     wxNotificationMessage message(_("Arkivault"), run.CompletionText());
     message.SetFlags(wxICON_ERROR);
     message.Show();
+  } else if (run.LastRunSucceeded()) {
+    warning_ = false;
   }
+  SetIcon(warning_ ? warningIcon_ : idleIcon_, run.TrayTooltip());
   // The main window, when it opens, still reports the end.
   return false;
+}
+
+void ArkivaultTaskBarIcon::ShowWarning(const wxString& text) {
+  warning_ = true;
+  SetIcon(warningIcon_, _("Arkivault") + "\n" + text);
+  wxNotificationMessage message(_("Arkivault"), text);
+  message.SetFlags(wxICON_WARNING);
+  message.Show();
 }
 
 void ArkivaultTaskBarIcon::OnRightButtonUp(wxTaskBarIconEvent&) {
@@ -73,7 +87,13 @@ void ArkivaultTaskBarIcon::OnRightButtonUp(wxTaskBarIconEvent&) {
   PopupMenu(&menu);
 }
 
-void ArkivaultTaskBarIcon::OnRestore(wxEvent&) { app_.RestoreMainWindow(); }
+void ArkivaultTaskBarIcon::OnRestore(wxEvent&) {
+  if (warning_) {
+    warning_ = false;
+    SetIcon(idleIcon_, Tooltip());
+  }
+  app_.RestoreMainWindow();
+}
 
 void ArkivaultTaskBarIcon::OnShutdownCommand(wxCommandEvent&) {
   if (app_.IsRunning()) {

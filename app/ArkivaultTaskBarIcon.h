@@ -46,10 +46,18 @@ class ArkivaultTaskBarIcon : public myTaskBarIcon, public RunDisplay {
   wxMenu& Menu();
 
   // RunDisplay: the next run icon with the progress tooltip; the idle icon
-  // after a run; a notification for a failed run the window did not start.
+  // after a run; a notification and the warning icon for a failed run the
+  // window did not start, kept until the window is opened or a run succeeds.
   void ShowProgress(const RunPresenter& run) override;
   void ShowIdle(const RunPresenter& run) override;
   bool ShowCompletion(const RunPresenter& run) override;
+
+  // Shows the warning icon with `text` below "Arkivault" in the tooltip and
+  // sends it as a desktop notification.
+  void ShowWarning(const wxString& text);
+
+  // The warning icon is shown.
+  bool Warning() const { return warning_; }
 
   // Right button: shows the menu.
   void OnRightButtonUp(wxTaskBarIconEvent& event);
@@ -66,6 +74,9 @@ class ArkivaultTaskBarIcon : public myTaskBarIcon, public RunDisplay {
   const ImageSource& images_;
   wxIcon idleIcon_;
   wxIcon runIcons_[RunPresenter::kFrames];
+  wxIcon warningIcon_;
+  // A run the window did not start failed and nobody has opened the window since.
+  bool warning_ = false;
   wxMenu popupMenu_;
   bool menuBuilt_ = false;
   // The finished run already announced, so a later tick does not repeat it.

@@ -11,6 +11,7 @@
 #include "app/StderrLog.h"
 #include "engine/BackupProgress.h"
 #include "engine/BackupRunner.h"
+#include "engine/RunHistory.h"
 #include "engine/BatchRun.h"
 #include "platform/TerminationSignals.h"
 
@@ -46,6 +47,8 @@ int HeadlessApp::RunArchiveCommand() {
 int HeadlessApp::RunBatch() {
   BackupProgress progress;
   BackupRunner runner(progress);
+  RunHistory history(RunHistory::DefaultDirectory());
+  runner.RecordRunsIn(&history);
   // SIGTERM, SIGINT and SIGHUP cancel the run cleanly instead of killing the
   // process in the middle of an archive.
   const platform::TerminationSignals signals;

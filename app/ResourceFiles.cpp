@@ -21,11 +21,10 @@ bool IsRegularFile(const wxString& path) {
 }
 
 // The ZIP handler is registered once per process, whoever asks first.
+// Once per start of the toolkit: its clean-up removes every handler.
 void RegisterZipHandler() {
-  static bool registered = false;
-  if (registered) return;
+  if (wxFileSystem::HasHandlerForPath("file:archive.zip#zip:member")) return;
   wxFileSystem::AddHandler(new wxZipFSHandler);
-  registered = true;
 }
 
 wxString ArchiveUrl(const wxString& archivePath) {

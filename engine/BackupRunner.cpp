@@ -19,8 +19,10 @@
 #include "engine/BackupThread.h"
 #include "engine/PathUtil.h"
 #include "engine/SpaceEstimate.h"
+#include "engine/RunHistory.h"
 #include "engine/SourceWalker.h"
 #include "jobs/BackupJob.h"
+#include "platform/Clock.h"
 #include "platform/Env.h"
 #include "zip/ZipArchiveFile.h"
 #include "zip/ZipJournal.h"
@@ -350,6 +352,7 @@ void BackupRunner::FinishArchive(ZipWriter& archive, bool walked) {
     RemoveFileOf(path, false);
   } else if (!path.empty()) {
     committedArchives_.push_back(path);
+    ++result_.archivesWritten;
   }
   // Only files whose entries read back sound are stamped.
   std::vector<EntryProblem> problems;
@@ -379,13 +382,15 @@ bool BackupRunner::KeepsPreviousArchive(const ZipWriter& archive, bool walked) c
   return !walked && openFate_ != ArchiveFate::Created;
 }
 
-bool BackupRunner::RunNow(BackupJob* job, bool full, std::function<bool()> stopRequested) {
+bool BackupRunner::RunNow(BackupJob* job, bool full, std::function<bool()> stopRequested,
+                          RunTrigger trigger) {
   if (IsBusy()) return false;
   job_ = job;
   fullBackup_ = full;
+  trigger_ = trigger;
   progress_.Reset();
   stopRequested_ = std::move(stopRequested);
-  const bool result = Run();
+  const bool result = RunAndRecord();
   stopRequested_ = nullptr;
   return result;
 }
@@ -525,10 +530,11 @@ bool BackupRunner::EnterSubdirectory(ZipWriter& archive, const std::string& rela
 
 // A thread that cannot be created or started is dropped and reported as false,
 // so no caller waits for a run that never happens.
-bool BackupRunner::Start(BackupJob* job, bool full) {
+bool BackupRunner::Start(BackupJob* job, bool full, RunTrigger trigger) {
   if (IsBusy() || job == nullptr) return false;
   job_ = job;
   fullBackup_ = full;
+  trigger_ = trigger;
   ReapThread();
   thread_ = std::make_unique<BackupThread>(*this);
   if (thread_->Create(0) != wxTHREAD_NO_ERROR) {
@@ -556,7 +562,7 @@ BackupJob* BackupRunner::RunningJob() const { return IsBusy() ? job_ : nullptr; 
 
 bool BackupRunner::RunInThread() {
   progress_.Reset();
-  const bool result = Run();
+  const bool result = RunAndRecord();
   progress_.finishedJob = job_;
   return result;
 }
@@ -579,4 +585,30 @@ void BackupRunner::ReapThread() {
   thread_->Delete();
   thread_->Wait();
   thread_.reset();
+}
+
+bool BackupRunner::RunAndRecord() {
+  platform::Clock* clock = platform::Clock::Current();
+  const int64_t start = clock->Now();
+  const bool result = Run();
+  if (history_ == nullptr || job_ == nullptr) return result;
+  RunRecord record;
+  record.start = start;
+  record.end = clock->Now();
+  record.full = fullBackup_;
+  record.trigger = trigger_;
+  record.outcome = result_.cancelled ? RunRecord::Outcome::Cancelled
+                   : result         ? RunRecord::Outcome::Succeeded
+                                    : RunRecord::Outcome::Failed;
+  record.reason = result_.FailureText();
+  if (record.reason.empty() && result_.skippedCount > 0) {
+    record.reason = std::to_string(result_.skippedCount) + " files could not be read";
+  }
+  record.files = progress_.filesAdded.load();
+  record.bytes = progress_.bytesRead.load();
+  record.archives = result_.archivesWritten;
+  record.job = job_->BackupTitle;
+  record.definition = RecordedDefinition(job_->DefinitionPath);
+  history_->Append(record);
+  return result;
 }

@@ -15,6 +15,7 @@
 #include "engine/ArchiveCommitCheck.h"
 #include "engine/ArchivePreparer.h"
 #include "engine/PendingStamps.h"
+#include "engine/RunRecord.h"
 #include "engine/RunResult.h"
 #include "platform/Env.h"
 
@@ -22,6 +23,7 @@ class BackupCallback;
 class BackupJob;
 class BackupProgress;
 class BackupThread;
+class RunHistory;
 struct SourceFile;
 class ZipException;
 class ZipWriter;
@@ -45,12 +47,17 @@ class BackupRunner {
   // thread. Such a run is cancelled only through `stopRequested` (asked
   // between entries and after every chunk read), e.g. by a termination
   // signal. False without running while a worker run is going on.
-  bool RunNow(BackupJob* job, bool full, std::function<bool()> stopRequested = nullptr);
+  bool RunNow(BackupJob* job, bool full, std::function<bool()> stopRequested = nullptr,
+              RunTrigger trigger = RunTrigger::Batch);
 
   // Starts a run on a new worker thread at the job's priority. False, with
   // nothing changed, while a run is going on; false also when no thread could
   // be started.
-  bool Start(BackupJob* job, bool full);
+  bool Start(BackupJob* job, bool full, RunTrigger trigger = RunTrigger::Window);
+
+  // Every run from now on appends its record to `history` (not owned; null
+  // stops recording). Set it while no run is going on.
+  void RecordRunsIn(RunHistory* history) { history_ = history; }
 
   // Cancels a running worker and waits until it has closed its archive and
   // ended. Always true.
@@ -127,10 +134,14 @@ class BackupRunner {
                          const std::string& name, const std::string& backupDirectory);
   wxThread* CurrentWorker() const;
   void ReapThread();
+  // Run() with the run's record appended to the history.
+  bool RunAndRecord();
 
   BackupProgress& progress_;
   BackupJob* job_ = nullptr;
   bool fullBackup_ = true;
+  RunTrigger trigger_ = RunTrigger::Window;
+  RunHistory* history_ = nullptr;
   std::unique_ptr<BackupThread> thread_;
   std::atomic<bool> succeeded_{true};
   wxDateTime runStart_;                     // local time the current run started

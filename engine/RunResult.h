@@ -28,6 +28,7 @@ struct RunResult {
   std::string failure;            // the first reason the run failed; empty when none is known
   std::string failurePath;        // the file or directory that reason concerns; may be empty
   uint32_t skippedCount = 0;      // source files that could not be read
+  uint32_t archivesWritten = 0;   // archives committed and kept
   std::vector<std::string> skippedFiles;  // the first kNamedSkipped of them, full paths
   NamedPaths unreadFolders;       // source folders that could not be listed or entered
   NamedPaths changedFiles;        // stored, but changed while being read: left unstamped

@@ -134,6 +134,9 @@ class BackupJob {
   bool ExcludeHiddenFiles = false;
   JobSchedule ScheduleFull;
   JobSchedule ScheduleIncremental;
+  // A run missed while the program was not running (or the machine slept) is
+  // made up; false in files written before the attribute existed.
+  bool CatchUp = false;
   bool NoOverwrite = true;
   bool SubDirIndividual = false;
   bool NoEmpty = false;

@@ -113,6 +113,7 @@ void JobDefinitionReader::ReadAttributes(const XmlNode& def, BackupJob* job) {
   job->SetPriorityText(TextAttribute(def, "Priority"));
   job->KeepOld = CountAttribute(def, "KeepOld");
   job->KeepDays = CountAttribute(def, "KeepDays");
+  job->CatchUp = BoolAttribute(def, "CatchUp", false);
 }
 
 void JobDefinitionReader::ReadChild(const XmlNode& child, BackupJob* job) {

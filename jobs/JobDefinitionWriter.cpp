@@ -44,6 +44,7 @@ wxXmlNode* JobDefinitionWriter::DefinitionNode(const BackupJob& job) {
   def->AddAttribute("Priority", job.PriorityText());
   def->AddAttribute("KeepOld", std::to_string(job.KeepOld));
   def->AddAttribute("KeepDays", std::to_string(job.KeepDays));
+  def->AddAttribute("CatchUp", YesNo(job.CatchUp));
 
   def->AddChild(DescriptionNode(job.Description));
   for (const DefinitionFormat::ListElement& list : DefinitionFormat::kLists) {

@@ -78,6 +78,8 @@ BackupJob* JobStore::CreateJob() {
     title = wxString::Format(wxGetTranslation("New Job (%i)"), counter).ToStdString(wxConvUTF8);
   }
   jobs_.push_back(std::make_unique<BackupJob>(title));
+  // A new job makes up the runs it misses.
+  jobs_.back()->CatchUp = true;
   return jobs_.back().get();
 }
 

@@ -27,6 +27,17 @@ wxDateTime ScheduleCalendar::NextRun(uint32_t days, int hour, int minute, int64_
   return wxDateTime();
 }
 
+wxDateTime ScheduleCalendar::PreviousRun(uint32_t days, int hour, int minute, int64_t now) {
+  // A weekly schedule is due at least once in the eight days before now.
+  wxDateTime previous;
+  for (wxDateTime due = NextRun(days, hour, minute, now - 8 * kSecondsPerDay);
+       due.IsValid() && due.GetTicks() < now;
+       due = NextRun(days, hour, minute, static_cast<int64_t>(due.GetTicks()) + 1)) {
+    previous = due;
+  }
+  return previous;
+}
+
 int64_t ScheduleCalendar::WallSecondsAt(int64_t instant) {
   const wxDateTime::Tm tm = wxDateTime(static_cast<time_t>(instant)).GetTm(wxDateTime::Local);
   const int64_t day = DaysFromCivil(tm.year, tm.mon + 1, tm.mday);

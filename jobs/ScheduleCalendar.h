@@ -21,6 +21,9 @@ class ScheduleCalendar {
   // local clock shows `hour`:`minute`:00 on a weekday in `days` (JobSchedule
   // bits); an invalid date-time when `days` holds no weekday bit.
   static wxDateTime NextRun(uint32_t days, int hour, int minute, int64_t now);
+  // The last moment before `now` at which the schedule was due; an invalid
+  // date-time when `days` holds no weekday bit.
+  static wxDateTime PreviousRun(uint32_t days, int hour, int minute, int64_t now);
 
  private:
   // Local wall seconds of the instant `instant`.

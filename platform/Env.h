@@ -257,6 +257,22 @@ class Env {
   // (proc, sysfs, devtmpfs, debugfs, tracefs, cgroup, securityfs, ...): its
   // files are made up as they are read and a read may block for ever.
   virtual bool IsPseudoFileSystem(const std::string& path) = 0;
+
+  // Appends `line` (which ends in a newline) to `path`, created with mode 0600
+  // when missing, in one write(2) on a descriptor opened with O_APPEND, so the
+  // appends of several processes never interleave. When the file does not end
+  // in a newline (an append cut short by a crash), a newline goes first, in
+  // the same write.
+  virtual int AppendLine(const std::string& path, const std::string& line) = 0;
+
+  // Opens `path` (created with mode 0600 when missing) and waits for an
+  // advisory lock on it (flock(2)), held until `*holder` is closed.
+  virtual int WaitForLock(const std::string& path, LockKind lock,
+                          std::unique_ptr<File>* holder) = 0;
+
+  // The user's directory for state that outlives a run: $XDG_STATE_HOME when
+  // it is an absolute path, else $HOME/.local/state; "" when neither is known.
+  virtual std::string StateDirectory() = 0;
 };
 
 // The text of an errno value, as strerror gives it.

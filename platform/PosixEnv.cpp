@@ -465,6 +465,55 @@ class PosixEnv : public Env {
     return false;
   }
 
+  int AppendLine(const std::string& path, const std::string& line) override {
+    const int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) return LastError();
+    std::string data = line;
+    struct stat st;
+    char last = '\n';
+    if (::fstat(fd, &st) == 0 && st.st_size > 0 && ::pread(fd, &last, 1, st.st_size - 1) == 1 &&
+        last != '\n') {
+      data.insert(data.begin(), '\n');
+    }
+    ssize_t written;
+    do {
+      written = ::write(fd, data.data(), data.size());
+    } while (written < 0 && errno == EINTR);
+    int error = 0;
+    if (written < 0) {
+      error = LastError();
+    } else if (static_cast<size_t>(written) != data.size()) {
+      error = ENOSPC;
+    }
+    ::close(fd);
+    return error;
+  }
+
+  int WaitForLock(const std::string& path, LockKind lock,
+                  std::unique_ptr<File>* holder) override {
+    int fd = -1;
+    int error = OpenDescriptor(path, OpenMode::CreateReadWrite, false, &fd);
+    if (error != 0) return error;
+    const int operation = lock == LockKind::Exclusive ? LOCK_EX : LOCK_SH;
+    while (::flock(fd, operation) != 0) {
+      if (errno != EINTR) {
+        error = LastError();
+        ::close(fd);
+        return error;
+      }
+    }
+    holder->reset(new PosixFile(fd));
+    return 0;
+  }
+
+  std::string StateDirectory() override {
+    const char* state = std::getenv("XDG_STATE_HOME");
+    if (state != nullptr && state[0] == '/') return state;
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && home[0] != '\0') return std::string(home) + "/.local/state";
+    return "";
+  }
+
  private:
   // Opens a descriptor on `path` for `mode`; a directory gives EISDIR. Without
   // `truncate` CreateReadWrite keeps what the file holds.

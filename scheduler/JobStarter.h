@@ -3,6 +3,8 @@
 // put a recording double in its place.
 #pragma once
 
+#include "engine/RunRecord.h"
+
 class BackupJob;
 
 class JobStarter {
@@ -12,7 +14,7 @@ class JobStarter {
   // A backup run is going on.
   virtual bool IsBusy() const = 0;
 
-  // Starts a full or incremental run of `job` on the worker thread. False, with
-  // nothing started, while a run is going on.
-  virtual bool Start(BackupJob* job, bool full) = 0;
+  // Starts a full or incremental run of `job` on the worker thread, started
+  // by `trigger`. False, with nothing started, while a run is going on.
+  virtual bool Start(BackupJob* job, bool full, RunTrigger trigger) = 0;
 };

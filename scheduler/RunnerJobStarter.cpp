@@ -4,4 +4,6 @@
 
 bool RunnerJobStarter::IsBusy() const { return runner_.IsBusy(); }
 
-bool RunnerJobStarter::Start(BackupJob* job, bool full) { return runner_.Start(job, full); }
+bool RunnerJobStarter::Start(BackupJob* job, bool full, RunTrigger trigger) {
+  return runner_.Start(job, full, trigger);
+}

@@ -11,7 +11,7 @@ class RunnerJobStarter : public JobStarter {
   explicit RunnerJobStarter(BackupRunner& runner) : runner_(runner) {}
 
   bool IsBusy() const override;
-  bool Start(BackupJob* job, bool full) override;
+  bool Start(BackupJob* job, bool full, RunTrigger trigger) override;
 
  private:
   BackupRunner& runner_;

@@ -4,6 +4,11 @@
 // window reaches for the application object itself.
 #pragma once
 
+#include <vector>
+
+#include <wx/string.h>
+
+#include "engine/RunRecord.h"
 #include "jobs/JobList.h"
 
 class BackupJob;
@@ -34,6 +39,8 @@ class AppCommands {
 
   // Starts the job at `row`, full or incremental; nothing while a run goes on.
   virtual void StartJob(int row, bool full) = 0;
+  // The recorded runs of the job at `row`, oldest first.
+  virtual std::vector<RunRecord> RunsOf(int row) const = 0;
   // A backup run is going on.
   virtual bool IsRunning() const = 0;
   // The row of the running job, or -1.
@@ -45,6 +52,8 @@ class AppCommands {
   virtual void SetModalDialogOpen(bool open) = 0;
   // Opens the help book at its contents page.
   virtual void ShowHelpContents() = 0;
+  // Opens the help book at the page `page` (a file name such as "job-dialog.html").
+  virtual void ShowHelpPage(const wxString& page) = 0;
   // The program is started (tray only) when the user logs in.
   virtual bool StartsAtLogin() const = 0;
   // Adds or removes the start at login; a failure is reported to the user.

@@ -107,6 +107,7 @@ void BackupJobDialog::FindControls() {
   noOverwrite_ = XRCCTRL(*this, "ID_NOOVERWRITE", wxCheckBox);
   individual_ = XRCCTRL(*this, "ID_INDIVIDUAL", wxCheckBox);
   noEmpty_ = XRCCTRL(*this, "ID_NOEMPTY", wxCheckBox);
+  catchUp_ = XRCCTRL(*this, "ID_CATCHUP", wxCheckBox);
   priority_ = XRCCTRL(*this, "ID_PRIORITY", wxChoice);
   keepOld_ = XRCCTRL(*this, "ID_KEEP_OLD", wxSpinCtrl);
   keepDays_ = XRCCTRL(*this, "ID_KEEP_DAYS", wxSpinCtrl);
@@ -156,6 +157,7 @@ void ShowDays(wxCheckBox* const boxes[7], uint32_t days) {
 void BackupJobDialog::ShowJob() {
   ShowText(title_, job_.BackupTitle);
   ShowText(archiveName_, job_.BackupName);
+  nameFollowsTitle_ = job_.BackupName == job_.BackupTitle;
   IfPresent(suffix_, [&](wxChoice& c) { c.SetSelection(static_cast<int>(job_.Suffix)); });
   ShowText(description_, job_.Description);
   ShowFlag(active_, job_.Active);
@@ -181,6 +183,7 @@ void BackupJobDialog::ShowJob() {
   ShowFlag(noOverwrite_, job_.NoOverwrite);
   ShowFlag(individual_, job_.SubDirIndividual);
   ShowFlag(noEmpty_, job_.NoEmpty);
+  ShowFlag(catchUp_, job_.CatchUp);
   IfPresent(priority_, [&](wxChoice& c) {
     const int entry = static_cast<int>(job_.Priority);
     c.SetSelection(entry >= 0 && entry <= 2 ? entry : 0);
@@ -219,7 +222,10 @@ void BackupJobDialog::FitListColumns() {
 void BackupJobDialog::BindEvents() {
   Bind(wxEVT_BUTTON, &BackupJobDialog::OnOk, this, Id("ID_OK"));
   Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { EndModal(wxID_CANCEL); }, Id("ID_CANCEL"));
-  Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { commands_.ShowHelpContents(); }, Id("ID_HELP"));
+  // Escape presses Cancel.
+  SetEscapeId(Id("ID_CANCEL"));
+  Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { commands_.ShowHelpPage("job-dialog.html"); },
+       Id("ID_HELP"));
   Bind(wxEVT_TOOL, [this](wxCommandEvent& e) { OnChooseRoot(e, true); }, Id("ID_SOURCE_BUTTON"));
   Bind(wxEVT_TOOL, [this](wxCommandEvent& e) { OnChooseRoot(e, false); }, Id("ID_TARGET_BUTTON"));
   for (int index = 0; index < kListCount; ++index) {
@@ -246,6 +252,21 @@ void BackupJobDialog::BindEvents() {
       e.Skip();
     };
   };
+  // The archive name follows the title while it equals it and the user has
+  // not typed into it (ChangeValue sends no text event).
+  if (title_ != nullptr && archiveName_ != nullptr) {
+    archiveName_->Bind(wxEVT_TEXT, [this](wxCommandEvent& e) {
+      nameFollowsTitle_ = false;
+      e.Skip();
+    });
+    title_->Bind(wxEVT_TEXT, [this](wxCommandEvent& e) {
+      if (nameFollowsTitle_) {
+        archiveName_->ChangeValue(title_->GetValue());
+        archiveName_->MarkDirty();
+      }
+      e.Skip();
+    });
+  }
   Bind(wxEVT_CHOICE, mark(&marks_.suffix), Id("ID_SUFFIX"));
   Bind(wxEVT_CHOICE, mark(&marks_.compression), Id("ID_COMPRESSION"));
   Bind(wxEVT_CHOICE, mark(&marks_.priority), Id("ID_PRIORITY"));
@@ -257,6 +278,16 @@ void BackupJobDialog::BindEvents() {
     if (list != nullptr) list->Bind(wxEVT_SIZE, &BackupJobDialog::OnListSize, this);
   }
 }
+
+namespace {
+
+// An empty time field is left as it always was; any other text must be a time of day.
+bool IsValidTime(const wxComboBox* field) {
+  return field == nullptr || field->GetValue().empty() ||
+         JobSchedule::ParseTime(field->GetValue().ToStdString(wxConvUTF8)).IsValid();
+}
+
+}  // namespace
 
 bool BackupJobDialog::Validate() {
   const auto empty = [](const wxListCtrl* list) {
@@ -272,6 +303,10 @@ bool BackupJobDialog::Validate() {
     message = _("Please specify at least one include file pattern!");
   } else if (empty(lists_[kDirIncludes])) {
     message = _("Please specify at least one include directory pattern!");
+  } else if (!IsValidTime(fullTime_)) {
+    message = _("Please specify the full backup time as HH:MM (00:00 to 23:59)!");
+  } else if (!IsValidTime(incrementalTime_)) {
+    message = _("Please specify the incremental backup time as HH:MM (00:00 to 23:59)!");
   } else {
     return true;
   }
@@ -333,6 +368,7 @@ void BackupJobDialog::TakeValues() {
   TakeFlag(noOverwrite_, job_.NoOverwrite, modified);
   TakeFlag(individual_, job_.SubDirIndividual, modified);
   TakeFlag(noEmpty_, job_.NoEmpty, modified);
+  TakeFlag(catchUp_, job_.CatchUp, modified);
   for (const auto& [spin, value] : {std::make_pair(keepOld_, &job_.KeepOld),
                                     std::make_pair(keepDays_, &job_.KeepDays)}) {
     if (spin == nullptr || static_cast<int>(*value) == spin->GetValue()) continue;

@@ -93,6 +93,9 @@ class BackupJobDialog : public wxDialog {
   wxCheckBox* noOverwrite_ = nullptr;
   wxCheckBox* individual_ = nullptr;
   wxCheckBox* noEmpty_ = nullptr;
+  wxCheckBox* catchUp_ = nullptr;
+  // The archive name is changed along with the title.
+  bool nameFollowsTitle_ = false;
   wxChoice* priority_ = nullptr;
   wxSpinCtrl* keepOld_ = nullptr;
   wxSpinCtrl* keepDays_ = nullptr;

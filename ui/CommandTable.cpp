@@ -19,11 +19,12 @@ MenuCommand Row(const char* name, const char* label, const char* bitmap,
 }  // namespace
 
 const MenuCommands kFileMenu = {
-    Row("ID_NEWJOB", "&New...", "file_new.png"),
+    Row("ID_NEWJOB", "&New...\tCtrl+N", "file_new.png"),
     Row("ID_COPYJOB", "&Copy", "file_copy.png", CommandRule::NeedsSelection),
     Row("ID_DELETEJOB", "&Delete", "file_delete.png", CommandRule::NeedsSelection),
     kSeparator,
     Row("ID_EDITJOB", "&Edit", "file_edit.png", CommandRule::NeedsSelection),
+    Row("ID_HISTORY", "&History...", "", CommandRule::NeedsSelection),
     kSeparator,
     Row("ID_STARTFULL", "Start &Full Backup", "file_full.png", CommandRule::StartAllowed),
     Row("ID_STARTINC", "Start &Incremental Backup", "file_inc.png", CommandRule::StartAllowed),
@@ -32,11 +33,11 @@ const MenuCommands kFileMenu = {
     kSeparator,
     {"ID_AUTOSTART", "Start at &Login", "", CommandRule::Always, false, true},
     Row("ID_EXIT", "Close &Window", "file_close.png"),
-    Row("ID_SHUTDOWN", "&Shutdown Arkivault", "file_exit.png"),
+    Row("ID_SHUTDOWN", "&Shutdown Arkivault\tCtrl+Q", "file_exit.png"),
 };
 
 const MenuCommands kHelpMenu = {
-    Row("ID_HELPCONTENTS", "&Help Contents...", "help_contents.png"),
+    Row("ID_HELPCONTENTS", "&Help Contents...\tF1", "help_contents.png"),
     Row("ID_HELPABOUT", "&About Arkivault...", "help_about.png"),
 };
 
@@ -45,6 +46,7 @@ const MenuCommands kContextMenu = {
     Row("ID_DELETEJOB", "&Delete", "file_delete.png", CommandRule::NeedsSelection),
     kSeparator,
     Row("ID_EDITJOB", "&Edit...", "file_edit.png", CommandRule::NeedsSelection),
+    Row("ID_HISTORY", "&History...", "", CommandRule::NeedsSelection),
     kSeparator,
     Row("ID_STARTFULL", "Start &Full Backup", "file_full.png", CommandRule::StartAllowed),
     Row("ID_STARTINC", "Start &Incremental Backup", "file_inc.png", CommandRule::StartAllowed),

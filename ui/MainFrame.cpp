@@ -10,6 +10,7 @@
 #include "ui/BackupJobDialog.h"
 #include "ui/ImageSource.h"
 #include "ui/RestoreFrame.h"
+#include "ui/RunHistoryDialog.h"
 #include "ui/UserPrompts.h"
 
 namespace {
@@ -21,6 +22,14 @@ const int kJobImage = 0;
 int Id(const char* name) { return wxXmlResource::GetXRCID(name); }
 
 wxString Title(const BackupJob& job) { return wxString::FromUTF8(job.BackupTitle); }
+
+// When the job runs next with a run of the given kind, or "none".
+wxString NextRunText(BackupJob& job, bool full) {
+  const JobSchedule& schedule = full ? job.ScheduleFull : job.ScheduleIncremental;
+  if (!job.Active || (schedule.Days & JobSchedule::AllDays) == 0) return _("none");
+  const wxDateTime next = full ? job.NextFullBackupTime() : job.NextIncrementalBackupTime();
+  return next.IsValid() ? next.Format("%a %Y-%m-%d %H:%M") : _("none");
+}
 
 }  // namespace
 
@@ -39,6 +48,7 @@ MainFrame::MainFrame(wxWindow* parent, AppCommands& commands, const ImageSource&
   Bind(wxEVT_MENU, &MainFrame::OnStartFull, this, Id("ID_STARTFULL"));
   Bind(wxEVT_MENU, &MainFrame::OnStartIncremental, this, Id("ID_STARTINC"));
   Bind(wxEVT_MENU, &MainFrame::OnEditJob, this, Id("ID_EDITJOB"));
+  Bind(wxEVT_MENU, &MainFrame::OnHistory, this, Id("ID_HISTORY"));
   Bind(wxEVT_MENU, &MainFrame::OnHelpContents, this, Id("ID_HELPCONTENTS"));
   Bind(wxEVT_MENU, &MainFrame::OnAbout, this, Id("ID_HELPABOUT"));
   Bind(wxEVT_MENU, &MainFrame::OnCancelJob, this, Id("ID_CANCELJOB"));
@@ -82,7 +92,7 @@ void MainFrame::ShowProgress(const RunPresenter& run) {
 
 bool MainFrame::ShowCompletion(const RunPresenter& run) {
   if (GetStatusBar() != nullptr) {
-    SetStatusText(run.CompletionText(), 0);
+    SetStatusText(run.CompletionText() + " " + run.FinishedAtText(), 0);
     SetStatusText(run.CountsText(), 1);
   }
   if (animatedRow_ != -1) SetRowImage(animatedRow_, kJobImage);
@@ -286,9 +296,36 @@ void MainFrame::OnListEndLabelEdit(wxListEvent& event) {
   commands_.SaveJob(job);
 }
 
+// The focused job's last run and next runs, unless a run is being shown.
 void MainFrame::OnListItemFocused(wxListEvent& event) {
   ClearStatus();
+  const long row = event.GetIndex();
+  if (animatedRow_ == -1 && GetStatusBar() != nullptr && row >= 0 &&
+      static_cast<size_t>(row) < commands_.Jobs().size()) {
+    SetStatusText(JobSummary(static_cast<int>(row)), 0);
+  }
   event.Skip();
+}
+
+wxString MainFrame::JobSummary(int row) const {
+  BackupJob& job = *commands_.Jobs()[row];
+  const std::vector<RunRecord> runs = commands_.RunsOf(row);
+  wxString last = _("Last run: none");
+  if (!runs.empty()) {
+    const RunRecord& record = runs.back();
+    last = wxString::Format(_("Last run: %s, %s, %s"),
+                            wxString::FromUTF8(RecordTime(record.end).substr(0, 16)),
+                            record.KindText(), record.OutcomeText());
+  }
+  return last + wxString::Format(_(". Next full: %s, incremental: %s"), NextRunText(job, true),
+                                 NextRunText(job, false));
+}
+
+void MainFrame::OnHistory(wxCommandEvent&) {
+  const int row = SelectedRow();
+  if (row < 0 || static_cast<size_t>(row) >= commands_.Jobs().size()) return;
+  RunHistoryDialog dialog(this, Title(*commands_.Jobs()[row]), commands_.RunsOf(row));
+  dialog.ShowModal();
 }
 
 void MainFrame::ClearStatus() {

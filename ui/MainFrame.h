@@ -34,6 +34,9 @@ class MainFrame : public wxFrame, public RunDisplay {
   // counters; the animated row gets the job icon back. Always reported.
   bool ShowCompletion(const RunPresenter& run) override;
 
+  // The last run and the next full and incremental run of the job at `row`.
+  wxString JobSummary(int row) const;
+
   // The first selected row, or -1.
   int SelectedRow() const;
   // What the menu rules look at now.
@@ -65,6 +68,7 @@ class MainFrame : public wxFrame, public RunDisplay {
   void OnHelpContents(wxCommandEvent& event);
   void OnEditJob(wxCommandEvent& event);
   void OnAbout(wxCommandEvent& event);
+  void OnHistory(wxCommandEvent& event);
   void OnListItemActivated(wxListEvent& event);
   void OnUpdateCommand(wxUpdateUIEvent& event);
   void OnListEndLabelEdit(wxListEvent& event);

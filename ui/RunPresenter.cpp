@@ -7,6 +7,7 @@
 #include "engine/PathUtil.h"
 #include "engine/RunResult.h"
 #include "jobs/BackupJob.h"
+#include "platform/Clock.h"
 
 namespace {
 
@@ -39,10 +40,18 @@ void RunPresenter::AbortRun() { runner_.Stop(); }
 void RunPresenter::ForgetJob(const BackupJob* job) {
   if (progress_.finishedJob.load() == job) progress_.Reset();
   if (running_ == job) running_ = nullptr;
+  if (noted_ == job) noted_ = nullptr;
 }
 
 void RunPresenter::OnTimer(std::initializer_list<RunDisplay*> displays) {
   running_ = runner_.RunningJob();
+  if (running_ != nullptr) noted_ = nullptr;
+  const BackupJob* finished = progress_.finishedJob.load();
+  if (running_ == nullptr && finished != nullptr && finished != noted_) {
+    noted_ = finished;
+    NoteLastRun(wxString::FromUTF8(finished->BackupTitle), LastRunSucceeded(),
+                platform::Clock::Current()->Now());
+  }
   if (running_ != nullptr) {
     ShowRunning(displays);
   } else {
@@ -75,7 +84,14 @@ void RunPresenter::ShowFinished(std::initializer_list<RunDisplay*> displays) {
 }
 
 wxString RunPresenter::TrayTooltip(size_t limit) const {
-  if (running_ == nullptr) return _("Arkivault");
+  if (running_ == nullptr) {
+    if (lastEnd_ == 0) return _("Arkivault");
+    const wxString line = wxString::Format(
+        lastSucceeded_ ? _("Last run: '%s' completed, %s") : _("Last run: '%s' failed, %s"),
+        lastTitle_, wxDateTime(static_cast<time_t>(lastEnd_)).Format("%a %H:%M"));
+    const wxString idle = _("Arkivault") + "\n" + line;
+    return idle.length() <= limit ? idle : idle.Left(limit - 3) + "...";
+  }
   const auto tooltip = [this](const wxString& title) {
     return wxString::Format(_("Processing '%s'.\n%lu files.\n%llu kB."), title,
                             static_cast<unsigned long>(progress_.filesAdded.load()),
@@ -131,6 +147,18 @@ wxString RunPresenter::CompletionText() const {
                                    FileSystemText(result.changedFiles.paths[0]));
   }
   return text;
+}
+
+wxString RunPresenter::FinishedAtText() const {
+  if (lastEnd_ == 0) return wxString();
+  return wxString::Format(_("(at %s)"),
+                          wxDateTime(static_cast<time_t>(lastEnd_)).Format("%H:%M"));
+}
+
+void RunPresenter::NoteLastRun(const wxString& title, bool succeeded, int64_t end) {
+  lastTitle_ = title;
+  lastSucceeded_ = succeeded;
+  lastEnd_ = end;
 }
 
 bool RunPresenter::LastRunSucceeded() const { return runner_.Succeeded(); }

@@ -76,7 +76,8 @@ class RunPresenter {
   int Frame() const { return frame_; }
 
   // Tray tooltip: "Processing '<title>'.\n<n> files.\n<k> kB." while a run
-  // goes on, "Arkivault" otherwise. A title too long for `limit` characters
+  // goes on; otherwise "Arkivault", followed by the last run when there was
+  // one: "\nLast run: '<title>' completed|failed, <time>". A title too long for `limit` characters
   // is shortened (ending in "...") so that the counters always show.
   wxString TrayTooltip(size_t limit = wxString::npos) const;
   // Status text of a running job: "Processing '<title>'...".
@@ -88,6 +89,13 @@ class RunPresenter {
   // the path it concerns) and how many files could not be read, naming the
   // first; empty when there is no finished job.
   wxString CompletionText() const;
+
+  // When the finished run ended, e.g. "(at 10:03)"; empty when no run has.
+  wxString FinishedAtText() const;
+
+  // Makes the run of `title` that ended at `end` (seconds since the epoch)
+  // the last run the idle tooltip names, e.g. one read from the run history.
+  void NoteLastRun(const wxString& title, bool succeeded, int64_t end);
 
   // The last run ended without a failure.
   bool LastRunSucceeded() const;
@@ -108,4 +116,9 @@ class RunPresenter {
   // The running job as seen by the last tick: the texts of one tick all name
   // the same job, even if the run ends meanwhile.
   const BackupJob* running_ = nullptr;
+  // The finished run already noted as the last run, and what is known of it.
+  const BackupJob* noted_ = nullptr;
+  wxString lastTitle_;
+  bool lastSucceeded_ = true;
+  int64_t lastEnd_ = 0;
 };

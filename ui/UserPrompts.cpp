@@ -2,6 +2,7 @@
 
 #include <wx/dirdlg.h>
 #include <wx/msgdlg.h>
+#include <wx/generic/msgdlgg.h>
 
 namespace {
 
@@ -9,12 +10,27 @@ class ToolkitPrompts : public UserPrompts {
  public:
   int Message(wxWindow* parent, const wxString& text, const wxString& caption,
               long style) override {
-    return wxMessageBox(text, caption, style, parent);
+    // A toolkit dialog rather than the native box, so that the end of the
+    // session can cancel it.
+    wxGenericMessageDialog box(parent, text, caption, style | wxCENTRE);
+    switch (box.ShowModal()) {
+      case wxID_YES:
+        return wxYES;
+      case wxID_NO:
+        return wxNO;
+      case wxID_OK:
+        return wxOK;
+      default:
+        return wxCANCEL;
+    }
   }
 
   wxString ChooseDirectory(wxWindow* parent, const wxString& message,
                            const wxString& start) override {
-    wxDirDialog chooser(parent, message, start);
+    // The message is the chooser's title, which shows one line.
+    wxString title = message;
+    title.Replace("\n", " ");
+    wxDirDialog chooser(parent, title, start);
     return chooser.ShowModal() == wxID_OK ? chooser.GetPath() : wxString();
   }
 };

@@ -46,14 +46,17 @@ struct ProcessResult {
 
 // Runs `program` with `arguments` (shell words) in `directory` with no
 // display at all, unless `display` names one, and collects both streams.
+// The program keeps its run records in `directory`/state.
 inline ProcessResult RunProgram(const std::string& program, const std::string& arguments,
                                 const std::string& directory, const std::string& display = "") {
   testing_support::TempDir scratch;
   const std::string environment = display.empty() ? "env -u DISPLAY -u WAYLAND_DISPLAY"
                                                   : "env -u WAYLAND_DISPLAY DISPLAY=" + display;
   ProcessResult result;
+  // Run records go to the test's own directory, never to the user's.
   result.status = testing_support::RunCommand(
-      "( cd " + ShellQuote(directory) + " && " + environment + " timeout 60 " +
+      "( cd " + ShellQuote(directory) + " && " + environment + " XDG_STATE_HOME=" +
+          ShellQuote(directory + "/state") + " timeout 60 " +
           ShellQuote(program) + " " + arguments + " 2>" + ShellQuote(scratch / "err") + " )",
       &result.out);
   result.err = testing_support::ReadFile(scratch / "err");

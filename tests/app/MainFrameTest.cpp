@@ -12,6 +12,7 @@
 #include "tests/support/ExternalZip.h"
 #include "ui/AboutDialog.h"
 #include "ui/BackupJobDialog.h"
+#include "ui/RunHistoryDialog.h"
 
 namespace {
 
@@ -74,24 +75,24 @@ TEST_F(MainFrameTest, MenuStatesAndTheRunningJob) {
   EXPECT_EQ("Beta", List().GetItemText(1));
   wxMenu& file = *Frame().GetMenuBar()->GetMenu(0);
   wxMenu& context = Frame().ContextMenu();
-  // File menu: New Copy Delete Edit Full Incremental Cancel Restore Start-at-Login Close
-  // Shutdown; context menu: Copy Delete Edit Full Incremental Cancel Restore.
-  EXPECT_EQ("10000000111", Enabled(file));
-  EXPECT_EQ("0000000", Enabled(context));
+  // File menu: New Copy Delete Edit History Full Incremental Cancel Restore Start-at-Login
+  // Close Shutdown; context menu: Copy Delete Edit History Full Incremental Cancel Restore.
+  EXPECT_EQ("100000000111", Enabled(file));
+  EXPECT_EQ("00000000", Enabled(context));
   EXPECT_EQ("11", Enabled(*Frame().GetMenuBar()->GetMenu(1)));
   Select(1);
-  EXPECT_EQ("11111101111", Enabled(file));
-  EXPECT_EQ("1111101", Enabled(context));
+  EXPECT_EQ("111111101111", Enabled(file));
+  EXPECT_EQ("11111101", Enabled(context));
 
   gate.SetGate(run_test::GateEnv::Point::SecondRead, "big.bin", true);
   Select(0);
   Command("ID_STARTFULL");
   gate.WaitUntilReached();
-  EXPECT_EQ("11110011111", Enabled(file));
-  EXPECT_EQ("1110011", Enabled(context));
+  EXPECT_EQ("111110011111", Enabled(file));
+  EXPECT_EQ("11110011", Enabled(context));
   Select(1);
-  EXPECT_EQ("11110001111", Enabled(file));
-  EXPECT_EQ("1110001", Enabled(context));
+  EXPECT_EQ("111110001111", Enabled(file));
+  EXPECT_EQ("11110001", Enabled(context));
 
   // Delete or edit of the running job asks to abort first; No leaves it running.
   Select(0);
@@ -118,8 +119,8 @@ TEST_F(MainFrameTest, MenuStatesAndTheRunningJob) {
   EXPECT_EQ(std::vector<std::string>{"Delete Job: Are you sure that you want to delete 'Alpha' ?"},
             std::vector<std::string>(prompts.asked.begin() + 1, prompts.asked.end()));
   prompts.Take();
-  PumpUntil([&] { return Status(0) == "Backup 'Alpha' failed. Cancelled."; });
-  EXPECT_EQ("Backup 'Alpha' failed. Cancelled.", Status(0));
+  PumpUntil([&] { return Status(0).StartsWith("Backup 'Alpha' failed. Cancelled. (at "); });
+  EXPECT_TRUE(Status(0).StartsWith("Backup 'Alpha' failed. Cancelled. (at ")) << Status(0);
 
   // A job deleted after its run was aborted is never named by a completion.
   Command("ID_STARTFULL");
@@ -215,9 +216,31 @@ TEST_F(MainFrameTest, BackupFromTheWindow) {
   EXPECT_EQ("Processing 'Photos'...", Status(0));
   app_test::Screenshot(Frame(), "main-window-running.png");
   gate.Release();
-  PumpUntil([&] { return Status(0) == "Backup 'Photos' completed."; });
-  EXPECT_EQ("Backup 'Photos' completed.", Status(0));
+  PumpUntil([&] { return Status(0).StartsWith("Backup 'Photos' completed. (at "); });
+  EXPECT_TRUE(Status(0).StartsWith("Backup 'Photos' completed. (at ")) << Status(0);
   EXPECT_EQ("2 files added, 292 kB read", Status(1));
+  // The window's run left one record, and the job's last run shows when it is focused.
+  const std::vector<RunRecord> runs = app->RunsOf(0);
+  ASSERT_EQ(1u, runs.size());
+  EXPECT_EQ(RunTrigger::Window, runs[0].trigger);
+  EXPECT_EQ(RunRecord::Outcome::Succeeded, runs[0].outcome);
+  EXPECT_EQ(2u, runs[0].files);
+  EXPECT_NE(wxString::npos, Frame().JobSummary(0).find(", full, succeeded. Next full: "))
+      << Frame().JobSummary(0);
+  Frame().SetStatusText(Frame().JobSummary(0), 0);
+  app_test::Screenshot(Frame(), "main-window-last-run.png");
+  {
+    RunHistoryDialog history(&Frame(), "Photos", runs);
+    history.Show();
+    app_test::Screenshot(history, "history.png");
+  }
+  Frame().SetStatusText(Frame().JobSummary(0), 0);
+  app_test::Screenshot(Frame(), "main-window-last-run.png");
+  {
+    RunHistoryDialog history(&Frame(), "Photos", runs);
+    history.Show();
+    app_test::Screenshot(history, "history.png");
+  }
   EXPECT_EQ(0, RowImage(0));
   EXPECT_ZIP_VALID(cwd / "out/Photos.zip");
 
@@ -233,7 +256,7 @@ TEST_F(MainFrameTest, BackupFromTheWindow) {
   EXPECT_NE(nullptr, app->Progress().finishedJob.load());
   app->ShowMainWindow();
   PumpUntil([&] { return !Status(0).empty(); });
-  EXPECT_EQ("Backup 'Photos' completed.", Status(0));
+  EXPECT_TRUE(Status(0).StartsWith("Backup 'Photos' completed. (at ")) << Status(0);
   app_test::Screenshot(Frame(), "main-window.png");
 
   // The exit stops the timers and releases the jobs.

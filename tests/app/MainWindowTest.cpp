@@ -48,10 +48,10 @@ struct WindowedStart {
 WindowedStart StartWindowed(const std::string& program, const std::string& directory,
                             const std::string& screenshot, const wxSize& size = wxDefaultSize) {
   std::string pid;
-  // The directory is private, so it serves as the runtime directory: no
-  // other instance on this machine is found there.
+  // The directory is private, so it serves as the runtime directory (no
+  // other instance on this machine is found there) and holds the run records.
   RunCommand("cd " + ShellQuote(directory) + " && XDG_RUNTIME_DIR=" + ShellQuote(directory) +
-                 " " + ShellQuote(program) + " >output.txt 2>&1 & echo $!",
+                 " XDG_STATE_HOME=" + ShellQuote(directory) + " " + ShellQuote(program) + " >output.txt 2>&1 & echo $!",
              &pid);
   pid = pid.substr(0, pid.find('\n'));
   WindowedStart start;

@@ -14,6 +14,8 @@
 #include <vector>
 
 #include "app/ArkivaultApp.h"
+#include "jobs/BackupJob.h"
+#include "platform/Clock.h"
 #include "tests/app/AppTestSupport.h"
 #include "tests/support/ExternalZip.h"
 #include "ui/CommandTable.h"
@@ -55,6 +57,7 @@ class TrayTest : public testing::Test {
     std::filesystem::current_path(cwd.path());
     setenv("XDG_RUNTIME_DIR", (cwd / "run").c_str(), 1);
     setenv("XDG_CONFIG_HOME", (cwd / "config").c_str(), 1);
+    setenv("XDG_STATE_HOME", (cwd / "state").c_str(), 1);
     StartOptions options;
     options.noGui = true;
     ASSERT_NE(nullptr, app_test::StartToolkit(new ArkivaultApp(options)));
@@ -103,7 +106,7 @@ TEST_F(TrayTest, IconFollowsTheRunAndShutdownAsksFirst) {
   }
 
   // A run: each tick shows the next of the four run frames with the progress
-  // on three lines; after it, the idle icon and "Arkivault".
+  // on three lines; after it, the idle icon and "Arkivault" with the last run.
   app->StartJob(0, true);
   const wxRegEx progress("^Processing 'Big'\\.\n[0-9]+ files\\.\n[0-9]+ kB\\.$");
   std::vector<int> frames;
@@ -124,7 +127,9 @@ TEST_F(TrayTest, IconFollowsTheRunAndShutdownAsksFirst) {
   ASSERT_GE(frames.size(), 4u);
   EXPECT_EQ(1, frames.front());
   for (size_t i = 1; i < frames.size(); ++i) EXPECT_EQ(frames[i - 1] % 4 + 1, frames[i]) << i;
-  EXPECT_EQ("Arkivault", icon->Tooltip());
+  EXPECT_TRUE(icon->Tooltip().StartsWith("Arkivault\nLast run: 'Big' completed, "))
+      << icon->Tooltip();
+  EXPECT_FALSE(icon->Warning());
   EXPECT_ZIP_VALID(cwd / "out/Big.zip");
 
   // Restore: the window is created, then raised (the same window).
@@ -179,6 +184,56 @@ TEST_F(TrayTest, SigtermDuringARunClosesTheArchiveAndEnds) {
   EXPECT_FALSE(app->IsRunning());
   EXPECT_EQ(0, none.asked);
   EXPECT_ZIP_VALID(cwd / "out/Big.zip");
+}
+
+// SIGTERM while the tray's question is open (a real dialog) cancels it and
+// ends the program within a second, the run aborted.
+TEST_F(TrayTest, SigtermCancelsAnOpenQuestion) {
+  StartBigRun();
+  // Sent from the question's own event loop, once it runs.
+  wxTheApp->CallAfter([] { kill(getpid(), SIGTERM); });
+  wxCommandEvent click;
+  app->TaskBarIcon()->OnShutdownCommand(click);
+  const auto cancelled = std::chrono::steady_clock::now();
+  ASSERT_TRUE(app_test::WaitFor([&] { return app->TaskBarIcon() == nullptr; }, true));
+  EXPECT_LT(std::chrono::steady_clock::now() - cancelled, std::chrono::seconds(1));
+  EXPECT_FALSE(app->IsRunning());
+  EXPECT_ZIP_VALID(cwd / "out/Big.zip");
+}
+
+// A scheduled run that fails while the window is closed turns the tray icon
+// to its warning, names the job in the tooltip and leaves its record.
+TEST_F(TrayTest, AFailedScheduledRunWarnsAndIsRecorded) {
+  // The program's clock for this test only.
+  struct InstalledClock : platform::ManualClock {
+    explicit InstalledClock(int64_t now) : ManualClock(now) { Install(this); }
+    ~InstalledClock() override { Install(nullptr); }
+  } clock(wxDateTime(8, wxDateTime::Jan, 2024, 9, 59).GetTicks());
+  BackupJob* job = app->CreateJob();
+  job->BackupTitle = "Broken";
+  job->SourceRootPath = cwd / "big";
+  job->TargetPath = cwd / "missing";
+  job->IncludeFilePatterns = {"*"};
+  job->IncludeDirPatterns = {"*"};
+  job->ScheduleFull.Days = JobSchedule::AllDays;
+  job->SetFullTime("10:00");
+  app->ScheduleJob(job);
+  clock.Advance(70);
+  app->Scheduler().OnTick();
+  ArkivaultTaskBarIcon* icon = app->TaskBarIcon();
+  ASSERT_NE(nullptr, icon);
+  ASSERT_TRUE(app_test::WaitFor([&] { return icon->Warning(); }, true));
+  EXPECT_TRUE(icon->Tooltip().StartsWith("Arkivault\nLast run: 'Broken' failed, ")) << icon->Tooltip();
+  const std::vector<RunRecord> runs = app->History().Load();
+  ASSERT_EQ(1u, runs.size());
+  EXPECT_EQ("Broken", runs[0].job);
+  EXPECT_EQ(RunTrigger::Scheduled, runs[0].trigger);
+  EXPECT_EQ(RunRecord::Outcome::Failed, runs[0].outcome);
+  EXPECT_NE(std::string::npos, runs[0].reason.find(cwd / "missing")) << runs[0].reason;
+  // Opening the window takes the warning back.
+  wxCommandEvent click;
+  icon->OnRestore(click);
+  EXPECT_FALSE(icon->Warning());
 }
 
 }  // namespace

@@ -110,6 +110,7 @@ class AppFixture : public ::testing::Test {
     std::filesystem::current_path(cwd.path());
     // The private test directory keeps this instance apart from any other.
     setenv("XDG_RUNTIME_DIR", cwd.path().c_str(), 1);
+    setenv("XDG_STATE_HOME", (cwd / "state").c_str(), 1);
   }
   ~AppFixture() override {
     UserPrompts::Install(nullptr);

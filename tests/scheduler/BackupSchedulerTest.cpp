@@ -40,11 +40,12 @@ void SetClock(int day, const char* clockTime) { clock.Set(Moment(day, clockTime)
 // accepts a start until told otherwise. Records "<tick>: <title> full|incremental".
 struct RecordingStarter : JobStarter {
   bool IsBusy() const override { return busy; }
-  bool Start(BackupJob* job, bool full) override {
+  bool Start(BackupJob* job, bool full, RunTrigger trigger) override {
     if (busy) return false;
     busy = true;
     started.push_back(std::to_string(tick) + ": " + job->BackupTitle +
-                      (full ? " full" : " incremental"));
+                      (full ? " full" : " incremental") +
+                      (trigger == RunTrigger::CatchUp ? " catch-up" : ""));
     return true;
   }
   bool busy = false;
@@ -87,6 +88,9 @@ struct Case {
   const char* queuedAt = "09:59:00";
   // The first job is queued once more by mistake, then taken off and destroyed.
   bool unscheduleFirst = false;
+  // Every job makes up missed runs; each kind last succeeded that day at 10:00.
+  bool catchUp = false;
+  int lastSuccessDay = -7;
 };
 
 const Case kCases[] = {
@@ -100,14 +104,15 @@ const Case kCases[] = {
     {"due while busy: starts on the first check after the run", {{"A", true, kMon, 0, "10:00"}},
      1, 0, {{0, "10:00:10", true}, {0, "10:00:40", true}, {0, "10:20:10", false}},
      {"2: A full"}},
-    {"two due at once: the first starts, the other's occurrence is skipped",
-     {{"A", true, kMon, 0, "10:00"}, {"B", true, kMon, 0, "10:01"}}, 2, 0,
-     {{0, "10:01:10", false}, {0, "10:01:40", false}, {7, "10:00:30", false},
-      {7, "10:01:10", false}},
-     {"0: A full", "2: A full", "3: B full"}},
-    {"equal times: the job queued first starts",
-     {{"B", true, kMon, 0, "10:00"}, {"A", true, kMon, 0, "10:00"}}, 2, 0,
-     {{0, "10:00:10", false}, {0, "10:00:40", false}}, {"0: B full"}},
+    {"two due at once: both run, the earlier first, the other after it",
+     {{"B", true, kMon, 0, "10:01"}, {"A", true, kMon, 0, "10:00"}}, 2, 0,
+     {{0, "10:01:10", false}, {0, "10:01:40", true}, {0, "10:02:10", false},
+      {7, "10:01:10", false}, {7, "10:01:40", false}},
+     {"0: A full", "2: B full", "3: A full", "4: B full"}},
+    {"equal times: the job queued first starts first",
+     {{"B", true, kMon, 0, "10:00"}, {"A", true, kMon, kMon, "10:00"}}, 2, 1,
+     {{0, "10:00:10", false}, {0, "10:00:40", false}, {0, "10:01:10", false}},
+     {"0: B full", "1: A full"}},
     {"full and incremental at the same time: full wins", {{"A", true, kMon, kMon, "10:00"}}, 1,
      1, {{0, "10:00:10", false}, {0, "10:00:40", false}}, {"0: A full"}},
     {"a check exactly at the due time starts the job once", {{"A", true, kMon, 0x1f, "10:00"}},
@@ -116,6 +121,21 @@ const Case kCases[] = {
     {"unschedule takes every entry of the job off",
      {{"Removed", true, kMon, kMon, "10:00"}, {"Kept", true, kMon, kMon, "10:00"}}, 1, 1,
      {{0, "10:00:10", false}}, {"0: Kept full"}, "09:59:00", true},
+    // Missed runs are made up at the first check, once however many were missed.
+    {"CatchUp, started 3 days after a missed full: one full", {{"A", true, kMon, 0, "10:00"}},
+     1, 0, {{3, "12:00:30", false}, {3, "12:01:00", false}}, {"0: A full catch-up"}, "12:00:00",
+     false, true},
+    {"CatchUp no: nothing is made up", {{"A", true, kMon, 0, "10:00"}}, 1, 0,
+     {{3, "12:00:30", false}}, {}, "12:00:00"},
+    {"CatchUp, nothing missed since the last success", {{"A", true, kMon, 0, "10:00"}}, 1, 0,
+     {{3, "12:00:30", false}}, {}, "12:00:00", false, true, 0},
+    {"CatchUp, a 2 h clock jump over a due time: looked for as a missed run",
+     {{"A", true, 0x7f, 0, "12:00"}}, 1, 0,
+     {{0, "11:00:30", false}, {0, "11:01:00", false}, {0, "13:01:00", false}},
+     {"2: A full catch-up"}, "11:00:00", false, true, 0},
+    {"CatchUp, both kinds missed: one full, then one incremental",
+     {{"A", true, kMon, 0x7f, "10:00"}}, 1, 1, {{3, "12:00:30", false}, {3, "12:01:00", false}},
+     {"0: A full catch-up", "1: A incremental catch-up"}, "12:00:00", false, true},
 };
 
 TEST(BackupSchedulerTest, StartsDueJobsAndKeepsEveryQueuedTimeAfterTheCheck) {
@@ -124,10 +144,12 @@ TEST(BackupSchedulerTest, StartsDueJobsAndKeepsEveryQueuedTimeAfterTheCheck) {
     SCOPED_TRACE(c.name);
     SetClock(0, c.queuedAt);
     RecordingStarter starter;
-    BackupScheduler scheduler(starter);
+    const int64_t lastSuccess = Moment(c.lastSuccessDay, "10:00:00").GetTicks();
+    BackupScheduler scheduler(starter, [&](const BackupJob&, bool) { return lastSuccess; });
     std::vector<std::unique_ptr<BackupJob>> jobs;
     for (const JobSpec& spec : c.jobs) {
       jobs.push_back(MakeJob(spec));
+      jobs.back()->CatchUp = c.catchUp;
       scheduler.ScheduleJob(jobs.back().get());
     }
     if (c.unscheduleFirst) {

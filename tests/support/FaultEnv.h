@@ -124,6 +124,14 @@ class FaultEnv : public platform::Env {
   bool IsPseudoFileSystem(const std::string& path) override {
     return target_->IsPseudoFileSystem(path);
   }
+  int AppendLine(const std::string& path, const std::string& line) override {
+    return target_->AppendLine(path, line);
+  }
+  int WaitForLock(const std::string& path, platform::LockKind lock,
+                  std::unique_ptr<platform::File>* holder) override {
+    return target_->WaitForLock(path, lock, holder);
+  }
+  std::string StateDirectory() override { return target_->StateDirectory(); }
 
  private:
   friend class FaultFile;

@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "engine/BatchRun.h"
+#include "engine/RunHistory.h"
 #include "jobs/JobDefinitionWriter.h"
 #include "platform/Env.h"
 #include "tests/engine/run/RunTestSupport.h"
@@ -37,7 +38,8 @@ BatchOutcome RunBatch(const std::string& directory, const std::string& file, boo
   std::string command = "cd " + ShellQuote(directory) +
                         " && if [ \"$(id -u)\" = 0 ]; then set -- setpriv "
                         "--bounding-set=-dac_override,-dac_read_search --; fi; "
-                        "env -u DISPLAY -u WAYLAND_DISPLAY \"$@\" " +
+                        "env -u DISPLAY -u WAYLAND_DISPLAY XDG_STATE_HOME=" +
+                        ShellQuote(directory + "/state") + " \"$@\" " +
                         ShellQuote(kProgram) + " " + ShellQuote(file);
   if (incremental) command += " -i";
   if (silent) command += " -s";
@@ -149,6 +151,17 @@ TEST_F(BatchRunTest, FullThenIncrementalRunsOfOddNames) {
 
   WriteFile(source + "/sub/c.txt", "gamma");
   ASSERT_EQ(0, RunBatch(tmp.path(), definition, true, true).status);
+  // Each run left its record, naming the definition file as found.
+  const std::vector<RunRecord> records = RunHistory(tmp / "state/arkivault").Load();
+  ASSERT_EQ(2u, records.size());
+  for (const RunRecord& record : records) {
+    EXPECT_EQ(RunTrigger::Batch, record.trigger);
+    EXPECT_EQ(RunRecord::Outcome::Succeeded, record.outcome);
+    EXPECT_EQ(tmp / definition, record.definition);
+    EXPECT_EQ(1u, record.archives);
+  }
+  EXPECT_TRUE(records[0].full && !records[1].full);
+  EXPECT_EQ(odd.size(), records[0].files);
   const std::string backup = target + "/Docs & <more>/";
   EXPECT_ZIP_VALID(backup + "sub (old 1).zip");
   EXPECT_EQ(odd, Entries(backup + "sub (old 1).zip"));

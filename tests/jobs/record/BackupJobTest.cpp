@@ -289,13 +289,15 @@ TEST(JobDefinitionLoad, ReadsValuesAndFallsBackOnBadOnes) {
          EXPECT_TRUE(j.ScheduleIncremental.HasTime() && j.IncludeFilePatterns.empty());
          EXPECT_EQ(j.ScheduleFull.Days | j.ScheduleIncremental.Days, 0u);
          EXPECT_EQ(j.BackupTitle + j.Description, "");
+         EXPECT_FALSE(j.CatchUp);  // files from before the attribute behave as before
        }},
       {"BackupName=\"N\" Suffix=\"YearWeek\" Active=\"no\" SourceRootPath=\"/src\" "
        "TargetPath=\"/dst\" ExcludeHiddenDirs=\"yes\" ExcludeHiddenFiles=\"yes\" "
        "NoOverwrite=\"yes\" SubDirIndividual=\"yes\" NoEmpty=\"yes\" Priority=\"Min\" U=\"x\" "
-       "KeepOld=\"7\" KeepDays=\"30\"",
+       "KeepOld=\"7\" KeepDays=\"30\" CatchUp=\"yes\"",
        "", [](const BackupJob& j) {
          EXPECT_EQ(j.KeepOld * 100 + j.KeepDays, 730u);
+         EXPECT_TRUE(j.CatchUp);
          EXPECT_EQ(j.BackupName + " " + j.SourceRootPath + " " + j.TargetPath, "N /src /dst");
          EXPECT_EQ(Flags(j) + j.SuffixText() + j.PriorityText(), "011111YearWeekMin");
        }},
@@ -384,7 +386,7 @@ TEST(JobDefinitionSave, SavedFileReadsBackInOrderAndLoadsEqual) {
             "Suffix=[YearWeek] Active=[no] SourceRootPath=[/home/zoë/<src>] "
             "TargetPath=[/mnt/€'s\t\xEF\x9C\x87\xEF\x9F\xBF\xEF\x9F\xAD\xEF\x9E\xA0\xEF\x9E\x80\r] "
             "ExcludeHiddenDirs=[no] ExcludeHiddenFiles=[yes] NoOverwrite=[yes] "
-            "SubDirIndividual=[yes] NoEmpty=[yes] Priority=[Max] KeepOld=[4] KeepDays=[0]\n"
+            "SubDirIndividual=[yes] NoEmpty=[yes] Priority=[Max] KeepOld=[4] KeepDays=[0] CatchUp=[no]\n"
             "  Description text=[Straße \"quoted\" <b>&amp;</b>\nline 2]\n"
             "  Archives | Archive Path=[Docs & <Ä>] | Archive Path=[]\n"
             "  ExcludePaths | Path Path=[Docs/\"tmp\" ñ]\n"

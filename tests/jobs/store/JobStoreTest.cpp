@@ -71,7 +71,7 @@ TEST_F(JobStoreTest, NewJobTakesTheFirstFreeTitle) {
     EXPECT_EQ(job->BackupTitle + "|" + job->BackupName, expected + "|" + expected);
     EXPECT_EQ(job->IncludeFilePatterns, BackupJob::StringList{"*"});
     EXPECT_EQ(job->IncludeDirPatterns, BackupJob::StringList{"*"});
-    EXPECT_TRUE(job->DefinitionPath.empty() && job->Active && job->NoOverwrite);
+    EXPECT_TRUE(job->DefinitionPath.empty() && job->Active && job->NoOverwrite && job->CatchUp);
   }
 }
 

@@ -1,0 +1,12 @@
+#include "ui/DialogLog.h"
+
+#include <wx/app.h>
+#include <wx/msgdlg.h>
+#include <wx/generic/msgdlgg.h>
+
+void DialogLog::DoShowSingleLogMessage(const wxString& message, const wxString& title,
+                                       int style) {
+  wxGenericMessageDialog box(wxTheApp != nullptr ? wxTheApp->GetTopWindow() : nullptr, message,
+                             title, style);
+  box.ShowModal();
+}
