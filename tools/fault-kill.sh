@@ -4,7 +4,7 @@
 # each fault below alone, rebuilds and runs the suite until its first failure.
 # A fault is caught when the build's tests fail; it survives when they pass.
 #
-#   tools/fault-kill.sh [-k] COMMIT SCRATCH_DIR
+#   tools/fault-kill.sh [-k] COMMIT SCRATCH_DIR    (run inside a checkout)
 #
 # -k keeps going when the scratch directory already holds a build (re-measures
 # without configuring again). The report goes to SCRATCH_DIR/fault-kill.txt.
@@ -18,7 +18,7 @@ if [ $# -ne 2 ]; then
 fi
 commit=$1
 scratch=$2
-repo=$(cd "$(dirname "$0")/.." && pwd)
+repo=$(git rev-parse --show-toplevel) || exit 1
 
 # Each fault: file@sed expression that changes exactly one line of it@what it breaks.
 faults=(
