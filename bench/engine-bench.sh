@@ -12,7 +12,14 @@
 # disturbs it less; every full run starts from files without archive stamps.
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
-corpus_script=${CORPUS_SCRIPT:-/work/shared/bench/make-corpus.sh}
+# The corpus script of the shared documents beside the repository, or the one
+# CORPUS_SCRIPT names.
+corpus_script=${CORPUS_SCRIPT:-$repo/../shared/bench/make-corpus.sh}
+if [ ! -f "$corpus_script" ]; then
+  echo "no corpus script at $corpus_script: check out the shared documents beside the" \
+    "repository (../shared) or set CORPUS_SCRIPT" >&2
+  exit 1
+fi
 
 program=${1:-}
 if [ -z "$program" ]; then

@@ -13,6 +13,14 @@ set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$repo/build/zip}" 2>/dev/null && pwd || echo "${1:-$repo/build/zip}")
 rounds=${ROUNDS:-3}
+# The corpus script of the shared documents beside the repository, or the one
+# CORPUS_SCRIPT names.
+corpus_script=${CORPUS_SCRIPT:-$repo/../shared/bench/make-corpus.sh}
+if [ ! -f "$corpus_script" ]; then
+  echo "no corpus script at $corpus_script: check out the shared documents beside the" \
+    "repository (../shared) or set CORPUS_SCRIPT" >&2
+  exit 1
+fi
 if [ ! -f "$build/build.ninja" ]; then
   cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
@@ -29,7 +37,7 @@ if [ -n "${BASELINE:-}" ]; then
   cmake --build "$work/baseline/build" --target zip_bench -j2 >/dev/null
   baseline_bench="$work/baseline/build/bench/zip_bench"
 fi
-bash "${CORPUS_SCRIPT:-/work/shared/bench/make-corpus.sh}" "${CORPUS:-mixed}" "$work/corpus"
+bash "$corpus_script" "${CORPUS:-mixed}" "$work/corpus"
 
 # Runs each command `rounds` times, alternating, and keeps the best wall time
 # and the largest peak RSS (of the child process) of each.

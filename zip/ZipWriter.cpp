@@ -205,7 +205,7 @@ bool ZipWriter::ResolveReplaceIndex(int* index, const std::string& name) {
     // Cut off and appended again: from here on the old entry exists only in
     // the journal, so a cancel completes the new one and an error rolls back.
     BeginInPlaceChange(*index);
-    completeOnCancel_ = true;
+    if (onCancel_ == OnCancel::Stop) onCancel_ = OnCancel::CompleteFirst;
     RemoveLast();
     *index = -1;
   }
@@ -236,14 +236,16 @@ bool ZipWriter::AddFile(const std::string& sourcePath, int level, bool fullPath,
 bool ZipWriter::AddFile(const AddFileRequest& request) {
   bool outermost = (request.options & AddFileRequest::OptInternalRetry) == 0;
   if (!outermost) return AddPreparedFile(request);
-  deferredCancel_ = false;
-  completeOnCancel_ = false;
-  bool added = Guarded([&] { return AddPreparedFile(request); });
-  if (deferredCancel_) {
-    deferredCancel_ = false;
-    throw ZipException(ZipException::CancelledFinished, "");
+  return Guarded([&] { return AddPreparedFile(request); });
+}
+
+bool ZipWriter::CancelNow(ZipActionCallback* callback, size_t count, bool completeFirst) {
+  if (callback == nullptr || onCancel_ == OnCancel::Pending || callback->Advance(count)) {
+    return false;
   }
-  return added;
+  if (!completeFirst && onCancel_ == OnCancel::Stop) return true;
+  onCancel_ = OnCancel::Pending;
+  return false;
 }
 
 bool ZipWriter::AddPreparedFile(const AddFileRequest& request) {
@@ -354,18 +356,14 @@ bool ZipWriter::AddFileDirect(ZipFileHeader& header, ZipAbstractFile& source, ui
       if (got > 0) WriteEntryData(buffer.Data(), got);
       done += got;
       bool more = want != 0 && got == want;
-      if (got > 0 && callback != nullptr && !deferredCancel_ && !callback->Advance(got)) {
-        if (replacing || completeOnCancel_) {
-          // An entry replaced in place is completed first: its old data is gone.
-          deferredCancel_ = true;
+      // An entry replaced in place is completed first: its old data is gone.
+      if (got > 0 && CancelNow(callback, got, replacing)) {
+        if (more && HasMoreData(source)) {
+          DiscardCurrentEntry();
         } else {
-          if (more && HasMoreData(source)) {
-            DiscardCurrentEntry();
-          } else {
-            EndEntry(false);
-          }
-          throw ZipException(ZipException::CancelledFinished, "");
+          EndEntry(false);
         }
+        throw ZipException(ZipException::CancelledFinished, "");
       }
       if (!more) break;
     }
@@ -414,7 +412,7 @@ bool ZipWriter::AddFileViaTemporary(const AddFileRequest& request, const std::st
     // Cancelled after the last chunk: the entry is complete and is still
     // stored here; the cancel is reported once it is.
     if (error.code != ZipException::CancelledFinished || temporary.EntryCount() != 1) throw;
-    deferredCancel_ = true;
+    onCancel_ = OnCancel::Pending;
   }
   const ZipFileHeader& staged = temporary.centralDir_->Entry(0);
   if (gainCheck && staged.compressedSize > staged.uncompressedSize) {
@@ -584,11 +582,8 @@ void ZipWriter::CopyEntryData(ZipWriter& source, uint64_t dataStart, uint64_t sp
     if (got == 0) break;
     storage_->Write(buffer.Data(), got);
     copied += got;
-    if (callback == nullptr || deferredCancel_ || callback->Advance(got)) continue;
-    if (replacing || copied == span) {
-      deferredCancel_ = true;  // the copy is completed, then the cancel reported
-      continue;
-    }
+    // A copy in place or at its last chunk is completed, then the cancel reported.
+    if (!CancelNow(callback, got, replacing || copied == span)) continue;
     DiscardCurrentEntry();
     throw ZipException(ZipException::CancelledFinished, "");
   }
@@ -635,7 +630,7 @@ void ZipWriter::MoveRange(uint64_t from, uint64_t to, uint64_t distance,
     moved += got;
     // Moving is always completed: stopping halfway would leave entries that
     // no offset points at. A cancel is reported when the replacement is done.
-    if (callback != nullptr && !deferredCancel_ && !callback->Advance(got)) deferredCancel_ = true;
+    CancelNow(callback, got, true);
     if (got < count) break;
   }
   if (moved != length) throw ZipException(ZipException::MoveSizeMismatch, ArchivePath());

@@ -134,7 +134,7 @@ class ZipWriter {
 
   // Copies entry `index` of the open archive `source` into this archive, at the
   // end or in the place of entry `replaceIndex` (-1 none). `newName` empty keeps
-  // the entry's name.
+  // the entry's name. A cancel from `callback` throws as AddFile's does.
   bool CopyEntryFrom(ZipWriter& source, int index, const std::string& newName,
                      int replaceIndex, bool keepSystem, ZipActionCallback* callback);
 
@@ -156,19 +156,35 @@ class ZipWriter {
   // the CallbackAdd callback, but BeginAction/EndAction stay with the caller.
   static constexpr int kNestedAdd = 0x1000;
 
+  // What a cancel from a progress callback does within the current operation.
+  enum class OnCancel {
+    Stop,           // the entry is dropped or ended, and the cancel thrown at once
+    CompleteFirst,  // the entry replaces the last one, already cut off: completed first
+    Pending,        // a cancel came; it is thrown once the operation has completed
+  };
+
   void StartArchive(ZipOpenMode mode);
   // Runs a public operation that may change entries in place: a failure
-  // inside it is remembered for CloseArchive.
+  // inside it is remembered for CloseArchive, and a cancel that waited for
+  // the operation's end is thrown then.
   template <typename Operation>
   bool Guarded(Operation operation) {
     changedInPlace_ = false;
+    onCancel_ = OnCancel::Stop;
+    bool done = false;
     try {
-      return operation();
+      done = operation();
     } catch (const ZipException& error) {
       NoteFailure(error);
       throw;
     }
+    if (onCancel_ == OnCancel::Pending) throw ZipException(ZipException::CancelledFinished, "");
+    return done;
   }
+  // A cancel from `callback` after `count` more bytes: waits for the end of
+  // the operation when `completeFirst` or the operation already says so
+  // (false), else is to be acted on at once (true).
+  bool CancelNow(ZipActionCallback* callback, size_t count, bool completeFirst);
   void NoteFailure(const ZipException& error);
   // Checks entry `index` and its successor on disk before they are overwritten
   // or moved, then marks the operation as changing the archive in place.
@@ -205,8 +221,7 @@ class ZipWriter {
   int entryState_ = 0;            // 0 no entry open, 1 an entry is being written
   int currentIndex_ = -1;         // the entry being written
   bool currentReplacing_ = false; // it is written in place of an earlier entry
-  bool deferredCancel_ = false;   // a cancel came while an entry was replaced in place
-  bool completeOnCancel_ = false; // the add replaces the last entry, already cut off
+  OnCancel onCancel_ = OnCancel::Stop;
   bool changedInPlace_ = false;   // the current operation changed existing entries
   int failure_ = 0;               // the code of a failed in-place change, else 0
   std::string rootDirectory_;

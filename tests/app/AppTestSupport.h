@@ -3,6 +3,7 @@
 // toolkit started inside a test program.
 #pragma once
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
@@ -12,6 +13,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -21,6 +23,63 @@
 namespace app_test {
 
 using testing_support::ShellQuote;
+
+// A warning or critical message of GTK fails the running test (it is still
+// printed): each is a toolkit call made at the wrong moment. GLib is reached
+// through the loaded toolkit, so its writer is looked up at run time.
+namespace glib {
+struct LogField {
+  const char* key;
+  const void* value;
+  ssize_t length;  // -1: a NUL-terminated string
+};
+using LogWriter = int (*)(int level, const LogField* fields, size_t count, void* data);
+constexpr int kCritical = 1 << 3, kWarning = 1 << 4;
+
+// A message holding this text does not fail the test (see ToleratedGtkMessage).
+inline const char* tolerated = nullptr;
+
+inline int FailOnGtkWarnings(int level, const LogField* fields, size_t count, void* data) {
+  std::string domain, message;
+  for (size_t i = 0; i < count; ++i) {
+    const char* text = static_cast<const char*>(fields[i].value);
+    const std::string value = fields[i].length < 0 ? text : std::string(text, fields[i].length);
+    if (std::strcmp(fields[i].key, "GLIB_DOMAIN") == 0) domain = value;
+    if (std::strcmp(fields[i].key, "MESSAGE") == 0) message = value;
+  }
+  const bool known = tolerated != nullptr && message.find(tolerated) != std::string::npos;
+  if (domain == "Gtk" && (level & (kCritical | kWarning)) != 0 && !known) {
+    ADD_FAILURE() << "Gtk-" << ((level & kCritical) != 0 ? "CRITICAL: " : "WARNING: ") << message;
+  }
+  static const auto print = reinterpret_cast<LogWriter>(dlsym(RTLD_DEFAULT, "g_log_writer_default"));
+  return print(level, fields, count, data);
+}
+
+inline void InstallLogWriter() {
+  static bool installed = false;
+  if (installed) return;
+  installed = true;
+  using SetWriter = void (*)(LogWriter, void*, void (*)(void*));
+  if (auto set = reinterpret_cast<SetWriter>(dlsym(RTLD_DEFAULT, "g_log_set_writer_func"))) {
+    set(&FailOnGtkWarnings, nullptr, nullptr);
+  }
+}
+}  // namespace glib
+
+// Within its scope GTK's messages holding `text` do not fail the test: a
+// known cause inside the toolkit's own windows, not yet mended.
+class ToleratedGtkMessage {
+ public:
+  explicit ToleratedGtkMessage(const char* text) { glib::tolerated = text; }
+  ~ToleratedGtkMessage() { glib::tolerated = nullptr; }
+};
+
+// What a program printed holds no warning or critical message of GTK.
+inline void ExpectNoGtkWarnings(const std::string& output) {
+  for (const char* kind : {"Gtk-CRITICAL", "Gtk-WARNING"}) {
+    EXPECT_EQ(std::string::npos, output.find(kind)) << output;
+  }
+}
 
 // The build tree, where the program and its res/ directory are.
 inline std::string BinaryDir() {
@@ -60,6 +119,7 @@ inline ProcessResult RunProgram(const std::string& program, const std::string& a
           ShellQuote(program) + " " + arguments + " 2>" + ShellQuote(scratch / "err") + " )",
       &result.out);
   result.err = testing_support::ReadFile(scratch / "err");
+  ExpectNoGtkWarnings(result.err);
   return result;
 }
 
@@ -87,12 +147,13 @@ class LogCapture : public wxLog {
 };
 
 // Starts the toolkit (GTK) with `app` as the application object. A failed
-// toolkit assertion fails the running test; the log goes to the capture
-// returned, which the toolkit owns. Null without a display.
+// toolkit assertion, or a warning of GTK, fails the running test; the log
+// goes to the capture returned, which the toolkit owns. Null without a display.
 inline LogCapture* StartToolkit(wxApp* app) {
   static char name[] = "arkivault_tests";
   static char* argv[] = {name, nullptr};
   int argc = 1;
+  glib::InstallLogWriter();
   wxApp::SetInstance(app);
   if (!wxEntryStart(argc, argv)) return nullptr;
   wxSetAssertHandler([](const wxString& file, int line, const wxString& function,

@@ -66,6 +66,7 @@ WindowedStart StartWindowed(const std::string& program, const std::string& direc
   start.running = RunCommand("kill -0 " + pid) == 0;
   RunCommand("kill -9 " + pid);
   start.output = testing_support::ReadFile(directory + "/output.txt");
+  app_test::ExpectNoGtkWarnings(start.output);
   return start;
 }
 

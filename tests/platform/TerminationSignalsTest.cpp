@@ -53,7 +53,7 @@ TEST(TerminationSignalsTest, WaitEndsWhenAnotherProcessSendsTheSignal) {
     // As `kill` from a shell would: the signal goes to the process.
     ::kill(self, SIGTERM);
   });
-  EXPECT_TRUE(signals.Wait(-1));
+  EXPECT_TRUE(signals.Wait(60000)) << "no SIGTERM noticed within a minute";
   sender.join();
   EXPECT_EQ(SIGTERM, signals.SignalNumber());
   EXPECT_EQ("Terminated", platform::SignalText(SIGTERM));

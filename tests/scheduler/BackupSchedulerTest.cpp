@@ -204,7 +204,7 @@ TEST(ScheduledRunTest, JobDueAMinuteAheadRunsThroughTheWorkerThread) {
   EXPECT_TRUE(runner.FullBackup());
   // Bounded wait for the worker: about a minute at most.
   for (int i = 0; i < 60000 && runner.IsBusy(); ++i) wxMilliSleep(1);
-  ASSERT_FALSE(runner.IsBusy());
+  ASSERT_FALSE(runner.IsBusy()) << "the scheduled run did not end within a minute";
   scheduler.Stop();
   EXPECT_FALSE(scheduler.Timer().IsRunning());
   EXPECT_TRUE(runner.Succeeded());

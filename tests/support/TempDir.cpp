@@ -1,5 +1,6 @@
 #include "tests/support/TempDir.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -8,6 +9,8 @@
 #include <stdexcept>
 #include <sys/wait.h>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 namespace testing_support {
 
@@ -49,15 +52,26 @@ bool PathExists(const std::string& path) {
 }
 
 int RunCommand(const std::string& command, std::string* output) {
-  FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+  // Bounded: the command and everything it started end after the limit.
+  constexpr int kLimitSeconds = 300;
+  const std::string bounded = "timeout -k 10 " + std::to_string(kLimitSeconds) + " sh -c " +
+                              ShellQuote(command + " 2>&1");
+  const auto start = std::chrono::steady_clock::now();
+  FILE* pipe = ::popen(bounded.c_str(), "r");
   if (pipe == nullptr) return -1;
   std::string text;
   char buffer[4096];
   size_t n;
   while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, n);
-  int status = ::pclose(pipe);
+  const int status = ::pclose(pipe);
+  const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  if ((code == 124 || code == 137) &&
+      std::chrono::steady_clock::now() - start >= std::chrono::seconds(kLimitSeconds)) {
+    text += "\n[not ended within " + std::to_string(kLimitSeconds) + " s: " + command + "]\n";
+    ADD_FAILURE() << "command not ended within " << kLimitSeconds << " s: " << command;
+  }
   if (output != nullptr) *output = text;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return code;
 }
 
 std::string ShellQuote(const std::string& text) {

@@ -31,6 +31,7 @@ std::string ReadFile(const std::string& path);
 bool PathExists(const std::string& path);
 
 // Runs a shell command and returns its exit status; its output goes to `output`.
+// A command still running after 300 s is killed and the test fails.
 int RunCommand(const std::string& command, std::string* output = nullptr);
 
 // Quotes `text` for a POSIX shell.

@@ -39,7 +39,11 @@ TEST(ArchiveSafetyTest, SecondWriterIsRefusedAtOnceInThisOrAnotherProcess) {
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
-    // The other run: holds the archive open for adding until released.
+    // The other run: holds the archive open for adding until released (or
+    // the test's end closes the pipe), a minute at most.
+    ::alarm(60);
+    ::close(ready[0]);
+    ::close(release[1]);
     ZipWriter writer;
     writer.OpenArchive(dir / "a.zip", ZipWriter::OpenExisting);
     char byte = 1;
@@ -47,8 +51,10 @@ TEST(ArchiveSafetyTest, SecondWriterIsRefusedAtOnceInThisOrAnotherProcess) {
     writer.CloseArchive();
     ::_exit(0);
   }
+  ::close(ready[1]);
+  ::close(release[0]);
   char byte = 0;
-  ASSERT_EQ(1, ::read(ready[0], &byte, 1));
+  ASSERT_EQ(1, ::read(ready[0], &byte, 1)) << "the other process did not open the archive";
   for (ZipOpenMode mode : {ZipWriter::OpenExisting, ZipWriter::CreateNew, ZipWriter::OpenReadOnly}) {
     Thrown thrown = OpenThrown(dir / "a.zip", mode);
     EXPECT_EQ(ZipException::ArchiveInUse, thrown.code) << static_cast<int>(mode);

@@ -8,11 +8,14 @@
 using namespace testing_support;
 using namespace zip_test;
 
+namespace {
+const Files kThreeFiles = {{"first.txt", TextBytes(3000, "first ")},
+                           {"middle.txt", TextBytes(9000, "middle ")},
+                           {"last.bin", NoiseBytes(2000, 3)}};
+}  // namespace
+
 TEST(CancellationTest, CancelAtEveryChunkKeepsOnlyFinishedEntries) {
   constexpr uint32_t kChunk = 4096;
-  const Files kThreeFiles = {{"first.txt", TextBytes(3000, "first ")},
-                             {"middle.txt", TextBytes(9000, "middle ")},
-                             {"last.bin", NoiseBytes(2000, 3)}};
   struct Case {
     const char* label;
     int index;  // the entry replaced; -1 appends
@@ -66,6 +69,32 @@ TEST(CancellationTest, CancelAtEveryChunkKeepsOnlyFinishedEntries) {
       writer.CloseArchive();
       EXPECT_ARCHIVE_HOLDS(dir / "a.zip", expected);
     }
+  }
+}
+
+// A copy cancelled at its last chunk, appended or over the cut-off last entry,
+// is completed, and then the cancel is thrown.
+TEST(CancellationTest, CancelledCopyIsCompletedThenReported) {
+  for (const int replaceIndex : {-1, 2}) {
+    SCOPED_TRACE(replaceIndex);
+    TempDir dir;
+    MakeArchive(dir / "a.zip", dir / "src", kThreeFiles);
+    const Files::value_type copied = {replaceIndex < 0 ? "new.bin" : "last.bin",
+                                      NoiseBytes(1500, 9)};
+    MakeArchive(dir / "b.zip", dir / "other", {copied});
+    ZipWriter source;
+    source.OpenArchive(dir / "b.zip", ZipWriter::OpenReadOnly);
+    ZipWriter writer;
+    writer.OpenArchive(dir / "a.zip", ZipWriter::OpenExisting);
+    RecordingCallback callback(1);
+    EXPECT_EQ(ZipException::CancelledFinished,
+              ThrownBy([&] { writer.CopyEntryFrom(source, 0, "", replaceIndex, true, &callback); })
+                  .code);
+    writer.CloseArchive();
+    Files expected = kThreeFiles;
+    if (replaceIndex < 0) expected.push_back(copied);
+    else expected[2] = copied;
+    EXPECT_ARCHIVE_HOLDS(dir / "a.zip", expected);
   }
 }
 

@@ -5,14 +5,14 @@
 // open and close keep it so. And one real kill -9 of a process
 // adding to a large archive.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <functional>
-#include <thread>
 
+#include "tests/support/FaultEnv.h"
 #include "tests/zip/ZipTestSupport.h"
 #include "zip/ZipJournal.h"
 
@@ -106,6 +106,41 @@ INSTANTIATE_TEST_SUITE_P(
                     Scenario{"replace_moving", ZipWriter::OpenExisting, "b.bin", -1, 90000}),
     [](const testing::TestParamInfo<Scenario>& info) { return std::string(info.param.label); });
 
+// Stops the process at its `count`-th write to a file named "a.zip": tells
+// `ready` and waits there for its kill.
+class StopAtWriteEnv : public FaultEnv {
+ public:
+  StopAtWriteEnv(int count, int ready) : count_(count), ready_(ready) {}
+  int OpenLocked(const std::string& path, platform::OpenMode mode, platform::LockKind lock,
+                 std::unique_ptr<platform::File>* file) override {
+    const int error = FaultEnv::OpenLocked(path, mode, lock, file);
+    if (error == 0 && path.size() >= 6 && path.compare(path.size() - 6, 6, "/a.zip") == 0) {
+      file->reset(new StoppingFile(this, std::move(*file)));
+    }
+    return error;
+  }
+
+ private:
+  class StoppingFile : public ForwardingFile {
+   public:
+    StoppingFile(StopAtWriteEnv* env, std::unique_ptr<platform::File> target)
+        : ForwardingFile(std::move(target)), env_(env) {}
+    int Write(const void* buffer, size_t count) override {
+      if (--env_->count_ == 0) {
+        char byte = 1;
+        if (::write(env_->ready_, &byte, 1) == 1) ::pause();
+        ::_exit(3);
+      }
+      return ForwardingFile::Write(buffer, count);
+    }
+
+   private:
+    StopAtWriteEnv* env_;
+  };
+  int count_;
+  int ready_;
+};
+
 TEST(KillTest, KilledWhileAddingToALargeArchiveLosesNothing) {
   TempDir dir;
   Files files;
@@ -114,30 +149,33 @@ TEST(KillTest, KilledWhileAddingToALargeArchiveLosesNothing) {
   }
   MakeArchive(dir / "a.zip", dir / "src", files);
   const std::string before = ReadFile(dir / "a.zip");
-  for (int i = 0; i < 400; ++i) {
+  for (int i = 0; i < 40; ++i) {
     WriteFile(dir / ("new/n" + std::to_string(i)), NoiseBytes(200000, static_cast<uint32_t>(i + 99)));
   }
+  int ready[2];
+  ASSERT_EQ(0, ::pipe(ready));
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
+    // Killed at its 20th write to the archive, well inside the adding.
+    ::close(ready[0]);
+    ::alarm(60);
+    StopAtWriteEnv env(20, ready[1]);
+    ScopedEnv installed(&env);
     ZipWriter writer;
     Open(writer, dir / "a.zip", ZipWriter::OpenExisting, dir / "new");
-    for (int i = 0; i < 400; ++i) writer.AddFile(dir / ("new/n" + std::to_string(i)));
+    for (int i = 0; i < 40; ++i) writer.AddFile(dir / ("new/n" + std::to_string(i)));
     writer.CloseArchive();
     ::_exit(0);
   }
-  // Killed once it has begun to change the archive: from then on the archive
-  // only grows until the run commits, long after.
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
-  platform::FileInfo info;
-  while (platform::Env::Default()->Stat(dir / "a.zip", &info) == 0 && info.size <= before.size()) {
-    if (std::chrono::steady_clock::now() > deadline) ::kill(child, SIGKILL);
-    ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the archive never grew";
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
+  ::close(ready[1]);
+  struct pollfd stopped = {ready[0], POLLIN, 0};
+  const bool reached = ::poll(&stopped, 1, 60000) == 1;
+  ::close(ready[0]);
   ASSERT_EQ(0, ::kill(child, SIGKILL));
   int status = 0;
   ::waitpid(child, &status, 0);
+  ASSERT_TRUE(reached) << "the child did not reach its 20th write to the archive within a minute";
   ASSERT_TRUE(WIFSIGNALED(status));
   EXPECT_NE(before, ReadFile(dir / "a.zip"));
 

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <string>
 
+#include <gtest/gtest.h>
 #include <wx/thread.h>
 
 #include "tests/support/FaultEnv.h"
@@ -32,12 +33,16 @@ class GateEnv : public testing_support::FaultEnv {
     hold_ = hold;
     onReach_ = std::move(onReach);
     armed_ = true;
+    reached_ = released_ = false;
   }
 
-  // Blocks the calling thread until the gate has been reached.
+  // Blocks the calling thread until the gate has been reached; fails the test
+  // after a minute.
   void WaitUntilReached() {
     std::unique_lock<std::mutex> lock(mutex_);
-    reachedOrReleased_.wait(lock, [this] { return reached_; });
+    if (!reachedOrReleased_.wait_for(lock, kPatience, [this] { return reached_; })) {
+      ADD_FAILURE() << "no thread reached the gate at " << pathPart_ << " within a minute";
+    }
   }
 
   // Lets a held thread go on.
@@ -90,7 +95,8 @@ class GateEnv : public testing_support::FaultEnv {
   }
 
   // The held thread waits until released, or until it is itself a worker
-  // thread that has been asked to stop (it then goes on and notices that).
+  // thread that has been asked to stop (it then goes on and notices that);
+  // after a minute the test fails and the thread goes on.
   void Arrive(Point point, const std::string& path) {
     std::unique_lock<std::mutex> lock(mutex_);
     if (!armed_ || point != point_ || path.find(pathPart_) == std::string::npos) return;
@@ -100,11 +106,17 @@ class GateEnv : public testing_support::FaultEnv {
     reached_ = true;
     reachedOrReleased_.notify_all();
     wxThread* worker = wxThread::This();
+    const auto deadline = std::chrono::steady_clock::now() + kPatience;
     while (hold_ && !released_ && !(worker != nullptr && worker->TestDestroy())) {
+      if (std::chrono::steady_clock::now() >= deadline) {
+        ADD_FAILURE() << "the thread held at " << path << " was not released within a minute";
+        return;
+      }
       reachedOrReleased_.wait_for(lock, std::chrono::milliseconds(1));
     }
   }
 
+  static constexpr std::chrono::minutes kPatience{1};
   std::mutex mutex_;
   std::condition_variable reachedOrReleased_;
   Point point_ = Point::SecondRead;

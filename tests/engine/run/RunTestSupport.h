@@ -87,9 +87,16 @@ struct Sandbox {
   }
 
   bool RunJob(bool full) { return runner.RunNow(&job, full); }
-  // Waits for the worker's end (it ends by itself once nothing holds it).
+  // Waits for the worker's end (it ends by itself once nothing holds it);
+  // fails the test after a minute.
   void WaitForEnd() {
-    while (runner.IsBusy()) wxMilliSleep(1);
+    for (int waited = 0; runner.IsBusy(); ++waited) {
+      if (waited == 60000) {
+        ADD_FAILURE() << "the backup worker did not end within a minute";
+        return;
+      }
+      wxMilliSleep(1);
+    }
   }
 
   testing_support::TempDir tmp;
