@@ -5,8 +5,8 @@
 
 #include "engine/SourceWalker.h"
 #include "zip/ZipException.h"
-#include "zip/ZipFileHeader.h"
-#include "zip/ZipWriter.h"
+#include "zip/ZipJournal.h"
+#include "zip/ZipReader.h"
 
 namespace {
 
@@ -65,14 +65,16 @@ double SpaceEstimate::CompressionRatio(const std::vector<std::string>& archivePa
   uint64_t original = 0;
   for (const std::string& path : archivePaths) {
     platform::FileInfo info;
+    platform::FileInfo journal;
     if (platform::Env::Current()->Stat(path, &info) != 0 || !info.isRegular) continue;
-    ZipWriter archive;
+    // An archive with a journal beside it is left for the run to recover and
+    // report: opening it here would play the journal back unannounced.
+    if (platform::Env::Current()->LinkStat(ZipJournal::PathFor(path), &journal) == 0) continue;
+    ZipReader archive;
     uint64_t entryBytes = 0;
     try {
-      archive.OpenArchive(path, ZipOpenMode::OpenReadOnly);
-      ZipFileHeader header;
-      for (int i = 0; archive.GetEntryInfo(i, &header); ++i) entryBytes += header.uncompressedSize;
-      archive.CloseArchive(true);
+      archive.Open(path);
+      for (int i = 0; i < archive.Count(); ++i) entryBytes += archive.Entry(i).uncompressedSize;
     } catch (const ZipException&) {
       continue;
     }

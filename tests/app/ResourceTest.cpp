@@ -50,7 +50,7 @@ TEST(ResourceTest, ArchiveAndIconsHoldEveryPicture) {
   const ResourceFiles resources(kBuiltDir);
   const wxArrayString images = wxSplit(
       "file_new file_copy file_delete file_edit file_full file_inc file_cancel file_close "
-      "file_exit file_open help_contents help_about", ' ');
+      "file_exit file_open file_restore help_contents help_about", ' ');
   EXPECT_EQ(images.size() + 1, entries.size());
   for (const wxString& name : images) {
     SCOPED_TRACE(name);

@@ -111,9 +111,9 @@ INSTANTIATE_TEST_SUITE_P(
 class StopAtWriteEnv : public FaultEnv {
  public:
   StopAtWriteEnv(int count, int ready) : count_(count), ready_(ready) {}
-  int OpenLocked(const std::string& path, platform::OpenMode mode, platform::LockKind lock,
-                 std::unique_ptr<platform::File>* file) override {
-    const int error = FaultEnv::OpenLocked(path, mode, lock, file);
+  int OpenOwnFile(const std::string& path, bool createNew, const platform::LockKind* lock,
+                  std::unique_ptr<platform::File>* file) override {
+    const int error = FaultEnv::OpenOwnFile(path, createNew, lock, file);
     if (error == 0 && path.size() >= 6 && path.compare(path.size() - 6, 6, "/a.zip") == 0) {
       file->reset(new StoppingFile(this, std::move(*file)));
     }

@@ -78,7 +78,8 @@ TEST(StopTest, StopKeepsTheArchiveValidAndTouchesNothingAfterwards) {
 // A full run that does not complete (Stop, a stop request as a termination
 // signal makes, a full disk) never replaces or retires a complete archive:
 // that one stays byte for byte under its name and the staged one is dropped
-// with its files unstamped. Where there was none, what was written is kept.
+// with its files unstamped. Where there was none, what was written is kept,
+// its files unstamped too: the read-back check never ran to its end.
 // Either way the next incremental run leaves every file held and stamped.
 TEST(IncompleteRunTest, PreviousArchiveStaysAndNothingIsLost) {
   enum class End { Stop, SignalFlag, DiskFull };
@@ -127,11 +128,10 @@ TEST(IncompleteRunTest, PreviousArchiveStaysAndNothingIsLost) {
         EXPECT_FALSE(PathExists(t.target + "/Docs/A (old 1).zip"));
         if (previous) {
           EXPECT_EQ(before, ReadFile(archive));
-          EXPECT_TRUE(HasArchiveBit(t.source + files[0]));
         } else if (PathExists(archive)) {
           EXPECT_ZIP_VALID(archive);
-          EXPECT_EQ(EntryNames(archive).count("a.txt") == 0, HasArchiveBit(t.source + files[0]));
         }
+        EXPECT_TRUE(HasArchiveBit(t.source + files[0]));
         ASSERT_TRUE(t.RunJob(false));
         std::map<std::string, std::string> held;
         for (const char* name : {"A (old 1).zip", "A.zip"}) {
