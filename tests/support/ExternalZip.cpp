@@ -1,6 +1,7 @@
 #include "tests/support/ExternalZip.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <sstream>
 
@@ -9,9 +10,14 @@
 namespace testing_support {
 namespace {
 
+// Looked up once per tool and test program.
 bool HaveTool(const std::string& name) {
-  return RunCommand("command -v " + name + " >/dev/null") == 0;
+  static std::map<std::string, bool> known;
+  const auto found = known.find(name);
+  if (found != known.end()) return found->second;
+  return known[name] = RunCommand("command -v " + name + " >/dev/null") == 0;
 }
+
 
 // Python script printing one line per entry: name, method, attributes, is_dir,
 // content as hex. Names are hex too, so any byte survives.
@@ -27,6 +33,10 @@ with zipfile.ZipFile(sys.argv[1]) as z:
 
 }  // namespace
 
+std::string Python() {
+  return ::access("/usr/bin/python3", X_OK) == 0 ? "/usr/bin/python3" : "python3";
+}
+
 std::string ExternalCheck(const std::string& archivePath) {
   std::string complaints;
   std::string output;
@@ -36,7 +46,7 @@ std::string ExternalCheck(const std::string& archivePath) {
       {"unzip", "unzip -tqq " + quoted},
       {"7zz", "7zz t -bd -bso0 -bsp0 " + quoted},
       {"bsdtar", "bsdtar -tf " + quoted + " >/dev/null"},
-      {"python3", "python3 -c 'import sys,zipfile; z=zipfile.ZipFile(sys.argv[1]); "
+      {"python3", Python() + " -c 'import sys,zipfile; z=zipfile.ZipFile(sys.argv[1]); "
                   "sys.exit(0 if z.testzip() is None else 1)' " + quoted},
   };
   for (const Checker& checker : checkers) {
@@ -51,7 +61,7 @@ std::string ExternalCheck(const std::string& archivePath) {
 std::map<std::string, ExternalEntry> ExternalEntries(const std::string& archivePath) {
   std::map<std::string, ExternalEntry> entries;
   std::string output;
-  int status = RunCommand("python3 -c " + ShellQuote(kListScript) + " " + ShellQuote(archivePath),
+  int status = RunCommand(Python() + " -c " + ShellQuote(kListScript) + " " + ShellQuote(archivePath),
                           &output);
   EXPECT_EQ(0, status) << "python zipfile refused " << archivePath << ": " << output;
   if (status != 0) return entries;

@@ -16,6 +16,10 @@ struct ExternalEntry {
   bool isDirectory = false;
 };
 
+// The command for Python 3: the system's own interpreter where there is one,
+// since a version manager's shim on the path costs a dozen processes a call.
+std::string Python();
+
 // Runs every available outside tester on `archivePath` ("unzip -t", "7zz t",
 // "bsdtar -tf" and Python's zipfile testzip). Returns an empty string when all
 // of them accept it, else their complaints.

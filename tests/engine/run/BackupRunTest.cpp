@@ -35,7 +35,8 @@ using BackupRunTest = run_test::RunSandbox;
 int EntryCount(const std::string& archive) {
   std::string output;
   testing_support::RunCommand(
-      "python3 -c 'import sys,zipfile; print(len(zipfile.ZipFile(sys.argv[1]).namelist()))' " +
+      testing_support::Python() +
+          " -c 'import sys,zipfile; print(len(zipfile.ZipFile(sys.argv[1]).namelist()))' " +
           ShellQuote(archive),
       &output);
   return std::stoi(output);

@@ -116,7 +116,7 @@ class KilledRunTest : public run_test::RunSandbox {
 
   std::string UnheldFiles() {
     std::string output;
-    RunCommand("python3 " + ShellQuote(tmp / "unheld.py") + " " + ShellQuote(source) + " " +
+    RunCommand(testing_support::Python() + " " + ShellQuote(tmp / "unheld.py") + " " + ShellQuote(source) + " " +
                    ShellQuote(target),
                &output);
     return output;
