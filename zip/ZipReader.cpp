@@ -61,19 +61,17 @@ void ZipReader::Open(const std::string& path) {
   Close();
   storage_ = std::make_unique<ZipStorage>();
   storage_->Open(path, ZipOpenMode::OpenReadOnly);
-  centralDir_ = std::make_unique<ZipCentralDir>(*storage_);
-  try {
-    centralDir_->Read();
-  } catch (...) {
-    Close();
-    throw;
-  }
+  ReadCentralDirectory();
 }
 
 void ZipReader::Open(ZipMemFile* memoryFile) {
   Close();
   storage_ = std::make_unique<ZipStorage>();
   storage_->Open(memoryFile, ZipOpenMode::OpenReadOnly);
+  ReadCentralDirectory();
+}
+
+void ZipReader::ReadCentralDirectory() {
   centralDir_ = std::make_unique<ZipCentralDir>(*storage_);
   try {
     centralDir_->Read();

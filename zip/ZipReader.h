@@ -79,6 +79,7 @@ class ZipReader {
   ZipReadResult Extract(int index, const Sink& sink);
 
  private:
+  void ReadCentralDirectory();
   ZipReadResult ExtractChecked(int index, const Sink& sink);
 
   std::unique_ptr<ZipStorage> storage_;
