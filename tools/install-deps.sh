@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build clang libclang-rt-14-dev
   libwxgtk3.2-dev zlib1g-dev libexpat1-dev libgtest-dev
-  xvfb xauth trayer openbox xdotool imagemagick desktop-file-utils
+  xvfb xauth x11-utils trayer openbox xdotool imagemagick desktop-file-utils
   zip unzip 7zip libarchive-tools python3
 )
 missing=()
