@@ -9,7 +9,7 @@ using namespace testing_support;
 using namespace zip_test;
 
 namespace {
-const Files kThreeFiles = {{"first.txt", TextBytes(3000, "first ")},
+const Files kCancelFiles = {{"first.txt", TextBytes(3000, "first ")},
                            {"middle.txt", TextBytes(9000, "middle ")},
                            {"last.bin", NoiseBytes(2000, 3)}};
 }  // namespace
@@ -36,8 +36,8 @@ TEST(CancellationTest, CancelAtEveryChunkKeepsOnlyFinishedEntries) {
     for (int cancelAt = 1; cancelAt <= chunks; ++cancelAt) {
       SCOPED_TRACE(std::string(c.label) + " cancel at " + std::to_string(cancelAt));
       TempDir dir;
-      MakeArchive(dir / "a.zip", dir / "src", kThreeFiles);
-      std::string name = c.index < 0 ? "new.txt" : kThreeFiles[c.index].first;
+      MakeArchive(dir / "a.zip", dir / "src", kCancelFiles);
+      std::string name = c.index < 0 ? "new.txt" : kCancelFiles[c.index].first;
       std::string content = TextBytes(c.size, "new data ");
       WriteFile(dir / ("src/" + name), content);
       ZipWriter writer;
@@ -58,7 +58,7 @@ TEST(CancellationTest, CancelAtEveryChunkKeepsOnlyFinishedEntries) {
       EXPECT_EQ("end", callback.events.back());
       EXPECT_EQ(1, callback.Ends());
 
-      Files expected = kThreeFiles;
+      Files expected = kCancelFiles;
       bool finished = cancelAt == chunks || (c.index >= 0 && c.level == 0) || c.index == 2;
       if (c.index < 0 && finished) {
         expected.push_back({name, content});
@@ -78,7 +78,7 @@ TEST(CancellationTest, CancelledCopyIsCompletedThenReported) {
   for (const int replaceIndex : {-1, 2}) {
     SCOPED_TRACE(replaceIndex);
     TempDir dir;
-    MakeArchive(dir / "a.zip", dir / "src", kThreeFiles);
+    MakeArchive(dir / "a.zip", dir / "src", kCancelFiles);
     const Files::value_type copied = {replaceIndex < 0 ? "new.bin" : "last.bin",
                                       NoiseBytes(1500, 9)};
     MakeArchive(dir / "b.zip", dir / "other", {copied});
@@ -91,7 +91,7 @@ TEST(CancellationTest, CancelledCopyIsCompletedThenReported) {
               ThrownBy([&] { writer.CopyEntryFrom(source, 0, "", replaceIndex, true, &callback); })
                   .code);
     writer.CloseArchive();
-    Files expected = kThreeFiles;
+    Files expected = kCancelFiles;
     if (replaceIndex < 0) expected.push_back(copied);
     else expected[2] = copied;
     EXPECT_ARCHIVE_HOLDS(dir / "a.zip", expected);

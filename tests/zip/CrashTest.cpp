@@ -21,7 +21,7 @@ using namespace zip_test;
 
 namespace {
 
-const Files kFiles = {{"a.txt", TextBytes(20000, "alpha ")},
+const Files kCrashFiles = {{"a.txt", TextBytes(20000, "alpha ")},
                       {"b.bin", NoiseBytes(70000, 2)},
                       {"c.txt", TextBytes(30000, "gamma ")},
                       {"d.bin", NoiseBytes(3000, 4)}};
@@ -60,7 +60,7 @@ class CrashTest : public testing::TestWithParam<Scenario> {
 TEST_P(CrashTest, NextOpenGivesTheArchiveBeforeOrAfter) {
   const Scenario& s = GetParam();
   ASSERT_TRUE(CreateDirectoryPath(dir_ / "tmp"));
-  MakeArchive(dir_ / "base.zip", dir_ / "src", kFiles);
+  MakeArchive(dir_ / "base.zip", dir_ / "src", kCrashFiles);
   const std::string before = ReadFile(dir_ / "base.zip");
   WriteFile(dir_ / (std::string("src/") + s.name), NoiseBytes(s.size, 77));
   const std::string archive = dir_ / "a.zip";

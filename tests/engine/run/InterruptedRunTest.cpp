@@ -22,9 +22,9 @@ using testing_support::WriteFile;
 namespace {
 
 #ifdef ARKIVAULT_PROGRAM
-const char kProgram[] = ARKIVAULT_PROGRAM;
+const char kBatchProgram[] = ARKIVAULT_PROGRAM;
 #else
-const char kProgram[] = "";
+const char kBatchProgram[] = "";
 #endif
 
 const char* const kArchiveDirectories[] = {"A", "B", "C", "D"};
@@ -80,7 +80,7 @@ class LogText : public wxLog {
 class KilledRunTest : public run_test::RunSandbox {
  protected:
   void SetUp() override {
-    if (*kProgram == '\0') GTEST_SKIP() << "this build has no program to run";
+    if (*kBatchProgram == '\0') GTEST_SKIP() << "this build has no program to run";
     for (const char* archive : kArchiveDirectories) {
       job.Archives.push_back(archive);
       for (int d = 0; d < kDirectoriesPerArchive; ++d) {
@@ -102,7 +102,7 @@ class KilledRunTest : public run_test::RunSandbox {
   // that many microseconds (or lets it end, if it ends first).
   void RunBatch(bool incremental, long killAfter = -1) {
     std::string command = "cd " + ShellQuote(tmp.path()) + " && env -u DISPLAY " +
-                          ShellQuote(kProgram) + " job.xml -s" + (incremental ? " -i" : "");
+                          ShellQuote(kBatchProgram) + " job.xml -s" + (incremental ? " -i" : "");
     if (killAfter >= 0) {
       command = "(" + command + ") & pid=$!; sleep " + std::to_string(killAfter / 1e6) +
                 "; kill -9 $pid 2>/dev/null; wait $pid";
@@ -165,7 +165,7 @@ TEST_F(KilledRunTest, TerminatedRunClosesItsArchiveAndFails) {
     run_test::ScopedEnv installed(&gate);
     const platform::TerminationSignals signals;
     EXPECT_EQ(BatchStatus::Failed,
-              RunDefinitionFile(runner, tmp / "job.xml", true, false, kProgram, &signals));
+              RunDefinitionFile(runner, tmp / "job.xml", true, false, kBatchProgram, &signals));
   }
   EXPECT_NE(std::string::npos, log.text.find("Backup failed.\nCancelled by signal: Terminated.\n"))
       << log.text;
