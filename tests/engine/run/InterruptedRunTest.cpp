@@ -101,8 +101,9 @@ class KilledRunTest : public run_test::RunSandbox {
   // Runs the job as a batch; with `killAfter` set, kills it with SIGKILL after
   // that many microseconds (or lets it end, if it ends first).
   void RunBatch(bool incremental, long killAfter = -1) {
-    std::string command = "cd " + ShellQuote(tmp.path()) + " && env -u DISPLAY " +
-                          ShellQuote(kBatchProgram) + " job.xml -s" + (incremental ? " -i" : "");
+    std::string command = "cd " + ShellQuote(tmp.path()) + " && env -u DISPLAY XDG_STATE_HOME=" +
+                          ShellQuote(tmp / "state") + " " + ShellQuote(kBatchProgram) + " job.xml -s" +
+                          (incremental ? " -i" : "");
     if (killAfter >= 0) {
       command = "(" + command + ") & pid=$!; sleep " + std::to_string(killAfter / 1e6) +
                 "; kill -9 $pid 2>/dev/null; wait $pid";
