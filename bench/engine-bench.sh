@@ -11,42 +11,10 @@
 # is the best of $REPEAT runs (default 3), so that other work on the machine
 # disturbs it less; every full run starts from files without archive stamps.
 set -euo pipefail
-repo=$(cd "$(dirname "$0")/.." && pwd)
-# The corpus script of the shared documents beside the repository, or the one
-# CORPUS_SCRIPT names.
-corpus_script=${CORPUS_SCRIPT:-$repo/../shared/bench/make-corpus.sh}
-if [ ! -f "$corpus_script" ]; then
-  echo "no corpus script at $corpus_script: check out the shared documents beside the" \
-    "repository (../shared) or set CORPUS_SCRIPT" >&2
-  exit 1
-fi
-
-program=${1:-}
-if [ -z "$program" ]; then
-  cmake -S "$repo" -B "$repo/build/bench" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DARKIVAULT_TESTS=OFF >/dev/null
-  cmake --build "$repo/build/bench" --target arkivault -j 2 >/dev/null
-  program="$repo/build/bench/arkivault"
-fi
-program=$(realpath "$program")
+source "$(dirname "$0")/bench-common.sh"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/arkivault-bench-XXXXXX")
 trap 'rm -rf "$work"' EXIT
-
-# Writes a job definition that backs up the whole of $1 into $2 as one archive.
-write_job() {
-  local source=$1 target=$2 file=$3
-  cat >"$file" <<XML
-<?xml version="1.0" encoding="UTF-8"?>
-<Arkivault>
- <BackupDef BackupTitle="bench" BackupName="bench" Suffix="None" SourceRootPath="$source"
-            TargetPath="$target" NoOverwrite="no" SubDirIndividual="no" NoEmpty="no">
-  <IncludeFilePatterns><Pattern Pattern="*"/></IncludeFilePatterns>
-  <IncludeDirPatterns><Pattern Pattern="*"/></IncludeDirPatterns>
- </BackupDef>
-</Arkivault>
-XML
-}
 
 repeat=${REPEAT:-3}
 
@@ -56,20 +24,6 @@ measure_once() {
   /usr/bin/time -f '%e %M' -o "$report" "$@" >/dev/null 2>"$work/stderr.txt" || status=$?
   read -r wall rss < <(tail -n 1 "$report")
   return $status
-}
-
-# Removes the archive stamps of every file below $1, so a full run does all
-# of its work again.
-strip_stamps() {
-  python3 - "$1" <<'PY'
-import os, sys
-for root, dirs, files in os.walk(sys.argv[1]):
-    for name in files:
-        try:
-            os.removexattr(os.path.join(root, name), "user.arkivault.archived", follow_symlinks=False)
-        except OSError:
-            pass
-PY
 }
 
 # measure PREPARE COMMAND...: runs PREPARE (not timed) and then COMMAND,

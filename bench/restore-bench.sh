@@ -12,18 +12,7 @@
 # ../shared/bench/make-corpus.sh beside the repository unless CORPUS_SCRIPT
 # names another. Each figure is the best of $REPEAT runs (default 3).
 set -euo pipefail
-repo=$(cd "$(dirname "$0")/.." && pwd)
-corpus_script=${CORPUS_SCRIPT:-$repo/../shared/bench/make-corpus.sh}
-[ -x "$corpus_script" ] || { echo "no corpus script at $corpus_script (set CORPUS_SCRIPT)" >&2; exit 1; }
-
-program=${1:-}
-if [ -z "$program" ]; then
-  cmake -S "$repo" -B "$repo/build/bench" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DARKIVAULT_TESTS=OFF >/dev/null
-  cmake --build "$repo/build/bench" --target arkivault -j 2 >/dev/null
-  program="$repo/build/bench/arkivault"
-fi
-program=$(realpath "$program")
+source "$(dirname "$0")/bench-common.sh"
 repeat=${REPEAT:-3}
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/arkivault-restore-bench-XXXXXX")
@@ -58,30 +47,11 @@ row() {
 tree="$work/mixed"
 "$corpus_script" mixed "$tree" >&2
 mkdir -p "$work/out"
-cat >"$work/job.xml" <<XML
-<?xml version="1.0" encoding="UTF-8"?>
-<Arkivault>
- <BackupDef BackupTitle="bench" BackupName="bench" Suffix="None" SourceRootPath="$tree"
-            TargetPath="$work/out" NoOverwrite="no" SubDirIndividual="no" NoEmpty="no">
-  <IncludeFilePatterns><Pattern Pattern="*"/></IncludeFilePatterns>
-  <IncludeDirPatterns><Pattern Pattern="*"/></IncludeDirPatterns>
- </BackupDef>
-</Arkivault>
-XML
+write_job "$tree" "$work/out" "$work/job.xml"
 archive="$work/out/bench.zip"
 "$program" "$work/job.xml" -s || { echo "the full backup failed" >&2; cat "$work/stderr.txt" >&2; exit 1; }
 
-strip_stamps() {
-  python3 - "$tree" <<'PY'
-import os, sys
-for root, dirs, files in os.walk(sys.argv[1]):
-    for name in files:
-        try:
-            os.removexattr(os.path.join(root, name), "user.arkivault.archived", follow_symlinks=False)
-        except OSError:
-            pass
-PY
-}
+fresh_tree() { strip_stamps "$tree"; }
 fresh_restore() { rm -rf "$work/restored"; }
 fresh_unzip() { rm -rf "$work/unzipped"; }
 
@@ -99,7 +69,7 @@ measure true "$program" "$work/job.xml" --verify -s || { echo "verify failed" >&
 verify_s=$wall
 row "verify, mixed" "$wall" "$rss" "$test_s" "$test_kb" 0.60
 
-measure strip_stamps "$program" "$work/job.xml" -s
+measure fresh_tree "$program" "$work/job.xml" -s
 full_s=$wall
 echo "after-run verification: $verify_s s of a $full_s s full run ($(ratio "$verify_s" "$full_s"), target 0.10)"
 echo "ratio: ours / unzip; peak memory is the maximum resident set size" >&2
