@@ -33,7 +33,9 @@ class SingleInstanceTest : public testing::Test {
  protected:
   void SetUp() override {
     RunCommand("mkdir -p " + ShellQuote(cwd / "run") + " && chmod 700 " + ShellQuote(cwd / "run"));
-    environment = "env XDG_RUNTIME_DIR=" + ShellQuote(cwd / "run") + " ";
+    // Run records of the batch start go to the test's own directory.
+    environment = "env XDG_RUNTIME_DIR=" + ShellQuote(cwd / "run") +
+                  " XDG_STATE_HOME=" + ShellQuote(cwd / "state") + " ";
   }
 
   std::string Command(const std::string& arguments) {
