@@ -7,7 +7,10 @@
 ZipFile::~ZipFile() = default;
 
 void ZipFile::Check(int error) const {
-  if (error != 0) throw ZipException(error, path_);
+  // The errno values from 100 up (a network or FUSE file system: ENOTCONN,
+  // ESTALE, ...) share numbers with the writer's own codes; they are reported
+  // as the input/output errors they are rather than taken for those codes.
+  if (error != 0) throw ZipException(error < ZipException::GenericError ? error : EIO, path_);
 }
 
 // Every file opened for writing is one of the writer's own in a folder that

@@ -434,6 +434,8 @@ TEST(BackupRunOutcomeTest, TroubleIsNamedAndEverythingElseStored) {
        false, "src/Gone"},
       {"read error on one file of many",
        [](Sandbox&, GateEnv& env) { env.FailReads("A/f3", EIO); }, true, "src/A/f3"},
+      {"network file system gone on one file",
+       [](Sandbox&, GateEnv& env) { env.FailReads("A/f3", ENOTCONN); }, true, "src/A/f3"},
       {"read that waits past its bound",
        [](Sandbox&, GateEnv& env) {
          env.BlockReads("A/f3");
