@@ -85,6 +85,7 @@ int JobDefinitionReader::ReadContents(const std::string& path, std::string* cont
   std::unique_ptr<platform::File> file;
   error = env->OpenFile(path, platform::OpenMode::ReadOnly, &file);
   if (error != 0) return error;
+  contents->reserve(info.size);
   char buffer[65536];
   size_t bytesRead = 0;
   do {

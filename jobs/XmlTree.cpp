@@ -2,7 +2,10 @@
 
 #include <expat.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -22,24 +25,32 @@ class TreeBuilder {
     XML_SetCharacterDataHandler(parser, &TreeBuilder::OnText);
     XML_SetCdataSectionHandler(parser, &TreeBuilder::OnCdataStart, &TreeBuilder::OnCdataEnd);
     XML_SetCommentHandler(parser, &TreeBuilder::OnComment);
+    XML_SetDefaultHandlerExpand(parser, &TreeBuilder::OnOther);
   }
 
   std::unique_ptr<XmlNode> TakeRoot() { return std::move(root_); }
-  bool TooDeep() const { return tooDeep_; }
+  // Why the parse was stopped short of an error of expat's own; empty if it was not.
+  const std::string& StopReason() const { return stopReason_; }
+  // The offset just past the last piece of the document handed to a handler.
+  uint64_t ParsedTo() const { return parsedTo_; }
 
  private:
   static TreeBuilder& Of(void* data) { return *static_cast<TreeBuilder*>(data); }
 
   static void OnStart(void* data, const XML_Char* name, const XML_Char** attributes) {
     TreeBuilder& self = Of(data);
+    self.Note();
     if (self.open_.size() >= kMaxXmlDepth) {
-      self.tooDeep_ = true;
-      XML_StopParser(self.parser_, XML_FALSE);
+      self.Stop("elements nested deeper than " + std::to_string(kMaxXmlDepth) + " levels");
       return;
     }
+    int count = 0;
+    while (attributes[count] != nullptr) count += 2;
+    if (!self.Count(1 + static_cast<size_t>(count / 2))) return;
     auto element = std::make_unique<XmlNode>();
     element->name = name;
-    for (int i = 0; attributes[i] != nullptr; i += 2) {
+    element->attributes.reserve(static_cast<size_t>(count / 2));
+    for (int i = 0; i < count; i += 2) {
       element->attributes.emplace_back(attributes[i], attributes[i + 1]);
     }
     XmlNode* added = self.Add(std::move(element));
@@ -48,12 +59,14 @@ class TreeBuilder {
 
   static void OnEnd(void* data, const XML_Char*) {
     TreeBuilder& self = Of(data);
+    self.Note();
     self.open_.pop_back();
     self.openText_ = nullptr;
   }
 
   static void OnText(void* data, const XML_Char* text, int length) {
     TreeBuilder& self = Of(data);
+    self.Note();
     if (self.openText_ == nullptr) {
       if (IsWhiteOnly(text, length) || self.open_.empty()) return;
       self.openText_ = self.AddText();
@@ -63,17 +76,48 @@ class TreeBuilder {
 
   static void OnCdataStart(void* data) {
     TreeBuilder& self = Of(data);
+    self.Note();
     self.openText_ = self.open_.empty() ? nullptr : self.AddText();
   }
 
-  static void OnCdataEnd(void* data) { Of(data).openText_ = nullptr; }
+  static void OnCdataEnd(void* data) {
+    TreeBuilder& self = Of(data);
+    self.Note();
+    self.openText_ = nullptr;
+  }
 
   static void OnComment(void* data, const XML_Char*) {
     TreeBuilder& self = Of(data);
-    if (self.open_.empty()) return;
+    self.Note();
+    if (self.open_.empty() || !self.Count(1)) return;
     auto comment = std::make_unique<XmlNode>();
     comment->kind = XmlNode::Kind::Comment;
     self.Add(std::move(comment));
+  }
+
+  // Declarations, processing instructions and the rest the tree does not keep.
+  static void OnOther(void* data, const XML_Char*, int) {
+    TreeBuilder& self = Of(data);
+    self.Note();
+    self.Count(1);
+  }
+
+  void Note() {
+    parsedTo_ = std::max(parsedTo_, static_cast<uint64_t>(XML_GetCurrentByteIndex(parser_)) +
+                                        static_cast<uint64_t>(XML_GetCurrentByteCount(parser_)));
+  }
+
+  // Adds `pieces` to the markup seen; false (and the parse stopped) past kMaxXmlMarkup.
+  bool Count(size_t pieces) {
+    markup_ += pieces;
+    if (markup_ <= kMaxXmlMarkup) return true;
+    Stop("more than " + std::to_string(kMaxXmlMarkup) + " elements and attributes");
+    return false;
+  }
+
+  void Stop(std::string reason) {
+    stopReason_ = std::move(reason);
+    XML_StopParser(parser_, XML_FALSE);
   }
 
   XmlNode* AddText() {
@@ -95,7 +139,9 @@ class TreeBuilder {
   }
 
   XML_Parser parser_;
-  bool tooDeep_ = false;         // the parse was stopped at kMaxXmlDepth
+  std::string stopReason_;
+  size_t markup_ = 0;      // elements, attributes, comments and declarations seen
+  uint64_t parsedTo_ = 0;
   std::unique_ptr<XmlNode> root_;
   std::vector<XmlNode*> open_;  // the elements from the root to the current one
   XmlNode* openText_ = nullptr;  // the text node that further text joins
@@ -129,17 +175,30 @@ std::unique_ptr<XmlNode> ParseXml(const std::string& contents, std::string* erro
     return nullptr;
   }
   TreeBuilder builder(parser);
+  // Fed in pieces, so that markup longer than kMaxXmlTagBytes is refused
+  // before the parser has spent its time on it.
+  constexpr size_t kPiece = 64 << 10;
   std::unique_ptr<XmlNode> root;
-  if (XML_Parse(parser, contents.data(), static_cast<int>(contents.size()), XML_TRUE) ==
-      XML_STATUS_OK) {
-    root = builder.TakeRoot();
-  } else if (builder.TooDeep()) {
-    *error = "elements nested deeper than " + std::to_string(kMaxXmlDepth) + " levels at line " +
-             std::to_string(XML_GetCurrentLineNumber(parser));
-  } else {
-    *error = std::string(XML_ErrorString(XML_GetErrorCode(parser))) + " at line " +
-             std::to_string(XML_GetCurrentLineNumber(parser));
+  for (size_t fed = 0;;) {
+    const size_t length = std::min(kPiece, contents.size() - fed);
+    const bool last = fed + length == contents.size();
+    if (XML_Parse(parser, contents.data() + fed, static_cast<int>(length), last) !=
+        XML_STATUS_OK) {
+      *error = builder.StopReason().empty() ? XML_ErrorString(XML_GetErrorCode(parser))
+                                            : builder.StopReason();
+      break;
+    }
+    fed += length;
+    if (last) {
+      root = builder.TakeRoot();
+      break;
+    }
+    if (fed - builder.ParsedTo() > kMaxXmlTagBytes) {
+      *error = "markup longer than " + std::to_string(kMaxXmlTagBytes >> 10) + " KiB";
+      break;
+    }
   }
+  if (root == nullptr) *error += " at line " + std::to_string(XML_GetCurrentLineNumber(parser));
   XML_ParserFree(parser);
   return root;
 }

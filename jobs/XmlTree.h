@@ -36,8 +36,16 @@ struct XmlNode {
 // needs four levels.
 constexpr size_t kMaxXmlDepth = 64;
 
+// The parser's work grows with the number of distinct names it meets and,
+// within one tag, faster than the tag's length; these bounds keep every
+// document up to the definition file's size limit well under a second. A
+// definition file needs a few dozen elements and attributes per job entry and
+// tags of a few KiB (a path, escaped).
+constexpr size_t kMaxXmlMarkup = 100000;    // elements, attributes and declarations
+constexpr size_t kMaxXmlTagBytes = 256 << 10;  // the longest piece of markup
+
 // Parses `contents` (UTF-8 unless its declaration names another encoding
 // expat knows) and returns the root element, with every string in UTF-8.
-// Null when the document is not well-formed or nests elements deeper than
-// kMaxXmlDepth; `*error` then says why and where.
+// Null when the document is not well-formed or exceeds kMaxXmlDepth,
+// kMaxXmlMarkup or kMaxXmlTagBytes; `*error` then says why and where.
 std::unique_ptr<XmlNode> ParseXml(const std::string& contents, std::string* error);

@@ -69,7 +69,10 @@ class File {
   virtual ~File() = default;
 
   // Reads up to `count` bytes at the current position into `buffer` and sets
-  // `*bytesRead` to what was read: fewer than asked only at the end of the file.
+  // `*bytesRead` to what was read: fewer than asked only at the end of the file
+  // or with an error. A read that waits for data is given up with ETIME
+  // ("Timer expired") after Env::ReadTimeoutMilliseconds of the current Env,
+  // and with EINTR once a termination signal has come (see TerminationSignals).
   virtual int Read(void* buffer, size_t count, size_t* bytesRead) = 0;
 
   // Writes all `count` bytes at the current position. A write that cannot
@@ -269,6 +272,10 @@ class Env {
   // advisory lock on it (flock(2)), held until `*holder` is closed.
   virtual int WaitForLock(const std::string& path, LockKind lock,
                           std::unique_ptr<File>* holder) = 0;
+
+  // How long a read of an open file may wait for data before it is given up
+  // (File::Read): a network or FUSE file system that stopped answering.
+  virtual int ReadTimeoutMilliseconds() = 0;
 
   // The user's directory for state that outlives a run: $XDG_STATE_HOME when
   // it is an absolute path, else $HOME/.local/state; "" when neither is known.

@@ -2,6 +2,8 @@
 #include "platform/Env.h"
 
 #include "platform/ArchiveStamp.h"
+#include "platform/ReadTicker.h"
+#include "platform/TerminationSignals.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -94,6 +96,21 @@ ssize_t ReadArchivedStampAt(int directoryFd, const std::string& directory, const
   return ::getxattr(path.c_str(), kArchivedAttribute, value, sizeof value);
 }
 
+int64_t MonotonicMilliseconds() {
+  struct timespec now;
+  ::clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+// Why a read interrupted while it waited since `waitingSince` is given up:
+// EINTR when the process is asked to end, ETIME when it waited too long,
+// 0 when it waits on.
+int BlockedReadError(int64_t waitingSince) {
+  if (TerminationSignals::Pending()) return EINTR;
+  const int64_t waited = MonotonicMilliseconds() - waitingSince;
+  return waited >= Env::Current()->ReadTimeoutMilliseconds() ? ETIME : 0;
+}
+
 std::string DirectoryOf(const std::string& path) {
   std::string::size_type slash = path.rfind('/');
   if (slash == std::string::npos) return ".";
@@ -109,12 +126,20 @@ class PosixFile : public File {
   }
 
   int Read(void* buffer, size_t count, size_t* bytesRead) override {
+    const ReadTicker ticking;
     size_t total = 0;
     char* out = static_cast<char*>(buffer);
     while (total < count) {
+      const int64_t waitingSince = MonotonicMilliseconds();
       ssize_t n = ::read(fd_, out + total, count - total);
+      while (n < 0 && errno == EINTR) {
+        if (const int error = BlockedReadError(waitingSince)) {
+          *bytesRead = total;
+          return error;
+        }
+        n = ::read(fd_, out + total, count - total);
+      }
       if (n < 0) {
-        if (errno == EINTR) continue;
         *bytesRead = total;
         return LastError();
       }
@@ -505,6 +530,10 @@ class PosixEnv : public Env {
     holder->reset(new PosixFile(fd));
     return 0;
   }
+
+  // Long enough for a busy file server or a disk spinning up, short enough
+  // that a run with a hung mount ends the same hour.
+  int ReadTimeoutMilliseconds() override { return 30000; }
 
   std::string StateDirectory() override {
     const char* state = std::getenv("XDG_STATE_HOME");

@@ -60,6 +60,8 @@ TerminationSignals::~TerminationSignals() {
 
 bool TerminationSignals::Requested() const { return receivedSignal.load() != 0; }
 
+bool TerminationSignals::Pending() { return receivedSignal.load() != 0; }
+
 int TerminationSignals::SignalNumber() const { return receivedSignal.load(); }
 
 bool TerminationSignals::Wait(int timeoutMilliseconds) const {

@@ -31,6 +31,10 @@ class TerminationSignals {
   // A termination signal has arrived since construction.
   bool Requested() const;
 
+  // Requested() of the object that exists, false when there is none; for code
+  // that cannot be handed the object (a read that waits for data).
+  static bool Pending();
+
   // The number of the first signal that arrived (SIGTERM, SIGINT or SIGHUP),
   // or 0 when none has.
   int SignalNumber() const;

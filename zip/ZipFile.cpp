@@ -6,6 +6,16 @@
 
 ZipFile::~ZipFile() = default;
 
+namespace {
+
+// The errno values from 100 up (a network or FUSE file system: ENOTCONN,
+// ESTALE, ...) share numbers with the writer's own codes; a file that gives
+// one is reported with the input/output error it is rather than taken for
+// one of those codes.
+int AsFileError(int error) { return error < ZipException::GenericError ? error : EIO; }
+
+}  // namespace
+
 void ZipFile::Check(int error) const {
   if (error != 0) throw ZipException(error, path_);
 }
@@ -41,7 +51,7 @@ bool ZipFile::Open(const std::string& path, int openFlags, bool throwOnError) {
     error = env->OpenLocked(path, platform::OpenMode::ReadOnly, platform::LockKind::Shared, &file_);
     if (error == EWOULDBLOCK) error = ZipException::ArchiveInUse;
   } else {
-    error = env->OpenFile(path, platform::OpenMode::ReadOnly, &file_);
+    error = AsFileError(env->OpenFile(path, platform::OpenMode::ReadOnly, &file_));
   }
   unsynced_ = (openFlags & ModeCreate) != 0;
   if (error == 0) return true;
@@ -89,7 +99,7 @@ void ZipFile::SetLength(uint64_t length) {
 size_t ZipFile::Read(void* buffer, size_t count) {
   if (file_ == nullptr) Check(EBADF);
   size_t bytesRead = 0;
-  Check(file_->Read(buffer, count, &bytesRead));
+  Check(AsFileError(file_->Read(buffer, count, &bytesRead)));
   return bytesRead;
 }
 

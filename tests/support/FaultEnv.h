@@ -68,6 +68,8 @@ class FaultEnv : public platform::Env {
   void LimitFreeSpace(uint64_t bytes) { freeSpace_ = bytes; }
   // Every MarkArchived fails with ENOTSUP, as on a file system without xattrs.
   void FailMarkArchived() { failMarkArchived_ = true; }
+  // A read that waits for data gives up after `milliseconds`.
+  void LimitReadWait(int milliseconds) { readTimeout_ = milliseconds; }
   // Forgets every injected fault and a crash: the next process starts.
   void Heal();
   // How many times files opened through this Env were synced to disk.
@@ -132,6 +134,9 @@ class FaultEnv : public platform::Env {
     return target_->WaitForLock(path, lock, holder);
   }
   std::string StateDirectory() override { return target_->StateDirectory(); }
+  int ReadTimeoutMilliseconds() override {
+    return readTimeout_ > 0 ? readTimeout_.load() : target_->ReadTimeoutMilliseconds();
+  }
 
  private:
   friend class FaultFile;
@@ -158,6 +163,7 @@ class FaultEnv : public platform::Env {
   std::string renamePathPart_;
   int renameError_ = 0;
   bool failMarkArchived_ = false;
+  std::atomic<int> readTimeout_{0};
 };
 
 }  // namespace testing_support

@@ -434,6 +434,14 @@ TEST(BackupRunOutcomeTest, TroubleIsNamedAndEverythingElseStored) {
        false, "src/Gone"},
       {"read error on one file of many",
        [](Sandbox&, GateEnv& env) { env.FailReads("A/f3", EIO); }, true, "src/A/f3"},
+      {"network file system gone on one file",
+       [](Sandbox&, GateEnv& env) { env.FailReads("A/f3", ENOTCONN); }, true, "src/A/f3"},
+      {"read that waits past its bound",
+       [](Sandbox&, GateEnv& env) {
+         env.BlockReads("A/f3");
+         env.LimitReadWait(300);
+       },
+       true, "src/A/f3"},
       {"file truncated while read",
        [&big](Sandbox& t, GateEnv& env) {
          WriteFile(t.source + "/A/f3", big);
@@ -460,7 +468,7 @@ TEST(BackupRunOutcomeTest, TroubleIsNamedAndEverythingElseStored) {
     {
       run_test::ScopedEnv installed(&env);
       wxLogNull quiet;
-      EXPECT_EQ(c.succeeded, t.RunJob(true));
+      EXPECT_EQ(c.succeeded, t.RunJob(true)) << t.runner.Result().FailureText();
     }
     const RunResult& result = t.runner.Result();
     std::string named = result.FailureText();

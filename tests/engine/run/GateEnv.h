@@ -1,7 +1,8 @@
-// An Env that holds the backup worker at one chosen point (the second read of
-// a file, or the listing of a directory) until the test releases it or the
-// worker is asked to stop, so a test can cancel a run at an exact place or
-// change a file while it is being stored. It can also fail every read of a file.
+// An Env that holds the backup worker at one chosen point (the first or second
+// read of a file, or the listing of a directory) until the test releases it or
+// the worker is asked to stop, so a test can cancel a run at an exact place or
+// change a file while it is being stored. It can also fail every read of a
+// file, or make it wait in read(2) on a pipe nobody writes.
 #pragma once
 
 #include <chrono>
@@ -11,6 +12,7 @@
 #include <string>
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <wx/thread.h>
 
 #include "tests/support/FaultEnv.h"
@@ -19,7 +21,13 @@ namespace run_test {
 
 class GateEnv : public testing_support::FaultEnv {
  public:
-  enum class Point { SecondRead, ListDirectory };
+  enum class Point { FirstRead, SecondRead, ListDirectory };
+
+  ~GateEnv() override {
+    for (int fd : pipe_) {
+      if (fd >= 0) ::close(fd);
+    }
+  }
 
   // Holds the thread that reaches `point` for a path holding `pathPart` (its
   // second read, or the listing of that directory) as the `arrival`-th one.
@@ -58,10 +66,19 @@ class GateEnv : public testing_support::FaultEnv {
     readError_ = error;
   }
 
+  // A file whose path holds `pathPart` is opened as the read end of a pipe
+  // whose write end stays open and silent, so its reads block.
+  void BlockReads(const std::string& pathPart) {
+    ASSERT_EQ(0, ::pipe(pipe_));
+    blockPathPart_ = pathPart;
+  }
+
   int OpenFile(const std::string& path, platform::OpenMode mode,
                std::unique_ptr<platform::File>* file) override {
+    const bool blocked = !blockPathPart_.empty() && path.find(blockPathPart_) != std::string::npos;
     std::unique_ptr<platform::File> target;
-    const int error = FaultEnv::OpenFile(path, mode, &target);
+    const int error = FaultEnv::OpenFile(
+        blocked ? "/proc/self/fd/" + std::to_string(pipe_[0]) : path, mode, &target);
     if (error == 0) file->reset(new GatedFile(this, path, std::move(target)));
     return error;
   }
@@ -79,7 +96,7 @@ class GateEnv : public testing_support::FaultEnv {
         : ForwardingFile(std::move(target)), env_(env), path_(std::move(path)) {}
     int Read(void* buffer, size_t count, size_t* bytesRead) override {
       if (const int error = env_->ReadError(path_)) return error;
-      if (++reads_ == 2) env_->Arrive(Point::SecondRead, path_);
+      if (++reads_ <= 2) env_->Arrive(reads_ == 1 ? Point::FirstRead : Point::SecondRead, path_);
       return ForwardingFile::Read(buffer, count, bytesRead);
     }
 
@@ -120,7 +137,8 @@ class GateEnv : public testing_support::FaultEnv {
   std::mutex mutex_;
   std::condition_variable reachedOrReleased_;
   Point point_ = Point::SecondRead;
-  std::string pathPart_, readFailPathPart_;
+  std::string pathPart_, readFailPathPart_, blockPathPart_;
+  int pipe_[2] = {-1, -1};
   bool armed_ = false, hold_ = false, reached_ = false, released_ = false;
   std::function<void()> onReach_;
   int readError_ = 0;

@@ -179,4 +179,27 @@ TEST_F(KilledRunTest, TerminatedRunClosesItsArchiveAndFails) {
   EXPECT_EQ("", UnheldFiles());
 }
 
+// SIGTERM ends a run that waits in a read for data that never comes, long
+// before the read would be given up for waiting too long.
+TEST_F(KilledRunTest, TerminationEndsARunBlockedInARead) {
+  run_test::GateEnv gate;
+  gate.BlockReads("/src/B/d0/f0.txt");
+  gate.LimitReadWait(60000);
+  gate.SetGate(run_test::GateEnv::Point::FirstRead, "/src/B/d0/f0.txt", false,
+               [] { ::kill(::getpid(), SIGTERM); });
+  LogText log;
+  const auto start = std::chrono::steady_clock::now();
+  {
+    run_test::ScopedEnv installed(&gate);
+    const platform::TerminationSignals signals;
+    EXPECT_EQ(BatchStatus::Failed,
+              RunDefinitionFile(runner, tmp / "job.xml", true, false, kBatchProgram, &signals));
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+  EXPECT_NE(std::string::npos, log.text.find("Cancelled by signal: Terminated.\n")) << log.text;
+  EXPECT_ZIP_VALID(target + "/Docs/A.zip");
+  RunBatch(true);
+  EXPECT_EQ("", UnheldFiles());
+}
+
 }  // namespace
