@@ -3,7 +3,6 @@
 #include <wx/app.h>
 #include <wx/artprov.h>
 #include <wx/intl.h>
-#include <wx/notifmsg.h>
 #include <wx/utils.h>
 
 #include "ui/CommandTable.h"
@@ -60,9 +59,6 @@ bool ArkivaultTaskBarIcon::ShowCompletion(const RunPresenter& run) {
   announced_ = run.FinishedJob();
   if (!run.LastRunSucceeded() && !app_.LastRunStartedFromWindow()) {
     warning_ = true;
-    wxNotificationMessage message(_("Arkivault"), run.CompletionText());
-    message.SetFlags(wxICON_ERROR);
-    message.Show();
   } else if (run.LastRunSucceeded()) {
     warning_ = false;
   }
@@ -74,9 +70,6 @@ bool ArkivaultTaskBarIcon::ShowCompletion(const RunPresenter& run) {
 void ArkivaultTaskBarIcon::ShowWarning(const wxString& text) {
   warning_ = true;
   SetIcon(warningIcon_, _("Arkivault") + "\n" + text);
-  wxNotificationMessage message(_("Arkivault"), text);
-  message.SetFlags(wxICON_WARNING);
-  message.Show();
 }
 
 void ArkivaultTaskBarIcon::OnRightButtonUp(wxTaskBarIconEvent&) {
