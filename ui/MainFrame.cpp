@@ -375,6 +375,8 @@ void MainFrame::OnListEndLabelEdit(wxListEvent& event) {
   job.BackupTitle = title.utf8_string();
   job.Modified = true;
   commands_.SaveJob(job);
+  // Once the list has taken the new label, laid out for its width.
+  CallAfter([this, row] { RelistJobs(static_cast<int>(row)); });
 }
 
 // The focused job's last run and next runs, unless a run is being shown.

@@ -182,6 +182,8 @@ TEST_F(MainFrameTest, NewCopyRenameDelete) {
   List().GetEventHandler()->ProcessEvent(rename);
   ASSERT_TRUE(reread.Load(saved));
   EXPECT_EQ("Holiday photos", reread.BackupTitle);
+  Pump(100);
+  EXPECT_EQ("Holiday photos", List().GetItemText(1));
   rename.SetEditCanceled(true);
   rename.m_item.SetText("Other");
   List().GetEventHandler()->ProcessEvent(rename);
