@@ -84,10 +84,15 @@ MainFrame::MainFrame(wxWindow* parent, AppCommands& commands, const ImageSource&
 
 MainFrame::~MainFrame() { commands_.MainWindowDestroyed(); }
 
-// The list is built afresh: it lays its icons out only when rows come or go,
-// so a title changed in place would stay cut to the width of the old one.
 void MainFrame::FillJobList() {
   if (jobList_ == nullptr) return;
+  ListJobs();
+  FitColumns();
+}
+
+// The list is built afresh: it lays its icons out only when rows come or go,
+// so a title changed in place would stay cut to the width of the old one.
+void MainFrame::ListJobs() {
   jobList_->ClearAll();
   const bool details = commands_.DetailsView();
   jobList_->SetSingleStyle(details ? wxLC_REPORT : wxLC_ICON);
@@ -102,7 +107,8 @@ void MainFrame::FillJobList() {
 }
 
 void MainFrame::RelistJobs(int row) {
-  FillJobList();
+  if (jobList_ == nullptr) return;
+  ListJobs();
   if (row >= 0 && row < jobList_->GetItemCount()) {
     jobList_->SetItemState(row, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED,
                            wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
@@ -132,14 +138,15 @@ void MainFrame::ShowRunColumns() {
 }
 
 void MainFrame::FitColumns() {
-  if (jobList_ == nullptr || !jobList_->InReportView()) return;
+  if (!jobList_->InReportView()) return;
   int wanted = 0;
   for (int column = 0; column < kColumns; ++column) wanted += jobList_->GetColumnWidth(column);
-  const int missing = wanted - jobList_->GetClientSize().x;
+  const int missing = wanted - GetClientSize().x;
   if (missing <= 0) return;
   const wxRect screen = wxDisplay(this).GetClientArea();
   SetSize(std::min(GetSize().x + missing, screen.width), GetSize().y);
-  if (GetScreenRect().GetRight() > screen.GetRight()) Move(screen.GetRight() - GetSize().x, GetPosition().y);
+  const int overhang = GetScreenRect().GetRight() - screen.GetRight();
+  if (overhang > 0) Move(GetPosition().x - overhang, GetPosition().y);
 }
 
 void MainFrame::ShowProgress(const RunPresenter& run) {

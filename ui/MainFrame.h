@@ -28,7 +28,8 @@ class MainFrame : public wxFrame, public RunDisplay {
 
   // One row per job, in order: the job's title under the job icon; in the
   // details view also its last run (time and kind), the run's outcome and the
-  // next full and incremental run, in columns sized to their texts.
+  // next full and incremental run, in columns sized to their texts, the
+  // window widened (within the screen) until they fit.
   void FillJobList();
 
   // A tick of a run: the running row shows the run's next picture, the
@@ -57,6 +58,8 @@ class MainFrame : public wxFrame, public RunDisplay {
   void CreateJobImages();
   void AddJobImage(const wxString& iconFile);
   void SetRowImage(int row, int image);
+  // Fills the list for the chosen view.
+  void ListJobs();
   // Lists the jobs again (after a title or a schedule changed) and selects `row`.
   void RelistJobs(int row);
   // The run columns of the details view, and their widths.
