@@ -158,6 +158,7 @@ bool ArkivaultApp::ScheduledStarter::IsBusy() const { return app_.runner_.IsBusy
 bool ArkivaultApp::ScheduledStarter::Start(BackupJob* job, bool full, RunTrigger trigger) {
   if (!app_.runner_.Start(job, full, trigger)) return false;
   app_.windowStartedRun_ = false;
+  app_.presenter_.RunStarted();
   return true;
 }
 

@@ -46,7 +46,6 @@ wxMenu& ArkivaultTaskBarIcon::Menu() {
 }
 
 void ArkivaultTaskBarIcon::ShowProgress(const RunPresenter& run) {
-  announced_ = nullptr;
   SetIcon(runIcons_[run.Frame() - 1], run.TrayTooltip(kTooltipLimit));
 }
 
@@ -55,8 +54,8 @@ void ArkivaultTaskBarIcon::ShowIdle(const RunPresenter& run) {
 }
 
 bool ArkivaultTaskBarIcon::ShowCompletion(const RunPresenter& run) {
-  if (run.FinishedJob() == announced_) return false;
-  announced_ = run.FinishedJob();
+  if (run.RunNumber() == announcedRun_) return false;
+  announcedRun_ = run.RunNumber();
   if (!run.LastRunSucceeded() && !app_.LastRunStartedFromWindow()) {
     warning_ = true;
   } else if (run.LastRunSucceeded()) {

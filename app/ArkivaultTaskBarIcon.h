@@ -79,5 +79,5 @@ class ArkivaultTaskBarIcon : public myTaskBarIcon, public RunDisplay {
   wxMenu popupMenu_;
   bool menuBuilt_ = false;
   // The finished run already announced, so a later tick does not repeat it.
-  const BackupJob* announced_ = nullptr;
+  unsigned announcedRun_ = 0;
 };

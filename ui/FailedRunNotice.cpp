@@ -8,8 +8,8 @@ FailedRunNotice::FailedRunNotice(std::function<bool()> startedFromWindow)
     : startedFromWindow_(std::move(startedFromWindow)) {}
 
 bool FailedRunNotice::ShowCompletion(const RunPresenter& run) {
-  if (run.FinishedJob() == announced_) return false;
-  announced_ = run.FinishedJob();
+  if (run.RunNumber() == announcedRun_) return false;
+  announcedRun_ = run.RunNumber();
   if (!run.LastRunSucceeded() && !startedFromWindow_()) NotifyUser(run.CompletionText(), wxICON_ERROR);
   return false;
 }

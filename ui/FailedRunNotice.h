@@ -14,12 +14,12 @@ class FailedRunNotice : public RunDisplay {
   // from the main window.
   explicit FailedRunNotice(std::function<bool()> startedFromWindow);
 
-  void ShowProgress(const RunPresenter&) override { announced_ = nullptr; }
+  void ShowProgress(const RunPresenter&) override {}
   // Never reports the end: the window still shows it.
   bool ShowCompletion(const RunPresenter& run) override;
 
  private:
   std::function<bool()> startedFromWindow_;
   // The finished run already announced, so a later tick does not repeat it.
-  const BackupJob* announced_ = nullptr;
+  unsigned announcedRun_ = 0;
 };

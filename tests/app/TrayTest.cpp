@@ -242,6 +242,11 @@ TEST_F(TrayTest, AFailedScheduledRunWarnsAndIsRecorded) {
   EXPECT_EQ(RunTrigger::Scheduled, runs[0].trigger);
   EXPECT_EQ(RunRecord::Outcome::Failed, runs[0].outcome);
   EXPECT_NE(std::string::npos, runs[0].reason.find(cwd / "missing")) << runs[0].reason;
+  // The next day's run of the same job fails too (begun and ended between two
+  // ticks, most likely): announced again.
+  clock.Advance(86400);
+  app->Scheduler().OnTick();
+  EXPECT_TRUE(app_test::WaitFor([&] { return prompts.notices.size() == 2; }, true));
   // Opening the window takes the warning back.
   wxCommandEvent click;
   icon->OnRestore(click);
