@@ -68,7 +68,10 @@ bool ArkivaultTaskBarIcon::ShowCompletion(const RunPresenter& run) {
 
 void ArkivaultTaskBarIcon::ShowWarning(const wxString& text) {
   warning_ = true;
-  SetIcon(warningIcon_, _("Arkivault") + "\n" + text);
+  const wxString tooltip = _("Arkivault") + "\n" + text;
+  SetIcon(warningIcon_, tooltip.length() <= kTooltipLimit
+                            ? tooltip
+                            : tooltip.Left(kTooltipLimit - 3) + "...");
 }
 
 void ArkivaultTaskBarIcon::OnRightButtonUp(wxTaskBarIconEvent&) {

@@ -52,7 +52,8 @@ class ArkivaultTaskBarIcon : public myTaskBarIcon, public RunDisplay {
   void ShowIdle(const RunPresenter& run) override;
   bool ShowCompletion(const RunPresenter& run) override;
 
-  // Shows the warning icon with `text` below "Arkivault" in the tooltip.
+  // Shows the warning icon with `text` below "Arkivault" in the tooltip,
+  // ending in "..." where the tooltip's limit cuts it.
   void ShowWarning(const wxString& text);
 
   // The warning icon is shown.

@@ -43,8 +43,8 @@ std::vector<wxString> OverdueJobs::NewWarnings(const JobList& jobs, int64_t now)
       }
       warned_.insert(job->BackupTitle);
       warnings.push_back(wxString::Format(
-          full ? _("No full backup of '%s' has succeeded for %lld days.")
-               : _("No incremental backup of '%s' has succeeded for %lld days."),
+          full ? _("'%s': no full backup for %lld days.")
+               : _("'%s': no incremental backup for %lld days."),
           wxString::FromUTF8(job->BackupTitle), static_cast<long long>((now - since) / kDay)));
       break;
     }

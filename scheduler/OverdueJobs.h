@@ -24,7 +24,8 @@ class OverdueJobs {
   static bool IsOverdue(uint32_t days, int64_t lastSuccess, int64_t now);
 
   // A warning for each active job of `jobs` overdue at `now` and not named
-  // before, e.g. "No full backup of 'Docs' has succeeded for 15 days."
+  // before, e.g. "'Docs': no full backup for 15 days." (short enough for
+  // a tray tooltip).
   std::vector<wxString> NewWarnings(const JobList& jobs, int64_t now);
 
  private:

@@ -201,8 +201,8 @@ TEST(OverdueJobsTest, TwiceTheLongestGapWithoutASuccess) {
   jobs.push_back(MakeJob({"Off", false, kMon, kMon, "10:00"}));
   jobs.push_back(MakeJob({"Daily", true, 0, 0x7f, "10:00"}));
   OverdueJobs overdue([](const BackupJob&, bool) { return kNow - 15 * kDay; });
-  EXPECT_EQ((std::vector<wxString>{"No full backup of 'Weekly' has succeeded for 15 days.",
-                                   "No incremental backup of 'Daily' has succeeded for 15 days."}),
+  EXPECT_EQ((std::vector<wxString>{"'Weekly': no full backup for 15 days.",
+                                   "'Daily': no incremental backup for 15 days."}),
             overdue.NewWarnings(jobs, kNow));
   EXPECT_TRUE(overdue.NewWarnings(jobs, kNow + kDay).empty());
 }
