@@ -10,6 +10,8 @@ FailedRunNotice::FailedRunNotice(std::function<bool()> startedFromWindow)
 bool FailedRunNotice::ShowCompletion(const RunPresenter& run) {
   if (run.RunNumber() == announcedRun_) return false;
   announcedRun_ = run.RunNumber();
-  if (!run.LastRunSucceeded() && !startedFromWindow_()) NotifyUser(run.CompletionText(), wxICON_ERROR);
+  if (!run.LastRunSucceeded() && !startedFromWindow_()) {
+    NotifyUser(run.CompletionText(), wxICON_ERROR);
+  }
   return false;
 }

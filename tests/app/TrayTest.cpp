@@ -235,7 +235,8 @@ TEST_F(TrayTest, AFailedScheduledRunWarnsAndIsRecorded) {
   ASSERT_TRUE(app_test::WaitFor([&] { return icon->Warning(); }, true));
   EXPECT_TRUE(icon->Tooltip().StartsWith("Arkivault\nLast run: 'Broken' failed, ")) << icon->Tooltip();
   ASSERT_EQ(1u, prompts.notices.size());
-  EXPECT_TRUE(prompts.notices[0].StartsWith("Backup 'Broken' failed. Reason: ")) << prompts.notices[0];
+  EXPECT_TRUE(prompts.notices[0].StartsWith("Backup 'Broken' failed. Reason: "))
+      << prompts.notices[0];
   const std::vector<RunRecord> runs = app->History().Load();
   ASSERT_EQ(1u, runs.size());
   EXPECT_EQ("Broken", runs[0].job);
