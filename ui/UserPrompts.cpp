@@ -50,8 +50,8 @@ UserPrompts& UserPrompts::Current() {
 void UserPrompts::Install(UserPrompts* prompts) { installed = prompts; }
 
 void UserPrompts::Notify(const wxString& text, long icon) {
-  // Without a notification service the toolkit logs an error, which would
-  // open a message box in front of the user: the failure is not logged.
+  // A failure (no notification service) is not logged: the log would open a
+  // message box in front of the user.
   wxLogNull quiet;
   wxNotificationMessage message(_("Arkivault"), text);
   message.SetFlags(icon);
