@@ -1,6 +1,7 @@
 #include "app/ArkivaultApp.h"
 
 #include <algorithm>
+#include <utility>
 
 #include <wx/dialog.h>
 #include <wx/html/helpctrl.h>
@@ -112,6 +113,7 @@ void ArkivaultApp::ShowMainWindow() {
     mainWindow_ = new MainFrame(nullptr, *this, resources_);
     mainWindow_->SetSize(500, 350);
     mainWindow_->FillJobList();
+    if (!unseenWarning_.empty()) mainWindow_->SetStatusText(std::exchange(unseenWarning_, {}), 0);
   }
   mainWindow_->Show();
   mainWindow_->Raise();
@@ -156,6 +158,7 @@ bool ArkivaultApp::ScheduledStarter::IsBusy() const { return app_.runner_.IsBusy
 bool ArkivaultApp::ScheduledStarter::Start(BackupJob* job, bool full, RunTrigger trigger) {
   if (!app_.runner_.Start(job, full, trigger)) return false;
   app_.windowStartedRun_ = false;
+  app_.presenter_.RunStarted();
   return true;
 }
 
@@ -184,42 +187,14 @@ std::vector<RunRecord> ArkivaultApp::RunsOf(int row) const {
   return runs;
 }
 
-namespace {
-
-// Days from a scheduled weekday to the next, at their furthest apart.
-int LongestGapDays(uint32_t days) {
-  int longest = 0;
-  for (int day = 0; day < 7; ++day) {
-    if ((days & (1u << day)) == 0) continue;
-    int gap = 1;
-    while ((days & (1u << ((day + gap) % 7))) == 0) ++gap;
-    longest = std::max(longest, gap);
-  }
-  return longest;
-}
-
-}  // namespace
-
 void ArkivaultApp::WarnAboutOverdueJobs() {
-  const int64_t now = platform::Clock::Current()->Now();
-  for (const auto& job : jobs_) {
-    if (!job->Active || overdueWarned_.count(job->BackupTitle) != 0) continue;
-    for (const bool full : {true, false}) {
-      const uint32_t days =
-          (full ? job->ScheduleFull : job->ScheduleIncremental).Days & JobSchedule::AllDays;
-      const int64_t since = LastSuccess(*job, full);
-      if (days == 0 || now - since <= 2 * 86400 * int64_t{LongestGapDays(days)}) continue;
-      overdueWarned_.insert(job->BackupTitle);
-      const wxString text = wxString::Format(
-          _("No %s backup of '%s' has succeeded for %lld days."),
-          full ? _("full") : _("incremental"), wxString::FromUTF8(job->BackupTitle),
-          static_cast<long long>((now - since) / 86400));
-      if (taskBarIcon_ != nullptr) {
-        taskBarIcon_->ShowWarning(text);
-      } else if (mainWindow_ != nullptr) {
-        mainWindow_->SetStatusText(text, 0);
-      }
-      break;
+  for (const wxString& warning : overdue_.NewWarnings(jobs_, platform::Clock::Current()->Now())) {
+    NotifyUser(warning, wxICON_WARNING);
+    if (taskBarIcon_ != nullptr) taskBarIcon_->ShowWarning(warning);
+    if (mainWindow_ != nullptr) {
+      mainWindow_->SetStatusText(warning, 0);
+    } else {
+      unseenWarning_ = warning;
     }
   }
 }
@@ -337,7 +312,7 @@ void ArkivaultApp::OnTimer(wxTimerEvent&) {
   // A tray host that starts after the program gets the icon within seconds.
   if (++ticks_ % kTrayCheckTicks == 0) ShowTrayIconWhenPossible();
   if (ticks_ % kOverdueCheckTicks == kTrayCheckTicks) WarnAboutOverdueJobs();
-  presenter_.OnTimer({mainWindow_, taskBarIcon_.get()});
+  presenter_.OnTimer({mainWindow_, taskBarIcon_.get(), &failedRunNotice_});
   // A scheduled run that waited for the one just ended starts now.
   if (!runner_.IsBusy()) scheduler_.StartWaiting();
 }

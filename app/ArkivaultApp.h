@@ -7,7 +7,6 @@
 #pragma once
 
 #include <memory>
-#include <set>
 #include <string>
 
 #include <wx/app.h>
@@ -26,7 +25,9 @@
 #include "platform/TerminationSignals.h"
 #include "scheduler/BackupScheduler.h"
 #include "scheduler/JobStarter.h"
+#include "scheduler/OverdueJobs.h"
 #include "ui/AppCommands.h"
+#include "ui/FailedRunNotice.h"
 #include "ui/RunPresenter.h"
 
 class MainFrame;
@@ -73,6 +74,8 @@ class ArkivaultApp : public wxApp, public AppCommands, public TrayCommands {
   // The tray icon, or null (no tray host, or after Shutdown).
   ArkivaultTaskBarIcon* TaskBarIcon() const { return taskBarIcon_.get(); }
   const SingleInstance& Instance() const { return instance_; }
+  // The icons and menu pictures the windows and the tray use.
+  const ImageSource& Images() const { return resources_; }
   const RunPresenter& Presenter() const { return presenter_; }
   BackupScheduler& Scheduler() { return scheduler_; }
   const BackupProgress& Progress() const { return progress_; }
@@ -92,6 +95,8 @@ class ArkivaultApp : public wxApp, public AppCommands, public TrayCommands {
   bool IsRunning() const override;
   int RunningJobIndex() const override;
   void AbortRun() override;
+  bool DetailsView() const override { return detailsView_; }
+  void SetDetailsView(bool details) override { detailsView_ = details; }
   void SetModalDialogOpen(bool open) override { modalDialogOpen_ = open; }
   void ShowHelpContents() override;
   void ShowHelpPage(const wxString& page) override;
@@ -144,24 +149,28 @@ class ArkivaultApp : public wxApp, public AppCommands, public TrayCommands {
   // Closes the main window, deletes the tray icon and ends the main loop.
   void CloseDown();
 
-  // Warns (tray icon and notification, else the window's status bar) once
-  // about each active job whose schedule has had no successful run for
-  // longer than twice its longest gap between two scheduled days.
+  // Names each overdue job once (OverdueJobs) in a desktop notification, on
+  // the tray icon (warning icon and tooltip) and in the main window's status
+  // bar, or the next window's when none is open.
   void WarnAboutOverdueJobs();
 
   // Refresh ticks between two looks for a tray host (2 s).
   static constexpr unsigned kTrayCheckTicks = 16;
-  // Refresh ticks between two looks for overdue jobs (10 minutes).
-  static constexpr unsigned kOverdueCheckTicks = 4800;
+  // Refresh ticks between two looks for overdue jobs: as often as the
+  // scheduler checks (30 s), the first one 2 s after the start.
+  static constexpr unsigned kOverdueCheckTicks =
+      BackupScheduler::kCheckInterval / kRefreshInterval;
 
   StartOptions options_;
   ResourceFiles resources_;
   MainFrame* mainWindow_ = nullptr;
   bool modalDialogOpen_ = false;
+  bool detailsView_ = false;
   bool handedOver_ = false;
   bool windowStartedRun_ = false;
   bool closingDown_ = false;
-  std::set<std::string> overdueWarned_;  // titles of the jobs warned about
+  // An overdue warning not yet seen in a main window.
+  wxString unseenWarning_;
   unsigned ticks_ = 0;
   std::unique_ptr<wxHtmlHelpController> help_;
   SingleInstance instance_;
@@ -178,8 +187,10 @@ class ArkivaultApp : public wxApp, public AppCommands, public TrayCommands {
   ScheduledStarter jobStarter_{*this};
   BackupScheduler scheduler_{
       jobStarter_, [this](const BackupJob& job, bool full) { return LastSuccess(job, full); }};
+  OverdueJobs overdue_{[this](const BackupJob& job, bool full) { return LastSuccess(job, full); }};
   JobStore jobStore_{jobs_, scheduler_};
   RunPresenter presenter_{jobs_, runner_, progress_};
+  FailedRunNotice failedRunNotice_{[this] { return windowStartedRun_; }};
   wxTimer refreshTimer_{this};
   // Deleted before the presenter whose ticks it shows.
   std::unique_ptr<ArkivaultTaskBarIcon> taskBarIcon_;

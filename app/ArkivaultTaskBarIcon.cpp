@@ -3,7 +3,6 @@
 #include <wx/app.h>
 #include <wx/artprov.h>
 #include <wx/intl.h>
-#include <wx/notifmsg.h>
 #include <wx/utils.h>
 
 #include "ui/CommandTable.h"
@@ -47,7 +46,6 @@ wxMenu& ArkivaultTaskBarIcon::Menu() {
 }
 
 void ArkivaultTaskBarIcon::ShowProgress(const RunPresenter& run) {
-  announced_ = nullptr;
   SetIcon(runIcons_[run.Frame() - 1], run.TrayTooltip(kTooltipLimit));
 }
 
@@ -56,13 +54,10 @@ void ArkivaultTaskBarIcon::ShowIdle(const RunPresenter& run) {
 }
 
 bool ArkivaultTaskBarIcon::ShowCompletion(const RunPresenter& run) {
-  if (run.FinishedJob() == announced_) return false;
-  announced_ = run.FinishedJob();
+  if (run.RunNumber() == announcedRun_) return false;
+  announcedRun_ = run.RunNumber();
   if (!run.LastRunSucceeded() && !app_.LastRunStartedFromWindow()) {
     warning_ = true;
-    wxNotificationMessage message(_("Arkivault"), run.CompletionText());
-    message.SetFlags(wxICON_ERROR);
-    message.Show();
   } else if (run.LastRunSucceeded()) {
     warning_ = false;
   }
@@ -73,10 +68,10 @@ bool ArkivaultTaskBarIcon::ShowCompletion(const RunPresenter& run) {
 
 void ArkivaultTaskBarIcon::ShowWarning(const wxString& text) {
   warning_ = true;
-  SetIcon(warningIcon_, _("Arkivault") + "\n" + text);
-  wxNotificationMessage message(_("Arkivault"), text);
-  message.SetFlags(wxICON_WARNING);
-  message.Show();
+  const wxString tooltip = _("Arkivault") + "\n" + text;
+  SetIcon(warningIcon_, tooltip.length() <= kTooltipLimit
+                            ? tooltip
+                            : tooltip.Left(kTooltipLimit - 3) + "...");
 }
 
 void ArkivaultTaskBarIcon::OnRightButtonUp(wxTaskBarIconEvent&) {

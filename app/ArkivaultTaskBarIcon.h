@@ -3,7 +3,7 @@
 // single click where other systems report a double click), and a two-item
 // menu on a right click: "Restore Arkivault Window" (bold) and "Shutdown
 // Arkivault", which is greyed while a modal dialog is open. A failed run that
-// the main window did not start is announced by a desktop notification.
+// the main window did not start, or a job overdue, turns the icon to a warning.
 #pragma once
 
 #include <wx/icon.h>
@@ -46,14 +46,14 @@ class ArkivaultTaskBarIcon : public myTaskBarIcon, public RunDisplay {
   wxMenu& Menu();
 
   // RunDisplay: the next run icon with the progress tooltip; the idle icon
-  // after a run; a notification and the warning icon for a failed run the
-  // window did not start, kept until the window is opened or a run succeeds.
+  // after a run; the warning icon for a failed run the window did not start,
+  // kept until the window is opened or a run succeeds.
   void ShowProgress(const RunPresenter& run) override;
   void ShowIdle(const RunPresenter& run) override;
   bool ShowCompletion(const RunPresenter& run) override;
 
-  // Shows the warning icon with `text` below "Arkivault" in the tooltip and
-  // sends it as a desktop notification.
+  // Shows the warning icon with `text` below "Arkivault" in the tooltip,
+  // ending in "..." where the tooltip's limit cuts it.
   void ShowWarning(const wxString& text);
 
   // The warning icon is shown.
@@ -80,5 +80,5 @@ class ArkivaultTaskBarIcon : public myTaskBarIcon, public RunDisplay {
   wxMenu popupMenu_;
   bool menuBuilt_ = false;
   // The finished run already announced, so a later tick does not repeat it.
-  const BackupJob* announced_ = nullptr;
+  unsigned announcedRun_ = 0;
 };

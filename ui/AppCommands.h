@@ -48,6 +48,11 @@ class AppCommands {
   // Cancels the running backup and waits until it has ended.
   virtual void AbortRun() = 0;
 
+  // The main window lists the jobs with their runs in columns (else as
+  // icons); kept while the program runs, so a reopened window shows the same.
+  virtual bool DetailsView() const = 0;
+  virtual void SetDetailsView(bool details) = 0;
+
   // Set while the about box or the job dialog is shown.
   virtual void SetModalDialogOpen(bool open) = 0;
   // Opens the help book at its contents page.

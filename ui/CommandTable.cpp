@@ -31,9 +31,14 @@ const MenuCommands kFileMenu = {
     Row("ID_CANCELJOB", "Cance&l Backup", "file_cancel.png", CommandRule::OnRunningRow),
     Row("ID_RESTOREFILES", "&Restore...\tCtrl+R", "file_restore.png", CommandRule::NeedsSelection),
     kSeparator,
-    {"ID_AUTOSTART", "Start at &Login", "", CommandRule::Always, false, true},
+    {"ID_AUTOSTART", "Start &at Login", "", CommandRule::Always, false, true},
     Row("ID_EXIT", "Close &Window", "file_close.png"),
     Row("ID_SHUTDOWN", "&Shutdown Arkivault\tCtrl+Q", "file_exit.png"),
+};
+
+const MenuCommands kViewMenu = {
+    {"ID_VIEW_ICONS", "&Icons", "", CommandRule::Always, false, true},
+    {"ID_VIEW_DETAILS", "&Details", "", CommandRule::Always, false, true},
 };
 
 const MenuCommands kHelpMenu = {
@@ -63,7 +68,7 @@ const MenuCommands kTrayMenu = {
 int CommandId(const MenuCommand& command) { return wxXmlResource::GetXRCID(command.name); }
 
 const MenuCommand* FindCommand(int id) {
-  for (const MenuCommands* menu : {&kFileMenu, &kHelpMenu, &kContextMenu, &kTrayMenu}) {
+  for (const MenuCommands* menu : {&kFileMenu, &kViewMenu, &kHelpMenu, &kContextMenu, &kTrayMenu}) {
     for (const MenuCommand& command : *menu) {
       if (command.name != nullptr && CommandId(command) == id) return &command;
     }

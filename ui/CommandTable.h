@@ -1,5 +1,5 @@
 // The program's menu commands in one table: for each menu (the main window's
-// two menus, the job list's context menu, the tray menu) its rows with the
+// three menus, the job list's context menu, the tray menu) its rows with the
 // command's resource identifier name ("ID_NEWJOB"), label, bitmap and the
 // rule that enables it. The windows build their menus from it
 // (AppendCommands) and enable each item by its rule (IsCommandEnabled) each
@@ -50,8 +50,9 @@ struct MenuCommand {
 
 using MenuCommands = std::vector<MenuCommand>;
 
-// The main window's first and second menu, labels used as written.
+// The main window's menus (File, View, Help), labels used as written.
 extern const MenuCommands kFileMenu;
+extern const MenuCommands kViewMenu;
 extern const MenuCommands kHelpMenu;
 // The job list's context menu and the tray menu, labels translated.
 extern const MenuCommands kContextMenu;

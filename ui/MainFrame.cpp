@@ -1,5 +1,8 @@
 #include "ui/MainFrame.h"
 
+#include <algorithm>
+
+#include <wx/display.h>
 #include <wx/intl.h>
 #include <wx/log.h>
 #include <wx/xrc/xmlres.h>
@@ -31,6 +34,9 @@ wxString NextRunText(BackupJob& job, bool full) {
   return next.IsValid() ? next.Format("%a %Y-%m-%d %H:%M") : _("none");
 }
 
+// Columns of the details view after the title.
+enum Column { kLastRun = 1, kOutcome, kNextFull, kNextIncremental, kColumns };
+
 }  // namespace
 
 MainFrame::MainFrame(wxWindow* parent, AppCommands& commands, const ImageSource& images)
@@ -57,6 +63,10 @@ MainFrame::MainFrame(wxWindow* parent, AppCommands& commands, const ImageSource&
   Bind(wxEVT_MENU, &MainFrame::OnShutdown, this, Id("ID_SHUTDOWN"));
   Bind(wxEVT_MENU, &MainFrame::OnStartAtLogin, this, Id("ID_AUTOSTART"));
   Bind(wxEVT_UPDATE_UI, &MainFrame::OnUpdateStartAtLogin, this, Id("ID_AUTOSTART"));
+  for (const MenuCommand& command : kViewMenu) {
+    Bind(wxEVT_MENU, &MainFrame::OnView, this, CommandId(command));
+    Bind(wxEVT_UPDATE_UI, &MainFrame::OnUpdateView, this, CommandId(command));
+  }
   for (const MenuCommands* menu : {&kFileMenu, &kHelpMenu}) {
     for (const MenuCommand& command : *menu) {
       if (command.name != nullptr && command.rule != CommandRule::Always) {
@@ -76,7 +86,67 @@ MainFrame::~MainFrame() { commands_.MainWindowDestroyed(); }
 
 void MainFrame::FillJobList() {
   if (jobList_ == nullptr) return;
+  ListJobs();
+  FitColumns();
+}
+
+// The list is built afresh: it lays its icons out only when rows come or go,
+// so a title changed in place would stay cut to the width of the old one.
+void MainFrame::ListJobs() {
+  jobList_->ClearAll();
+  const bool details = commands_.DetailsView();
+  jobList_->SetSingleStyle(details ? wxLC_REPORT : wxLC_ICON);
+  if (details) {
+    for (const wxString& heading :
+         {_("Job"), _("Last run"), _("Outcome"), _("Next full"), _("Next incremental")}) {
+      jobList_->AppendColumn(heading);
+    }
+  }
   for (const auto& job : commands_.Jobs()) AppendRow(*job);
+  ShowRunColumns();
+}
+
+void MainFrame::RelistJobs(int row) {
+  if (jobList_ == nullptr) return;
+  ListJobs();
+  if (row >= 0 && row < jobList_->GetItemCount()) {
+    jobList_->SetItemState(row, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED,
+                           wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
+  }
+}
+
+void MainFrame::ShowRunColumns() {
+  if (jobList_ == nullptr || !jobList_->InReportView()) return;
+  for (int row = 0; row < jobList_->GetItemCount(); ++row) {
+    BackupJob& job = *commands_.Jobs()[row];
+    const std::vector<RunRecord> runs = commands_.RunsOf(row);
+    wxString last = _("none"), outcome;
+    if (!runs.empty()) {
+      const RunRecord& record = runs.back();
+      last = wxString::FromUTF8(RecordTime(record.end).substr(0, 16)) + ", " +
+             wxGetTranslation(record.KindText());
+      outcome = wxGetTranslation(record.OutcomeText());
+    }
+    jobList_->SetItem(row, kLastRun, last);
+    jobList_->SetItem(row, kOutcome, outcome);
+    jobList_->SetItem(row, kNextFull, NextRunText(job, true));
+    jobList_->SetItem(row, kNextIncremental, NextRunText(job, false));
+  }
+  for (int column = 0; column < kColumns; ++column) {
+    jobList_->SetColumnWidth(column, wxLIST_AUTOSIZE_USEHEADER);
+  }
+}
+
+void MainFrame::FitColumns() {
+  if (!jobList_->InReportView()) return;
+  int wanted = 0;
+  for (int column = 0; column < kColumns; ++column) wanted += jobList_->GetColumnWidth(column);
+  const int missing = wanted - GetClientSize().x;
+  if (missing <= 0) return;
+  const wxRect screen = wxDisplay(this).GetClientArea();
+  SetSize(std::min(GetSize().x + missing, screen.width), GetSize().y);
+  const int overhang = GetScreenRect().GetRight() - screen.GetRight();
+  if (overhang > 0) Move(GetPosition().x - overhang, GetPosition().y);
 }
 
 void MainFrame::ShowProgress(const RunPresenter& run) {
@@ -97,6 +167,7 @@ bool MainFrame::ShowCompletion(const RunPresenter& run) {
   }
   if (animatedRow_ != -1) SetRowImage(animatedRow_, kJobImage);
   animatedRow_ = -1;
+  ShowRunColumns();
   return true;
 }
 
@@ -120,12 +191,15 @@ void MainFrame::LoadLayout(wxWindow* parent) {
   Create(parent, wxID_ANY, _("Arkivault"));
 }
 
-// The resource's menu bar holds the menus; their items come from the command table.
+// The resource's menu bar holds the menus (File first, Help last, View between
+// them); their items come from the command table.
 void MainFrame::BuildMenus() {
   wxMenuBar* bar = GetMenuBar();
   if (bar != nullptr && bar->GetMenuCount() >= 2) {
+    const size_t last = bar->GetMenuCount() - 1;
     AppendCommands(*bar->GetMenu(0), kFileMenu, images_, false);
-    AppendCommands(*bar->GetMenu(1), kHelpMenu, images_, false);
+    if (last >= 2) AppendCommands(*bar->GetMenu(1), kViewMenu, images_, false);
+    AppendCommands(*bar->GetMenu(last), kHelpMenu, images_, false);
   }
   AppendCommands(contextMenu_, kContextMenu, images_, true);
 }
@@ -136,7 +210,10 @@ void MainFrame::CreateJobImages() {
   for (int frame = 1; frame <= RunPresenter::kFrames; ++frame) {
     AddJobImage(wxString::Format("jobRun%d.ico", frame));
   }
-  if (jobList_ != nullptr) jobList_->SetImageList(&jobImages_, wxIMAGE_LIST_NORMAL);
+  if (jobList_ == nullptr) return;
+  // The details view shows the same pictures in front of the titles.
+  jobList_->SetImageList(&jobImages_, wxIMAGE_LIST_NORMAL);
+  jobList_->SetImageList(&jobImages_, wxIMAGE_LIST_SMALL);
 }
 
 void MainFrame::AddJobImage(const wxString& iconFile) {
@@ -185,9 +262,8 @@ void MainFrame::DeleteRow(int row) {
 
 void MainFrame::EditRow(int row) {
   if (row == -1 || !AbortRunOfRow(row, _("Edit Backup Job"))) return;
-  BackupJob& job = *commands_.Jobs()[row];
-  EditJob(job);
-  jobList_->SetItemText(row, Title(job));
+  EditJob(*commands_.Jobs()[row]);
+  RelistJobs(row);
 }
 
 void MainFrame::EditJob(BackupJob& job) {
@@ -206,7 +282,7 @@ void MainFrame::OnNewJob(wxCommandEvent&) {
   BackupJob& job = *commands_.CreateJob();
   const int row = AppendRow(job);
   EditJob(job);
-  jobList_->SetItemText(row, Title(job));
+  RelistJobs(row);
 }
 
 void MainFrame::OnCopyJob(wxCommandEvent&) {
@@ -216,7 +292,7 @@ void MainFrame::OnCopyJob(wxCommandEvent&) {
   if (copy == nullptr) return;
   const int copyRow = AppendRow(*copy);
   EditJob(*copy);
-  jobList_->SetItemText(copyRow, Title(*copy));
+  RelistJobs(copyRow);
 }
 
 void MainFrame::OnEditJob(wxCommandEvent&) { EditRow(SelectedRow()); }
@@ -271,6 +347,18 @@ void MainFrame::OnUpdateStartAtLogin(wxUpdateUIEvent& event) {
   event.Check(commands_.StartsAtLogin());
 }
 
+void MainFrame::OnView(wxCommandEvent& event) {
+  const bool details = event.GetId() == CommandId(kViewMenu[1]);
+  if (details == commands_.DetailsView()) return;
+  commands_.SetDetailsView(details);
+  RelistJobs(SelectedRow());
+  FitColumns();
+}
+
+void MainFrame::OnUpdateView(wxUpdateUIEvent& event) {
+  event.Check(commands_.DetailsView() == (event.GetId() == CommandId(kViewMenu[1])));
+}
+
 void MainFrame::OnHelpContents(wxCommandEvent&) { commands_.ShowHelpContents(); }
 
 void MainFrame::OnUpdateCommand(wxUpdateUIEvent& event) {
@@ -294,6 +382,8 @@ void MainFrame::OnListEndLabelEdit(wxListEvent& event) {
   job.BackupTitle = title.utf8_string();
   job.Modified = true;
   commands_.SaveJob(job);
+  // Once the list has taken the new label, laid out for its width.
+  CallAfter([this, row] { RelistJobs(static_cast<int>(row)); });
 }
 
 // The focused job's last run and next runs, unless a run is being shown.

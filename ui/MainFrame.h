@@ -1,6 +1,8 @@
-// The main window: the jobs as large icons under a menu bar that offers every
-// job command (also through the list's context menu and the Delete key), and
-// a status bar that shows the progress and the end of a backup run. Its
+// The main window: the jobs as large icons, or in the details view as rows
+// with each job's last run and next scheduled runs, under a menu bar that
+// offers every job command (also through the list's context menu and the
+// Delete key), and a status bar that shows the progress and the end of a
+// backup run. Its
 // layout is the frame resource "ID_MAINFRAME". It may be closed at any time;
 // the program, the scheduler and a run carry on.
 #pragma once
@@ -24,14 +26,18 @@ class MainFrame : public wxFrame, public RunDisplay {
   // Tells the application that the window is gone.
   ~MainFrame() override;
 
-  // One row per job, in order: the job's title under the job icon.
+  // One row per job, in order: the job's title under the job icon; in the
+  // details view also its last run (time and kind), the run's outcome and the
+  // next full and incremental run, in columns sized to their texts, the
+  // window widened (within the screen) until they fit.
   void FillJobList();
 
   // A tick of a run: the running row shows the run's next picture, the
   // status bar the job and its counters.
   void ShowProgress(const RunPresenter& run) override;
   // The end of a run: the status bar says whether it succeeded and shows its
-  // counters; the animated row gets the job icon back. Always reported.
+  // counters; the animated row gets the job icon back and the details view
+  // the run. Always reported.
   bool ShowCompletion(const RunPresenter& run) override;
 
   // The last run and the next full and incremental run of the job at `row`.
@@ -52,6 +58,14 @@ class MainFrame : public wxFrame, public RunDisplay {
   void CreateJobImages();
   void AddJobImage(const wxString& iconFile);
   void SetRowImage(int row, int image);
+  // Fills the list for the chosen view.
+  void ListJobs();
+  // Lists the jobs again (after a title or a schedule changed) and selects `row`.
+  void RelistJobs(int row);
+  // The run columns of the details view, and their widths.
+  void ShowRunColumns();
+  // Widens the window, within the screen, until the columns fit.
+  void FitColumns();
   void ClearStatus();
 
   void OnNewJob(wxCommandEvent& event);
@@ -69,6 +83,8 @@ class MainFrame : public wxFrame, public RunDisplay {
   void OnEditJob(wxCommandEvent& event);
   void OnAbout(wxCommandEvent& event);
   void OnHistory(wxCommandEvent& event);
+  void OnView(wxCommandEvent& event);
+  void OnUpdateView(wxUpdateUIEvent& event);
   void OnListItemActivated(wxListEvent& event);
   void OnUpdateCommand(wxUpdateUIEvent& event);
   void OnListEndLabelEdit(wxListEvent& event);

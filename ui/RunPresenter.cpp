@@ -21,7 +21,12 @@ RunPresenter::RunPresenter(const JobList& jobs, BackupRunner& runner, BackupProg
 void RunPresenter::StartJob(int index, bool full) {
   if (runner_.IsBusy()) return;
   if (index < 0 || static_cast<size_t>(index) >= jobs_.size()) return;
-  runner_.Start(jobs_[index].get(), full);
+  if (runner_.Start(jobs_[index].get(), full)) RunStarted();
+}
+
+void RunPresenter::RunStarted() {
+  noted_ = nullptr;
+  ++runNumber_;
 }
 
 bool RunPresenter::IsRunning() const { return runner_.IsBusy(); }

@@ -14,6 +14,9 @@
 // - from then on, each tick offers the run's end to ShowCompletion until a
 //   display reports it (the main window does; a window opened later reports
 //   it on its first tick), after which the progress values are cleared.
+// Every run handed to the runner is counted (RunStarted), so the end of a
+// run is noted even when the same job ran before and the run began and ended
+// between two ticks.
 // A finished run's job that the user deletes is forgotten (ForgetJob), so no
 // completion ever names a destroyed job.
 //
@@ -66,6 +69,11 @@ class RunPresenter {
   int RunningJobIndex() const;
   // Cancels the running backup and waits until it has ended.
   void AbortRun();
+  // A run has been handed to the runner (by StartJob, or by the scheduler).
+  void RunStarted();
+  // How many runs have been started; displays tell one run's end from the
+  // next by it.
+  unsigned RunNumber() const { return runNumber_; }
   // `job` is about to be destroyed: a finished run of it is not reported.
   void ForgetJob(const BackupJob* job);
 
@@ -118,6 +126,7 @@ class RunPresenter {
   const BackupJob* running_ = nullptr;
   // The finished run already noted as the last run, and what is known of it.
   const BackupJob* noted_ = nullptr;
+  unsigned runNumber_ = 0;
   wxString lastTitle_;
   bool lastSucceeded_ = true;
   int64_t lastEnd_ = 0;

@@ -3,6 +3,9 @@
 #include <wx/dirdlg.h>
 #include <wx/msgdlg.h>
 #include <wx/generic/msgdlgg.h>
+#include <wx/intl.h>
+#include <wx/log.h>
+#include <wx/notifmsg.h>
 
 namespace {
 
@@ -45,6 +48,17 @@ UserPrompts& UserPrompts::Current() {
 }
 
 void UserPrompts::Install(UserPrompts* prompts) { installed = prompts; }
+
+void UserPrompts::Notify(const wxString& text, long icon) {
+  // A failure (no notification service) is not logged: the log would open a
+  // message box in front of the user.
+  wxLogNull quiet;
+  wxNotificationMessage message(_("Arkivault"), text);
+  message.SetFlags(icon);
+  message.Show();
+}
+
+void NotifyUser(const wxString& text, long icon) { UserPrompts::Current().Notify(text, icon); }
 
 bool AskYesNo(wxWindow* parent, const wxString& text, const wxString& caption, long icon) {
   return UserPrompts::Current().Message(parent, text, caption, wxYES_NO | icon) == wxYES;

@@ -7,11 +7,14 @@
 #include <wx/statusbr.h>
 
 #include "jobs/BackupJob.h"
+#include "jobs/ScheduleCalendar.h"
+#include "platform/Clock.h"
 #include "tests/app/WindowTestSupport.h"
 #include "tests/engine/run/GateEnv.h"
 #include "tests/support/ExternalZip.h"
 #include "ui/AboutDialog.h"
 #include "ui/BackupJobDialog.h"
+#include "ui/CommandTable.h"
 #include "ui/RunHistoryDialog.h"
 
 namespace {
@@ -27,9 +30,11 @@ const char kAbortQuestion[] =
 class MainFrameTest : public app_test::AppFixture {
  protected:
   // Job `title` saving `source` into out/ with the definition file BackupDef/<file>.
-  void WriteJob(const std::string& file, const std::string& title, const std::string& source) {
+  void WriteJob(const std::string& file, const std::string& title, const std::string& source,
+                const std::string& schedules = "") {
     std::filesystem::create_directories(cwd / "out");
-    WriteFile(cwd / ("BackupDef/" + file), app_test::JobDefinition(title, cwd / source, cwd / "out"));
+    WriteFile(cwd / ("BackupDef/" + file),
+              app_test::JobDefinition(title, cwd / source, cwd / "out", schedules));
   }
 
   // "1" for each enabled item of `menu`, "0" for each disabled one (separators left out).
@@ -79,7 +84,7 @@ TEST_F(MainFrameTest, MenuStatesAndTheRunningJob) {
   // Close Shutdown; context menu: Copy Delete Edit History Full Incremental Cancel Restore.
   EXPECT_EQ("100000000111", Enabled(file));
   EXPECT_EQ("00000000", Enabled(context));
-  EXPECT_EQ("11", Enabled(*Frame().GetMenuBar()->GetMenu(1)));
+  EXPECT_EQ("11", Enabled(*Frame().GetMenuBar()->GetMenu(2)));
   Select(1);
   EXPECT_EQ("111111101111", Enabled(file));
   EXPECT_EQ("11111101", Enabled(context));
@@ -149,14 +154,21 @@ TEST_F(MainFrameTest, NewCopyRenameDelete) {
   prompts.directories = {cwd / "out", cwd.path()};
   WhenShown<BackupJobDialog>([&](BackupJobDialog& d) {
     EXPECT_TRUE(app->IsModalDialogOpen());
+    XRCCTRL(d, "ID_JOBNAME", wxTextCtrl)->ChangeValue("My Documents and Photos");
+    XRCCTRL(d, "ID_JOBNAME", wxTextCtrl)->MarkDirty();
     app_test::Send(d, wxEVT_TOOL, "ID_TARGET_BUTTON");
     app_test::Send(d, wxEVT_TOOL, "ID_SOURCE_BUTTON");
     app_test::Send(d, wxEVT_BUTTON, "ID_OK");
   });
   Command("ID_NEWJOB");
   ASSERT_EQ(2, List().GetItemCount());
-  EXPECT_EQ("New Job (1)", List().GetItemText(1));
-  const std::string saved = cwd / "BackupDef/New Job (1).xml";
+  EXPECT_EQ("My Documents and Photos", List().GetItemText(1));
+  // The longer title shows whole under its icon.
+  Pump(200);
+  wxRect label;
+  List().GetItemRect(1, label, wxLIST_RECT_LABEL);
+  EXPECT_GE(label.width, List().GetTextExtent(List().GetItemText(1)).x);
+  const std::string saved = cwd / "BackupDef/My Documents and Photos.xml";
   BackupJob reread;
   ASSERT_TRUE(reread.Load(saved));
   EXPECT_EQ(cwd / "out", reread.TargetPath);
@@ -170,6 +182,8 @@ TEST_F(MainFrameTest, NewCopyRenameDelete) {
   List().GetEventHandler()->ProcessEvent(rename);
   ASSERT_TRUE(reread.Load(saved));
   EXPECT_EQ("Holiday photos", reread.BackupTitle);
+  Pump(100);
+  EXPECT_EQ("Holiday photos", List().GetItemText(1));
   rename.SetEditCanceled(true);
   rename.m_item.SetText("Other");
   List().GetEventHandler()->ProcessEvent(rename);
@@ -202,7 +216,7 @@ TEST_F(MainFrameTest, NewCopyRenameDelete) {
 TEST_F(MainFrameTest, BackupFromTheWindow) {
   WriteFile(cwd / "photos/beach.jpg", "not really a picture\n");
   WriteFile(cwd / "photos/big.bin", std::string(300000, 'x'));
-  WriteJob("p.xml", "Photos", "photos");
+  WriteJob("p.xml", "Photos", "photos", "  <ScheduleFull Time=\"23:00\" Sun=\"1\"/>\n");
   ASSERT_TRUE(Start());
   gate.SetGate(run_test::GateEnv::Point::SecondRead, "big.bin", true);
   Select(0);
@@ -227,13 +241,25 @@ TEST_F(MainFrameTest, BackupFromTheWindow) {
   EXPECT_EQ(2u, runs[0].files);
   EXPECT_NE(wxString::npos, Frame().JobSummary(0).find(", full, succeeded. Next full: "))
       << Frame().JobSummary(0);
-  Frame().SetStatusText(Frame().JobSummary(0), 0);
-  app_test::Screenshot(Frame(), "main-window-last-run.png");
-  {
-    RunHistoryDialog history(&Frame(), "Photos", runs);
-    history.Show();
-    app_test::Screenshot(history, "history.png");
+  // The details view: the last run and the next full run from the schedule.
+  Command("ID_VIEW_DETAILS");
+  ASSERT_EQ(5, List().GetColumnCount());
+  EXPECT_EQ(RecordTime(runs[0].end).substr(0, 16) + ", full", List().GetItemText(0, 1));
+  EXPECT_EQ("succeeded", List().GetItemText(0, 2));
+  EXPECT_EQ(wxDateTime(static_cast<time_t>(ScheduleCalendar::NextRun(
+                JobSchedule::Sun, 23, 0, platform::Clock::Current()->Now()).GetTicks()))
+                .Format("%a %Y-%m-%d %H:%M"),
+            List().GetItemText(0, 3));
+  EXPECT_EQ("none", List().GetItemText(0, 4));
+  for (int column = 0; column < 5; ++column) {
+    EXPECT_GE(List().GetColumnWidth(column), List().GetTextExtent(List().GetItemText(0, column)).x);
   }
+  app_test::Screenshot(Frame(), "main-window-details.png");
+  // A status text too long for its field ends in "..." with the whole text as its tip.
+  EXPECT_TRUE(Frame().GetStatusBar()->GetField(0).IsEllipsized()) << Status(0);
+  Command("ID_VIEW_ICONS");
+  EXPECT_EQ(0, List().GetColumnCount());
+  EXPECT_EQ("Photos", List().GetItemText(0));
   Frame().SetStatusText(Frame().JobSummary(0), 0);
   app_test::Screenshot(Frame(), "main-window-last-run.png");
   {
@@ -266,6 +292,33 @@ TEST_F(MainFrameTest, BackupFromTheWindow) {
   EXPECT_TRUE(app->Jobs().empty());
   EXPECT_FALSE(app->Scheduler().Timer().IsRunning());
   EXPECT_FALSE(app->RefreshTimer().IsRunning());
+}
+
+// Every item of every menu (the window's menus and their titles, its context
+// menu, the tray's) has a mnemonic, and no two items of one menu share it.
+TEST_F(MainFrameTest, EveryMenuItemHasItsOwnMnemonic) {
+  ASSERT_TRUE(Start());
+  wxMenuBar& bar = *Frame().GetMenuBar();
+  wxMenu tray;
+  AppendCommands(tray, kTrayMenu, app->Images(), true);
+  std::vector<std::vector<wxString>> menus(1);
+  for (size_t i = 0; i < bar.GetMenuCount(); ++i) menus[0].push_back(bar.GetMenuLabel(i));
+  for (wxMenu* menu :
+       {&Frame().ContextMenu(), &tray, bar.GetMenu(0), bar.GetMenu(1), bar.GetMenu(2)}) {
+    menus.emplace_back();
+    for (const wxMenuItem* item : menu->GetMenuItems()) {
+      if (!item->IsSeparator()) menus.back().push_back(item->GetItemLabel());
+    }
+  }
+  for (const std::vector<wxString>& labels : menus) {
+    std::set<wxChar> keys;
+    for (const wxString& label : labels) {
+      const size_t amp = label.find('&');
+      ASSERT_NE(wxString::npos, amp) << label;
+      EXPECT_TRUE(keys.insert(wxTolower(label[amp + 1])).second) << label;
+    }
+  }
+  EXPECT_EQ(3u, bar.GetMenuCount());
 }
 
 TEST_F(MainFrameTest, AboutBoxAndHelpBook) {

@@ -37,9 +37,11 @@ class Answers : public UserPrompts {
     return answer;
   }
   wxString ChooseDirectory(wxWindow*, const wxString&, const wxString&) override { return ""; }
+  void Notify(const wxString& text, long) override { notices.push_back(text); }
 
   int answer;
   int asked = 0;
+  std::vector<wxString> notices;
 };
 
 // The program started with "-n" in a fresh directory whose job "Big" saves
@@ -208,8 +210,10 @@ TEST_F(TrayTest, SigtermCancelsAnOpenQuestion) {
 }
 
 // A scheduled run that fails while the window is closed turns the tray icon
-// to its warning, names the job in the tooltip and leaves its record.
+// to its warning, names the job in the tooltip and in a desktop notification,
+// and leaves its record.
 TEST_F(TrayTest, AFailedScheduledRunWarnsAndIsRecorded) {
+  Answers prompts(wxNO);
   // The program's clock for this test only.
   struct InstalledClock : platform::ManualClock {
     explicit InstalledClock(int64_t now) : ManualClock(now) { Install(this); }
@@ -230,12 +234,20 @@ TEST_F(TrayTest, AFailedScheduledRunWarnsAndIsRecorded) {
   ASSERT_NE(nullptr, icon);
   ASSERT_TRUE(app_test::WaitFor([&] { return icon->Warning(); }, true));
   EXPECT_TRUE(icon->Tooltip().StartsWith("Arkivault\nLast run: 'Broken' failed, ")) << icon->Tooltip();
+  ASSERT_EQ(1u, prompts.notices.size());
+  EXPECT_TRUE(prompts.notices[0].StartsWith("Backup 'Broken' failed. Reason: "))
+      << prompts.notices[0];
   const std::vector<RunRecord> runs = app->History().Load();
   ASSERT_EQ(1u, runs.size());
   EXPECT_EQ("Broken", runs[0].job);
   EXPECT_EQ(RunTrigger::Scheduled, runs[0].trigger);
   EXPECT_EQ(RunRecord::Outcome::Failed, runs[0].outcome);
   EXPECT_NE(std::string::npos, runs[0].reason.find(cwd / "missing")) << runs[0].reason;
+  // The next day's run of the same job fails too (begun and ended between two
+  // ticks, most likely): announced again.
+  clock.Advance(86400);
+  app->Scheduler().OnTick();
+  EXPECT_TRUE(app_test::WaitFor([&] { return prompts.notices.size() == 2; }, true));
   // Opening the window takes the warning back.
   wxCommandEvent click;
   icon->OnRestore(click);

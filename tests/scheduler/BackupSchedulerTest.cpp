@@ -14,6 +14,7 @@
 #include "jobs/BackupJob.h"
 #include "platform/Clock.h"
 #include "scheduler/BackupScheduler.h"
+#include "scheduler/OverdueJobs.h"
 #include "scheduler/RunnerJobStarter.h"
 #include "tests/support/ExternalZip.h"
 #include "tests/support/TempDir.h"
@@ -173,6 +174,37 @@ TEST(BackupSchedulerTest, StartsDueJobsAndKeepsEveryQueuedTimeAfterTheCheck) {
     }
     EXPECT_EQ(c.starts, starter.started);
   }
+}
+
+// Overdue: no success for more than twice the longest gap between two
+// scheduled weekdays; each job is named once.
+TEST(OverdueJobsTest, TwiceTheLongestGapWithoutASuccess) {
+  constexpr int64_t kNow = 1700000000, kDay = 86400;
+  const struct {
+    uint32_t days;
+    int64_t age;  // seconds since the last success
+    bool overdue;
+  } rows[] = {
+      {kMon, 14 * kDay, false},         {kMon, 14 * kDay + 1, true},
+      {0x7f, 2 * kDay - 3600, false},   {0x7f, 2 * kDay + 1, true},
+      {kMon | JobSchedule::Thu, 7 * kDay, false},  // gaps 3 and 4 days
+      {kMon | JobSchedule::Thu, 8 * kDay + 1, true},
+      {0x1f, 5 * kDay, false},          {0x1f, 6 * kDay + 1, true},  // Friday to Monday
+      {0, 100 * kDay, false},           {0x80, 100 * kDay, false},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(row.overdue, OverdueJobs::IsOverdue(row.days, kNow - row.age, kNow))
+        << row.days << " " << row.age;
+  }
+  JobList jobs;
+  jobs.push_back(MakeJob({"Weekly", true, kMon, 0, "10:00"}));
+  jobs.push_back(MakeJob({"Off", false, kMon, kMon, "10:00"}));
+  jobs.push_back(MakeJob({"Daily", true, 0, 0x7f, "10:00"}));
+  OverdueJobs overdue([](const BackupJob&, bool) { return kNow - 15 * kDay; });
+  EXPECT_EQ((std::vector<wxString>{"'Weekly': no full backup for 15 days.",
+                                   "'Daily': no incremental backup for 15 days."}),
+            overdue.NewWarnings(jobs, kNow));
+  EXPECT_TRUE(overdue.NewWarnings(jobs, kNow + kDay).empty());
 }
 
 TEST(ScheduledRunTest, JobDueAMinuteAheadRunsThroughTheWorkerThread) {
