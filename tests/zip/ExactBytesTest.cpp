@@ -5,6 +5,7 @@
 
 #include <ctime>
 #include <iterator>
+#include <tuple>
 #include <zlib.h>
 
 #include "tests/zip/ZipTestSupport.h"
@@ -86,6 +87,38 @@ TEST(ExactBytesTest, TimesOutsideTheDosRangeAreClamped) {
     EXPECT_EQ(c.date, header.modDate) << c.time;
     EXPECT_EQ(c.dosTime, header.modTime) << c.time;
   }
+}
+
+// Every half hour of a year, in zones with summer time, written as a DOS time
+// and read back: the same local time, at most the hour that the clocks repeat
+// away from the moment written.
+TEST(ExactBytesTest, DosTimesReadBackAsTheLocalTimeWritten) {
+  const char* const saved = std::getenv("TZ");
+  const std::string before = saved != nullptr ? saved : "";
+  for (const char* zone : {"Europe/Berlin", "America/New_York", "Australia/Sydney", "UTC"}) {
+    setenv("TZ", zone, 1);
+    tzset();
+    for (int64_t t = LocalTime(2026, 1, 1, 0, 0, 0); t < LocalTime(2027, 1, 1, 0, 0, 0); t += 1800) {
+      ZipFileHeader header;
+      header.SetTime(t);
+      const std::time_t read = static_cast<std::time_t>(header.GetTime());
+      const std::time_t written = static_cast<std::time_t>(t);
+      std::tm expected{};
+      std::tm got{};
+      localtime_r(&written, &expected);
+      localtime_r(&read, &got);
+      ASSERT_EQ(std::make_tuple(expected.tm_year, expected.tm_yday, expected.tm_hour, expected.tm_min),
+                std::make_tuple(got.tm_year, got.tm_yday, got.tm_hour, got.tm_min))
+          << zone << " " << t;
+      ASSERT_LE(std::abs(read - written), 3600) << zone << " " << t;
+    }
+  }
+  if (saved != nullptr) {
+    setenv("TZ", before.c_str(), 1);
+  } else {
+    unsetenv("TZ");
+  }
+  tzset();
 }
 
 // One archive with an entry per row: text at every level, files too small to
