@@ -1,7 +1,12 @@
 // The restore window on Xvfb over a job with a full and two incremental runs:
 // its backup points, the tree as of a point, a file's versions, restores into
-// a new folder and into one that holds a file, the search, a missing target.
+// a new folder and into one that holds a file, the search, a missing target,
+// and a cancel in the middle of a large restore.
 #include <utime.h>
+#include <wx/button.h>
+
+#include <condition_variable>
+#include <mutex>
 #include <wx/listctrl.h>
 #include <wx/srchctrl.h>
 #include <wx/textctrl.h>
@@ -11,6 +16,8 @@
 #include "jobs/BackupJob.h"
 #include "platform/Clock.h"
 #include "tests/app/WindowTestSupport.h"
+#include "tests/engine/run/RunTestSupport.h"
+#include "tests/support/FaultEnv.h"
 #include "ui/RestoreFrame.h"
 
 namespace {
@@ -18,6 +25,55 @@ namespace {
 using testing_support::PathExists;
 using testing_support::ReadFile;
 using testing_support::WriteFile;
+
+// Holds the first write of the restore's third file until released.
+class HeldWriteEnv : public testing_support::FaultEnv {
+ public:
+  int OpenFile(const std::string& path, platform::OpenMode mode,
+               std::unique_ptr<platform::File>* file) override {
+    const int error = FaultEnv::OpenFile(path, mode, file);
+    if (error == 0 && path.find(".arkivault-restore-") != std::string::npos && ++restored_ == 3) {
+      file->reset(new HeldFile(*this, std::move(*file)));
+    }
+    return error;
+  }
+  // False after 30 s without the write arriving.
+  bool WaitUntilHeld() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::seconds(30), [this] { return held_; });
+  }
+  void Release() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    released_ = true;
+    changed_.notify_all();
+  }
+
+ private:
+  class HeldFile : public testing_support::ForwardingFile {
+   public:
+    HeldFile(HeldWriteEnv& env, std::unique_ptr<platform::File> target)
+        : ForwardingFile(std::move(target)), env_(env) {}
+    int Write(const void* buffer, size_t count) override {
+      std::unique_lock<std::mutex> lock(env_.mutex_);
+      env_.held_ = true;
+      env_.changed_.notify_all();
+      if (!env_.changed_.wait_for(lock, std::chrono::seconds(30), [this] { return env_.released_; })) {
+        ADD_FAILURE() << "the held restore write was not released within 30 s";
+      }
+      lock.unlock();
+      return ForwardingFile::Write(buffer, count);
+    }
+
+   private:
+    HeldWriteEnv& env_;
+  };
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool held_ = false;
+  bool released_ = false;
+  int restored_ = 0;
+};
 
 class RestoreFrameTest : public app_test::AppFixture {
  protected:
@@ -181,6 +237,64 @@ TEST_F(RestoreFrameTest, PointsTreeVersionsRestoreAndSearch) {
   ASSERT_NE(nullptr, gone);
   EXPECT_TRUE(gone->Notice().Contains("cannot be found")) << gone->Notice();
   EXPECT_TRUE(gone->TopLevelNames().empty());
+}
+
+}  // namespace
+
+namespace {
+
+// Cancel pressed while the third of five files is being written: the two
+// before it are whole, nothing else is left in the destination, the summary
+// says so, and the window restores everything afterwards.
+TEST_F(RestoreFrameTest, CancelDuringALargeRestore) {
+  WriteFile(cwd / "BackupDef/big.xml", app_test::JobDefinition("Big", cwd / "src", cwd / "out"));
+  std::filesystem::create_directories(cwd / "out");
+  std::map<std::string, std::string> all;
+  for (int i = 1; i <= 5; ++i) {
+    const std::string name = "big/part " + std::to_string(i) + ".bin";
+    all[name] = run_test::RandomBytes(300000, i);
+    WriteFile(cwd / ("src/" + name), all[name]);
+  }
+  BackupJob job;
+  ASSERT_TRUE(job.Load(cwd / "BackupDef/big.xml"));
+  BackupProgress progress;
+  ASSERT_TRUE(BackupRunner(progress).RunNow(&job, true));
+  HeldWriteEnv env;
+  testing_support::ScopedEnv installed(&env);
+  ASSERT_TRUE(Start());
+  RestoreFrame* frame = Open(0);
+  ASSERT_NE(nullptr, frame);
+
+  // The names of the files below `destination`, each marked "whole" or "differs".
+  const auto restored = [&all](const std::string& destination) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(destination)) {
+      if (entry.is_directory()) continue;
+      const std::string name = std::filesystem::relative(entry.path(), destination).string();
+      files[name] = ReadFile(entry.path()) == all[name] ? "whole" : "differs";
+    }
+    return files;
+  };
+  frame->Destination().SetValue(wxString::FromUTF8(cwd / "cancelled"));
+  frame->RestoreSelection();
+  ASSERT_TRUE(env.WaitUntilHeld()) << "the restore never wrote its third file";
+  wxWindow* cancel = frame->FindWindow(app_test::Id("ID_RESTORE_CANCEL"));
+  EXPECT_TRUE(cancel->IsEnabled());
+  app_test::Send(*frame, wxEVT_BUTTON, "ID_RESTORE_CANCEL");
+  env.Release();
+  Settle(*frame);
+  EXPECT_TRUE(frame->Report().Contains("The restore was cancelled.")) << frame->Report();
+  // Files are restored in the archive's order: which two came first is not fixed.
+  EXPECT_EQ(2u, restored(cwd / "cancelled").size());
+  for (const auto& [name, state] : restored(cwd / "cancelled")) EXPECT_EQ("whole", state) << name;
+
+  EXPECT_FALSE(cancel->IsEnabled());
+  EXPECT_TRUE(frame->FindWindow(app_test::Id("ID_RESTORE_RUN"))->IsEnabled());
+  frame->Destination().SetValue(wxString::FromUTF8(cwd / "whole"));
+  frame->RestoreSelection();
+  Settle(*frame);
+  EXPECT_EQ(5u, restored(cwd / "whole").size());
+  for (const auto& [name, state] : restored(cwd / "whole")) EXPECT_EQ("whole", state) << name;
 }
 
 }  // namespace
