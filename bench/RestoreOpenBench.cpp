@@ -110,6 +110,7 @@ class BenchApp : public wxApp {
 
 }  // namespace
 
-wxIMPLEMENT_APP_NO_MAIN(BenchApp);
-
-int main(int argc, char** argv) { return wxEntry(argc, argv); }
+int main(int argc, char** argv) {
+  wxApp::SetInstance(new BenchApp);
+  return wxEntry(argc, argv);
+}

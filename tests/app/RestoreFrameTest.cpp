@@ -7,6 +7,7 @@
 
 #include <condition_variable>
 #include <mutex>
+#include <random>
 #include <wx/listctrl.h>
 #include <wx/srchctrl.h>
 #include <wx/textctrl.h>
@@ -16,7 +17,6 @@
 #include "jobs/BackupJob.h"
 #include "platform/Clock.h"
 #include "tests/app/WindowTestSupport.h"
-#include "tests/engine/run/RunTestSupport.h"
 #include "tests/support/FaultEnv.h"
 #include "ui/RestoreFrame.h"
 
@@ -252,7 +252,9 @@ TEST_F(RestoreFrameTest, CancelDuringALargeRestore) {
   std::map<std::string, std::string> all;
   for (int i = 1; i <= 5; ++i) {
     const std::string name = "big/part " + std::to_string(i) + ".bin";
-    all[name] = run_test::RandomBytes(300000, i);
+    std::mt19937 random(i);  // bytes that do not compress: several chunks per file
+    std::string& bytes = all[name];
+    for (int n = 0; n < 300000; ++n) bytes += static_cast<char>(random() & 0xFF);
     WriteFile(cwd / ("src/" + name), all[name]);
   }
   BackupJob job;
