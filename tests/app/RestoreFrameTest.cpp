@@ -1,16 +1,14 @@
 // The restore window on Xvfb over a job with a full and two incremental runs:
 // its backup points, the tree as of a point, a file's versions, restores into
-// a new folder and into one that holds a file, the search, a missing target,
-// and a cancel in the middle of a large restore.
+// a new folder and into one that holds a file, the search, a missing target, a cancel.
 #include <utime.h>
-#include <wx/button.h>
-
-#include <condition_variable>
-#include <mutex>
-#include <random>
 #include <wx/listctrl.h>
 #include <wx/srchctrl.h>
 #include <wx/textctrl.h>
+
+#include <future>
+#include <random>
+#include <utility>
 
 #include "engine/BackupProgress.h"
 #include "engine/BackupRunner.h"
@@ -26,7 +24,7 @@ using testing_support::PathExists;
 using testing_support::ReadFile;
 using testing_support::WriteFile;
 
-// Holds the first write of the restore's third file until released.
+// Holds the first write of the restore's third file until `released` is set.
 class HeldWriteEnv : public testing_support::FaultEnv {
  public:
   int OpenFile(const std::string& path, platform::OpenMode mode,
@@ -37,42 +35,24 @@ class HeldWriteEnv : public testing_support::FaultEnv {
     }
     return error;
   }
-  // False after 30 s without the write arriving.
-  bool WaitUntilHeld() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    return changed_.wait_for(lock, std::chrono::seconds(30), [this] { return held_; });
-  }
-  void Release() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    released_ = true;
-    changed_.notify_all();
-  }
+  std::promise<void> held, released;
+  int restored_ = 0;
 
- private:
-  class HeldFile : public testing_support::ForwardingFile {
-   public:
+  struct HeldFile : testing_support::ForwardingFile {
     HeldFile(HeldWriteEnv& env, std::unique_ptr<platform::File> target)
-        : ForwardingFile(std::move(target)), env_(env) {}
+        : ForwardingFile(std::move(target)), env(env) {}
     int Write(const void* buffer, size_t count) override {
-      std::unique_lock<std::mutex> lock(env_.mutex_);
-      env_.held_ = true;
-      env_.changed_.notify_all();
-      if (!env_.changed_.wait_for(lock, std::chrono::seconds(30), [this] { return env_.released_; })) {
-        ADD_FAILURE() << "the held restore write was not released within 30 s";
+      if (std::exchange(first, false)) {
+        env.held.set_value();
+        EXPECT_EQ(std::future_status::ready,
+                  env.released.get_future().wait_for(std::chrono::seconds(30)))
+            << "the held restore write was not released";
       }
-      lock.unlock();
       return ForwardingFile::Write(buffer, count);
     }
-
-   private:
-    HeldWriteEnv& env_;
+    HeldWriteEnv& env;
+    bool first = true;
   };
-
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  bool held_ = false;
-  bool released_ = false;
-  int restored_ = 0;
 };
 
 class RestoreFrameTest : public app_test::AppFixture {
@@ -239,10 +219,6 @@ TEST_F(RestoreFrameTest, PointsTreeVersionsRestoreAndSearch) {
   EXPECT_TRUE(gone->TopLevelNames().empty());
 }
 
-}  // namespace
-
-namespace {
-
 // Cancel pressed while the third of five files is being written: the two
 // before it are whole, nothing else is left in the destination, the summary
 // says so, and the window restores everything afterwards.
@@ -251,11 +227,10 @@ TEST_F(RestoreFrameTest, CancelDuringALargeRestore) {
   std::filesystem::create_directories(cwd / "out");
   std::map<std::string, std::string> all;
   for (int i = 1; i <= 5; ++i) {
-    const std::string name = "big/part " + std::to_string(i) + ".bin";
     std::mt19937 random(i);  // bytes that do not compress: several chunks per file
-    std::string& bytes = all[name];
-    for (int n = 0; n < 300000; ++n) bytes += static_cast<char>(random() & 0xFF);
-    WriteFile(cwd / ("src/" + name), all[name]);
+    std::string& bytes = all["big/part " + std::to_string(i) + ".bin"];
+    while (bytes.size() < 300000) bytes += static_cast<char>(random() & 0xFF);
+    WriteFile(cwd / ("src/big/part " + std::to_string(i) + ".bin"), bytes);
   }
   BackupJob job;
   ASSERT_TRUE(job.Load(cwd / "BackupDef/big.xml"));
@@ -266,37 +241,31 @@ TEST_F(RestoreFrameTest, CancelDuringALargeRestore) {
   ASSERT_TRUE(Start());
   RestoreFrame* frame = Open(0);
   ASSERT_NE(nullptr, frame);
-
-  // The names of the files below `destination`, each marked "whole" or "differs".
-  const auto restored = [&all](const std::string& destination) {
-    std::map<std::string, std::string> files;
+  // Per file below `destination`: whether it holds its stored bytes.
+  const auto whole = [&all](const std::string& destination) {
+    std::vector<bool> files;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(destination)) {
-      if (entry.is_directory()) continue;
       const std::string name = std::filesystem::relative(entry.path(), destination).string();
-      files[name] = ReadFile(entry.path()) == all[name] ? "whole" : "differs";
+      if (!entry.is_directory()) files.push_back(ReadFile(entry.path()) == all[name]);
     }
     return files;
   };
+  std::future<void> held = env.held.get_future();
   frame->Destination().SetValue(wxString::FromUTF8(cwd / "cancelled"));
   frame->RestoreSelection();
-  ASSERT_TRUE(env.WaitUntilHeld()) << "the restore never wrote its third file";
-  wxWindow* cancel = frame->FindWindow(app_test::Id("ID_RESTORE_CANCEL"));
-  EXPECT_TRUE(cancel->IsEnabled());
+  ASSERT_EQ(std::future_status::ready, held.wait_for(std::chrono::seconds(30)))
+      << "the restore never wrote its third file";
+  ASSERT_TRUE(frame->FindWindow(app_test::Id("ID_RESTORE_CANCEL"))->IsEnabled());
   app_test::Send(*frame, wxEVT_BUTTON, "ID_RESTORE_CANCEL");
-  env.Release();
+  env.released.set_value();
   Settle(*frame);
   EXPECT_TRUE(frame->Report().Contains("The restore was cancelled.")) << frame->Report();
   // Files are restored in the archive's order: which two came first is not fixed.
-  EXPECT_EQ(2u, restored(cwd / "cancelled").size());
-  for (const auto& [name, state] : restored(cwd / "cancelled")) EXPECT_EQ("whole", state) << name;
-
-  EXPECT_FALSE(cancel->IsEnabled());
-  EXPECT_TRUE(frame->FindWindow(app_test::Id("ID_RESTORE_RUN"))->IsEnabled());
+  EXPECT_EQ(std::vector<bool>(2, true), whole(cwd / "cancelled"));
   frame->Destination().SetValue(wxString::FromUTF8(cwd / "whole"));
   frame->RestoreSelection();
   Settle(*frame);
-  EXPECT_EQ(5u, restored(cwd / "whole").size());
-  for (const auto& [name, state] : restored(cwd / "whole")) EXPECT_EQ("whole", state) << name;
+  EXPECT_EQ(std::vector<bool>(5, true), whole(cwd / "whole"));
 }
 
 }  // namespace

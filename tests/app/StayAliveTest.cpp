@@ -1,10 +1,8 @@
 // The program as a process on a display with a window manager: closing the
 // main window by each route, with and without a tray host, never ends it, and
 // its scheduler still makes up a missed run afterwards; a tray host that
-// starts later gets the icon; a termination signal ends it while a message
-// box is open.
+// starts later gets the icon; a signal ends it while a message box is open.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <string>
@@ -149,13 +147,10 @@ TEST(StayAliveTest, SignalsEndTheProgramWhileAMessageBoxIsOpen) {
   for (const int signal : {SIGTERM, SIGHUP}) {
     SCOPED_TRACE(signal);
     testing_support::TempDir dir;
-    const std::string tmp = dir / "tmp";
-    RunCommand("mkdir -m 777 " + ShellQuote(tmp) + " " +
-               ShellQuote(tmp + "/arkivault-" + std::to_string(geteuid())) + " && ln -s " +
-               ShellQuote(app_test::BinaryDir() + "/res") + " " + ShellQuote(dir / "res"));
-    app_test::ChildProcess process("env -u XDG_RUNTIME_DIR TMPDIR=" + ShellQuote(tmp) +
-                                       " XDG_STATE_HOME=" + ShellQuote(dir / "state") + " " +
-                                       ShellQuote(app_test::Program()) + " -n",
+    RunCommand("cd " + ShellQuote(dir.path()) + " && mkdir -m 777 tmp tmp/arkivault-$(id -u) && " +
+               "ln -s " + ShellQuote(app_test::BinaryDir() + "/res") + " res");
+    app_test::ChildProcess process("env -u XDG_RUNTIME_DIR TMPDIR=tmp XDG_STATE_HOME=" +
+                                       ShellQuote(dir / "state") + " " + app_test::Program() + " -n",
                                    dir.path());
     ASSERT_TRUE(Eventually("xdotool search --onlyvisible --name '^Arkivault Warning$'", 20))
         << "the warning box never showed";
