@@ -29,18 +29,20 @@ ArkivaultApp::ArkivaultApp(const StartOptions& options) : options_(options) {
 ArkivaultApp::~ArkivaultApp() = default;
 
 bool ArkivaultApp::Initialize(int& argc, wxChar** argv) {
-  if (wxApp::Initialize(argc, argv)) {
-    // The entry point sent start-up errors to stderr until the toolkit was
-    // up; from here on the toolkit's own log shows them in message boxes.
-    delete wxLog::SetActiveTarget(new DialogLog);
-    return true;
-  }
+  // The entry point sends start-up errors to stderr until the toolkit is up.
+  if (wxApp::Initialize(argc, argv)) return true;
   wxLogError(_("Arkivault needs a display for its windows; \"arkivault FILE\" runs a backup "
                "without one (see \"arkivault -h\")."));
   return false;
 }
 
 bool ArkivaultApp::OnInit() {
+  // From here on the log shows in message boxes that the end of the session
+  // can cancel. Not earlier: the toolkit removes the log target when its
+  // initialisation ends, and the one it would make itself shows boxes that
+  // nothing can close. A target the embedding program set meanwhile stays.
+  wxLog* const current = wxLog::SetActiveTarget(nullptr);
+  wxLog::SetActiveTarget(current != nullptr ? current : new DialogLog);
   SetAppName(_("Arkivault"));
   // Closing the last window never ends an interactive instance: only
   // Shutdown and the end of the session do (CloseDown ends the main loop).

@@ -10,5 +10,3 @@ bool BackupCallback::OnProgress(uint64_t progress) {
   progress_.bytesRead += progress;
   return true;
 }
-
-void BackupCallback::EndAction() { progress_.filesAdded += 1; }

@@ -1,4 +1,4 @@
-// The progress callback of a backup run: counts add operations and bytes read
+// The progress callback of a backup run: counts the bytes read
 // into the run's progress values, and cancels the add in progress when the
 // worker thread has been asked to stop.
 #pragma once
@@ -19,9 +19,6 @@ class BackupCallback : public ZipActionCallback {
   // Called after each chunk read from a source file: false when the worker
   // must stop, else counts the chunk's bytes.
   bool OnProgress(uint64_t progress) override;
-
-  // Called once at the end of every add operation, successful or not.
-  void EndAction() override;
 
  private:
   BackupProgress& progress_;

@@ -435,6 +435,9 @@ bool BackupRunner::AddSourceFile(ZipWriter& archive, const SourceFile& file) {
     if (!archive.IsClosed()) result_.AddSkipped(path);
     return false;
   }
+  // Only files that made it into the archive are counted: not its directory
+  // entries, not a file that could not be read.
+  progress_.filesAdded += 1;
   if (ChangedSince(path, file.seen)) {
     result_.changedFiles.Add(path);
     return true;

@@ -17,15 +17,20 @@ constexpr uint32_t kSymlinkType = 0120000;
 
 std::string Utf8(const wxString& text) { return text.ToStdString(wxConvUTF8); }
 
-// `name` without "." and empty components and trailing '/'.
+// `name` without "." and empty components and trailing '/', built in place:
+// an archive of many entries calls this once for each.
 std::string Normalized(const std::string& name) {
   std::string result;
+  result.reserve(name.size());
   std::string::size_type start = 0;
   while (start <= name.size()) {
     std::string::size_type end = name.find('/', start);
     if (end == std::string::npos) end = name.size();
-    const std::string component = name.substr(start, end - start);
-    if (!component.empty() && component != ".") result = JoinPath(result, component);
+    const std::string::size_type length = end - start;
+    if (length != 0 && !(length == 1 && name[start] == '.')) {
+      if (!result.empty()) result += '/';
+      result.append(name, start, length);
+    }
     start = end + 1;
   }
   return result;
@@ -75,8 +80,8 @@ JobVersions JobVersions::Read(const ArchiveCatalogue& catalogue, const wxDateTim
       StoredVersion version;
       version.archive = a;
       version.entry = i;
-      version.entryName = reader.Name(i);
-      version.unsafe = UnsafeNameReason(version.entryName);
+      const std::string name = reader.Name(i);
+      version.unsafe = UnsafeNameReason(name);
       version.directory = reader.IsDirectory(i);
       version.size = reader.Entry(i).uncompressedSize;
       version.modified = reader.ModificationTime(i);
@@ -84,10 +89,10 @@ JobVersions JobVersions::Read(const ArchiveCatalogue& catalogue, const wxDateTim
       version.symlink = reader.Entry(i).System() == ZipSystemUnix &&
                         ((reader.Entry(i).externalAttributes >> 16) & kFileTypeMask) == kSymlinkType;
       // An unsafe name is kept under its own spelling so it is reported, never joined.
-      const std::string path = version.unsafe.empty()
-                                   ? Normalized(JoinPath(archives[a].sourcePrefix, version.entryName))
-                                   : version.entryName;
-      versions.paths_[path].push_back(std::move(version));
+      std::string path = version.unsafe.empty()
+                             ? Normalized(JoinPath(archives[a].sourcePrefix, name))
+                             : name;
+      versions.paths_.try_emplace(std::move(path)).first->second.push_back(std::move(version));
     }
   }
   return versions;

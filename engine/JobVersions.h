@@ -16,7 +16,6 @@
 struct StoredVersion {
   size_t archive = 0;     // index in the catalogue
   int entry = 0;          // index in the archive's reader
-  std::string entryName;  // as the archive names it, UTF-8
   std::string unsafe;     // why the name cannot be restored; empty when it can
   bool directory = false;
   uint64_t size = 0;

@@ -10,3 +10,13 @@ void DialogLog::DoShowSingleLogMessage(const wxString& message, const wxString& 
                              title, style);
   box.ShowModal();
 }
+
+void DialogLog::DoShowMultipleLogMessages(const wxArrayString& messages, const wxArrayInt&,
+                                          const wxArrayLong&, const wxString& title, int style) {
+  wxString text;
+  for (const wxString& message : messages) {
+    if (!text.empty()) text += "\n\n";
+    text += message;
+  }
+  DoShowSingleLogMessage(text, title, style);
+}

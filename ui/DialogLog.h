@@ -11,4 +11,9 @@ class DialogLog : public wxLogGui {
  protected:
   void DoShowSingleLogMessage(const wxString& message, const wxString& title,
                               int style) override;
+  // Several messages logged before the box could show go into one box of the
+  // same kind, newest last.
+  void DoShowMultipleLogMessages(const wxArrayString& messages, const wxArrayInt& severities,
+                                 const wxArrayLong& times, const wxString& title,
+                                 int style) override;
 };

@@ -31,7 +31,7 @@ constexpr int kGaugeRange = 1000;
 
 int Id(const char* name) { return wxXmlResource::GetXRCID(name); }
 
-wxString FromUtf8(const std::string& text) { return wxString::FromUTF8(text); }
+wxString FromUtf8(std::string_view text) { return wxString::FromUTF8(text.data(), text.size()); }
 
 // `path` relative to `directory` when it lies below it.
 std::string Below(const std::string& path, const std::string& directory) {
@@ -74,7 +74,7 @@ class NodeData : public wxClientData {
 void CollectFiles(const VersionTree& tree, const VersionTree::Node& node, const wxDateTime& point,
                   std::vector<std::string>* files) {
   if (!node.folder) {
-    if (tree.VersionAt(node, point) != nullptr) files->push_back(node.path);
+    if (tree.VersionAt(node, point) != nullptr) files->emplace_back(node.path);
     return;
   }
   for (const VersionTree::Node* child : tree.ChildrenAt(node, point)) {
@@ -402,7 +402,7 @@ bool RestoreFrame::SelectPath(const std::string& path) {
       FillVersions();
       return true;
     }
-    if (node != nullptr && node->folder && IsSelected(path, node->path)) {
+    if (node != nullptr && node->folder && IsSelected(path, std::string(node->path))) {
       const wxTreeListItem first = fileTree_->GetFirstChild(item);
       if (first.IsOk() && NodeOf(first) == nullptr) {
         fileTree_->DeleteItem(first);
@@ -470,7 +470,7 @@ void RestoreFrame::RestoreSelection() {
   fileTree_->GetSelections(selected);
   std::vector<std::string> paths;
   for (const wxTreeListItem& item : selected) {
-    if (const VersionTree::Node* node = NodeOf(item)) paths.push_back(node->path);
+    if (const VersionTree::Node* node = NodeOf(item)) paths.emplace_back(node->path);
   }
   StartRestore(std::move(paths), point_);
 }
@@ -482,7 +482,8 @@ void RestoreFrame::RestoreVersion(long row) {
   }
   wxTreeListItems selected;
   if (fileTree_->GetSelections(selected) != 1 || NodeOf(selected.front()) == nullptr) return;
-  StartRestore({NodeOf(selected.front())->path}, tree_->Committed(*shownVersions_[row]));
+  StartRestore({std::string(NodeOf(selected.front())->path)},
+               tree_->Committed(*shownVersions_[row]));
 }
 
 bool RestoreFrame::AskAboutExisting(const std::string& destination,
@@ -506,7 +507,7 @@ bool RestoreFrame::AskAboutExisting(const std::string& destination,
         const auto& children = node->children;
         const auto next =
             std::find_if(children.begin(), children.end(),
-                         [&](const VersionTree::Node* c) { return IsSelected(path, c->path); });
+                         [&](const VersionTree::Node* c) { return IsSelected(path, std::string(c->path)); });
         node = next == children.end() ? nullptr : *next;
       }
     }

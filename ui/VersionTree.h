@@ -9,6 +9,8 @@
 
 #include <deque>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/ArchiveCatalogue.h"
@@ -17,9 +19,8 @@
 class VersionTree {
  public:
   struct Node {
-    std::string name;    // the last component, UTF-8
-    std::string folded;  // the name in lower case, for the search
-    std::string path;    // relative to the job's source root
+    std::string_view name;  // the last component of the path, UTF-8
+    std::string_view path;  // relative to the job's source root; held by the tree
     bool folder = false;
     const std::vector<StoredVersion>* versions = nullptr;  // null: known only from what it holds
     std::vector<const Node*> children;                     // folders first, then by name
@@ -47,14 +48,21 @@ class VersionTree {
   }
 
  private:
-  Node& Child(Node& parent, const std::string& name, bool folder);
+  // Folders by path while the tree is built.
+  using FolderIndex = std::unordered_map<std::string_view, Node*>;
+
+  // `path` as a view that lives as long as the tree.
+  std::string_view Held(const std::string& path);
+  Node& Add(std::string_view path, FolderIndex& folders);
+  Node& Folder(std::string_view path, FolderIndex& folders);
   void SortAndDate(Node& node);
 
   ArchiveCatalogue catalogue_;
-  JobVersions versions_;
+  JobVersions versions_;  // its paths are the paths of the nodes
+  std::deque<std::string> heldPaths_;  // the paths that are not among them
   std::deque<Node> nodes_;
   size_t files_ = 0;
 };
 
 // `text` in lower case (UTF-8).
-std::string FoldCase(const std::string& text);
+std::string FoldCase(std::string_view text);

@@ -119,8 +119,19 @@ int64_t ZipFileHeader::GetTime() const {
   local.tm_mday = modDate & 0x1F;
   local.tm_mon = ((modDate >> 5) & 0x0F) - 1;
   local.tm_year = modDate / 512 + kFirstDosYear - 1900;
-  local.tm_isdst = -1;
-  return static_cast<int64_t>(std::mktime(&local));
+  // The fields read as UTC, less the local offset at that moment (looked up a
+  // second time when the first guess crosses a change of offset). Unlike
+  // mktime, neither call reloads the time zone file, which for an archive of
+  // many entries cost more than the rest of reading its directory.
+  const std::time_t asUtc = timegm(&local);
+  std::tm seen{};
+  if (localtime_r(&asUtc, &seen) == nullptr) return static_cast<int64_t>(asUtc);
+  std::time_t time = asUtc - seen.tm_gmtoff;
+  const long guessed = seen.tm_gmtoff;
+  if (localtime_r(&time, &seen) != nullptr && seen.tm_gmtoff != guessed) {
+    time = asUtc - seen.tm_gmtoff;
+  }
+  return static_cast<int64_t>(time);
 }
 
 void ZipFileHeader::SetAttributes(uint32_t attributes) {

@@ -1,16 +1,21 @@
 // The restore window on Xvfb over a job with a full and two incremental runs:
 // its backup points, the tree as of a point, a file's versions, restores into
-// a new folder and into one that holds a file, the search, a missing target.
+// a new folder and into one that holds a file, the search, a missing target, a cancel.
 #include <utime.h>
 #include <wx/listctrl.h>
 #include <wx/srchctrl.h>
 #include <wx/textctrl.h>
+
+#include <future>
+#include <random>
+#include <utility>
 
 #include "engine/BackupProgress.h"
 #include "engine/BackupRunner.h"
 #include "jobs/BackupJob.h"
 #include "platform/Clock.h"
 #include "tests/app/WindowTestSupport.h"
+#include "tests/support/FaultEnv.h"
 #include "ui/RestoreFrame.h"
 
 namespace {
@@ -18,6 +23,37 @@ namespace {
 using testing_support::PathExists;
 using testing_support::ReadFile;
 using testing_support::WriteFile;
+
+// Holds the first write of the restore's third file until `released` is set.
+class HeldWriteEnv : public testing_support::FaultEnv {
+ public:
+  int OpenFile(const std::string& path, platform::OpenMode mode,
+               std::unique_ptr<platform::File>* file) override {
+    const int error = FaultEnv::OpenFile(path, mode, file);
+    if (error == 0 && path.find(".arkivault-restore-") != std::string::npos && ++restored_ == 3) {
+      file->reset(new HeldFile(*this, std::move(*file)));
+    }
+    return error;
+  }
+  std::promise<void> held, released;
+  int restored_ = 0;
+
+  struct HeldFile : testing_support::ForwardingFile {
+    HeldFile(HeldWriteEnv& env, std::unique_ptr<platform::File> target)
+        : ForwardingFile(std::move(target)), env(env) {}
+    int Write(const void* buffer, size_t count) override {
+      if (std::exchange(first, false)) {
+        env.held.set_value();
+        EXPECT_EQ(std::future_status::ready,
+                  env.released.get_future().wait_for(std::chrono::seconds(30)))
+            << "the held restore write was not released";
+      }
+      return ForwardingFile::Write(buffer, count);
+    }
+    HeldWriteEnv& env;
+    bool first = true;
+  };
+};
 
 class RestoreFrameTest : public app_test::AppFixture {
  protected:
@@ -181,6 +217,55 @@ TEST_F(RestoreFrameTest, PointsTreeVersionsRestoreAndSearch) {
   ASSERT_NE(nullptr, gone);
   EXPECT_TRUE(gone->Notice().Contains("cannot be found")) << gone->Notice();
   EXPECT_TRUE(gone->TopLevelNames().empty());
+}
+
+// Cancel pressed while the third of five files is being written: the two
+// before it are whole, nothing else is left in the destination, the summary
+// says so, and the window restores everything afterwards.
+TEST_F(RestoreFrameTest, CancelDuringALargeRestore) {
+  WriteFile(cwd / "BackupDef/big.xml", app_test::JobDefinition("Big", cwd / "src", cwd / "out"));
+  std::filesystem::create_directories(cwd / "out");
+  std::map<std::string, std::string> all;
+  for (int i = 1; i <= 5; ++i) {
+    std::mt19937 random(i);  // bytes that do not compress: several chunks per file
+    std::string& bytes = all["big/part " + std::to_string(i) + ".bin"];
+    while (bytes.size() < 300000) bytes += static_cast<char>(random() & 0xFF);
+    WriteFile(cwd / ("src/big/part " + std::to_string(i) + ".bin"), bytes);
+  }
+  BackupJob job;
+  ASSERT_TRUE(job.Load(cwd / "BackupDef/big.xml"));
+  BackupProgress progress;
+  ASSERT_TRUE(BackupRunner(progress).RunNow(&job, true));
+  HeldWriteEnv env;
+  testing_support::ScopedEnv installed(&env);
+  ASSERT_TRUE(Start());
+  RestoreFrame* frame = Open(0);
+  ASSERT_NE(nullptr, frame);
+  // Per file below `destination`: whether it holds its stored bytes.
+  const auto whole = [&all](const std::string& destination) {
+    std::vector<bool> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(destination)) {
+      const std::string name = std::filesystem::relative(entry.path(), destination).string();
+      if (!entry.is_directory()) files.push_back(ReadFile(entry.path()) == all[name]);
+    }
+    return files;
+  };
+  std::future<void> held = env.held.get_future();
+  frame->Destination().SetValue(wxString::FromUTF8(cwd / "cancelled"));
+  frame->RestoreSelection();
+  ASSERT_EQ(std::future_status::ready, held.wait_for(std::chrono::seconds(30)))
+      << "the restore never wrote its third file";
+  ASSERT_TRUE(frame->FindWindow(app_test::Id("ID_RESTORE_CANCEL"))->IsEnabled());
+  app_test::Send(*frame, wxEVT_BUTTON, "ID_RESTORE_CANCEL");
+  env.released.set_value();
+  Settle(*frame);
+  EXPECT_TRUE(frame->Report().Contains("The restore was cancelled.")) << frame->Report();
+  // Files are restored in the archive's order: which two came first is not fixed.
+  EXPECT_EQ(std::vector<bool>(2, true), whole(cwd / "cancelled"));
+  frame->Destination().SetValue(wxString::FromUTF8(cwd / "whole"));
+  frame->RestoreSelection();
+  Settle(*frame);
+  EXPECT_EQ(std::vector<bool>(5, true), whole(cwd / "whole"));
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // The program as a process on a display with a window manager: closing the
 // main window by each route, with and without a tray host, never ends it, and
 // its scheduler still makes up a missed run afterwards; a tray host that
-// starts later gets the icon.
+// starts later gets the icon; a signal ends it while a message box is open.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -139,3 +139,22 @@ TEST(StayAliveTest, ATrayHostThatStartsLaterGetsTheIcon) {
 }
 
 }  // namespace
+
+// The end of the session while a message box is open: a start whose runtime
+// directory is open to other users warns in a box; SIGTERM or SIGHUP then
+// cancels the box and ends the program at once.
+TEST(StayAliveTest, SignalsEndTheProgramWhileAMessageBoxIsOpen) {
+  for (const int signal : {SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(signal);
+    testing_support::TempDir dir;
+    RunCommand("cd " + ShellQuote(dir.path()) + " && mkdir -m 777 tmp tmp/arkivault-$(id -u) && " +
+               "ln -s " + ShellQuote(app_test::BinaryDir() + "/res") + " res");
+    app_test::ChildProcess process("env -u XDG_RUNTIME_DIR TMPDIR=tmp XDG_STATE_HOME=" +
+                                       ShellQuote(dir / "state") + " " + app_test::Program() + " -n",
+                                   dir.path());
+    ASSERT_TRUE(Eventually("xdotool search --onlyvisible --name '^Arkivault Warning$'", 20))
+        << "the warning box never showed";
+    process.Signal(signal);
+    EXPECT_EQ(0, process.Wait(3000)) << "the program did not end with the box open";
+  }
+}

@@ -89,10 +89,10 @@ TEST_F(RunPresenterTest, TicksFollowARunFromStartToCompletion) {
   EXPECT_EQ(jobs[1].get(), runner.Job());
   EXPECT_TRUE(runner.FullBackup());
 
-  // a.txt and d/ added; 1000 bytes and one 64 KiB chunk read. A missing
-  // display is skipped.
+  // a.txt and d/ added, the folder not counted; 1000 bytes and one 64 KiB
+  // chunk read. A missing display is skipped.
   const std::string texts =
-      "Processing 'Second'.\n2 files.\n64 kB. | Processing 'Second'... | 2 files added, 64 kB read";
+      "Processing 'Second'.\n1 files.\n64 kB. | Processing 'Second'... | 1 files added, 64 kB read";
   for (int tick = 0; tick < 6; ++tick) presenter.OnTimer({nullptr, &display});
   EXPECT_EQ((std::vector<std::string>{"run 1 " + texts, "run 2 " + texts, "run 3 " + texts,
                                       "run 4 " + texts, "run 1 " + texts, "run 2 " + texts}),
@@ -102,7 +102,7 @@ TEST_F(RunPresenterTest, TicksFollowARunFromStartToCompletion) {
   WaitForEnd();
   EXPECT_EQ(-1, presenter.RunningJobIndex());
   EXPECT_TRUE(runner.Succeeded());
-  EXPECT_EQ(4u, progress.filesAdded.load());  // three files and d/
+  EXPECT_EQ(3u, progress.filesAdded.load());  // three files; d/ is not one
   EXPECT_EQ(201000u, progress.bytesRead.load());
   EXPECT_EQ(jobs[1].get(), presenter.FinishedJob());
   EXPECT_ZIP_VALID(target + "/Docs.zip");
@@ -119,7 +119,7 @@ TEST_F(RunPresenterTest, TicksFollowARunFromStartToCompletion) {
   display.reports = true;
   presenter.OnTimer({&display});
   presenter.OnTimer({&display});
-  EXPECT_EQ(std::vector<std::string>{"Backup 'Second' completed. | 4 files added, 196 kB read"},
+  EXPECT_EQ(std::vector<std::string>{"Backup 'Second' completed. | 3 files added, 196 kB read"},
             display.Take());
   EXPECT_EQ(nullptr, progress.finishedJob.load());
   EXPECT_EQ(0u, progress.filesAdded.load());
@@ -138,7 +138,7 @@ TEST_F(RunPresenterTest, TicksFollowARunFromStartToCompletion) {
   WaitForEnd();
   presenter.OnTimer({&display});
   EXPECT_EQ(std::vector<std::string>{"Backup 'Second' completed. 1 file could not be read: '" +
-                                     source + "/a.txt'. | 4 files added, 195 kB read"},
+                                     source + "/a.txt'. | 2 files added, 195 kB read"},
             display.Take());
   env.Heal();
   env.FailReads("b.bin", EIO);
@@ -146,7 +146,7 @@ TEST_F(RunPresenterTest, TicksFollowARunFromStartToCompletion) {
   WaitForEnd();
   presenter.OnTimer({&display});
   EXPECT_EQ(std::vector<std::string>{"Backup 'Second' completed. 1 file could not be read: '" +
-                                     source + "/d/b.bin'. | 4 files added, 0 kB read"},
+                                     source + "/d/b.bin'. | 2 files added, 0 kB read"},
             display.Take());
   presenter.StartJob(0, true);
   WaitForEnd();

@@ -88,6 +88,29 @@ TEST(ExactBytesTest, TimesOutsideTheDosRangeAreClamped) {
   }
 }
 
+// Every half hour of a year, in zones with summer time, written as a DOS time
+// and read back: the same local time, at most the repeated hour away.
+TEST(ExactBytesTest, DosTimesReadBackAsTheLocalTimeWritten) {
+  const std::string saved = std::getenv("TZ") != nullptr ? std::getenv("TZ") : "";
+  for (const char* zone : {"Europe/Berlin", "America/New_York", "Australia/Sydney", "UTC"}) {
+    setenv("TZ", zone, 1);
+    tzset();
+    for (time_t t = LocalTime(2026, 1, 1, 0, 0, 0); t < LocalTime(2027, 1, 1, 0, 0, 0); t += 1800) {
+      ZipFileHeader header;
+      header.SetTime(t);
+      const time_t read = static_cast<time_t>(header.GetTime());
+      std::tm expected{}, got{};
+      localtime_r(&t, &expected);
+      localtime_r(&read, &got);
+      ASSERT_TRUE(expected.tm_yday == got.tm_yday && expected.tm_hour == got.tm_hour &&
+                  expected.tm_min == got.tm_min && std::abs(read - t) <= 3600)
+          << zone << " " << t << " read back as " << read;
+    }
+  }
+  saved.empty() ? unsetenv("TZ") : setenv("TZ", saved.c_str(), 1);
+  tzset();
+}
+
 // One archive with an entry per row: text at every level, files too small to
 // deflate, and large files around the block size of the multi-threaded
 // deflate (text and noise mixed, so that matches cross block boundaries).
