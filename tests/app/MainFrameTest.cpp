@@ -234,13 +234,6 @@ TEST_F(MainFrameTest, BackupFromTheWindow) {
     history.Show();
     app_test::Screenshot(history, "history.png");
   }
-  Frame().SetStatusText(Frame().JobSummary(0), 0);
-  app_test::Screenshot(Frame(), "main-window-last-run.png");
-  {
-    RunHistoryDialog history(&Frame(), "Photos", runs);
-    history.Show();
-    app_test::Screenshot(history, "history.png");
-  }
   EXPECT_EQ(0, RowImage(0));
   EXPECT_ZIP_VALID(cwd / "out/Photos.zip");
 

@@ -72,7 +72,8 @@ TEST(ReplacementTest, ReplacingFirstMiddleOrLastEntryKeepsEveryOtherEntry) {
           EXPECT_EQ("total " + std::to_string(central[0] - end), moves.events[1]);
           EXPECT_EQ(1, moves.Ends());
         }
-        EXPECT_ARCHIVE_HOLDS(dir / "a.zip", files);
+        // Every reader checks the archives whose entries moved furthest.
+        EXPECT_ARCHIVE_HOLDS(dir / "a.zip", files, factor == 3.0);
         std::string temporaries;
         RunCommand("ls -A " + ShellQuote(dir / "tmp"), &temporaries);
         EXPECT_EQ("", temporaries) << "temporary archive left behind";
