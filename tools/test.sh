@@ -22,12 +22,14 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 # leaks count.
 export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0
 
-# The normal build's tests run while the sanitizer build compiles: many of
-# them wait (for windows, timers, other processes) and the compiler fills
-# those gaps. Their report follows once the build is done. One test more than
-# cores: the window tests spend much of their time waiting.
+# Twice as many tests as cores, and one more: the slowest tests, which start
+# first, spend most of their time waiting (for the program's first scheduler
+# check, for windows, for other processes). The normal build's tests run
+# while the sanitizer build compiles, which fills the same gaps; their report
+# follows once the build is done.
+tests=$((2 * jobs + 1))
 status=0
-ctest --test-dir build/test --output-on-failure -j "$((jobs + 1))" >build/test/suite.log 2>&1 &
+ctest --test-dir build/test --output-on-failure -j "$tests" >build/test/suite.log 2>&1 &
 normal_tests=$!
 
 echo "== sanitizer build =="
@@ -43,5 +45,5 @@ echo "== tests: normal build =="
 cat build/test/suite.log
 [ "$build_status" -eq 0 ] || exit "$build_status"
 echo "== tests: sanitizer build =="
-ctest --test-dir build/asan --output-on-failure -j "$((jobs + 1))" || status=1
+ctest --test-dir build/asan --output-on-failure -j "$tests" || status=1
 exit $status
