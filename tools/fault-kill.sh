@@ -78,8 +78,8 @@ slow='OverFourGiB|StayAliveTest'
 run_tests() {
   if ! timeout 1800 nice -n 19 ctest --test-dir "build/tests/$1" "$2" "$slow" -j2 \
       --no-tests=ignore --stop-on-failure --timeout 300 >"$scratch/last-ctest.txt" 2>&1; then
-    echo "caught by $(grep -m1 -oE '[0-9]+ - [^ ]+ \((Failed|Timeout|SEGFAULT|Subprocess aborted)' \
-      "$scratch/last-ctest.txt" | sed 's/^[0-9]* - //')"
+    echo "caught by $(sed -n '/The following tests FAILED:/{n;p;q}' "$scratch/last-ctest.txt" |
+      sed -E 's/^[[:space:]]*[0-9]+ - //')"
     return 1
   fi
 }
