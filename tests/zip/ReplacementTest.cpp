@@ -54,7 +54,10 @@ TEST(ReplacementTest, ReplacingFirstMiddleOrLastEntryKeepsEveryOtherEntry) {
         ASSERT_TRUE(writer.AddFile(request));
         EXPECT_EQ(4, writer.EntryCount());
         // An earlier entry keeps its place; the last one is appended again.
+        // There is no entry past the last.
         EXPECT_EQ(name, Entry(writer, position).SystemName());
+        ZipFileHeader beyond;
+        EXPECT_FALSE(writer.GetEntryInfo(4, &beyond));
         writer.CloseArchive();
 
         const std::string after = ReadFile(dir / "a.zip");
