@@ -163,6 +163,7 @@ int FaultEnv::RemoveFile(const std::string& path) {
 
 int FaultEnv::SyncDirectory(const std::string& path) {
   if (int error = Change()) return error;
+  ++directorySyncCount_;
   return target_->SyncDirectory(path);
 }
 

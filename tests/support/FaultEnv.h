@@ -72,8 +72,10 @@ class FaultEnv : public platform::Env {
   void LimitReadWait(int milliseconds) { readTimeout_ = milliseconds; }
   // Forgets every injected fault and a crash: the next process starts.
   void Heal();
-  // How many times files opened through this Env were synced to disk.
+  // How many times files opened through this Env were synced to disk, and
+  // how many times directories were.
   int SyncCount() const { return syncCount_; }
+  int DirectorySyncCount() const { return directorySyncCount_; }
 
   int OpenFile(const std::string& path, platform::OpenMode mode,
                std::unique_ptr<platform::File>* file) override;
@@ -155,6 +157,7 @@ class FaultEnv : public platform::Env {
   std::string writePathPart_;
   std::atomic<int64_t> writeBudget_{-1};
   std::atomic<int> syncCount_{0};
+  std::atomic<int> directorySyncCount_{0};
   std::atomic<int> changingCalls_{0};
   int crashAt_ = 0;
   std::atomic<bool> crashed_{false};

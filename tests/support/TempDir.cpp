@@ -25,10 +25,19 @@ TempDir::TempDir() {
 }
 
 TempDir::~TempDir() {
+  namespace fs = std::filesystem;
   std::error_code ignored;
-  // Make everything writable again so tests may leave read-only entries behind.
-  RunCommand("chmod -R u+rwx " + ShellQuote(path_) + " 2>/dev/null");
-  std::filesystem::remove_all(path_, ignored);
+  // Opens every directory to its owner again (each before it is entered), so
+  // tests may leave locked entries behind; no process is started for it.
+  fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
+  std::error_code error;
+  for (fs::recursive_directory_iterator it(path_, error), end; !error && it != end;
+       it.increment(error)) {
+    if (it->symlink_status(ignored).type() == fs::file_type::directory) {
+      fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+    }
+  }
+  fs::remove_all(path_, ignored);
 }
 
 void WriteFile(const std::string& path, const std::string& contents) {

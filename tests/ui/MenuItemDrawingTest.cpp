@@ -20,19 +20,11 @@ namespace {
 class ToolkitEnvironment : public ::testing::Environment {
  public:
   void SetUp() override {
-    static char name[] = "menu_tests";
-    static char* argv[] = {name, nullptr};
-    int argc = 1;
-    wxApp::SetInstance(new wxApp);
-    wxInitAllImageHandlers();
-    if (!wxEntryStart(argc, argv)) {
+    if (app_test::StartToolkit(new wxApp) == nullptr) {
       std::fputs("no display: run under xvfb-run\n", stderr);
       std::exit(EXIT_FAILURE);
     }
-    wxSetAssertHandler([](const wxString& file, int line, const wxString& function,
-                          const wxString& condition, const wxString& message) {
-      ADD_FAILURE_AT(file.utf8_str(), line) << function << ": " << condition << " " << message;
-    });
+    wxInitAllImageHandlers();
   }
   void TearDown() override { wxEntryCleanup(); }
 };

@@ -67,7 +67,7 @@ TEST(CancellationTest, CancelAtEveryChunkKeepsOnlyFinishedEntries) {
       }
       EXPECT_EQ(static_cast<int>(expected.size()), writer.EntryCount());
       writer.CloseArchive();
-      EXPECT_ARCHIVE_HOLDS(dir / "a.zip", expected);
+      EXPECT_ARCHIVE_HOLDS(dir / "a.zip", expected, cancelAt == 1);
     }
   }
 }

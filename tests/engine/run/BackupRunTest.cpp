@@ -193,6 +193,9 @@ TEST_F(BackupRunTest, ArchiveLayouts) {
         "Docs/A/x/y/files.zip", "Docs/B/files.zip"},
        {{"Docs/files.zip", {}}}},
   };
+  // Every archive is read by Python's zipfile; the table's first one with
+  // entries by every outside reader.
+  bool checked = false;
   for (const LayoutCase& c : cases) {
     SCOPED_TRACE(c.label);
     testing_support::RunCommand("rm -rf " + ShellQuote(target + "/Docs") + " " +
@@ -202,9 +205,6 @@ TEST_F(BackupRunTest, ArchiveLayouts) {
     job.NoEmpty = c.noEmpty;
     ASSERT_TRUE(RunJob(true));
     EXPECT_EQ(c.zips, ZipFilesBelow(target));
-    // Every archive is read by Python's zipfile; the first one with entries
-    // by every outside reader.
-    bool checked = false;
     for (const std::string& zip : c.zips) {
       const std::set<std::string> names = EntryNames(target + "/" + zip);
       if (c.entries.count(zip) != 0) {

@@ -181,7 +181,6 @@ TEST(ArchivePreparerTest, OutcomeForAnArchiveInPlace) {
     archive.SetRootDirectory(dir / "src");
     EXPECT_TRUE(archive.AddFile(dir / "src/new.txt")) << c.label;
     archive.CloseArchive();
-    EXPECT_ZIP_VALID(path);
     std::set<std::string> names;
     for (const auto& [name, content] : Contents(path)) names.insert(name);
     EXPECT_EQ(c.entries, names) << c.label;
