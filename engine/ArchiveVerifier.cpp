@@ -50,8 +50,10 @@ void ArchiveVerifier::CheckRange(ZipReader& reader, const std::string& path,
   }
 }
 
-// Large archives are checked by two readers at once, each taking about half
-// of the compressed bytes, so both cores inflate.
+// Large archives are inflated by two readers at once, each taking about half
+// of the compressed bytes, so both cores inflate. A check against digests
+// reads and sums bytes faster than a second reader would read the central
+// directory again, so it keeps to one.
 std::vector<EntryProblem> ArchiveVerifier::Check(const std::string& path,
                                                  const Digests* written) {
   stopped_ = false;
@@ -71,7 +73,7 @@ std::vector<EntryProblem> ArchiveVerifier::Check(const std::string& path,
     total += reader.Entry(i).compressedSize;
   }
   size_t split = entries.size();
-  if (total >= kSplitThreshold && entries.size() > 1) {
+  if (written == nullptr && total >= kSplitThreshold && entries.size() > 1) {
     uint64_t first = 0;
     for (split = 0; split + 1 < entries.size() && first < total / 2; ++split) {
       first += reader.Entry(entries[split]).compressedSize;
