@@ -115,10 +115,12 @@ bool IsOlderThanRun(const platform::FileInfo& seen, int64_t runStartNanoseconds)
 }
 
 // The file's size or modification time moved since `seen` (a file that is
-// gone has nothing left to stamp either).
+// gone has nothing left to stamp either). A file listed as no link is looked
+// at without following links: one call, and a link put in its place differs.
 bool ChangedSince(const std::string& path, const platform::FileInfo& seen) {
+  platform::Env* env = platform::Env::Current();
   platform::FileInfo now;
-  if (platform::Env::Current()->Stat(path, &now) != 0) return false;
+  if ((seen.isSymlink ? env->Stat(path, &now) : env->LinkStat(path, &now)) != 0) return false;
   return now.size != seen.size || now.mtimeSeconds != seen.mtimeSeconds ||
          now.mtimeNanoseconds != seen.mtimeNanoseconds;
 }
@@ -442,7 +444,8 @@ bool BackupRunner::AddSourceFile(ZipWriter& archive, const SourceFile& file) {
     result_.changedFiles.Add(path);
     return true;
   }
-  commitCheck_.NoteWritten(archive.PredictNameInArchive(path, false, ZipWriter::PredictAuto));
+  commitCheck_.NoteWritten(archive.PredictNameInArchive(path, false, ZipWriter::PredictAuto),
+                           archive.LastEntryDigest());
   if ((file.attributes & platform::AttrArchive) != 0 && !file.seen.isSymlink &&
       IsOlderThanRun(file.seen, runStartNanoseconds_)) {
     stamps_.Add(std::move(path), file.seen);

@@ -54,6 +54,7 @@ bool ZipFile::Open(const std::string& path, int openFlags, bool throwOnError) {
     error = AsFileError(env->OpenFile(path, platform::OpenMode::ReadOnly, &file_));
   }
   unsynced_ = (openFlags & ModeCreate) != 0;
+  position_ = -1;
   if (error == 0) return true;
   file_.reset();
   if (throwOnError) Check(error);
@@ -74,12 +75,17 @@ void ZipFile::Flush() {
   unsynced_ = false;
 }
 
-uint64_t ZipFile::Position() { return Seek(0, 1); }
+uint64_t ZipFile::Position() {
+  if (file_ != nullptr && position_ >= 0) return static_cast<uint64_t>(position_);
+  return Seek(0, 1);
+}
 
 uint64_t ZipFile::Seek(int64_t offset, int origin) {
   if (file_ == nullptr) Check(EBADF);
   uint64_t position = 0;
+  position_ = -1;
   Check(file_->Seek(offset, origin, &position));
+  position_ = static_cast<int64_t>(position);
   return position;
 }
 
@@ -99,12 +105,18 @@ void ZipFile::SetLength(uint64_t length) {
 size_t ZipFile::Read(void* buffer, size_t count) {
   if (file_ == nullptr) Check(EBADF);
   size_t bytesRead = 0;
-  Check(AsFileError(file_->Read(buffer, count, &bytesRead)));
+  const int error = AsFileError(file_->Read(buffer, count, &bytesRead));
+  if (error != 0) position_ = -1;
+  Check(error);
+  if (position_ >= 0) position_ += static_cast<int64_t>(bytesRead);
   return bytesRead;
 }
 
 void ZipFile::Write(const void* buffer, size_t count) {
   if (file_ == nullptr) Check(EBADF);
   unsynced_ = true;
-  Check(file_->Write(buffer, count));
+  const int error = file_->Write(buffer, count);
+  if (error != 0) position_ = -1;
+  Check(error);
+  if (position_ >= 0) position_ += static_cast<int64_t>(count);
 }

@@ -2,6 +2,7 @@
 // Failures throw ZipException with the errno value and the file's path.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 
 #include "platform/Env.h"
@@ -35,4 +36,7 @@ class ZipFile : public ZipAbstractFile {
   // Something was written, truncated or created since the last sync: an
   // archive that was only read is closed without forcing anything to disk.
   bool unsynced_ = false;
+  // The file position as the last call left it, so that asking for it costs
+  // no call to the system; unknown (-1) after an error and until the first seek.
+  int64_t position_ = -1;
 };

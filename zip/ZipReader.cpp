@@ -136,25 +136,20 @@ ZipReadResult ZipReader::Extract(int index, const Sink& sink) {
   }
 }
 
-ZipReadResult ZipReader::ExtractChecked(int index, const Sink& sink) {
-  ZipReadResult result;
-  const auto fail = [&result](ZipReadStatus status) {
-    result.status = status;
-    return result;
-  };
+ZipReadStatus ZipReader::SeekToData(int index) {
   ZipFileHeader& entry = centralDir_->Entry(index);
-  if ((entry.flags & ZipFileHeader::kFlagEncrypted) != 0) return fail(ZipReadStatus::Encrypted);
+  if ((entry.flags & ZipFileHeader::kFlagEncrypted) != 0) return ZipReadStatus::Encrypted;
   if (entry.method != kStored && entry.method != kDeflated) {
-    return fail(ZipReadStatus::UnsupportedMethod);
+    return ZipReadStatus::UnsupportedMethod;
   }
   if (entry.method == kStored && entry.compressedSize != entry.uncompressedSize) {
-    return fail(ZipReadStatus::SizeMismatch);
+    return ZipReadStatus::SizeMismatch;
   }
   try {
     centralDir_->ReadLocalHeaderOf(index);
   } catch (const ZipException& e) {
     if (e.code != ZipException::BadArchive) throw;
-    return fail(ZipReadStatus::BadLocalHeader);
+    return ZipReadStatus::BadLocalHeader;
   }
   // The data must end before the next entry's local header (or the central
   // directory): entries that share bytes are how decompression bombs and
@@ -164,10 +159,54 @@ ZipReadResult ZipReader::ExtractChecked(int index, const Sink& sink) {
   const uint64_t descriptor =
       (entry.flags & ZipFileHeader::kFlagDescriptor) != 0 ? kSmallestDescriptor : 0;
   if (dataStart > roomEnd || roomEnd - dataStart < entry.compressedSize + descriptor) {
-    return fail(ZipReadStatus::Overlapping);
+    return ZipReadStatus::Overlapping;
   }
   storage_->SeekTo(dataStart + centralDir_->BytesBeforeArchive());
+  return ZipReadStatus::Ok;
+}
 
+ZipReadResult ZipReader::CheckStored(int index, const ZipEntryDigest& expected,
+                                     const Sink& sink) {
+  ZipReadResult result;
+  const ZipFileHeader& entry = Entry(index);
+  try {
+    result.status = SeekToData(index);
+    if (!result.ok()) return result;
+    if (entry.compressedSize != expected.compressedSize) {
+      result.status = ZipReadStatus::SizeMismatch;
+      return result;
+    }
+    if (!input_) input_.reset(new char[kBufferSize]);
+    uLong crc = crc32(0L, Z_NULL, 0);
+    for (uint64_t remaining = entry.compressedSize; remaining > 0;) {
+      const size_t chunk = static_cast<size_t>(std::min<uint64_t>(remaining, kBufferSize));
+      storage_->ReadExact(input_.get(), chunk);
+      crc = crc32(crc, reinterpret_cast<const Bytef*>(input_.get()), static_cast<uInt>(chunk));
+      remaining -= chunk;
+      if (!sink(input_.get(), chunk)) {
+        result.status = ZipReadStatus::Cancelled;
+        return result;
+      }
+    }
+    if (static_cast<uint32_t>(crc) != expected.storedCrc32 || entry.crc32 != expected.crc32) {
+      result.status = ZipReadStatus::CrcMismatch;
+    }
+  } catch (const ZipException& e) {
+    result.status = e.code == ZipException::BadArchive ? ZipReadStatus::Truncated
+                                                       : ZipReadStatus::ReadError;
+  }
+  return result;
+}
+
+ZipReadResult ZipReader::ExtractChecked(int index, const Sink& sink) {
+  ZipReadResult result;
+  const auto fail = [&result](ZipReadStatus status) {
+    result.status = status;
+    return result;
+  };
+  const ZipFileHeader& entry = centralDir_->Entry(index);
+  const ZipReadStatus located = SeekToData(index);
+  if (located != ZipReadStatus::Ok) return fail(located);
   if (!input_) {
     input_.reset(new char[kBufferSize]);
     output_.reset(new char[kBufferSize]);

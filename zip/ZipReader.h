@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "zip/ZipEntryDigest.h"
 #include "zip/ZipFileHeader.h"
 
 class ZipCentralDir;
@@ -78,9 +79,17 @@ class ZipReader {
   // Streams the content of entry `index` to `sink`.
   ZipReadResult Extract(int index, const Sink& sink);
 
+  // Checks entry `index` against what the writer recorded of it without
+  // inflating it: the directory's CRC-32 and stored size, the local header
+  // and the CRC-32 of the stored bytes as the file holds them. `sink` gets
+  // the stored bytes (for progress and stopping). Ok only when all agree.
+  ZipReadResult CheckStored(int index, const ZipEntryDigest& expected, const Sink& sink);
+
  private:
   void ReadCentralDirectory();
   ZipReadResult ExtractChecked(int index, const Sink& sink);
+  // Checks the entry's local header and room and moves to its data; Ok or why not.
+  ZipReadStatus SeekToData(int index);
 
   std::unique_ptr<ZipStorage> storage_;
   std::unique_ptr<ZipCentralDir> centralDir_;

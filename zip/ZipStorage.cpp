@@ -1,5 +1,6 @@
 #include "zip/ZipStorage.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "zip/ZipException.h"
@@ -28,6 +29,8 @@ void ZipStorage::Start(ZipAbstractFile* file, bool inMemory, bool readOnly) {
   writeBuffer_.Allocate(kWriteBufferSize);
   bufferedBytes_ = 0;
   atEnd_ = false;
+  readLength_ = readPos_ = 0;
+  readStartKnown_ = false;
 }
 
 void ZipStorage::Open(ZipMemFile* memoryFile, ZipOpenMode mode) {
@@ -73,16 +76,69 @@ void ZipStorage::Flush() {
   bufferedBytes_ = 0;
 }
 
+ZipAbstractFile& ZipStorage::File() {
+  atEnd_ = false;
+  if (readOnly_) DropReadAhead();
+  return *file_;
+}
+
+void ZipStorage::DropReadAhead() {
+  if (readStartKnown_ && readPos_ != readLength_) {
+    file_->Seek(static_cast<int64_t>(readStart_ + readPos_), 0);
+  }
+  readLength_ = readPos_ = 0;
+  readStartKnown_ = false;
+}
+
+void ZipStorage::ReadAhead(char* buffer, size_t count) {
+  if (!readStartKnown_) {
+    readStart_ = file_->Position();
+    readStartKnown_ = true;
+  }
+  const size_t buffered = std::min<size_t>(count, readLength_ - readPos_);
+  std::memcpy(buffer, writeBuffer_.Data() + readPos_, buffered);
+  readPos_ += static_cast<uint32_t>(buffered);
+  if (buffered == count) return;
+  buffer += buffered;
+  count -= buffered;
+  readStart_ += readLength_;
+  readLength_ = readPos_ = 0;
+  if (count >= kWriteBufferSize) {
+    const size_t got = file_->Read(buffer, count);
+    readStart_ += got;
+    if (got != count) throw ZipException(ZipException::BadArchive, ArchivePath());
+    return;
+  }
+  readLength_ = static_cast<uint32_t>(file_->Read(writeBuffer_.Data(), kWriteBufferSize));
+  if (readLength_ < count) throw ZipException(ZipException::BadArchive, ArchivePath());
+  std::memcpy(buffer, writeBuffer_.Data(), count);
+  readPos_ = static_cast<uint32_t>(count);
+}
+
 void ZipStorage::ReadExact(void* buffer, size_t count) {
   atEnd_ = false;
+  if (readOnly_) {
+    ReadAhead(static_cast<char*>(buffer), count);
+    return;
+  }
   if (file_->Read(buffer, count) != count) {
     throw ZipException(ZipException::BadArchive, ArchivePath());
   }
 }
 
 void ZipStorage::SeekTo(uint64_t position) {
+  if (readOnly_ && readStartKnown_ && position >= readStart_ &&
+      position <= readStart_ + readLength_) {
+    readPos_ = static_cast<uint32_t>(position - readStart_);
+    return;
+  }
   Flush();
   atEnd_ = false;
+  if (readOnly_) {
+    readStart_ = position;
+    readLength_ = readPos_ = 0;
+    readStartKnown_ = true;
+  }
   file_->Seek(static_cast<int64_t>(position), 0);
 }
 
@@ -91,6 +147,11 @@ uint64_t ZipStorage::SeekToEnd() {
   Flush();
   uint64_t end = file_->Seek(0, 2);
   atEnd_ = true;
+  if (readOnly_) {
+    readStart_ = end;
+    readLength_ = readPos_ = 0;
+    readStartKnown_ = true;
+  }
   return end;
 }
 
@@ -131,7 +192,10 @@ void ZipStorage::SetLength(uint64_t length) {
   file_->SetLength(length);
 }
 
-uint64_t ZipStorage::Position() { return file_->Position() + bufferedBytes_; }
+uint64_t ZipStorage::Position() {
+  if (readOnly_ && readStartKnown_) return readStart_ + readPos_;
+  return file_->Position() + bufferedBytes_;
+}
 
 std::string ZipStorage::Close(bool afterError) {
   std::string path = ArchivePath();

@@ -1,5 +1,8 @@
 // The archive file under the writer: opening in one of the open modes, one
-// 64 KiB write buffer that every archive byte passes through, exact reads and
+// 64 KiB write buffer that every archive byte passes through (a read-only
+// archive reads ahead through it instead, so that headers and data that
+// follow each other cost one read call per buffer, not a seek and a read
+// each), exact reads and
 // closing, which commits what was written (see ZipArchiveFile). Only
 // single-file archives exist here; multi-volume archives are refused when
 // they are asked for.
@@ -67,11 +70,8 @@ class ZipStorage {
   bool IsReadOnly() const { return readOnly_; }
   bool InMemory() const { return inMemory_; }
   std::string ArchivePath() const;
-  // Direct access to the file, for reads and moves; flush first.
-  ZipAbstractFile& File() {
-    atEnd_ = false;
-    return *file_;
-  }
+  // Direct access to the file, for reads and moves, at Position(); flush first.
+  ZipAbstractFile& File();
 
  private:
   // Closes without writing anything more, ignoring errors.
@@ -79,6 +79,9 @@ class ZipStorage {
   void Reset();
 
   void Start(ZipAbstractFile* file, bool inMemory, bool readOnly);
+  void ReadAhead(char* buffer, size_t count);
+  // Drops the read-ahead bytes; the file position becomes the reading position.
+  void DropReadAhead();
 
   ZipArchiveFile ownFile_;
   ZipAbstractFile* file_ = nullptr;
@@ -87,4 +90,11 @@ class ZipStorage {
   bool atEnd_ = false;  // the position is known to be the end of the archive
   bool inMemory_ = false;
   bool readOnly_ = false;
+  // Read-only: the buffer holds readLength_ bytes of the file from readStart_
+  // (where the file position is unless readStartKnown_ is false), and reading
+  // goes on at readStart_ + readPos_.
+  uint64_t readStart_ = 0;
+  uint32_t readLength_ = 0;
+  uint32_t readPos_ = 0;
+  bool readStartKnown_ = false;
 };

@@ -179,8 +179,9 @@ TEST(RestoreTest, RefusesHostileNamesAndKeepsExistingFiles) {
   EXPECT_EQ(ReadFile(destination + "/good.txt"), "backed up");
 }
 
-// Reads of the committed archive come back with a flipped byte, as from a
-// bad disk: the run fails naming the entry and stamps nothing.
+// Reads of the first MiB of the committed archive (the data of its first
+// entry) come back with a flipped byte, as from a bad disk: the run fails
+// naming the entry and stamps nothing.
 class FlippingEnv : public testing_support::FaultEnv {
  public:
   int OpenLocked(const std::string& path, platform::OpenMode mode, platform::LockKind lock,
@@ -197,15 +198,22 @@ class FlippingEnv : public testing_support::FaultEnv {
     using ForwardingFile::ForwardingFile;
     int Read(void* buffer, size_t count, size_t* bytesRead) override {
       const int error = ForwardingFile::Read(buffer, count, bytesRead);
-      if (count == ZipReader::kBufferSize && *bytesRead > 100) static_cast<char*>(buffer)[100] ^= 1;
+      if (position < (1 << 20) && *bytesRead > 100) static_cast<char*>(buffer)[100] ^= 1;
+      position += *bytesRead;
       return error;
     }
+    int Seek(int64_t offset, int origin, uint64_t* newPosition) override {
+      const int error = ForwardingFile::Seek(offset, origin, &position);
+      if (newPosition != nullptr) *newPosition = position;
+      return error;
+    }
+    uint64_t position = 0;
   };
 };
 
 TEST(RestoreTest, RunFailsAndStampsNothingWhenItsArchiveReadsBackDamaged) {
   run_test::Sandbox box;
-  // Large enough for the check to split the archive between two readers.
+  // Large enough to take more than one read-ahead buffer.
   WriteFile(box.source + "/big.bin", run_test::RandomBytes(6 << 20, 7));
   WriteFile(box.source + "/small.txt", "small");
   FlippingEnv env;

@@ -42,7 +42,7 @@ int EntryCount(const std::string& archive) {
   return std::stoi(output);
 }
 
-// Counts, per path, the stamp reads and the stats.
+// Counts, per path, the stamp reads and the stats (of the file or the link).
 class LookCountingEnv : public testing_support::FaultEnv {
  public:
   bool IsArchiveBitSet(const std::string& path, const platform::FileInfo& info) override {
@@ -52,6 +52,10 @@ class LookCountingEnv : public testing_support::FaultEnv {
   int Stat(const std::string& path, platform::FileInfo* info) override {
     ++looks[path];
     return FaultEnv::Stat(path, info);
+  }
+  int LinkStat(const std::string& path, platform::FileInfo* info) override {
+    ++looks[path];
+    return FaultEnv::LinkStat(path, info);
   }
   std::map<std::string, int> looks;
 };
