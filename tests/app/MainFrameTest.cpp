@@ -353,10 +353,10 @@ TEST_F(MainFrameTest, AboutBoxAndHelpBook) {
   Pump(200);
   EXPECT_EQ("Arkivault", help->GetHelpWindow()->GetHtmlWindow()->GetOpenedPageTitle());
   help->SetSize(800, 560);
-  // Every page of the help is laid out once shown: the index list fills its page.
+  app_test::Screenshot(*help, "help.png");
+  // The index page, laid out once shown: its list fills the page.
   auto* pages = dynamic_cast<wxNotebook*>(wxWindow::FindWindowByName("notebook", help));
   ASSERT_NE(nullptr, pages);
-  ASSERT_EQ(3u, pages->GetPageCount());
   pages->SetSelection(1);
   Pump(200);
   auto* index = dynamic_cast<wxListBox*>(wxWindow::FindWindowByName("listBox", pages->GetPage(1)));
@@ -364,9 +364,6 @@ TEST_F(MainFrameTest, AboutBoxAndHelpBook) {
   EXPECT_LT(0u, index->GetCount());
   EXPECT_LT(pages->GetSize().y / 2, index->GetSize().y);
   app_test::Screenshot(*help, "help-index.png");
-  pages->SetSelection(0);
-  Pump(200);
-  app_test::Screenshot(*help, "help.png");
   EXPECT_EQ("", log->text);
 }
 
