@@ -11,6 +11,7 @@
 #include <wx/stdpaths.h>
 #include <wx/utils.h>
 
+#include "app/HelpController.h"
 #include "jobs/BackupJob.h"
 #include "jobs/DefinitionFileName.h"
 #include "platform/Clock.h"
@@ -52,7 +53,7 @@ bool ArkivaultApp::OnInit() {
   // From here on SIGTERM, SIGINT and SIGHUP end the session at the next tick.
   signals_ = std::make_unique<platform::TerminationSignals>();
   wxInitAllImageHandlers();
-  help_ = std::make_unique<wxHtmlHelpController>();
+  help_ = std::make_unique<HelpController>();
   help_->Initialize(resources_.Directory() + "/Arkivault");
   ShowTrayIconWhenPossible();
   runner_.RecordRunsIn(&history_);
