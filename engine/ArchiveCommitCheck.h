@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -22,11 +23,8 @@ class ArchiveCommitCheck {
   void Begin(const std::string& baseDir, const std::string& archiveName,
              const PreparedArchive& prepared, bool fullRun, bool suffixed);
 
-  // The run stored an entry of this name (as the archive names it) as the
-  // writer's digest says.
-  void NoteWritten(const std::string& entryName, const ZipEntryDigest& digest) {
-    written_[entryName] = digest;
-  }
+  // The run stored an entry of this name (as the archive names it).
+  void NoteWritten(const std::string& entryName) { written_.insert(entryName); }
 
   // The archive has committed with `entries` entries at `committed`; `kept`
   // is false when the run then removed it (empty). Records the index (a
@@ -45,5 +43,5 @@ class ArchiveCommitCheck {
   PreparedArchive prepared_;
   bool fullRun_ = true;
   bool surelyFirst_ = false;  // created where no archive of its name was before
-  ArchiveVerifier::Digests written_;
+  std::set<std::string> written_;
 };

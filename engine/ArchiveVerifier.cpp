@@ -27,8 +27,7 @@ std::string EntryProblem::Text() const {
 // Checks `entries` [begin, end) of `reader`; a piece of content finds `stop`
 // set, or the callback asking to stop, ends the range early.
 void ArchiveVerifier::CheckRange(ZipReader& reader, const std::string& path,
-                                 const std::vector<int>& entries, const Digests* written,
-                                 size_t begin, size_t end,
+                                 const std::vector<int>& entries, size_t begin, size_t end,
                                  std::atomic<bool>& stop, std::vector<EntryProblem>* problems) {
   const ZipReader::Sink sink = [&](const char*, size_t size) {
     if (stop || !callback_.OnBytes(size)) {
@@ -39,9 +38,7 @@ void ArchiveVerifier::CheckRange(ZipReader& reader, const std::string& path,
   };
   for (size_t k = begin; k < end && !stop; ++k) {
     const int i = entries[k];
-    const ZipReadResult result =
-        written == nullptr ? reader.Extract(i, sink)
-                           : reader.CheckStored(i, written->at(reader.Entry(i).SystemName()), sink);
+    const ZipReadResult result = reader.Extract(i, sink);
     callback_.EndEntry();
     if (result.status == ZipReadStatus::Cancelled) break;
     if (!result.ok()) {
@@ -50,12 +47,10 @@ void ArchiveVerifier::CheckRange(ZipReader& reader, const std::string& path,
   }
 }
 
-// Large archives are inflated by two readers at once, each taking about half
-// of the compressed bytes, so both cores inflate. A check against digests
-// reads and sums bytes faster than a second reader would read the central
-// directory again, so it keeps to one.
+// Large archives are checked by two readers at once, each taking about half
+// of the compressed bytes, so both cores inflate.
 std::vector<EntryProblem> ArchiveVerifier::Check(const std::string& path,
-                                                 const Digests* written) {
+                                                 const std::set<std::string>* names) {
   stopped_ = false;
   std::vector<EntryProblem> problems;
   ZipReader reader;
@@ -68,12 +63,12 @@ std::vector<EntryProblem> ArchiveVerifier::Check(const std::string& path,
   std::vector<int> entries;
   uint64_t total = 0;
   for (int i = 0; i < reader.Count(); ++i) {
-    if (written != nullptr && written->count(reader.Entry(i).SystemName()) == 0) continue;
+    if (names != nullptr && names->count(reader.Entry(i).SystemName()) == 0) continue;
     entries.push_back(i);
     total += reader.Entry(i).compressedSize;
   }
   size_t split = entries.size();
-  if (written == nullptr && total >= kSplitThreshold && entries.size() > 1) {
+  if (total >= kSplitThreshold && entries.size() > 1) {
     uint64_t first = 0;
     for (split = 0; split + 1 < entries.size() && first < total / 2; ++split) {
       first += reader.Entry(entries[split]).compressedSize;
@@ -88,14 +83,14 @@ std::vector<EntryProblem> ArchiveVerifier::Check(const std::string& path,
       ZipReader second;
       try {
         second.Open(path);
-        CheckRange(second, path, entries, written, split, entries.size(), stop, &secondHalf);
+        CheckRange(second, path, entries, split, entries.size(), stop, &secondHalf);
       } catch (const ZipException& error) {
         secondHalf.push_back({path, "", Reason(error)});
       }
       helperDone = true;
     });
   }
-  CheckRange(reader, path, entries, written, 0, split, stop, &problems);
+  CheckRange(reader, path, entries, 0, split, stop, &problems);
   // The helper's stop test may not see a worker thread's stop request: this
   // thread watches for it until the helper is done.
   while (!helperDone) {

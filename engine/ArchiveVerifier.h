@@ -1,15 +1,12 @@
-// Checks archives with the reader, writing nothing. On demand every entry is
-// inflated and its CRC-32 and sizes compared; after a run, the entries it
-// wrote are compared with what the writer recorded of them (their stored
-// bytes read back from the file), which needs no second inflate.
+// Checks archives with the reader: every entry (or the entries named) is
+// inflated and its CRC-32 and sizes compared, nothing is written. Used after
+// each run on the archives it committed, and on demand on all of a job's.
 #pragma once
 
 #include <atomic>
-#include <map>
+#include <set>
 #include <string>
 #include <vector>
-
-#include "zip/ZipEntryDigest.h"
 
 class ReadCallback;
 class ZipReader;
@@ -29,18 +26,16 @@ class ArchiveVerifier {
   // `callback` (not owned) counts progress and may stop the check.
   explicit ArchiveVerifier(ReadCallback& callback) : callback_(callback) {}
 
-  // Entries by name (ZipFileHeader::SystemName) with what the writer recorded.
-  using Digests = std::map<std::string, ZipEntryDigest>;
-
-  // Checks the archive at `path`: all entries inflated, or with `written`
-  // only those named in it, against their digests. The problems found, in
-  // entry order; a stop ends the check early without a problem (see Stopped).
-  std::vector<EntryProblem> Check(const std::string& path, const Digests* written = nullptr);
+  // Checks the archive at `path`: all entries, or with `names` only those
+  // whose name (ZipFileHeader::SystemName) is in it. The problems found, in entry order; a stop
+  // ends the check early without a problem (see Stopped).
+  std::vector<EntryProblem> Check(const std::string& path,
+                                  const std::set<std::string>* names = nullptr);
   bool Stopped() const { return stopped_; }
 
  private:
   void CheckRange(ZipReader& reader, const std::string& path, const std::vector<int>& entries,
-                  const Digests* written, size_t begin, size_t end, std::atomic<bool>& stop,
+                  size_t begin, size_t end, std::atomic<bool>& stop,
                   std::vector<EntryProblem>* problems);
 
   ReadCallback& callback_;

@@ -42,7 +42,6 @@ void ZipCompressor::Begin(int method, int level, uint64_t sizeHint) {
   bytesInBuffer_ = 0;
   method_ = method;
   crc_ = static_cast<uint32_t>(crc32(0L, Z_NULL, 0));
-  storedCrc_ = crc_;
   bytesIn_ = 0;
   bytesOut_ = 0;
   inParallel_ = method_ == 8 && sizeHint >= 2 * ZipParallelDeflater::kBlockSize &&
@@ -50,7 +49,10 @@ void ZipCompressor::Begin(int method, int level, uint64_t sizeHint) {
   if (inParallel_) {
     if (parallel_ == nullptr) {
       parallel_ = std::make_unique<ZipParallelDeflater>(
-          [this](const char* data, size_t count) { Store(data, count); },
+          [this](const char* data, size_t count) {
+            storage_.Write(data, count);
+            bytesOut_ += count;
+          },
           [this](int result) { ThrowZlib(result); });
     }
     parallel_->Begin(level);
@@ -137,15 +139,9 @@ void ZipCompressor::Finish() {
 
 void ZipCompressor::WriteOutput() {
   if (bytesInBuffer_ == 0) return;
-  Store(buffer_.Data(), bytesInBuffer_);
+  storage_.Write(buffer_.Data(), bytesInBuffer_);
+  bytesOut_ += bytesInBuffer_;
   bytesInBuffer_ = 0;
-}
-
-void ZipCompressor::Store(const char* data, size_t count) {
-  storedCrc_ = static_cast<uint32_t>(
-      crc32(storedCrc_, reinterpret_cast<const Bytef*>(data), static_cast<uInt>(count)));
-  storage_.Write(data, count);
-  bytesOut_ += count;
 }
 
 void ZipCompressor::Discard() {

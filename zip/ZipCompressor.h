@@ -42,8 +42,6 @@ class ZipCompressor {
 
   bool Active() const { return active_; }
   uint32_t Crc() const { return crc_; }
-  // CRC-32 of the bytes of the entry written to the storage so far.
-  uint32_t StoredCrc() const { return storedCrc_; }
   uint64_t BytesIn() const { return bytesIn_; }
   uint64_t BytesOut() const { return bytesOut_; }
   // The output buffer, usable as a scratch buffer while no entry is active.
@@ -61,8 +59,6 @@ class ZipCompressor {
   // Ends the deflate stream and frees whatever zlib still holds.
   void CloseStream();
   void WriteOutput();
-  // Hands entry bytes to the storage, counting them.
-  void Store(const char* data, size_t count);
   void Deflate(int flush);
   void ThrowZlib(int result) const;
   void FreeAllocations();
@@ -79,7 +75,6 @@ class ZipCompressor {
   bool active_ = false;
   bool streamOpen_ = false;
   uint32_t crc_ = 0;
-  uint32_t storedCrc_ = 0;
   uint64_t bytesIn_ = 0;
   uint64_t bytesOut_ = 0;
 };

@@ -165,39 +165,6 @@ ZipReadStatus ZipReader::SeekToData(int index) {
   return ZipReadStatus::Ok;
 }
 
-ZipReadResult ZipReader::CheckStored(int index, const ZipEntryDigest& expected,
-                                     const Sink& sink) {
-  ZipReadResult result;
-  const ZipFileHeader& entry = Entry(index);
-  try {
-    result.status = SeekToData(index);
-    if (!result.ok()) return result;
-    if (entry.compressedSize != expected.compressedSize) {
-      result.status = ZipReadStatus::SizeMismatch;
-      return result;
-    }
-    if (!input_) input_.reset(new char[kBufferSize]);
-    uLong crc = crc32(0L, Z_NULL, 0);
-    for (uint64_t remaining = entry.compressedSize; remaining > 0;) {
-      const size_t chunk = static_cast<size_t>(std::min<uint64_t>(remaining, kBufferSize));
-      storage_->ReadExact(input_.get(), chunk);
-      crc = crc32(crc, reinterpret_cast<const Bytef*>(input_.get()), static_cast<uInt>(chunk));
-      remaining -= chunk;
-      if (!sink(input_.get(), chunk)) {
-        result.status = ZipReadStatus::Cancelled;
-        return result;
-      }
-    }
-    if (static_cast<uint32_t>(crc) != expected.storedCrc32 || entry.crc32 != expected.crc32) {
-      result.status = ZipReadStatus::CrcMismatch;
-    }
-  } catch (const ZipException& e) {
-    result.status = e.code == ZipException::BadArchive ? ZipReadStatus::Truncated
-                                                       : ZipReadStatus::ReadError;
-  }
-  return result;
-}
-
 ZipReadResult ZipReader::ExtractChecked(int index, const Sink& sink) {
   ZipReadResult result;
   const auto fail = [&result](ZipReadStatus status) {

@@ -11,7 +11,6 @@
 #include <memory>
 #include <string>
 
-#include "zip/ZipEntryDigest.h"
 #include "zip/ZipFileHeader.h"
 
 class ZipCentralDir;
@@ -78,12 +77,6 @@ class ZipReader {
 
   // Streams the content of entry `index` to `sink`.
   ZipReadResult Extract(int index, const Sink& sink);
-
-  // Checks entry `index` against what the writer recorded of it without
-  // inflating it: the directory's CRC-32 and stored size, the local header
-  // and the CRC-32 of the stored bytes as the file holds them. `sink` gets
-  // the stored bytes (for progress and stopping). Ok only when all agree.
-  ZipReadResult CheckStored(int index, const ZipEntryDigest& expected, const Sink& sink);
 
  private:
   void ReadCentralDirectory();

@@ -422,13 +422,8 @@ bool ZipWriter::AddFileViaTemporary(const AddFileRequest& request, const std::st
     stored.replaceIndex = replaceIndex;
     return AddPreparedFile(stored);
   }
-  // The bytes copied are those the temporary archive's writer produced.
-  if (!CopyEntry(temporary, 0, "", replaceIndex, true,
-                 CallbackFor(ZipActionCallback::CallbackAddCopy))) {
-    return false;
-  }
-  lastDigest_ = temporary.lastDigest_;
-  return true;
+  return CopyEntry(temporary, 0, "", replaceIndex, true,
+                   CallbackFor(ZipActionCallback::CallbackAddCopy));
 }
 
 bool ZipWriter::BeginEntry(ZipFileHeader& header, int level, int replaceIndex,
@@ -472,7 +467,6 @@ void ZipWriter::EndEntry(bool afterError) {
   entry->crc32 = compressor_->Crc();
   entry->compressedSize = compressor_->BytesOut();
   entry->uncompressedSize = compressor_->BytesIn();
-  lastDigest_ = ZipEntryDigest{entry->crc32, compressor_->StoredCrc(), entry->compressedSize};
   centralDir_->EndEntryWrite();
   entryState_ = 0;
 }

@@ -14,7 +14,6 @@
 
 #include "zip/ZipActionCallback.h"
 #include "zip/ZipAutoBuffer.h"
-#include "zip/ZipEntryDigest.h"
 #include "zip/ZipException.h"
 #include "zip/ZipOpenMode.h"
 #include "zip/ZipPlatform.h"
@@ -112,8 +111,6 @@ class ZipWriter {
   bool JournalSetAside() const;
   // Number of entries in the archive's central directory (0 while closed).
   int EntryCount() const;
-  // The digest of the last entry whose data was written (see ZipEntryDigest).
-  const ZipEntryDigest& LastEntryDigest() const { return lastDigest_; }
   // A copy of entry `index`'s header, or false when there is no such entry.
   bool GetEntryInfo(int index, ZipFileHeader* header) const;
 
@@ -229,5 +226,4 @@ class ZipWriter {
   int failure_ = 0;               // the code of a failed in-place change, else 0
   std::string rootDirectory_;
   std::string temporaryDirectory_;
-  ZipEntryDigest lastDigest_;
 };

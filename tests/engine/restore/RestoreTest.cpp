@@ -213,7 +213,7 @@ class FlippingEnv : public testing_support::FaultEnv {
 
 TEST(RestoreTest, RunFailsAndStampsNothingWhenItsArchiveReadsBackDamaged) {
   run_test::Sandbox box;
-  // Large enough to take more than one read-ahead buffer.
+  // Large enough for the check to split the archive between two readers.
   WriteFile(box.source + "/big.bin", run_test::RandomBytes(6 << 20, 7));
   WriteFile(box.source + "/small.txt", "small");
   FlippingEnv env;
