@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <map>
-#include <regex>
 #include <set>
 
 #include "engine/ArchiveNaming.h"
@@ -32,6 +31,24 @@ std::string LastComponent(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// `count` characters of `text` from `at` are all ASCII digits.
+bool IsDigits(const std::string& text, std::string::size_type at, std::string::size_type count) {
+  return at + count <= text.size() &&
+         std::all_of(text.begin() + at, text.begin() + at + count,
+                     [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// A date or year-week suffix: "-2026-12-08", "-2026-3-08" or "-2026-49".
+bool IsDateSuffix(const std::string& suffix) {
+  if (suffix.size() < 7 || suffix[0] != '-' || !IsDigits(suffix, 1, 4) || suffix[5] != '-') {
+    return false;
+  }
+  const std::string::size_type dash = suffix.find('-', 6);
+  const std::string::size_type middle = (dash == std::string::npos ? suffix.size() : dash) - 6;
+  if (middle < 1 || middle > 2 || !IsDigits(suffix, 6, middle)) return false;
+  return dash == std::string::npos || (suffix.size() == dash + 3 && IsDigits(suffix, dash + 1, 2));
+}
+
 // Every suffix a backup directory (or source-root archive) of `job` can carry,
 // whatever suffix kind the job had when it ran: weekday names come from the
 // naming code itself, dates and year-weeks by their form.
@@ -47,21 +64,31 @@ class SuffixMatcher {
   }
 
   bool Matches(const std::string& suffix) const {
-    static const std::regex dated("-[0-9]{4}-[0-9]{1,2}(-[0-9]{2})?");
-    return suffix.empty() || weekdays_.count(suffix) != 0 || std::regex_match(suffix, dated);
+    return suffix.empty() || weekdays_.count(suffix) != 0 || IsDateSuffix(suffix);
   }
 
  private:
   std::set<std::string> weekdays_;
 };
 
+// "(old n)" dropped from `name` when it ends so: "a (old 3).zip" gives "a.zip".
+std::string WithoutOldNumber(const std::string& name) {
+  const std::string end = ").zip", mark = " (old ";
+  if (!EndsWith(name, end)) return name;
+  const std::string::size_type at = name.rfind(mark);
+  if (at == std::string::npos) return name;
+  const std::string::size_type digits = at + mark.size();
+  if (name.size() <= digits + end.size() || !IsDigits(name, digits, name.size() - end.size() - digits)) {
+    return name;
+  }
+  return name.substr(0, at) + kZip;
+}
+
 // The source directory whose files an archive named `name` holds: "(old n)"
 // and ".zip" dropped, a per-directory "files" archive stands for its
 // directory, and the leading '/' of an absolute archive directory goes.
 std::string SourcePrefixOf(std::string name) {
-  static const std::regex retired("(.*) \\(old [0-9]+\\)\\.zip");
-  std::smatch match;
-  if (std::regex_match(name, match, retired)) name = match[1].str() + kZip;
+  name = WithoutOldNumber(name);
   if (EndsWith(name, kZip)) name.resize(name.size() - 4);
   if (name == kFilesArchive) return "";
   if (EndsWith(name, std::string("/") + kFilesArchive)) name.resize(name.size() - 6);
