@@ -11,7 +11,7 @@
 
 namespace {
 
-// Below this many compressed bytes a second reader costs more than it saves.
+// Below this much content a second reader costs more than it saves.
 constexpr uint64_t kSplitThreshold = 4 << 20;
 
 std::string Reason(const ZipException& error) {
@@ -48,7 +48,8 @@ void ArchiveVerifier::CheckRange(ZipReader& reader, const std::string& path,
 }
 
 // Large archives are checked by two readers at once, each taking about half
-// of the compressed bytes, so both cores inflate.
+// of the content: inflating and its CRC cost by the bytes they put out, so
+// halves of the stored bytes would leave one reader with most of the work.
 std::vector<EntryProblem> ArchiveVerifier::Check(const std::string& path,
                                                  const std::set<std::string>* names) {
   stopped_ = false;
@@ -65,13 +66,13 @@ std::vector<EntryProblem> ArchiveVerifier::Check(const std::string& path,
   for (int i = 0; i < reader.Count(); ++i) {
     if (names != nullptr && names->count(reader.Entry(i).SystemName()) == 0) continue;
     entries.push_back(i);
-    total += reader.Entry(i).compressedSize;
+    total += reader.Entry(i).uncompressedSize;
   }
   size_t split = entries.size();
   if (total >= kSplitThreshold && entries.size() > 1) {
     uint64_t first = 0;
     for (split = 0; split + 1 < entries.size() && first < total / 2; ++split) {
-      first += reader.Entry(entries[split]).compressedSize;
+      first += reader.Entry(entries[split]).uncompressedSize;
     }
   }
   std::atomic<bool> stop{false};
