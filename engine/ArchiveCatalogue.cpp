@@ -21,11 +21,6 @@ bool EndsWith(const std::string& text, const std::string& tail) {
   return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-std::string ParentOf(const std::string& path) {
-  const std::string::size_type slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
-
 std::string LastComponent(const std::string& path) {
   const std::string::size_type slash = path.rfind('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);

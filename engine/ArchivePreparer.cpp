@@ -28,11 +28,6 @@ bool PathIsFree(const std::string& path) {
 }
 
 // `path` up to (not including) its last '/'; empty when it has none.
-std::string ParentOf(const std::string& path) {
-  const std::string::size_type slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
-
 // "<stem> (old n).zip", built on bytes so that any file name survives.
 std::string OldArchiveName(const std::string& stem, int n) {
   const std::string format = wxString(_("%s (old %i).zip")).ToStdString(wxConvUTF8);

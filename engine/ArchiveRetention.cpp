@@ -8,6 +8,7 @@
 #include "engine/ArchiveIndex.h"
 #include "engine/ArchiveNaming.h"
 #include "engine/ArchivePreparer.h"
+#include "engine/PathUtil.h"
 #include "jobs/BackupJob.h"
 #include "platform/Env.h"
 
@@ -22,9 +23,9 @@ bool StartsWith(const std::string& text, const std::string& start) {
   return text.compare(0, start.size(), start) == 0;
 }
 
-std::string ParentOf(const std::string& path) {
-  const std::string::size_type slash = path.rfind('/');
-  return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+// The directory that holds `path`: "." for a bare name.
+std::string DirectoryToList(const std::string& path) {
+  return path.find('/') == std::string::npos ? std::string(".") : ParentOf(path);
 }
 
 std::string NameOf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
@@ -98,7 +99,7 @@ class Indexes {
     if (StartsWith(path, backupDirectory + "/")) {
       return {backupDirectory, path.substr(backupDirectory.size() + 1)};
     }
-    return {ParentOf(path), NameOf(path)};
+    return {DirectoryToList(path), NameOf(path)};
   }
 
   bool IsIncremental(const std::string& backupDirectory, const std::string& path) {
@@ -176,7 +177,7 @@ std::vector<std::string> ArchiveRetention::DatedBackupDirectories(
   const std::string base = backupDirectory.substr(0, backupDirectory.size() - suffix.size());
   const std::string prefix = NameOf(base);
   std::set<std::string> found;
-  for (const platform::DirEntry& entry : Listing(ParentOf(base), platform::KindAny)) {
+  for (const platform::DirEntry& entry : Listing(DirectoryToList(base), platform::KindAny)) {
     if (!StartsWith(entry.name, prefix)) continue;
     const std::string rest = entry.name.substr(prefix.size());
     const size_t length = DatedSuffixLength(job_, rest);

@@ -8,6 +8,11 @@ std::string JoinPath(const std::string& a, const std::string& b) {
   return a + '/' + b;
 }
 
+std::string ParentOf(const std::string& path) {
+  const std::string::size_type slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
 std::string ToNativeSeparators(const std::string& path) { return path; }
 
 wxString FileSystemText(const std::string& text) {

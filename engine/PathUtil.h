@@ -11,6 +11,9 @@
 // already ends with one. Only '/' counts as a separator ('\' is a name character).
 std::string JoinPath(const std::string& a, const std::string& b);
 
+// The part of `path` before its last '/': empty when it has none.
+std::string ParentOf(const std::string& path);
+
 // `path` with every '/' replaced by the platform's separator. On Linux the
 // separator is '/', so the path comes back unchanged.
 std::string ToNativeSeparators(const std::string& path);

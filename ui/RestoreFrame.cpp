@@ -29,7 +29,7 @@ constexpr size_t kSearchLimit = 1000;  // matches shown at most
 constexpr size_t kNamesInQuestion = 5;
 constexpr int kGaugeRange = 1000;
 
-int Id(const char* name) { return wxXmlResource::GetXRCID(name); }
+int ControlId(const char* name) { return wxXmlResource::GetXRCID(name); }
 
 wxString FromUtf8(std::string_view text) { return wxString::FromUTF8(text.data(), text.size()); }
 
@@ -96,21 +96,21 @@ RestoreFrame::RestoreFrame(const BackupJob& job, const ImageSource& images)
   Bind(
       wxEVT_TIMER, [this](wxTimerEvent&) { FillTree(); }, searchTimer_.GetId());
   Bind(
-      wxEVT_BUTTON, [this](wxCommandEvent&) { RestoreSelection(); }, Id("ID_RESTORE_RUN"));
+      wxEVT_BUTTON, [this](wxCommandEvent&) { RestoreSelection(); }, ControlId("ID_RESTORE_RUN"));
   Bind(
       wxEVT_BUTTON,
       [this](wxCommandEvent&) {
         RestoreVersion(versions_->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED));
       },
-      Id("ID_RESTORE_VERSION"));
+      ControlId("ID_RESTORE_VERSION"));
   Bind(
-      wxEVT_BUTTON, [this](wxCommandEvent&) { Verify(); }, Id("ID_RESTORE_VERIFY"));
+      wxEVT_BUTTON, [this](wxCommandEvent&) { Verify(); }, ControlId("ID_RESTORE_VERIFY"));
   Bind(
-      wxEVT_BUTTON, [this](wxCommandEvent&) { stop_ = true; }, Id("ID_RESTORE_CANCEL"));
+      wxEVT_BUTTON, [this](wxCommandEvent&) { stop_ = true; }, ControlId("ID_RESTORE_CANCEL"));
   Bind(
-      wxEVT_BUTTON, [this](wxCommandEvent&) { Load(); }, Id("ID_RESTORE_REFRESH"));
-  Bind(wxEVT_BUTTON, &RestoreFrame::OnChooseDestination, this, Id("ID_RESTORE_CHOOSE"));
-  Bind(wxEVT_BUTTON, &RestoreFrame::OnOpenDestination, this, Id("ID_RESTORE_OPEN"));
+      wxEVT_BUTTON, [this](wxCommandEvent&) { Load(); }, ControlId("ID_RESTORE_REFRESH"));
+  Bind(wxEVT_BUTTON, &RestoreFrame::OnChooseDestination, this, ControlId("ID_RESTORE_CHOOSE"));
+  Bind(wxEVT_BUTTON, &RestoreFrame::OnOpenDestination, this, ControlId("ID_RESTORE_OPEN"));
   Bind(
       wxEVT_BUTTON, [this](wxCommandEvent&) { Close(); }, wxID_CLOSE);
   Load();
@@ -126,7 +126,7 @@ void RestoreFrame::BuildLayout() {
   auto* panel = new wxPanel(this);
   auto* left = new wxBoxSizer(wxVERTICAL);
   left->Add(new wxStaticText(panel, wxID_ANY, _("Backup points")), 0, wxBOTTOM, 4);
-  points_ = new wxListCtrl(panel, Id("ID_RESTORE_POINTS"), wxDefaultPosition, wxSize(260, 120),
+  points_ = new wxListCtrl(panel, ControlId("ID_RESTORE_POINTS"), wxDefaultPosition, wxSize(260, 120),
                            wxLC_REPORT | wxLC_SINGLE_SEL);
   points_->AppendColumn(_("Time"), wxLIST_FORMAT_LEFT, 185);
   points_->AppendColumn(_("Kind"), wxLIST_FORMAT_LEFT, 90);
@@ -134,12 +134,12 @@ void RestoreFrame::BuildLayout() {
   left->Add(points_, 1, wxEXPAND);
 
   auto* right = new wxBoxSizer(wxVERTICAL);
-  search_ = new wxSearchCtrl(panel, Id("ID_RESTORE_SEARCH"));
+  search_ = new wxSearchCtrl(panel, ControlId("ID_RESTORE_SEARCH"));
   search_->SetDescriptiveText(_("Find files by name"));
   right->Add(search_, 0, wxEXPAND | wxBOTTOM, 4);
   notice_ = new wxStaticText(panel, wxID_ANY, wxString());
   right->Add(notice_, 0, wxEXPAND | wxBOTTOM, 4);
-  fileTree_ = new wxTreeListCtrl(panel, Id("ID_RESTORE_TREE"), wxDefaultPosition, wxSize(-1, 120),
+  fileTree_ = new wxTreeListCtrl(panel, ControlId("ID_RESTORE_TREE"), wxDefaultPosition, wxSize(-1, 120),
                                  wxTL_MULTIPLE);
   fileTree_->AppendColumn(_("Name"), 300);
   fileTree_->AppendColumn(_("Size"), 90, wxALIGN_RIGHT);
@@ -147,7 +147,7 @@ void RestoreFrame::BuildLayout() {
   right->Add(fileTree_, 3, wxEXPAND);
   right->Add(new wxStaticText(panel, wxID_ANY, _("Versions of the selected file")), 0,
              wxTOP | wxBOTTOM, 4);
-  versions_ = new wxListCtrl(panel, Id("ID_RESTORE_VERSIONS"), wxDefaultPosition, wxSize(-1, 90),
+  versions_ = new wxListCtrl(panel, ControlId("ID_RESTORE_VERSIONS"), wxDefaultPosition, wxSize(-1, 90),
                              wxLC_REPORT | wxLC_SINGLE_SEL);
   versions_->AppendColumn(_("Backup point"), wxLIST_FORMAT_LEFT, 150);
   versions_->AppendColumn(_("Size"), wxLIST_FORMAT_RIGHT, 90);
@@ -162,25 +162,25 @@ void RestoreFrame::BuildLayout() {
   auto* target = new wxBoxSizer(wxHORIZONTAL);
   target->Add(new wxStaticText(panel, wxID_ANY, _("Restore into:")), 0,
               wxALIGN_CENTER_VERTICAL | wxRIGHT, 4);
-  destination_ = new wxTextCtrl(panel, Id("ID_RESTORE_DESTINATION"), DefaultDestination());
+  destination_ = new wxTextCtrl(panel, ControlId("ID_RESTORE_DESTINATION"), DefaultDestination());
   target->Add(destination_, 1, wxALIGN_CENTER_VERTICAL | wxRIGHT, 4);
-  target->Add(new wxButton(panel, Id("ID_RESTORE_CHOOSE"), _("Choose...")), 0, wxRIGHT, 4);
-  target->Add(new wxButton(panel, Id("ID_RESTORE_RUN"), _("&Restore Selection")), 0, wxRIGHT, 4);
-  target->Add(new wxButton(panel, Id("ID_RESTORE_VERSION"), _("Restore &Version")), 0);
+  target->Add(new wxButton(panel, ControlId("ID_RESTORE_CHOOSE"), _("Choose...")), 0, wxRIGHT, 4);
+  target->Add(new wxButton(panel, ControlId("ID_RESTORE_RUN"), _("&Restore Selection")), 0, wxRIGHT, 4);
+  target->Add(new wxButton(panel, ControlId("ID_RESTORE_VERSION"), _("Restore &Version")), 0);
 
   auto* work = new wxBoxSizer(wxHORIZONTAL);
-  work->Add(new wxButton(panel, Id("ID_RESTORE_VERIFY"), _("V&erify Archives")), 0, wxRIGHT, 4);
-  work->Add(new wxButton(panel, Id("ID_RESTORE_REFRESH"), _("Re&load")), 0, wxRIGHT, 8);
+  work->Add(new wxButton(panel, ControlId("ID_RESTORE_VERIFY"), _("V&erify Archives")), 0, wxRIGHT, 4);
+  work->Add(new wxButton(panel, ControlId("ID_RESTORE_REFRESH"), _("Re&load")), 0, wxRIGHT, 8);
   gauge_ = new wxGauge(panel, wxID_ANY, kGaugeRange, wxDefaultPosition, wxSize(-1, 16));
   work->Add(gauge_, 1, wxALIGN_CENTER_VERTICAL | wxRIGHT, 8);
   progressText_ = new wxStaticText(panel, wxID_ANY, wxString(), wxDefaultPosition, wxSize(160, -1),
                                    wxST_NO_AUTORESIZE | wxST_ELLIPSIZE_END);
   work->Add(progressText_, 0, wxALIGN_CENTER_VERTICAL | wxRIGHT, 8);
-  work->Add(new wxButton(panel, Id("ID_RESTORE_CANCEL"), _("&Cancel")), 0, wxRIGHT, 4);
-  work->Add(new wxButton(panel, Id("ID_RESTORE_OPEN"), _("&Open Folder")), 0, wxRIGHT, 4);
+  work->Add(new wxButton(panel, ControlId("ID_RESTORE_CANCEL"), _("&Cancel")), 0, wxRIGHT, 4);
+  work->Add(new wxButton(panel, ControlId("ID_RESTORE_OPEN"), _("&Open Folder")), 0, wxRIGHT, 4);
   work->Add(new wxButton(panel, wxID_CLOSE, _("Close")), 0);
 
-  report_ = new wxTextCtrl(panel, Id("ID_RESTORE_REPORT"), wxString(), wxDefaultPosition,
+  report_ = new wxTextCtrl(panel, ControlId("ID_RESTORE_REPORT"), wxString(), wxDefaultPosition,
                            wxSize(-1, 70), wxTE_MULTILINE | wxTE_READONLY);
 
   auto* all = new wxBoxSizer(wxVERTICAL);
@@ -257,12 +257,12 @@ void RestoreFrame::Finish(WorkResult result) {
 void RestoreFrame::UpdateButtons() {
   const bool idle = !work_.valid();
   const bool loaded = tree_ != nullptr;
-  FindWindow(Id("ID_RESTORE_RUN"))->Enable(idle && loaded);
-  FindWindow(Id("ID_RESTORE_VERSION"))->Enable(idle && loaded && versions_->GetItemCount() > 0);
-  FindWindow(Id("ID_RESTORE_VERIFY"))->Enable(idle && loaded);
-  FindWindow(Id("ID_RESTORE_REFRESH"))->Enable(idle);
-  FindWindow(Id("ID_RESTORE_CANCEL"))->Enable(!idle);
-  FindWindow(Id("ID_RESTORE_OPEN"))->Enable(!restoredTo_.empty());
+  FindWindow(ControlId("ID_RESTORE_RUN"))->Enable(idle && loaded);
+  FindWindow(ControlId("ID_RESTORE_VERSION"))->Enable(idle && loaded && versions_->GetItemCount() > 0);
+  FindWindow(ControlId("ID_RESTORE_VERIFY"))->Enable(idle && loaded);
+  FindWindow(ControlId("ID_RESTORE_REFRESH"))->Enable(idle);
+  FindWindow(ControlId("ID_RESTORE_CANCEL"))->Enable(!idle);
+  FindWindow(ControlId("ID_RESTORE_OPEN"))->Enable(!restoredTo_.empty());
 }
 
 wxString RestoreFrame::Notice() const { return notice_->GetLabel(); }

@@ -6,13 +6,6 @@
 #include "zip/ZipException.h"
 #include "zip/ZipStorage.h"
 
-namespace {
-
-constexpr int kWindowBits = -15;  // a raw deflate stream, 32 KiB window
-constexpr int kMemoryLevel = 8;
-
-}  // namespace
-
 ZipCompressor::ZipCompressor(ZipStorage& storage) : storage_(storage) {}
 
 ZipCompressor::~ZipCompressor() { Discard(); }
@@ -69,8 +62,8 @@ void ZipCompressor::OpenStream(int level) {
   stream_.zalloc = &ZipCompressor::Allocate;
   stream_.zfree = &ZipCompressor::Free;
   stream_.opaque = this;
-  int result = deflateInit2(&stream_, level, Z_DEFLATED, kWindowBits, kMemoryLevel,
-                            Z_DEFAULT_STRATEGY);
+  int result = deflateInit2(&stream_, level, Z_DEFLATED, ZipParallelDeflater::kWindowBits,
+                            ZipParallelDeflater::kMemoryLevel, Z_DEFAULT_STRATEGY);
   if (result != Z_OK) {
     FreeAllocations();
     ThrowZlib(result);

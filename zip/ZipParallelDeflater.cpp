@@ -8,15 +8,13 @@
 namespace {
 
 constexpr size_t kDictionarySize = 32 * 1024;
-constexpr int kWindowBits = -15;
-constexpr int kMemoryLevel = 8;
 
 // A deflate stream that is always ended, also when a block fails.
 class DeflateStream {
  public:
   explicit DeflateStream(int level) {
-    result_ = deflateInit2(&stream_, level, Z_DEFLATED, kWindowBits, kMemoryLevel,
-                           Z_DEFAULT_STRATEGY);
+    result_ = deflateInit2(&stream_, level, Z_DEFLATED, ZipParallelDeflater::kWindowBits,
+                           ZipParallelDeflater::kMemoryLevel, Z_DEFAULT_STRATEGY);
   }
   ~DeflateStream() {
     if (result_ == Z_OK) deflateEnd(&stream_);

@@ -13,11 +13,6 @@ std::string BaseName(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::string WithoutTrailingSlashes(std::string path) {
-  while (!path.empty() && path.back() == '/') path.pop_back();
-  return path;
-}
-
 std::string ParentOf(const std::string& path) {
   std::string::size_type slash = path.rfind('/');
   return slash == std::string::npos ? std::string() : path.substr(0, slash);
@@ -29,6 +24,11 @@ bool IsDirectory(const std::string& path) {
 }
 
 }  // namespace
+
+std::string WithoutTrailingSlashes(std::string path) {
+  while (!path.empty() && path.back() == '/') path.pop_back();
+  return path;
+}
 
 bool GetFileAttributesOf(const std::string& path, uint32_t* attributes) {
   ZipSourceProperties properties;

@@ -4,6 +4,9 @@
 #include <cstdint>
 #include <string>
 
+// `path` without the '/' characters it ends with.
+std::string WithoutTrailingSlashes(std::string path);
+
 // The attribute word of `path` (platform::FileAttribute bits) in `*attributes`;
 // false when the path cannot be examined.
 bool GetFileAttributesOf(const std::string& path, uint32_t* attributes);

@@ -28,11 +28,6 @@ constexpr int kCallbackKindCount = 11;
 // A file shorter than this is stored when OptStoreTinyFiles is given.
 constexpr uint64_t kTinyFileSize = 5;
 
-std::string WithoutTrailingSlashes(std::string path) {
-  while (!path.empty() && path.back() == '/') path.pop_back();
-  return path;
-}
-
 // Calls BeginAction on construction and EndAction when the scope ends, also
 // when it ends by an exception: every add that began is ended exactly once.
 class ActionScope {
