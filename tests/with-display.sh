@@ -1,10 +1,12 @@
 #!/bin/sh
 # Runs a command on an X display of its own. Xvfb chooses a free display
 # number itself (-displayfd) and reports it once it accepts clients, so tests
-# that start at the same moment never pick the same display.
+# that start at the same moment never pick the same display. -noreset keeps
+# the server as it is when its last client leaves: a reset would refuse the
+# next program that connects while it lasts.
 set -u
 dir=$(mktemp -d "${TMPDIR:-/tmp}/arkivault-display-XXXXXX")
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$dir/display" 2>"$dir/log" &
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$dir/display" 2>"$dir/log" &
 server=$!
 tries=0
 while [ ! -s "$dir/display" ]; do
