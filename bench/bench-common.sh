@@ -20,20 +20,7 @@ if [ -z "$program" ]; then
 fi
 program=$(realpath "$program")
 
-# Writes a job definition that backs up the whole of $1 into $2 as one archive.
-write_job() {
-  local source=$1 target=$2 file=$3
-  cat >"$file" <<XML
-<?xml version="1.0" encoding="UTF-8"?>
-<Arkivault>
- <BackupDef BackupTitle="bench" BackupName="bench" Suffix="None" SourceRootPath="$source"
-            TargetPath="$target" NoOverwrite="no" SubDirIndividual="no" NoEmpty="no">
-  <IncludeFilePatterns><Pattern Pattern="*"/></IncludeFilePatterns>
-  <IncludeDirPatterns><Pattern Pattern="*"/></IncludeDirPatterns>
- </BackupDef>
-</Arkivault>
-XML
-}
+source "$repo/bench/write-job.sh"
 
 # Removes the archive stamps of every file below $1, so a full run does all
 # of its work again.

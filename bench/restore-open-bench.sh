@@ -12,6 +12,7 @@
 # The generated target is kept in BUILD_DIR/restore-open-<ENTRIES> and reused.
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
+source "$repo/bench/write-job.sh"
 build=${1:-$repo/build/bench}
 entries=${ENTRIES:-300000}
 repeat=${REPEAT:-3}
@@ -87,16 +88,7 @@ for (kind, when, members), name in zip(runs, names):
 with open(os.path.join(target, "arkivault-index.txt"), "w") as out:
     out.writelines(index)
 PY
-  cat >"$corpus/job.xml" <<XML
-<?xml version="1.0" encoding="UTF-8"?>
-<Arkivault>
- <BackupDef BackupTitle="bench" BackupName="bench" Suffix="None" SourceRootPath="$corpus/src"
-            TargetPath="$corpus/out" NoOverwrite="yes" SubDirIndividual="no" NoEmpty="no">
-  <IncludeFilePatterns><Pattern Pattern="*"/></IncludeFilePatterns>
-  <IncludeDirPatterns><Pattern Pattern="*"/></IncludeDirPatterns>
- </BackupDef>
-</Arkivault>
-XML
+  write_job "$corpus/src" "$corpus/out" "$corpus/job.xml" yes
 fi
 
 best=""
