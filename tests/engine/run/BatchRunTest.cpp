@@ -25,33 +25,21 @@ struct BatchOutcome {
   std::string output;  // everything the run reported
 };
 
-#ifdef ARKIVAULT_PROGRAM
-const char kProgram[] = ARKIVAULT_PROGRAM;
-#else
-const char kProgram[] = "";
-#endif
-
-// Runs the definition file `file` as a batch in `directory`. As root, without
-// the right to read every file, so an unreadable file stays unreadable.
+// Runs the definition file `file` as a batch in `directory`.
 BatchOutcome RunBatch(const std::string& directory, const std::string& file, bool incremental,
                       bool silent) {
-  std::string command = "cd " + ShellQuote(directory) +
-                        " && if [ \"$(id -u)\" = 0 ]; then set -- setpriv "
-                        "--bounding-set=-dac_override,-dac_read_search --; fi; "
-                        "env -u DISPLAY -u WAYLAND_DISPLAY XDG_STATE_HOME=" +
-                        ShellQuote(directory + "/state") + " \"$@\" " +
-                        ShellQuote(kProgram) + " " + ShellQuote(file);
-  if (incremental) command += " -i";
-  if (silent) command += " -s";
   BatchOutcome outcome;
-  outcome.status = testing_support::RunCommand(command + " 2>&1", &outcome.output);
+  outcome.status = testing_support::RunCommand(
+      run_test::BatchCommand(directory, file, std::string(incremental ? " -i" : "") +
+                                                  (silent ? " -s" : "") + " 2>&1"),
+      &outcome.output);
   return outcome;
 }
 
 class BatchRunTest : public run_test::RunSandbox {
  protected:
   void SetUp() override {
-    if (*kProgram == '\0') GTEST_SKIP() << "this build has no program to run";
+    if (*run_test::kProgram == '\0') GTEST_SKIP() << "this build has no program to run";
     WriteFile(source + "/a.txt", "alpha");
     WriteFile(source + "/sub/b.txt", "beta");
     job.Archives = {"sub"};
