@@ -277,19 +277,25 @@ TEST(TargetInsideSourceTest, ArchivesNeverHoldThemselves) {
 
 // Files reached through symbolic links: a stamp binds a file to the path it
 // was stored under and is only ever written on a target through its own path,
-// so every run stores every link (a new link is never missed).
-TEST_F(BackupRunTest, LinksAreStoredByEveryRunAndNeverStampIt) {
+// so every run stores every link (a new link is never missed). A link into a
+// pseudo file system (/proc/kmsg blocks for ever) is named, never read, and
+// so is such a file system given as the source. Where stamps cannot be
+// written (a file system without extended attributes) the run still succeeds
+// and the next one takes the file again.
+TEST_F(BackupRunTest, LinksAndUnstampedFilesAreStoredByEveryRun) {
   std::filesystem::create_directories(source);
   std::filesystem::create_symlink("plain.txt", source + "/before.lnk");
   WriteFile(source + "/plain.txt", "one");
   std::filesystem::create_symlink("plain.txt", source + "/after.lnk");
   WriteFile(tmp / "outside.txt", "outside");
   std::filesystem::create_symlink("../outside.txt", source + "/out.lnk");
+  std::filesystem::create_symlink("/proc/kmsg", source + "/kmsg");
   job.NoOverwrite = true;  // each run's files are the new Docs.zip
   const std::string archive = target + "/Docs.zip";
   const std::set<std::string> all{"after.lnk", "before.lnk", "out.lnk", "plain.txt"};
   const std::set<std::string> links{"after.lnk", "before.lnk", "out.lnk"};
 
+  wxLogNull quiet;
   ASSERT_TRUE(RunJob(true));
   const auto entries = testing_support::ExternalEntries(archive);
   for (const auto& [name, entry] : entries) {
@@ -299,11 +305,14 @@ TEST_F(BackupRunTest, LinksAreStoredByEveryRunAndNeverStampIt) {
   const struct {
     const char* label;
     const char* plainContent;  // written before the run; null leaves it
+    bool stampsRefused;
     std::set<std::string> stored;
   } runs[] = {
-      {"nothing changed", nullptr, links},
-      {"the target changed", "two, longer", all},
-      {"nothing changed again", nullptr, links},
+      {"nothing changed", nullptr, false, links},
+      {"the target changed", "two, longer", false, all},
+      {"nothing changed again", nullptr, false, links},
+      {"the target changed, stamps refused", "three", true, all},
+      {"nothing changed since stamps were refused", nullptr, false, all},
   };
   for (const auto& run : runs) {
     SCOPED_TRACE(run.label);
@@ -313,33 +322,21 @@ TEST_F(BackupRunTest, LinksAreStoredByEveryRunAndNeverStampIt) {
       ASSERT_EQ(0, platform::Env::Default()->Stat(source + "/plain.txt", &info));
       platform::Env::Default()->SetModificationTime(source + "/plain.txt", info.mtimeSeconds - 7);
     }
-    ASSERT_TRUE(RunJob(false));
+    GateEnv env;
+    if (run.stampsRefused) env.FailMarkArchived();
+    {
+      run_test::ScopedEnv installed(&env);
+      ASSERT_TRUE(RunJob(false));
+    }
     EXPECT_ZIP_VALID(archive);
     EXPECT_EQ(run.stored, EntryNames(archive));
-    EXPECT_FALSE(HasArchiveBit(source + "/plain.txt"));
+    EXPECT_EQ(std::vector<std::string>{"'" + source + "/kmsg'"}, runner.Result().notDiskBacked.paths);
+    EXPECT_EQ(run.stampsRefused, HasArchiveBit(source + "/plain.txt"));
     EXPECT_TRUE(HasArchiveBit(tmp / "outside.txt"));
   }
-}
-
-// Where stamps cannot be written (a file system without extended
-// attributes) the run still succeeds, and every incremental run takes the
-// file again.
-TEST(BackupRunStampTest, RefusedStampsLeaveFilesForTheNextRun) {
-  Sandbox t;
-  WriteFile(t.source + "/A/f.txt", "a");
-  t.job.Archives = {"A"};
-  const std::string archive = t.target + "/Docs/A.zip";
-  GateEnv env;
-  env.FailMarkArchived();
-  run_test::ScopedEnv installed(&env);
-  for (bool full : {true, false, false}) {
-    SCOPED_TRACE(full ? "full" : "incremental");
-    std::filesystem::remove(archive);
-    ASSERT_TRUE(t.RunJob(full));
-    EXPECT_ZIP_VALID(archive);
-    EXPECT_EQ(std::set<std::string>{"f.txt"}, EntryNames(archive));
-    EXPECT_TRUE(HasArchiveBit(t.source + "/A/f.txt"));
-  }
+  job.SourceRootPath = "/proc";
+  ASSERT_TRUE(RunJob(true));
+  EXPECT_EQ(std::vector<std::string>{"'/proc'"}, runner.Result().notDiskBacked.paths);
 }
 
 // The rows of the run's failure table: each run fails, and what is on disk
@@ -495,23 +492,6 @@ TEST(BackupRunOutcomeTest, TroubleIsNamedAndEverythingElseStored) {
     EXPECT_EQ(c.named.find("f3") != std::string::npos, HasArchiveBit(t.source + "/A/f3"));
     testing_support::RunCommand("rm -rf " + ShellQuote(t.source));
   }
-}
-
-// Files made up as they are read (/proc/kmsg blocks for ever) are never read:
-// neither a pseudo file system given as the source nor a link into one.
-TEST(BackupRunOutcomeTest, PseudoFileSystemsAreNamedNotRead) {
-  if (!platform::Env::Default()->IsPseudoFileSystem("/proc")) GTEST_SKIP() << "no /proc";
-  Sandbox t;
-  WriteFile(t.source + "/a.txt", "alpha");
-  std::filesystem::create_symlink("/proc/kmsg", t.source + "/kmsg");
-  wxLogNull quiet;
-  ASSERT_TRUE(t.RunJob(true));
-  EXPECT_EQ(std::set<std::string>{"a.txt"}, EntryNames(t.target + "/Docs.zip"));
-  EXPECT_EQ(std::vector<std::string>{"'" + t.source + "/kmsg'"},
-            t.runner.Result().notDiskBacked.paths);
-  t.job.SourceRootPath = "/proc";
-  ASSERT_TRUE(t.RunJob(true));
-  EXPECT_EQ(std::vector<std::string>{"'/proc'"}, t.runner.Result().notDiskBacked.paths);
 }
 
 // What the archived stamp recognises: after a full run and incremental runs
