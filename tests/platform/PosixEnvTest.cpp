@@ -169,7 +169,9 @@ TEST(PosixEnvTest, ArchivedStampTextKeepsItsFormat) {
   }
 }
 
-TEST(PosixEnvTest, AtomicWriteReplacesWholeFileOrNothing) {
+// Definitions are replaced whole or not at all; created files are private;
+// temporary files are unique.
+TEST(PosixEnvTest, AtomicWritesPrivateFilesAndUniqueTempFiles) {
   TempDir dir;
   const std::string file = dir / "job.xml";
   Env* env = Env::Default();
@@ -179,24 +181,19 @@ TEST(PosixEnvTest, AtomicWriteReplacesWholeFileOrNothing) {
   EXPECT_EQ("two", testing_support::ReadFile(file));
   EXPECT_EQ(ENOENT, env->WriteFileAtomically(dir / "missing/job.xml", "x"));
   EXPECT_EQ(1u, List(dir.path()).size()) << "no temporary file left behind";
-}
 
-TEST(PosixEnvTest, CreatedFilesArePrivateAndTempFilesUnique) {
-  TempDir dir;
-  Env* env = Env::Default();
-  std::unique_ptr<platform::File> file;
-  ASSERT_EQ(0, env->OpenFile(dir / "a.zip", platform::OpenMode::CreateReadWrite, &file));
-  ASSERT_EQ(0, file->Write("hello", 5));
-  ASSERT_EQ(0, file->Close());
+  std::unique_ptr<platform::File> created;
+  ASSERT_EQ(0, env->OpenFile(dir / "a.zip", platform::OpenMode::CreateReadWrite, &created));
+  ASSERT_EQ(0, created->Write("hello", 5));
+  ASSERT_EQ(0, created->Close());
   struct stat st;
   ASSERT_EQ(0, ::stat((dir / "a.zip").c_str(), &st));
   EXPECT_EQ(0600u, st.st_mode & 0777);
-
   std::string first, second;
   ASSERT_EQ(0, env->CreateTempFile(dir.path(), "AKZ", &first));
   ASSERT_EQ(0, env->CreateTempFile(dir.path(), "AKZ", &second));
   EXPECT_NE(first, second);
   EXPECT_EQ(0u, first.rfind(dir.path() + "/AKZ", 0));
-  EXPECT_EQ(ENOENT, env->OpenFile(dir / "none", platform::OpenMode::ReadOnly, &file));
+  EXPECT_EQ(ENOENT, env->OpenFile(dir / "none", platform::OpenMode::ReadOnly, &created));
   EXPECT_EQ(EEXIST, env->CreateExclusive(first));
 }
