@@ -35,19 +35,6 @@ std::set<std::string> Names(const std::map<std::string, DirEntry>& entries) {
   return names;
 }
 
-// The listing's own answer for `name` in `dir`: the stamp read relative to
-// the open directory.
-bool ListedArchiveBit(const std::string& dir, const std::string& name) {
-  std::unique_ptr<platform::DirectoryReader> reader;
-  EXPECT_EQ(0, Env::Default()->OpenDirectory(dir, &reader));
-  DirEntry entry;
-  while (reader && reader->Next(&entry)) {
-    if (entry.name == name) return reader->IsArchiveBitSet(entry);
-  }
-  ADD_FAILURE() << name << " not listed";
-  return false;
-}
-
 }  // namespace
 
 TEST(PosixEnvTest, ListingReturnsOnlyFilesAndDirectoriesWithSynthesisedAttributes) {
@@ -90,47 +77,6 @@ TEST(PosixEnvTest, ListingReturnsOnlyFilesAndDirectoriesWithSynthesisedAttribute
   EXPECT_EQ((std::set<std::string>{"sub", "loop"}),
             Names(List(dir.path(), platform::KindDirectory)));
   EXPECT_TRUE(List(dir.path(), 0).empty());
-}
-
-// Checked by path and by a listing (which reads relative to the directory),
-// for a plain name, an awkward one and a symbolic link read through (a stamp
-// binds its file to the path it was written for, so the link never matches).
-TEST(PosixEnvTest, ArchivedStampFollowsContentChanges) {
-  TempDir dir;
-  const std::string file = dir / "f";
-  const std::string awkward = dir / "a \\ b\xc3\xa9";
-  WriteFile(file, "first");
-  WriteFile(awkward, "first");
-  ASSERT_EQ(0, ::symlink("f", (dir / "link").c_str()));
-  Env* env = Env::Default();
-  const auto expectBit = [&](bool expected, const char* when) {
-    for (const std::string& path : {file, awkward, dir / "link"}) {
-      FileInfo info;
-      ASSERT_EQ(0, env->Stat(path, &info));
-      const bool bit = expected || path == dir / "link";
-      EXPECT_EQ(bit, env->IsArchiveBitSet(path, info)) << path << " " << when;
-      const std::string name = path.substr(path.rfind('/') + 1);
-      EXPECT_EQ(bit, ListedArchiveBit(dir.path(), name)) << path << " listed " << when;
-    }
-  };
-  expectBit(true, "before stamping");
-
-  FileInfo seen;
-  ASSERT_EQ(0, env->Stat(file, &seen));
-  int marked = env->MarkArchived(file, seen);
-  if (marked == ENOTSUP) GTEST_SKIP() << "no user xattrs on " << dir.path();
-  ASSERT_EQ(0, marked);
-  FileInfo after;
-  ASSERT_EQ(0, env->Stat(file, &after));
-  EXPECT_EQ(seen.mtimeSeconds, after.mtimeSeconds);
-  EXPECT_EQ(seen.mtimeNanoseconds, after.mtimeNanoseconds);
-  ASSERT_EQ(0, env->Stat(awkward, &seen));
-  ASSERT_EQ(0, env->MarkArchived(awkward, seen));
-  expectBit(false, "after stamping");
-
-  WriteFile(file, "changed, longer");
-  WriteFile(awkward, "changed, longer");
-  expectBit(true, "after changes");
 }
 
 // The stamp's text is stored data: earlier runs wrote it, later runs compare
