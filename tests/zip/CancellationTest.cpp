@@ -41,14 +41,11 @@ TEST(CancellationTest, CancelAtEveryChunkKeepsOnlyFinishedEntries) {
       std::string content = TextBytes(c.size, "new data ");
       WriteFile(dir / ("src/" + name), content);
       ZipWriter writer;
-      Open(writer, dir / "a.zip", ZipWriter::OpenExisting, dir / "src");
-      writer.SetTemporaryDirectory(dir.path());
+      Open(writer, dir / "a.zip", ZipWriter::OpenExisting, dir / "src", dir.path());
       RecordingCallback callback(cancelAt);
       writer.SetProgressCallback(&callback, ZipActionCallback::CallbackAdd);
-      AddFileRequest request(dir / ("src/" + name), false);
-      request.level = c.level;
+      AddFileRequest request = ReplacingRequest(writer, dir / ("src/" + name), c.level);
       request.bufferSize = kChunk;
-      request.replaceIndex = writer.FindDuplicate(request.sourcePath, false);
       ASSERT_EQ(c.index, request.replaceIndex);
       Thrown thrown = ThrownBy([&] { writer.AddFile(request); });
       EXPECT_EQ(ZipException::CancelledFinished, thrown.code);

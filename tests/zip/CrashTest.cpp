@@ -43,12 +43,8 @@ class CrashTest : public testing::TestWithParam<Scenario> {
     const Scenario& s = GetParam();
     try {
       ZipWriter writer;
-      Open(writer, archive, s.mode, dir_ / "src");
-      writer.SetTemporaryDirectory(dir_ / "tmp");
-      AddFileRequest request(dir_ / (std::string("src/") + s.name), false);
-      request.level = s.level;
-      request.replaceIndex = writer.FindDuplicate(request.sourcePath, false);
-      writer.AddFile(request);
+      Open(writer, archive, s.mode, dir_ / "src", dir_ / "tmp");
+      writer.AddFile(ReplacingRequest(writer, dir_ / (std::string("src/") + s.name), s.level));
       writer.CloseArchive();
     } catch (const ZipException&) {
     }

@@ -9,28 +9,6 @@
 using namespace testing_support;
 using namespace zip_test;
 
-namespace {
-
-// `bytes` with `value` written as `width` little-endian bytes at `offset`.
-std::string Patched(std::string bytes, size_t offset, int width, uint64_t value) {
-  for (int i = 0; i < width; ++i) bytes[offset + i] = static_cast<char>(value >> (8 * i));
-  return bytes;
-}
-
-// Opens `path` in `mode`; returns the exception's code, or 0.
-int OpenCode(const std::string& path, ZipOpenMode mode = ZipWriter::OpenExisting) {
-  ZipWriter writer;
-  Thrown thrown = ThrownBy([&] { writer.OpenArchive(path, mode); });
-  if (thrown.code != 0) {
-    EXPECT_TRUE(writer.IsClosed());
-    EXPECT_EQ(path, thrown.fileName);
-  }
-  writer.CloseArchive();
-  return thrown.code;
-}
-
-}  // namespace
-
 TEST(DamagedArchiveTest, DamagedArchivesAreRefusedAndLeftAsTheyWere) {
   TempDir dir;
   MakeArchive(dir / "good.zip", dir / "src",
@@ -70,10 +48,10 @@ TEST(DamagedArchiveTest, DamagedArchivesAreRefusedAndLeftAsTheyWere) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
     WriteFile(dir / "damaged.zip", c.bytes);
-    EXPECT_EQ(c.code, OpenCode(dir / "damaged.zip"));
+    EXPECT_EQ(c.code, OpenThrown(dir / "damaged.zip", ZipWriter::OpenExisting).code);
     EXPECT_TRUE(c.bytes == ReadFile(dir / "damaged.zip"));
   }
   // Nor is a multi-volume archive created.
-  EXPECT_EQ(kVolumes, OpenCode(dir / "volumes.zip", ZipWriter::CreateMultiVolume));
+  EXPECT_EQ(kVolumes, OpenThrown(dir / "volumes.zip", ZipWriter::CreateMultiVolume).code);
   EXPECT_FALSE(testing_support::PathExists(dir / "volumes.zip"));
 }

@@ -167,12 +167,8 @@ TEST(DiskFullTest, FullDiskAnywhereLeavesTheArchiveBeforeOrAfter) {
       fault.env.FailWritesAfter("a.zip", budget);
       ZipWriter writer;
       Thrown thrown = ThrownBy([&] {
-        Open(writer, dir / "a.zip", ZipWriter::OpenExisting, dir / "src");
-        writer.SetTemporaryDirectory(dir / "tmp");
-        AddFileRequest request(dir / (std::string("src/") + c.name), false);
-        request.level = c.level;
-        request.replaceIndex = writer.FindDuplicate(request.sourcePath, false);
-        writer.AddFile(request);
+        Open(writer, dir / "a.zip", ZipWriter::OpenExisting, dir / "src", dir / "tmp");
+        writer.AddFile(ReplacingRequest(writer, dir / (std::string("src/") + c.name), c.level));
       });
       Thrown closing = ThrownBy([&] { writer.CloseArchive(); });
       if (thrown.code == 0) thrown = closing;

@@ -74,9 +74,7 @@ TEST(Zip64Test, EntriesAndArchivesOverFourGiB) {
     EXPECT_EQ(hugeSize, Entry(writer, 0).uncompressedSize);
     EXPECT_GT(Entry(writer, 4).localHeaderOffset, 4 * kGiB);
     ASSERT_TRUE(writer.AddFile(dir / "src/later.txt"));
-    AddFileRequest request(dir / "src/small.txt", false);
-    request.level = 0;
-    request.replaceIndex = writer.FindDuplicate(request.sourcePath, false);
+    AddFileRequest request = ReplacingRequest(writer, dir / "src/small.txt", 0);
     ASSERT_EQ(4, request.replaceIndex);
     ASSERT_TRUE(writer.AddFile(request));
     writer.CloseArchive();
@@ -117,12 +115,10 @@ TEST(Zip64Test, InfoZipArchivesWithZip64RecordsAreExtended) {
     WriteFile(dir / "new/c.txt", expected[2].second);
     WriteFile(dir / "new/d.txt", "added");
     ZipWriter writer;
-    Open(writer, archive, ZipWriter::OpenExisting, dir / "new");
-    writer.SetTemporaryDirectory(dir.path());
+    Open(writer, archive, ZipWriter::OpenExisting, dir / "new", dir.path());
     for (const char* name : {"c.txt", "a.txt", "d.txt"}) {
-      AddFileRequest request(dir / (std::string("new/") + name), false);
-      request.replaceIndex = writer.FindDuplicate(request.sourcePath, false);
-      ASSERT_TRUE(writer.AddFile(request)) << name;
+      ASSERT_TRUE(writer.AddFile(ReplacingRequest(writer, dir / (std::string("new/") + name))))
+          << name;
     }
     writer.CloseArchive();
     EXPECT_ARCHIVE_HOLDS(archive, expected);
