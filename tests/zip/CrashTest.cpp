@@ -10,7 +10,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <functional>
 
 #include "tests/support/FaultEnv.h"
 #include "tests/zip/ZipTestSupport.h"
@@ -102,37 +101,17 @@ INSTANTIATE_TEST_SUITE_P(
                     Scenario{"replace_moving", ZipWriter::OpenExisting, "b.bin", -1, 90000}),
     [](const testing::TestParamInfo<Scenario>& info) { return std::string(info.param.label); });
 
-// Stops the process at its `count`-th write to a file named "a.zip": tells
-// `ready` and waits there for its kill.
-class StopAtWriteEnv : public FaultEnv {
+// At its `count`-th progress report, tells `ready` and waits there for its kill.
+class StopAtProgress : public ZipActionCallback {
  public:
-  StopAtWriteEnv(int count, int ready) : count_(count), ready_(ready) {}
-  int OpenOwnFile(const std::string& path, bool createNew, const platform::LockKind* lock,
-                  std::unique_ptr<platform::File>* file) override {
-    const int error = FaultEnv::OpenOwnFile(path, createNew, lock, file);
-    if (error == 0 && path.size() >= 6 && path.compare(path.size() - 6, 6, "/a.zip") == 0) {
-      file->reset(new StoppingFile(this, std::move(*file)));
-    }
-    return error;
+  StopAtProgress(int count, int ready) : count_(count), ready_(ready) {}
+  bool OnProgress(uint64_t) override {
+    char byte = 1;
+    if (--count_ == 0 && ::write(ready_, &byte, 1) == 1) ::pause();
+    return count_ != 0;
   }
 
  private:
-  class StoppingFile : public ForwardingFile {
-   public:
-    StoppingFile(StopAtWriteEnv* env, std::unique_ptr<platform::File> target)
-        : ForwardingFile(std::move(target)), env_(env) {}
-    int Write(const void* buffer, size_t count) override {
-      if (--env_->count_ == 0) {
-        char byte = 1;
-        if (::write(env_->ready_, &byte, 1) == 1) ::pause();
-        ::_exit(3);
-      }
-      return ForwardingFile::Write(buffer, count);
-    }
-
-   private:
-    StopAtWriteEnv* env_;
-  };
   int count_;
   int ready_;
 };
@@ -153,13 +132,13 @@ TEST(KillTest, KilledWhileAddingToALargeArchiveLosesNothing) {
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
-    // Killed at its 20th write to the archive, well inside the adding.
+    // Killed at its 20th progress report, in the middle of the adding.
     ::close(ready[0]);
     ::alarm(60);
-    StopAtWriteEnv env(20, ready[1]);
-    ScopedEnv installed(&env);
+    StopAtProgress stop(20, ready[1]);
     ZipWriter writer;
     Open(writer, dir / "a.zip", ZipWriter::OpenExisting, dir / "new");
+    writer.SetProgressCallback(&stop, ZipActionCallback::CallbackAdd);
     for (int i = 0; i < 40; ++i) writer.AddFile(dir / ("new/n" + std::to_string(i)));
     writer.CloseArchive();
     ::_exit(0);
@@ -171,7 +150,7 @@ TEST(KillTest, KilledWhileAddingToALargeArchiveLosesNothing) {
   ASSERT_EQ(0, ::kill(child, SIGKILL));
   int status = 0;
   ::waitpid(child, &status, 0);
-  ASSERT_TRUE(reached) << "the child did not reach its 20th write to the archive within a minute";
+  ASSERT_TRUE(reached) << "the child did not reach its 20th progress report within a minute";
   ASSERT_TRUE(WIFSIGNALED(status));
   EXPECT_NE(before, ReadFile(dir / "a.zip"));
 

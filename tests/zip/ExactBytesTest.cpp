@@ -225,26 +225,3 @@ TEST(ExactBytesTest, NamesAndModesOfAddedEntries) {
     EXPECT_EQ(c.attributes >> 16, extracted.mode) << c.path;
   }
 }
-
-// A name that is not UTF-8 is stored as it is, without flag bit 11, so every
-// reader opens the archive; it is found again by the same bytes.
-TEST(ExactBytesTest, NameThatIsNotUtf8IsStoredAsItIs) {
-  TempDir dir;
-  const std::string name = "caf\xE9 \xFF.txt";  // Latin-1 bytes
-  WriteFile(dir / ("src/" + name), "latin-1 name");
-  {
-    ZipWriter writer;
-    Open(writer, dir / "t.zip", ZipWriter::CreateNew, dir / "src");
-    ASSERT_TRUE(writer.AddFile(dir / ("src/" + name)));
-    writer.CloseArchive();
-  }
-  const std::string bytes = ReadFile(dir / "t.zip");
-  EXPECT_EQ(0u, Le16(bytes, 6) & 0x0800);
-  EXPECT_EQ(name, bytes.substr(30, name.size()));
-  EXPECT_ZIP_VALID(dir / "t.zip");
-  EXPECT_EQ(1u, ExternalEntries(dir / "t.zip").size());
-  ZipWriter writer;
-  Open(writer, dir / "t.zip", ZipWriter::OpenExisting, dir / "src");
-  EXPECT_EQ(0, writer.FindDuplicate(dir / ("src/" + name), false));
-  writer.CloseArchive();
-}
