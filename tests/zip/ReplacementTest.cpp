@@ -164,19 +164,23 @@ TEST(EntryCopyTest, CopiesAndRemovesEntries) {
   EXPECT_TRUE(target.RemoveLastEntry(false));   // the noise grew when deflated
   EXPECT_FALSE(target.RemoveLastEntry(false));  // y.txt was stored
 
-  RecordingCallback copy;
   EXPECT_FALSE(target.CopyEntryFrom(target, 0, "", -1, true, nullptr));  // not from itself
   EXPECT_FALSE(target.CopyEntryFrom(source, 5, "", -1, true, nullptr));  // no such entry
-  ASSERT_TRUE(target.CopyEntryFrom(source, 0, "", -1, true, &copy));
+  // A copy cancelled at its last chunk, over the cut-off last entry (y.txt)
+  // or appended, is completed, and then the cancel is thrown.
+  RecordingCallback replacing(1), appending(1);
+  EXPECT_EQ(ZipException::CancelledFinished,
+            ThrownBy([&] { target.CopyEntryFrom(source, 0, "y.txt", 1, false, &replacing); }).code);
+  EXPECT_EQ(ZipException::CancelledFinished,
+            ThrownBy([&] { target.CopyEntryFrom(source, 0, "", -1, true, &appending); }).code);
   ASSERT_TRUE(target.CopyEntryFrom(source, 0, "renamed.txt", -1, false, nullptr));
-  ASSERT_TRUE(target.CopyEntryFrom(source, 0, "y.txt", 1, false, nullptr));  // replaces y.txt
   EXPECT_EQ(4, target.EntryCount());
   EXPECT_EQ("y.txt", Entry(target, 1).SystemName());
   // Info-ZIP's entries are made by Unix, like new ones: nothing to convert.
   EXPECT_EQ(3, Entry(target, 3).System());
   EXPECT_EQ(Entry(source, 0).externalAttributes, Entry(target, 3).externalAttributes);
-  EXPECT_EQ("begin unix.txt", copy.events.front());
-  EXPECT_EQ("end", copy.events.back());
+  EXPECT_EQ("begin unix.txt", appending.events.front());
+  EXPECT_EQ("end", appending.events.back());
   const uint64_t renamedAt = Entry(target, 3).localHeaderOffset;
   EXPECT_FALSE(target.RemoveLastEntry(false));  // deflated text shrank
   EXPECT_TRUE(target.RemoveLastEntry(true));
