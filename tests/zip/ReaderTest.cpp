@@ -28,8 +28,10 @@ std::string ReadEntry(ZipReader& reader, int index, ZipReadResult* result) {
   return content;
 }
 
-// Archives of a tree made by outside archivers: the reader lists the names
-// unzip lists and extracts the bytes unzip extracts.
+// Archives of a tree made by outside archivers (with ZIP64 fields forced, and
+// read from or written to a pipe: descriptors with ZIP64 sizes): the reader lists
+// the names unzip lists and extracts the bytes unzip extracts; the writer
+// replaces their last and first files and adds one.
 TEST(ReaderTest, ReadsWhatOtherArchiversWriteAsUnzipDoes) {
   TempDir dir;
   const std::string tree = dir / "tree";
@@ -45,6 +47,7 @@ TEST(ReaderTest, ReadsWhatOtherArchiversWriteAsUnzipDoes) {
       {"r.zip", "zip -qr r.zip tree"},
       {"fz.zip", "zip -qr -fz r64.zip tree && mv r64.zip fz.zip"},
       {"stream.zip", "cat 'tree/sub/große Datei.txt' | zip -q - - > stream.zip"},
+      {"piped.zip", "zip -qr - tree | cat > piped.zip"},
       {"7z.zip", "7zz a -tzip -bd -bso0 7z.zip tree"},
       {"py.zip", "python3 -m zipfile -c py.zip tree"},
   };
@@ -52,29 +55,58 @@ TEST(ReaderTest, ReadsWhatOtherArchiversWriteAsUnzipDoes) {
     SCOPED_TRACE(row.archive);
     ASSERT_EQ(0, RunCommand("cd " + ShellQuote(dir.path()) + " && " + row.command));
     const std::string archive = dir / row.archive;
-    std::string listing;
-    ASSERT_EQ(0, RunCommand("unzip -Z1 " + ShellQuote(archive), &listing));
-    std::set<std::string> unzipNames;
-    std::istringstream lines(listing);
-    for (std::string line; std::getline(lines, line);) unzipNames.insert(line);
+    // What unzip lists, and what it extracts (Python's zipfile would read
+    // Info-ZIP's names without the UTF-8 flag as code page 437).
+    const auto unzipNames = [&] {
+      std::string listing;
+      EXPECT_EQ(0, RunCommand("unzip -Z1 " + ShellQuote(archive), &listing));
+      std::set<std::string> names;
+      std::istringstream lines(listing);
+      for (std::string line; std::getline(lines, line);) names.insert(line);
+      return names;
+    };
+    const auto unzipped = [&](const std::string& name) {
+      std::string content;
+      RunCommand("unzip -p " + ShellQuote(archive) + " " + ShellQuote(name), &content);
+      return content;
+    };
 
+    zip_test::Files held;  // as unzip extracts them
+    std::vector<size_t> files;
     ZipReader reader;
     reader.Open(archive);
     std::set<std::string> names;
     for (int i = 0; i < reader.Count(); ++i) {
       names.insert(reader.Name(i));
+      held.push_back({reader.Name(i), ""});
       if (reader.IsDirectory(i)) continue;
+      files.push_back(i);
       ZipReadResult result;
       const std::string content = ReadEntry(reader, i, &result);
       EXPECT_TRUE(result.ok()) << reader.Name(i) << ": " << ZipReadStatusText(result.status, reader.Entry(i));
-      std::string expected;
-      RunCommand("unzip -p " + ShellQuote(archive) + " " + ShellQuote(reader.Name(i)), &expected);
-      EXPECT_EQ(content, expected) << reader.Name(i);
+      held.back().second = unzipped(reader.Name(i));
+      EXPECT_EQ(content, held.back().second) << reader.Name(i);
       if (reader.Name(i) == "tree/plain.txt" && reader.Entry(i).System() == 3) {
         EXPECT_EQ(reader.UnixMode(i), 0750u);
       }
     }
-    EXPECT_EQ(names, unzipNames);
+    EXPECT_EQ(names, unzipNames());
+    reader.Close();
+
+    ZipWriter writer;
+    zip_test::Open(writer, archive, ZipWriter::OpenExisting, dir / "new", dir.path());
+    held.push_back({"added.txt", ""});
+    for (size_t i : {files.back(), files.front(), held.size() - 1}) {
+      held[i].second = "replaced " + held[i].first;
+      WriteFile(dir / ("new/" + held[i].first), held[i].second);
+      ASSERT_TRUE(writer.AddFile(zip_test::ReplacingRequest(writer, dir / ("new/" + held[i].first))))
+          << held[i].first;
+    }
+    writer.CloseArchive();
+    EXPECT_ZIP_VALID(archive);
+    names.insert("added.txt");
+    EXPECT_EQ(names, unzipNames());
+    for (const auto& [name, content] : held) EXPECT_TRUE(content == unzipped(name)) << name;
   }
 }
 
