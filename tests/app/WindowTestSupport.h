@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/ArkivaultApp.h"
+#include "platform/Clock.h"
 #include "tests/app/AppTestSupport.h"
 #include "ui/MainFrame.h"
 #include "ui/UserPrompts.h"
@@ -41,12 +42,20 @@ class ScriptedPrompts : public UserPrompts {
     directories.pop_front();
     return chosen;
   }
+  void Notify(const wxString& text, long) override { notices.push_back(text.utf8_string()); }
   std::vector<std::string> Take() { return std::exchange(asked, {}); }
 
   std::deque<int> answers;             // wxYES, wxNO, ...; none left: No or OK
   std::deque<std::string> directories; // none left: cancelled
   std::vector<std::string> asked;
   std::vector<std::string> starts;     // start directory of each chooser
+  std::vector<std::string> notices;    // desktop notifications
+};
+
+// The program's clock for one scope.
+struct ScopedClock : platform::ManualClock {
+  explicit ScopedClock(int64_t now) : ManualClock(now) { Install(this); }
+  ~ScopedClock() override { Install(nullptr); }
 };
 
 inline int Id(const char* name) { return wxXmlResource::GetXRCID(name); }
@@ -111,6 +120,7 @@ class AppFixture : public ::testing::Test {
     // The private test directory keeps this instance apart from any other.
     setenv("XDG_RUNTIME_DIR", cwd.path().c_str(), 1);
     setenv("XDG_STATE_HOME", (cwd / "state").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (cwd / "config").c_str(), 1);
   }
   ~AppFixture() override {
     UserPrompts::Install(nullptr);
@@ -122,12 +132,14 @@ class AppFixture : public ::testing::Test {
   }
 
   // Starts the application; false without a display or when start-up fails.
-  bool Start() {
-    log = StartToolkit(new ArkivaultApp(StartOptions()));
+  // A tray-only start ("-n") first waits (10 s) for the test's tray host.
+  bool Start(const StartOptions& options = StartOptions()) {
+    log = StartToolkit(new ArkivaultApp(options));
     if (log == nullptr) return false;
     app = &wxGetApp();
     UserPrompts::Install(&prompts);
-    return app->CallOnInit() && app->MainWindow() != nullptr;
+    if (options.noGui && !WaitFor([] { return wxTaskBarIcon::IsAvailable(); }, true)) return false;
+    return app->CallOnInit() && (options.noGui || app->MainWindow() != nullptr);
   }
 
   MainFrame& Frame() { return *app->MainWindow(); }
