@@ -89,6 +89,15 @@ inline std::string BinaryDir() {
 
 inline std::string Program() { return BinaryDir() + "/arkivault"; }
 
+// The shell command that runs `program` with `arguments` (shell words), its
+// runtime directory `directory` (private: no other instance is found there)
+// and its run records in `directory`/state.
+inline std::string ProgramCommand(const std::string& directory, const std::string& arguments,
+                                  const std::string& program = Program()) {
+  return "env XDG_RUNTIME_DIR=" + ShellQuote(directory) + " XDG_STATE_HOME=" +
+         ShellQuote(directory + "/state") + " " + ShellQuote(program) + " " + arguments;
+}
+
 // The file `name` in the screenshot directory, kept for people to look at:
 // $ARKIVAULT_SCREENSHOTS, else /tmp/arkivault-screenshots.
 inline std::string ScreenshotFile(const std::string& name) {

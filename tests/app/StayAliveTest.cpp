@@ -59,15 +59,13 @@ class Instance {
         "Sat=\"1\" Sun=\"1\"/>\n");
     def.replace(def.find("NoOverwrite"), 0, "CatchUp=\"yes\" ");
     testing_support::WriteFile(dir / "BackupDef/missed.xml", def);
-    RunCommand("touch -d '30 hours ago' " + ShellQuote(dir / "BackupDef/missed.xml") +
-               " && mkdir -m 700 " + ShellQuote(dir / "run") + " && ln -s " +
+    RunCommand("touch -d '30 hours ago' " + ShellQuote(dir / "BackupDef/missed.xml") + " && ln -s " +
                ShellQuote(app_test::BinaryDir() + "/res") + " " + ShellQuote(dir / "res"));
     process = std::make_unique<app_test::ChildProcess>(Command(arguments), dir.path());
   }
 
   std::string Command(const std::string& arguments) const {
-    return "env XDG_RUNTIME_DIR=" + ShellQuote(dir / "run") + " XDG_STATE_HOME=" +
-           ShellQuote(dir / "state") + " " + ShellQuote(app_test::Program()) + " " + arguments;
+    return app_test::ProgramCommand(dir.path(), arguments);
   }
 
   // The main window's id, once it is shown (within 10 s); "" when it is not.
