@@ -9,9 +9,11 @@
 #include <spawn.h>
 #include <sys/wait.h>
 #include <wx/app.h>
+#include <wx/image.h>
 #include <wx/log.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -173,6 +175,24 @@ inline LogCapture* StartToolkit(wxApp* app) {
   delete wxLog::SetActiveTarget(log);
   return log;
 }
+
+// Starts the toolkit once for a test program without an application of its
+// own, and ends the program at once when there is no display or `Ready` fails.
+class ToolkitEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    log = StartToolkit(new wxApp);
+    wxInitAllImageHandlers();
+    if (log == nullptr || !Ready()) {
+      std::fputs("no display (run under xvfb-run) or the set-up failed\n", stderr);
+      std::exit(EXIT_FAILURE);
+    }
+  }
+  void TearDown() override { wxEntryCleanup(); }
+  virtual bool Ready() { return true; }
+
+  LogCapture* log = nullptr;
+};
 
 // A program started in the background (through the shell, which it replaces),
 // killed when the object goes out of scope.

@@ -1,15 +1,11 @@
 // Menu items measured and drawn into memory bitmaps, checked pixel by pixel
 // against the system colours they are drawn from.
 #include <gtest/gtest.h>
-#include <wx/app.h>
 #include <wx/dcmemory.h>
 #include <wx/image.h>
 #include <wx/menu.h>
 #include <wx/settings.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <memory>
 
 #include "tests/app/AppTestSupport.h"
 #include "ui/MenuBitmaps.h"
@@ -17,19 +13,7 @@
 
 namespace {
 
-class ToolkitEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    if (app_test::StartToolkit(new wxApp) == nullptr) {
-      std::fputs("no display: run under xvfb-run\n", stderr);
-      std::exit(EXIT_FAILURE);
-    }
-    wxInitAllImageHandlers();
-  }
-  void TearDown() override { wxEntryCleanup(); }
-};
-
-const auto* const kToolkit = ::testing::AddGlobalTestEnvironment(new ToolkitEnvironment);
+const auto* const kToolkit = ::testing::AddGlobalTestEnvironment(new app_test::ToolkitEnvironment);
 
 wxColour System(wxSystemColour index) { return wxSystemSettings::GetColour(index); }
 wxColour Face() { return System(wxSYS_COLOUR_BTNFACE); }
