@@ -38,9 +38,6 @@ struct LogField {
 using LogWriter = int (*)(int level, const LogField* fields, size_t count, void* data);
 constexpr int kCritical = 1 << 3, kWarning = 1 << 4;
 
-// A message holding this text does not fail the test (see ToleratedGtkMessage).
-inline const char* tolerated = nullptr;
-
 inline int FailOnGtkWarnings(int level, const LogField* fields, size_t count, void* data) {
   std::string domain, message;
   for (size_t i = 0; i < count; ++i) {
@@ -49,8 +46,7 @@ inline int FailOnGtkWarnings(int level, const LogField* fields, size_t count, vo
     if (std::strcmp(fields[i].key, "GLIB_DOMAIN") == 0) domain = value;
     if (std::strcmp(fields[i].key, "MESSAGE") == 0) message = value;
   }
-  const bool known = tolerated != nullptr && message.find(tolerated) != std::string::npos;
-  if (domain == "Gtk" && (level & (kCritical | kWarning)) != 0 && !known) {
+  if (domain == "Gtk" && (level & (kCritical | kWarning)) != 0) {
     ADD_FAILURE() << "Gtk-" << ((level & kCritical) != 0 ? "CRITICAL: " : "WARNING: ") << message;
   }
   static const auto print = reinterpret_cast<LogWriter>(dlsym(RTLD_DEFAULT, "g_log_writer_default"));
@@ -67,14 +63,6 @@ inline void InstallLogWriter() {
   }
 }
 }  // namespace glib
-
-// Within its scope GTK's messages holding `text` do not fail the test: a
-// known cause inside the toolkit's own windows, not yet mended.
-class ToleratedGtkMessage {
- public:
-  explicit ToleratedGtkMessage(const char* text) { glib::tolerated = text; }
-  ~ToleratedGtkMessage() { glib::tolerated = nullptr; }
-};
 
 // What a program printed holds no warning or critical message of GTK.
 inline void ExpectNoGtkWarnings(const std::string& output) {
