@@ -15,8 +15,10 @@
 
 namespace {
 
+using app_test::Control;
 using app_test::Id;
 using app_test::Send;
+using app_test::Type;
 
 class JobDialogTest : public app_test::AppFixture {
  protected:
@@ -31,30 +33,12 @@ class JobDialogTest : public app_test::AppFixture {
   }
 };
 
-template <typename T>
-T& Control(wxWindow& dialog, const char* name) {
-  T* control = dynamic_cast<T*>(dialog.FindWindow(Id(name)));
-  if (control == nullptr) throw std::runtime_error(name);
-  return *control;
-}
-
 wxListCtrl& ListOf(wxWindow& d, const char* name) { return Control<wxListCtrl>(d, name); }
 
 std::string Rows(wxListCtrl& list) {
   std::string rows;
   for (long row = 0; row < list.GetItemCount(); ++row) rows += "[" + list.GetItemText(row) + "]";
   return rows;
-}
-
-// Types `text` into a field as the user would.
-void Type(wxWindow& d, const char* name, const wxString& text) {
-  auto& field = Control<wxTextCtrl>(d, name);
-  field.ChangeValue(text);
-  field.MarkDirty();
-}
-
-void SelectRow(wxListCtrl& list, long row) {
-  list.SetItemState(row, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
 }
 
 TEST_F(JobDialogTest, ValidationRefusesInOrderAndLeavesTheJobAlone) {
@@ -80,7 +64,7 @@ TEST_F(JobDialogTest, ValidationRefusesInOrderAndLeavesTheJobAlone) {
       Type(d, "ID_SOURCE_TEXT", c.source);
       if (c.deleteTool != nullptr) {
         const bool files = std::string(c.deleteTool) == "ID_DELETE_FILEINC";
-        SelectRow(ListOf(d, files ? "ID_FILEINCL" : "ID_DIRINCL"), 0);
+        app_test::Select(ListOf(d, files ? "ID_FILEINCL" : "ID_DIRINCL"), 0);
         Send(d, wxEVT_TOOL, c.deleteTool);
       }
       Send(d, wxEVT_BUTTON, "ID_OK");
@@ -224,7 +208,7 @@ TEST_F(JobDialogTest, PatternRowsEditedInPlace) {
     list.EndEditLabel(false);
     app_test::Pump(100);
     EXPECT_EQ("[*.tmp]", Rows(list));
-    SelectRow(list, 0);
+    app_test::Select(list, 0);
     tools.UpdateWindowUI();
     EXPECT_TRUE(tools.GetToolEnabled(Id("ID_DELETE_FILEEXC")));
     Send(d, wxEVT_BUTTON, "ID_OK");

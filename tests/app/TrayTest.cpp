@@ -59,11 +59,9 @@ TEST_F(TrayTest, IconFollowsTheRunAndShutdownAsksFirst) {
   EXPECT_EQ("Arkivault", icon->Tooltip());
   EXPECT_EQ(nullptr, app->MainWindow());  // "-n"
 
-  // The menu is built once; Shutdown is greyed while a modal dialog is open,
-  // Restore Files without a job selected in the main window.
+  // Shutdown is greyed while a modal dialog is open, Restore Files without a
+  // job selected in the main window.
   wxMenu& menu = icon->Menu();
-  EXPECT_EQ(&menu, &icon->Menu());
-  ASSERT_EQ(3u, menu.GetMenuItemCount());
   const int shutdown = CommandId(kTrayMenu.back());
   for (const bool modal : {true, false}) {
     app->SetModalDialogOpen(modal);

@@ -6,12 +6,14 @@
 
 #include <gtest/gtest.h>
 #include <wx/listctrl.h>
+#include <wx/textctrl.h>
 #include <wx/utils.h>
 #include <wx/xrc/xmlres.h>
 
 #include <deque>
 #include <filesystem>
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -59,6 +61,26 @@ struct ScopedClock : platform::ManualClock {
 };
 
 inline int Id(const char* name) { return wxXmlResource::GetXRCID(name); }
+
+// The control `name` of `dialog`; throws when there is none of type T.
+template <typename T>
+T& Control(wxWindow& dialog, const char* name) {
+  T* control = dynamic_cast<T*>(dialog.FindWindow(Id(name)));
+  if (control == nullptr) throw std::runtime_error(name);
+  return *control;
+}
+
+// Types `text` into a field as the user would.
+inline void Type(wxWindow& d, const char* name, const wxString& text) {
+  auto& field = Control<wxTextCtrl>(d, name);
+  field.ChangeValue(text);
+  field.MarkDirty();
+}
+
+// Selects `row` of `list` as a click would.
+inline void Select(wxListCtrl& list, long row) {
+  list.SetItemState(row, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
+}
 
 // Sends a menu or tool command, or a button click, to `window` as the toolkit would.
 inline void Send(wxWindow& window, wxEventType type, const char* name) {
@@ -144,7 +166,7 @@ class AppFixture : public ::testing::Test {
 
   MainFrame& Frame() { return *app->MainWindow(); }
   wxListCtrl& List() { return *XRCCTRL(Frame(), "ID_LISTCTRL", wxListCtrl); }
-  void Select(long row) { List().SetItemState(row, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED); }
+  void Select(long row) { app_test::Select(List(), row); }
   void Command(const char* name) { Send(Frame(), wxEVT_MENU, name); }
 
   testing_support::TempDir cwd;
