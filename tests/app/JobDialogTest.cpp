@@ -232,6 +232,9 @@ TEST_F(JobDialogTest, PagesAndResizing) {
       pages.SetSelection(page);
       app_test::Screenshot(d, "job-dialog-" + std::to_string(page + 1) + ".png");
     }
+    // The stored days are ticked: full runs on Friday, incremental ones on the other days.
+    EXPECT_TRUE(Control<wxCheckBox>(d, "ID_FULLFRI").GetValue());
+    EXPECT_FALSE(Control<wxCheckBox>(d, "ID_INCFRI").GetValue());
     // The single column of each list follows the list's width.
     pages.SetSelection(1);
     d.SetSize(d.GetSize() + wxSize(200, 120));

@@ -106,7 +106,6 @@ TEST(ResourceTest, LayoutsHoldTheirControls) {
   ASSERT_TRUE(wxXmlResource::Get()->LoadFrame(frame, nullptr, "ID_MAINFRAME"));
   ASSERT_TRUE(wxXmlResource::Get()->LoadDialog(&job, nullptr, "ID_JOBSETUP"));
   ASSERT_TRUE(wxXmlResource::Get()->LoadDialog(&about, nullptr, "ID_DIALOG"));
-  EXPECT_GE(frame->GetMenuBar() != nullptr ? frame->GetMenuBar()->GetMenuCount() : 0u, 2u);
   struct Controls {
     wxWindow* layout;
     wxClassInfo* kind;
