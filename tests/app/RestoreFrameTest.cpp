@@ -7,12 +7,13 @@
 #include <wx/textctrl.h>
 
 #include <future>
+#include <random>
 #include <utility>
 
 #include "engine/BackupProgress.h"
 #include "engine/BackupRunner.h"
 #include "jobs/BackupJob.h"
-#include "tests/engine/run/RunTestSupport.h"
+#include "platform/Clock.h"
 #include "tests/app/WindowTestSupport.h"
 #include "tests/support/FaultEnv.h"
 #include "ui/RestoreFrame.h"
@@ -224,9 +225,10 @@ TEST_F(RestoreFrameTest, CancelDuringALargeRestore) {
   std::filesystem::create_directories(cwd / "out");
   std::map<std::string, std::string> all;
   for (int i = 1; i <= 5; ++i) {
-    // Bytes that do not compress: several chunks per file.
+    std::mt19937 random(i);  // bytes that do not compress: several chunks per file
     const std::string name = "big/part " + std::to_string(i) + ".bin";
-    WriteFile(cwd / ("src/" + name), all[name] = run_test::RandomBytes(300000, i));
+    while (all[name].size() < 300000) all[name] += static_cast<char>(random() & 0xFF);
+    WriteFile(cwd / ("src/" + name), all[name]);
   }
   BackupJob job;
   ASSERT_TRUE(job.Load(cwd / "BackupDef/big.xml"));

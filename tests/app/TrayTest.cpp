@@ -7,7 +7,6 @@
 #include "jobs/BackupJob.h"
 #include "tests/app/WindowTestSupport.h"
 #include "tests/engine/run/GateEnv.h"
-#include "tests/engine/run/RunTestSupport.h"
 #include "tests/support/ExternalZip.h"
 #include "ui/CommandTable.h"
 
@@ -20,10 +19,9 @@ namespace {
 class TrayTest : public app_test::AppFixture {
  protected:
   void SetUp() override {
-    for (const char* name : {"big/1.bin", "big/2.bin", "big/3.bin", "big/held/4.bin"}) {
-      testing_support::WriteFile(cwd / name, run_test::RandomBytes(200000, name[4]));
-    }
-    std::filesystem::create_directories(cwd / "out");
+    testing_support::RunCommand(
+        "cd " + testing_support::ShellQuote(cwd.path()) + " && mkdir -p big/held out && " +
+        "for f in big/1 big/2 big/3 big/held/4; do head -c 200000 /dev/urandom >$f.bin; done");
     testing_support::WriteFile(cwd / "BackupDef/big.xml",
                                app_test::JobDefinition("Big", cwd / "big", cwd / "out"));
     StartOptions options;
