@@ -19,6 +19,7 @@
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "tests/support/TempDir.h"
 
@@ -55,8 +56,7 @@ inline int FailOnGtkWarnings(int level, const LogField* fields, size_t count, vo
 
 inline void InstallLogWriter() {
   static bool installed = false;
-  if (installed) return;
-  installed = true;
+  if (std::exchange(installed, true)) return;
   using SetWriter = void (*)(LogWriter, void*, void (*)(void*));
   if (auto set = reinterpret_cast<SetWriter>(dlsym(RTLD_DEFAULT, "g_log_set_writer_func"))) {
     set(&FailOnGtkWarnings, nullptr, nullptr);

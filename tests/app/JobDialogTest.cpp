@@ -41,8 +41,6 @@ class JobDialogTest : public app_test::AppFixture {
   }
 };
 
-wxListCtrl& ListOf(wxWindow& d, const char* name) { return Control<wxListCtrl>(d, name); }
-
 std::string Rows(wxListCtrl& list) {
   std::string rows;
   for (long row = 0; row < list.GetItemCount(); ++row) rows += "[" + list.GetItemText(row) + "]";
@@ -67,7 +65,8 @@ TEST_F(JobDialogTest, ValidationRefusesInOrderAndLeavesTheJobAlone) {
     const int result = Edit(job, [&](BackupJobDialog& d) {
       Type(d, "ID_DESTINATION_TEXT", c.destination);
       Type(d, "ID_SOURCE_TEXT", c.source);
-      if (c.list != nullptr) app_test::Select(ListOf(d, c.list), 0), Send(d, wxEVT_TOOL, c.tool);
+      if (c.list != nullptr) app_test::Select(Control<wxListCtrl>(d, c.list), 0);
+      if (c.tool != nullptr) Send(d, wxEVT_TOOL, c.tool);
       Send(d, wxEVT_BUTTON, "ID_OK");
       EXPECT_TRUE(d.IsModal());
       Send(d, wxEVT_BUTTON, "ID_CANCEL");
@@ -144,14 +143,13 @@ TEST_F(JobDialogTest, DirectoriesBelowTheSourceRoot) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.root) + " " + c.chosen + " " + c.list);
-    BackupJob job("Job");
-    job.TargetPath = "/out";
+    BackupJob job = Job();
     if (*c.chosen != '\0') prompts.directories = {c.chosen};
     const bool archives = std::string(c.list) == "ID_ARCHIVES";
     Edit(job, [&](BackupJobDialog& d) {
       Type(d, "ID_SOURCE_TEXT", c.root);
       Send(d, wxEVT_TOOL, archives ? "ID_NEW_ARCHIVE" : "ID_NEW_EXCLUDE");
-      EXPECT_EQ(c.rows, Rows(ListOf(d, c.list)));
+      EXPECT_EQ(c.rows, Rows(Control<wxListCtrl>(d, c.list)));
       Send(d, wxEVT_BUTTON, "ID_OK");
     });
     std::vector<std::string> asked{"choose: Choose a directory"};
@@ -179,7 +177,7 @@ TEST_F(JobDialogTest, DirectoriesBelowTheSourceRoot) {
 TEST_F(JobDialogTest, PatternRowsEditedInPlace) {
   BackupJob job = Job();
   Edit(job, [](BackupJobDialog& d) {
-    wxListCtrl& list = ListOf(d, "ID_FILEEXCL");
+    wxListCtrl& list = Control<wxListCtrl>(d, "ID_FILEEXCL");
     wxToolBar& tools = Control<wxToolBar>(d, "ID_FILEEXC_TOOLS");
     tools.UpdateWindowUI();
     EXPECT_FALSE(tools.GetToolEnabled(Id("ID_DELETE_FILEEXC")));
@@ -227,7 +225,7 @@ TEST_F(JobDialogTest, PagesAndResizing) {
     pages.SetSelection(1);
     d.SetSize(d.GetSize() + wxSize(200, 120));
     app_test::Pump(200);
-    wxListCtrl& archives = ListOf(d, "ID_ARCHIVES");
+    wxListCtrl& archives = Control<wxListCtrl>(d, "ID_ARCHIVES");
     EXPECT_EQ(archives.GetClientSize().GetWidth() - 4, archives.GetColumnWidth(0));
     app_test::Screenshot(d, "job-dialog-resized.png");
     Send(d, wxEVT_BUTTON, "ID_CANCEL");

@@ -127,7 +127,8 @@ TEST_F(RestoreFrameTest, PointsTreeVersionsRestoreAndSearch) {
   frame->SetSize(wxSize(1000, 660));
 
   // "Now" and the three runs, newest first, with their kinds.
-  EXPECT_EQ((std::vector<std::string>{"Now (newest of every file)|", "2026-12-03 10:00:00|incremental",
+  EXPECT_EQ((std::vector<std::string>{"Now (newest of every file)|",
+                                      "2026-12-03 10:00:00|incremental",
                                       "2026-12-02 10:00:00|incremental", "2026-12-01 10:00:00|full"}),
             Rows(frame->PointsList()));
   EXPECT_EQ((std::vector<std::string>{"docs", "c.txt"}), frame->TopLevelNames());

@@ -151,8 +151,6 @@ TEST_F(TrayTest, AFailedScheduledRunWarnsAndIsRecorded) {
   job->BackupTitle = "Broken";
   job->SourceRootPath = cwd / "big";
   job->TargetPath = cwd / "missing";
-  job->IncludeFilePatterns = {"*"};
-  job->IncludeDirPatterns = {"*"};
   job->ScheduleFull.Days = JobSchedule::AllDays;
   job->SetFullTime("10:00");
   app->ScheduleJob(job);
@@ -166,7 +164,8 @@ TEST_F(TrayTest, AFailedScheduledRunWarnsAndIsRecorded) {
   EXPECT_EQ(0u, prompts.notices[0].find("Backup 'Broken' failed. Reason: ")) << prompts.notices[0];
   const std::vector<RunRecord> runs = app->History().Load();
   ASSERT_EQ(1u, runs.size());
-  EXPECT_EQ(std::make_tuple(std::string("Broken"), RunTrigger::Scheduled, RunRecord::Outcome::Failed),
+  EXPECT_EQ(std::make_tuple(std::string("Broken"), RunTrigger::Scheduled,
+                            RunRecord::Outcome::Failed),
             std::tie(runs[0].job, runs[0].trigger, runs[0].outcome));
   EXPECT_NE(std::string::npos, runs[0].reason.find(cwd / "missing")) << runs[0].reason;
   // The next day's run of the same job fails too (begun and ended between two

@@ -61,14 +61,14 @@ class RunPresenterTest : public run_test::RunSandbox {
   JobList jobs;
   RunPresenter presenter{jobs, runner, progress};
   RecordingDisplay display;
+  GateEnv env;
+  run_test::ScopedEnv installed{&env};
 };
 
 TEST_F(RunPresenterTest, TicksFollowARunFromStartToCompletion) {
   WriteFile(source + "/a.txt", std::string(1000, 'a'));
   WriteFile(source + "/d/b.bin", run_test::RandomBytes(200000, 5));
   WriteFile(source + "/d/empty.txt", "");
-  GateEnv env;
-  run_test::ScopedEnv installed(&env);
   unsigned int threadPriority = 1000;
   env.SetGate(GateEnv::Point::SecondRead, "b.bin", true,
               [&] { threadPriority = wxThread::This()->GetPriority(); });
@@ -156,8 +156,6 @@ TEST_F(RunPresenterTest, TicksFollowARunFromStartToCompletion) {
 // name it. Kilobytes are rounded down.
 TEST_F(RunPresenterTest, JobWithoutRowAndRoundedKilobytes) {
   WriteFile(source + "/big.bin", run_test::RandomBytes(1 << 20, 7));
-  GateEnv env;
-  run_test::ScopedEnv installed(&env);
   env.SetGate(GateEnv::Point::SecondRead, "big.bin", true);
   ASSERT_TRUE(runner.Start(&job, true));
   env.WaitUntilReached();
