@@ -42,9 +42,7 @@ TEST(DesktopTest, InstalledProgramFindsItsFilesFromAnyDirectory) {
 
 TEST(DesktopTest, AutostartEntry) {
   // Paths that need quoting in an Exec line, and the lines written for them.
-  struct Case {
-    std::string program, directory, exec, path;
-  };
+  struct Case { std::string program, directory, exec, path; };
   const Case cases[] = {
       {"/usr/bin/arkivault", "/home/a", "Exec=/usr/bin/arkivault -n", "Path=/home/a"},
       {"/opt/my apps/arkivault", "/home/a b", "Exec=\"/opt/my apps/arkivault\" -n",

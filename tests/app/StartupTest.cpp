@@ -22,11 +22,8 @@ TEST(StartupTest, ExitStatusAndMessages) {
   fs::create_directories(tree / "target");
   WriteFile(tree / "job.xml", app_test::JobDefinition("Docs", tree / "source", tree / "target"));
   WriteFile(tree / "lost.xml", app_test::JobDefinition("Docs", tree / "source", tree / "no/tgt"));
-  struct Case {
-    std::string arguments;
-    bool succeeds;
-    std::string message;  // on stderr; empty: nothing at all on either stream
-  };
+  // message: on stderr; empty: nothing at all on either stream.
+  struct Case { std::string arguments; bool succeeds; std::string message; };
   const std::string usage = "(usage)";  // stands for the usage text on stdout
   const std::string missing = "Couldn't open file 'nosuch.xml'.";
   const std::string noDisplay = "needs a display";

@@ -95,11 +95,7 @@ TEST_F(MenuItemDrawingTest, MeasureAndDraw) {
                 selected = Draw(plain, wxMenuItemExt::kSelected),
                 checked = Draw(bare, wxMenuItemExt::kChecked);
   const int brightness = (kInk.Red() + kInk.Green() + kInk.Blue()) / 3;
-  const struct {
-    const wxImage& image;
-    int x, y;
-    wxColour colour;
-  } pixels[] = {
+  const struct { const wxImage& image; int x, y; wxColour colour; } pixels[] = {
       // Separator: back, then its two lines from 8 pixels right of the column.
       {line, 23, 1, Face()}, {line, 30, 1, Back()}, {line, 31, 1, Face()}, {line, 199, 1, Face()},
       // Not selected: the filled column is 24 pixels wide (0 to 23); the faded

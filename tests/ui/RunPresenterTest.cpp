@@ -160,10 +160,8 @@ TEST_F(RunPresenterTest, JobWithoutRowAndRoundedKilobytes) {
   ASSERT_TRUE(runner.Start(&job, true));
   env.WaitUntilReached();
   EXPECT_EQ(-1, presenter.RunningJobIndex());
-  const struct {
-    uint64_t bytes;
-    const char* kilobytes;
-  } cases[] = {{1023, "0"}, {1024, "1"}, {2047, "1"}, {uint64_t{5} << 40, "5368709120"}};
+  const struct { uint64_t bytes; const char* kilobytes; } cases[] = {
+      {1023, "0"}, {1024, "1"}, {2047, "1"}, {uint64_t{5} << 40, "5368709120"}};
   for (const auto& c : cases) {
     progress.filesAdded = 4294967295u;
     progress.bytesRead = c.bytes;
