@@ -4,9 +4,6 @@
 #include <unistd.h>
 #include <utime.h>
 
-#include <map>
-#include <set>
-
 #include "engine/ArchiveCatalogue.h"
 #include "engine/ReadCallback.h"
 #include "engine/RestoreRun.h"
@@ -22,15 +19,8 @@ using testing_support::RunCommand;
 using testing_support::ShellQuote;
 using testing_support::WriteFile;
 
-struct FileState {
-  std::string content;
-  int64_t mtime;
-  uint32_t mode;
-  bool operator==(const FileState& o) const {
-    return content == o.content && mtime == o.mtime && mode == o.mode;
-  }
-};
-using Tree = std::map<std::string, FileState>;
+// Each file below a root: its modification time, mode and content.
+using Tree = std::map<std::string, std::string>;
 
 Tree Snapshot(const std::string& root) {
   Tree tree;
@@ -39,7 +29,7 @@ Tree Snapshot(const std::string& root) {
     struct stat st;
     ::stat(entry.path().c_str(), &st);
     tree[std::filesystem::relative(entry.path(), root).string()] =
-        FileState{ReadFile(entry.path()), st.st_mtime, st.st_mode & 0777u};
+        std::to_string(st.st_mtime) + " " + std::to_string(st.st_mode & 0777u) + " " + ReadFile(entry.path());
   }
   return tree;
 }
@@ -130,10 +120,10 @@ TEST(RestoreTest, RestoresTheTreeOfEveryRunOfAChain) {
 // existing file is kept unless overwriting is asked for.
 TEST(RestoreTest, RefusesHostileNamesAndKeepsExistingFiles) {
   run_test::Sandbox box;
-  const std::string outside = box.tmp / "outside";
-  const std::string destination = box.tmp / "dest";
+  const std::string outside = box.tmp / "outside", destination = box.tmp / "dest";
   std::filesystem::create_directories(outside);
   std::filesystem::create_directories(destination);
+
   ::symlink(outside.c_str(), (destination + "/link").c_str());
   WriteFile(box.tmp / "make.py",
             "import zipfile,sys\n"
