@@ -60,20 +60,15 @@ TEST(RuntimeDirectoryTest, OnlyADirectoryNobodyElseCanEnterIsUsed) {
     SCOPED_TRACE(c.what);
     ::rmdir(runtime.c_str());
     ::rmdir(fallback.c_str());
-    if (c.runtimeMode != 0 && ::mkdir(runtime.c_str(), 0700) == 0) {
-      ::chmod(runtime.c_str(), c.runtimeMode);
-    }
-    if (c.fallbackMode != 0 && ::mkdir(fallback.c_str(), 0700) == 0) {
-      ::chmod(fallback.c_str(), c.fallbackMode);
-    }
+    if (c.runtimeMode != 0 && ::mkdir(runtime.c_str(), 0700) == 0) ::chmod(runtime.c_str(), c.runtimeMode);
+    if (c.fallbackMode != 0 && ::mkdir(fallback.c_str(), 0700) == 0) ::chmod(fallback.c_str(), c.fallbackMode);
     const std::string xdg = c.xdg == nullptr ? "" : std::string(c.xdg) == "run" ? runtime : c.xdg;
     ScopedVariable variable("XDG_RUNTIME_DIR", c.xdg == nullptr ? nullptr : xdg.c_str());
     std::string why;
     EXPECT_EQ(c.expected, platform::PrivateRuntimeDirectory(&why));
     EXPECT_EQ(c.expected.empty(), !why.empty()) << why;
-    if (c.expected == fallback) {
-      EXPECT_EQ(0700u, ModeOf(fallback));
-    }
+    if (c.expected == fallback) { EXPECT_EQ(0700u, ModeOf(fallback)); }
+
   }
   // A link planted where the fallback goes is refused, even to a private directory.
   ::rmdir(fallback.c_str());

@@ -65,11 +65,7 @@ std::unique_ptr<BackupJob> MakeJob(const JobSpec& spec) {
 }
 
 // A check at Moment(day, time) with the runner busy or idle before it.
-struct Tick {
-  int day;
-  const char* time;
-  bool busy;
-};
+struct Tick { int day; const char* time; bool busy; };
 
 struct Case {
   const char* name;
@@ -170,11 +166,8 @@ TEST(BackupSchedulerTest, StartsDueJobsAndKeepsEveryQueuedTimeAfterTheCheck) {
 // scheduled weekdays; each job is named once.
 TEST(OverdueJobsTest, TwiceTheLongestGapWithoutASuccess) {
   constexpr int64_t kNow = 1700000000, kDay = 86400;
-  const struct {
-    uint32_t days;
-    int64_t age;  // seconds since the last success
-    bool overdue;
-  } rows[] = {
+  const struct { uint32_t days; int64_t age; bool overdue; } rows[] = {  // age: since the last success
+
       {kMon, 14 * kDay, false},         {kMon, 14 * kDay + 1, true},
       {0x7f, 2 * kDay - 3600, false},   {0x7f, 2 * kDay + 1, true},
       {kMon | JobSchedule::Thu, 7 * kDay, false},  // gaps 3 and 4 days
