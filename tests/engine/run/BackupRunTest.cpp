@@ -9,9 +9,6 @@
 #include <memory>
 #include <thread>
 
-#include <wx/log.h>
-
-#include "platform/Env.h"
 #include "tests/engine/run/GateEnv.h"
 #include "tests/engine/run/RunTestSupport.h"
 
@@ -117,15 +114,15 @@ TEST_F(BackupRunTest, FullThenIncrementalRunsTakeWhatChanged) {
   }
   // The unreadable file is named in the run's result; the run still succeeds.
   EXPECT_TRUE(runner.Result().succeeded);
-  EXPECT_EQ(1u, runner.Result().skippedCount);
   EXPECT_EQ(std::vector<std::string>{source + "/locked.txt"}, runner.Result().skippedFiles);
   EXPECT_EQ(std::vector<std::string>{"'" + big + "'"}, runner.Result().changedFiles.paths);
   EXPECT_EQ(7, EntryCount(archive));
-  const auto contents = Entries(archive);
-  EXPECT_EQ("alpha, revised", contents.at("a.txt"));
-  EXPECT_EQ("beta replaced", contents.at("sub/b.txt"));
-  EXPECT_EQ("gamma", contents.at("sub/deep/c.txt"));
-  EXPECT_EQ(0u, contents.count("locked.txt"));
+  auto contents = Entries(archive);
+  EXPECT_EQ(1u, contents.erase("big.bin"));
+  EXPECT_EQ((std::map<std::string, std::string>{{"a.txt", "alpha, revised"}, {"empty/", ""}, {"sub/", ""},
+                                                {"sub/b.txt", "beta replaced"}, {"sub/deep/", ""},
+                                                {"sub/deep/c.txt", "gamma"}}),
+            contents);
   EXPECT_FALSE(HasArchiveBit(source + "/a.txt"));
   EXPECT_TRUE(HasArchiveBit(big));
   EXPECT_TRUE(HasArchiveBit(source + "/locked.txt"));
@@ -262,9 +259,7 @@ TEST(TargetInsideSourceTest, ArchivesNeverHoldThemselves) {
       }
       std::filesystem::current_path("/");
       EXPECT_EQ(1u, sizes.size());
-      if (!noOverwrite) {
-        EXPECT_ZIP_VALID(archive);
-      }
+      if (!noOverwrite) { EXPECT_ZIP_VALID(archive); }
       EXPECT_EQ(spelling.entries, EntryNames(archive));
       for (const std::string& zip : ZipFilesBelow(t.source)) {
         for (const std::string& name : EntryNames(t.source + "/" + zip)) {
@@ -353,7 +348,8 @@ struct TroubleCase {
 
 TEST(BackupRunTroubleTest, FailuresEndTheRunAndTroubleIsNamed) {
   const std::string big = run_test::RandomBytes(300000, 7);
-  // A missing source never touches an archive.
+  const std::string unreadable = "the source folder cannot be read (" + platform::ErrorText(ENOENT) + ")";
+  // An archive of an earlier run, which the failed runs that have it leave as it was.
   const auto earlier = [](Sandbox& t) { WriteFile(t.target + "/Docs/A.zip", "earlier archive"); };
   const auto earlierKept = [](Sandbox& t) {
     EXPECT_EQ("earlier archive", ReadFile(t.target + "/Docs/A.zip"));
@@ -380,16 +376,8 @@ TEST(BackupRunTroubleTest, FailuresEndTheRunAndTroubleIsNamed) {
        },
        false},
       {"archive that cannot be moved aside is kept",
-       [](Sandbox& t, GateEnv& env) {
-         t.job.NoOverwrite = true;
-         WriteFile(t.target + "/Docs/A.zip", "earlier archive");
-         env.FailRename("(old 1)", EACCES);
-       },
-       "the archive could not be renamed", "out/Docs/A.zip",
-       [](Sandbox& t) {
-         EXPECT_EQ("earlier archive", ReadFile(t.target + "/Docs/A.zip"));
-         EXPECT_FALSE(PathExists(t.target + "/Docs/B.zip"));
-       }},
+       [&](Sandbox& t, GateEnv& env) { earlier(t); t.job.NoOverwrite = true; env.FailRename("(old 1)", EACCES); },
+       "the archive could not be renamed", "out/Docs/A.zip", earlierKept},
       // Stamps follow the commit of their archive: A's files are stamped, B's
       // (whose commit failed) and C's (never reached) are not.
       {"failed commit", [](Sandbox&, GateEnv& env) { env.FailRename("Docs/B.zip", EACCES); },
@@ -399,30 +387,16 @@ TEST(BackupRunTroubleTest, FailuresEndTheRunAndTroubleIsNamed) {
          EXPECT_TRUE(HasArchiveBit(t.source + "/B/f.txt"));
          EXPECT_TRUE(HasArchiveBit(t.source + "/C/f.txt"));
        }},
-      {"source root missing",
-       [&](Sandbox& t, GateEnv&) {
-         earlier(t);
-         t.job.SourceRootPath += "-unplugged";
-       },
-       "the source folder cannot be read (" + platform::ErrorText(ENOENT) + ")", "src-unplugged/A",
-       earlierKept},
-      {"archive directory missing",
-       [&](Sandbox& t, GateEnv&) {
-         earlier(t);
-         t.job.Archives = {"A", "Gone"};
-       },
-       "the source folder cannot be read (" + platform::ErrorText(ENOENT) + ")", "src/Gone",
-       earlierKept},
+      {"source root missing", [&](Sandbox& t, GateEnv&) { earlier(t); t.job.SourceRootPath += "-unplugged"; },
+       unreadable, "src-unplugged/A", earlierKept},
+      {"archive directory missing", [&](Sandbox& t, GateEnv&) { earlier(t); t.job.Archives = {"A", "Gone"}; },
+       unreadable, "src/Gone", earlierKept},
       {"read error on one file of many",
        [](Sandbox&, GateEnv& env) { env.FailReads("A/f3", EIO); }, "", "src/A/f3"},
       {"network file system gone on one file",
        [](Sandbox&, GateEnv& env) { env.FailReads("A/f3", ENOTCONN); }, "", "src/A/f3"},
       {"read that waits past its bound",
-       [](Sandbox&, GateEnv& env) {
-         env.BlockReads("A/f3");
-         env.LimitReadWait(300);
-       },
-       "", "src/A/f3"},
+       [](Sandbox&, GateEnv& env) { env.BlockReads("A/f3"); env.LimitReadWait(300); }, "", "src/A/f3"},
       {"file truncated while read",
        [&big](Sandbox& t, GateEnv& env) {
          WriteFile(t.source + "/A/f3", big);
