@@ -9,7 +9,6 @@
 #include "engine/BatchRun.h"
 #include "engine/RunHistory.h"
 #include "jobs/JobDefinitionWriter.h"
-#include "platform/Env.h"
 #include "tests/engine/run/RunTestSupport.h"
 #include "zip/ZipFile.h"
 #include "zip/ZipJournal.h"
@@ -20,10 +19,7 @@ using testing_support::WriteFile;
 
 namespace {
 
-struct BatchOutcome {
-  int status;          // the exit status
-  std::string output;  // everything the run reported
-};
+struct BatchOutcome { int status; std::string output; };
 
 // Runs the definition file `file` as a batch in `directory`.
 BatchOutcome RunBatch(const std::string& directory, const std::string& file, bool incremental,
@@ -163,9 +159,7 @@ TEST_F(BatchRunTest, PlantedFilesInASharedTargetAreNeverWrittenThrough) {
   const std::string victim = tmp / "victim.zip";
   const std::string victimDir = tmp / "victim-dir";
   const auto foreign = [root](const std::string& path) {
-    if (root) {
-      ASSERT_EQ(0, ::lchown(path.c_str(), 65534, 65534)) << path;
-    }
+    if (root) { ASSERT_EQ(0, ::lchown(path.c_str(), 65534, 65534)) << path; }
   };
   const auto link = [&](const std::string& at, const std::string& to) {
     fs::remove(at);
@@ -192,11 +186,9 @@ TEST_F(BatchRunTest, PlantedFilesInASharedTargetAreNeverWrittenThrough) {
       {"link at (old 1)", [&](const std::string&) { link(target + "/Docs/sub (old 1).zip", victim); },
        0, {}, true},
       {"directory link on the path",
-       [&](const std::string&) {
-         fs::remove_all(target + "/Docs");
-         link(target + "/Docs", victimDir);
-       },
+       [&](const std::string&) { fs::remove_all(target + "/Docs"); link(target + "/Docs", victimDir); },
        root ? 1 : 0, {root ? refusedLink : ""}},
+
       {"foreign journal beside the archive",
        [&](const std::string& a) {
          WriteFile(a + ".journal", std::string("AKJ1\x16\0\0\0\0\0\0\0", 12) + "crc." +

@@ -59,21 +59,22 @@ class KilledRunTest : public run_test::RunSandbox {
  protected:
   void SetUp() override {
     if (*run_test::kProgram == '\0') GTEST_SKIP() << "this build has no program to run";
-    for (const char* archive : kArchiveDirectories) {
-      job.Archives.push_back(archive);
-      for (int d = 0; d < kDirectoriesPerArchive; ++d) {
-        for (int f = 0; f < kFilesPerDirectory; ++f) {
-          WriteFile(FilePath(archive, d, f), "first version " + std::to_string(f));
-        }
-      }
-    }
+    job.Archives = {std::begin(kArchiveDirectories), std::end(kArchiveDirectories)};
+    for (const std::string& file : SourceFiles()) WriteFile(file, "first version of " + file);
     WriteFile(tmp / "job.xml", JobDefinitionWriter::ToXml(job));
     WriteFile(tmp / "unheld.py", kUnheldFiles);
   }
 
-  std::string FilePath(const char* archive, int directory, int file) const {
-    return source + "/" + archive + "/d" + std::to_string(directory) + "/f" +
-           std::to_string(file) + ".txt";
+  std::vector<std::string> SourceFiles() const {
+    std::vector<std::string> files;
+    for (const char* archive : kArchiveDirectories) {
+      for (int d = 0; d < kDirectoriesPerArchive; ++d) {
+        for (int f = 0; f < kFilesPerDirectory; ++f) {
+          files.push_back(source + "/" + archive + "/d" + std::to_string(d) + "/f" + std::to_string(f) + ".txt");
+        }
+      }
+    }
+    return files;
   }
 
   // Runs the job as a batch; with `killAfter` set, kills it with SIGKILL after
@@ -95,8 +96,7 @@ class KilledRunTest : public run_test::RunSandbox {
   std::string UnheldFiles() {
     std::string output;
     RunCommand(testing_support::Python() + " " + ShellQuote(tmp / "unheld.py") + " " + ShellQuote(source) + " " +
-                   ShellQuote(target),
-               &output);
+               ShellQuote(target), &output);
     return output;
   }
 };
@@ -104,22 +104,16 @@ class KilledRunTest : public run_test::RunSandbox {
 TEST_F(KilledRunTest, KilledIncrementalRunsLoseNoFile) {
   const auto start = std::chrono::steady_clock::now();
   RunBatch(false);
-  const long fullRun = static_cast<long>(std::chrono::duration_cast<std::chrono::microseconds>(
-                                             std::chrono::steady_clock::now() - start)
-                                             .count());
+  const auto fullRun = std::chrono::duration_cast<std::chrono::microseconds>(
+      std::chrono::steady_clock::now() - start).count();
   std::mt19937 random(std::random_device{}());
   for (int round = 1; round <= 3; ++round) {
     SCOPED_TRACE("round " + std::to_string(round));
     // A third of the files change; the run is killed somewhere in its length.
-    for (const char* archive : kArchiveDirectories) {
-      for (int d = 0; d < kDirectoriesPerArchive; ++d) {
-        for (int f = 0; f < kFilesPerDirectory; ++f) {
-          if (random() % 3 == 0) {
-            WriteFile(FilePath(archive, d, f), "version of round " + std::to_string(round));
-          }
-        }
-      }
+    for (const std::string& file : SourceFiles()) {
+      if (random() % 3 == 0) WriteFile(file, "version of round " + std::to_string(round));
     }
+
     const long killAfter = static_cast<long>(random() % static_cast<unsigned long>(fullRun));
     SCOPED_TRACE("killed after " + std::to_string(killAfter) + " us");
     RunBatch(true, killAfter);
