@@ -41,13 +41,10 @@ TEST(RuntimeDirectoryTest, OnlyADirectoryNobodyElseCanEnterIsUsed) {
   const std::string runtime = tmp / "run";
   const std::string fallback = tmp / ("arkivault-" + std::to_string(::geteuid()));
   ScopedVariable tmpdir("TMPDIR", tmp.path().c_str());
-  struct Case {
-    const char* what;
-    const char* xdg;        // XDG_RUNTIME_DIR, or null
-    mode_t runtimeMode;     // of tmp/run, 0 when it is not there
-    mode_t fallbackMode;    // of tmp/arkivault-<uid> before the call, 0 when missing
-    std::string expected;   // empty: refused
-  };
+  // XDG_RUNTIME_DIR or null; the modes of tmp/run and tmp/arkivault-<uid> before the
+  // call, 0 when missing; the directory expected, empty when refused.
+  struct Case { const char *what, *xdg; mode_t runtimeMode, fallbackMode; std::string expected; };
+
   const Case cases[] = {
       {"private runtime directory", "run", 0700, 0, runtime},
       {"runtime directory open to others", "run", 0755, 0, fallback},

@@ -46,12 +46,8 @@ struct RecordingStarter : JobStarter {
 };
 
 // A job with a full and an incremental schedule at the same time of day.
-struct JobSpec {
-  const char* title;
-  bool active;
-  uint32_t fullDays, incrementalDays;
-  const char* time;
-};
+struct JobSpec { const char* title; bool active; uint32_t fullDays, incrementalDays; const char* time; };
+
 
 std::unique_ptr<BackupJob> MakeJob(const JobSpec& spec) {
   auto job = std::make_unique<BackupJob>(spec.title);

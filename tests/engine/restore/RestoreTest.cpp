@@ -55,11 +55,9 @@ RestoreResult Restore(const BackupJob& job, const std::string& destination, cons
 // run's tree (bytes, modification time, mode), plus files deleted since
 // earlier runs, which have no record of their deletion.
 TEST(RestoreTest, RestoresTheTreeOfEveryRunOfAChain) {
-  const struct {
-    bool noOverwrite;
-    SuffixKind suffix;
-    bool everyRun;  // false: later runs add to the one archive, only the last tree is kept
-  } rows[] = {
+  // everyRun false: later runs add to the one archive, only the last tree is kept.
+  const struct { bool noOverwrite; SuffixKind suffix; bool everyRun; } rows[] = {
+
       {true, SuffixKind::None, true},  {false, SuffixKind::None, false},
       {true, SuffixKind::Weekday, true}, {false, SuffixKind::Weekday, true},
       {true, SuffixKind::Date, true},  {false, SuffixKind::Date, true},

@@ -148,8 +148,7 @@ TEST_F(BackupRunTest, FullThenIncrementalRunsTakeWhatChanged) {
 struct LayoutCase {
   const char* label;
   std::vector<std::string> archives;
-  bool subDirIndividual;
-  bool noEmpty;
+  bool subDirIndividual, noEmpty;
   std::set<std::string> zips;                            // below the target
   std::map<std::string, std::set<std::string>> entries;  // of some of them
 };
@@ -225,13 +224,10 @@ TEST_F(BackupRunTest, ArchiveLayouts) {
 // passed over one by one.
 TEST(TargetInsideSourceTest, ArchivesNeverHoldThemselves) {
   const std::set<std::string> onlyA{"a.txt"};
-  const struct {
-    const char* label;
-    const char* target;  // below the temporary directory
-    bool subDirIndividual;
-    const char* archive;  // below the source
-    std::set<std::string> entries;
+  const struct {  // the target below the temporary directory, the archive below the source
+    const char *label, *target; bool subDirIndividual; const char* archive; std::set<std::string> entries;
   } spellings[] = {
+
       {"plain", "src/out", false, "out/Docs.zip", onlyA},
       {"dot component", "src/./out", false, "out/Docs.zip", onlyA},
       {"double slash", "src//out/", false, "out/Docs.zip", onlyA},
@@ -297,12 +293,9 @@ TEST_F(BackupRunTest, LinksAndUnstampedFilesAreStoredByEveryRun) {
     EXPECT_EQ(0x20u, entry.externalAttr & 0x20) << name << " lost its archive bit";
   }
   EXPECT_EQ(all.size(), entries.size());
-  const struct {
-    const char* label;
-    const char* plainContent;  // written before the run; null leaves it
-    bool stampsRefused;
-    std::set<std::string> stored;
-  } runs[] = {
+  // plain.txt's new content before the run, or null.
+  const struct { const char *label, *plainContent; bool stampsRefused; std::set<std::string> stored; } runs[] = {
+
       {"nothing changed", nullptr, false, links},
       {"the target changed", "two, longer", false, all},
       {"nothing changed again", nullptr, false, links},

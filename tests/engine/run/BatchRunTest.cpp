@@ -50,14 +50,11 @@ class BatchRunTest : public run_test::RunSandbox {
 TEST_F(BatchRunTest, MessagesSilenceAndExitStatus) {
   const std::string missing = tmp / "missing";
   const std::string locked = source + "/sub/locked.txt";
-  const struct {
-    const char* label;
-    // 'n': no such definition file; 't': the target is missing; 'f': sub/locked.txt
-    // cannot be read; 'd': sub/locked/ cannot be listed; 's': the source was moved away
-    char trouble;
-    int status;
-    std::vector<std::string> messages;  // in this order, unless silent
-  } cases[] = {
+  // trouble: 'n': no such definition file; 't': the target is missing; 'f': sub/locked.txt
+  // cannot be read; 'd': sub/locked/ cannot be listed; 's': the source was moved away.
+  // messages: in this order, unless silent.
+  const struct { const char* label; char trouble; int status; std::vector<std::string> messages; } cases[] = {
+
       {"success", ' ', 0,
        {"Processing backup file 'job.xml'...", "Backup successfully finished."}},
       {"no such file", 'n', 1, {"Couldn't open file 'nosuch.xml'."}},
@@ -156,8 +153,7 @@ TEST_F(BatchRunTest, PlantedFilesInASharedTargetAreNeverWrittenThrough) {
   using Plant = std::function<void(const std::string& archive)>;
   namespace fs = std::filesystem;
   const bool root = ::geteuid() == 0;
-  const std::string victim = tmp / "victim.zip";
-  const std::string victimDir = tmp / "victim-dir";
+  const std::string victim = tmp / "victim.zip", victimDir = tmp / "victim-dir";
   const auto foreign = [root](const std::string& path) {
     if (root) { ASSERT_EQ(0, ::lchown(path.c_str(), 65534, 65534)) << path; }
   };
@@ -166,14 +162,10 @@ TEST_F(BatchRunTest, PlantedFilesInASharedTargetAreNeverWrittenThrough) {
     fs::create_symlink(to, at);
     foreign(at);
   };
-  const std::string refusedLink = "it is a symbolic link";
-  const std::string setAside = "does not belong to it";
+  const std::string refusedLink = "it is a symbolic link", setAside = "does not belong to it";
+
   const struct {
-    const char* label;
-    Plant plant;
-    int status;
-    std::vector<std::string> says;
-    bool noOverwrite = false;
+    const char* label; Plant plant; int status; std::vector<std::string> says; bool noOverwrite = false;
   } cases[] = {
       {"link at the archive", [&](const std::string& a) { link(a, victim); }, 1,
        {"sub.zip'", refusedLink}},
@@ -247,10 +239,8 @@ TEST_F(BatchRunTest, PlantedFilesInASharedTargetAreNeverWrittenThrough) {
 // Where a named definition file is found: as given, beside the program, or in
 // the program's BackupDef directory, in that order.
 TEST(FindDefinitionFileTest, LooksInThreePlacesInOrder) {
-  const struct {
-    const char* label;
-    std::vector<std::string> files;  // relative to the temporary directory
-    std::string expected;            // relative to it; empty for none
+  const struct {  // paths relative to the temporary directory; none expected: empty
+    const char* label; std::vector<std::string> files; std::string expected;
   } cases[] = {
       {"current directory", {"cwd/job.xml"}, "job.xml"},
       {"beside the program", {"bin/job.xml"}, "bin/job.xml"},

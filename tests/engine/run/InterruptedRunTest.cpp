@@ -35,24 +35,19 @@ held = set()
 for directory, _, names in os.walk(target):
     for name in names:
         match = re.fullmatch(r'(.*?)( \(old \d+\))?\.zip', name)
-        if not match:
-            continue
+        if not match: continue
         try:
             with zipfile.ZipFile(os.path.join(directory, name)) as archive:
                 for entry in archive.infolist():
-                    if entry.is_dir():
-                        continue
                     path = os.path.join(source, match.group(1), entry.filename)
-                    data = archive.read(entry)
-                    if os.path.isfile(path) and open(path, 'rb').read() == data:
+                    if os.path.isfile(path) and open(path, 'rb').read() == archive.read(entry):
                         held.add(path)
-        except Exception:
-            pass
+        except Exception: pass
 for directory, _, names in os.walk(source):
     for name in names:
         path = os.path.join(directory, name)
-        if path not in held:
-            print(os.path.relpath(path, source))
+        if path not in held: print(os.path.relpath(path, source))
+
 )";
 
 class KilledRunTest : public run_test::RunSandbox {
@@ -133,13 +128,10 @@ TEST_F(KilledRunTest, KilledIncrementalRunsLoseNoFile) {
 // committed, no later one is begun or replaced, and the run fails.
 TEST_F(KilledRunTest, TerminatedRunClosesItsArchiveAndFails) {
   using Point = run_test::GateEnv::Point;
-  const struct {
-    const char* label;
-    Point point;
-    const char* path;
-    int arrival;
-    bool blocked;  // the file's reads wait for ever
+  const struct {  // blocked: the file's reads wait for ever
+    const char* label; Point point; const char* path; int arrival; bool blocked;
   } cases[] = {
+
       {"between entries", Point::ListDirectory, "/src/B", kDirectoriesPerArchive + 3, false},
       {"blocked in a read", Point::FirstRead, "/src/B/d0/f0.txt", 1, true},
   };

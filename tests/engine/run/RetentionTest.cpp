@@ -34,13 +34,10 @@ void AgeFilesTo(const std::string& directory, int64_t now) {
 TEST(RetentionTest, EightDailyRunsKeepWhatTheJobSays) {
   using S = SuffixKind;
   const std::set<std::string> foreign{"notes.zip", "photos/x.zip", "Docs/notes.zip"};
-  const struct {
-    const char* label;
-    S suffix;
-    bool single;  // no archive directories: one archive beside the backup directory
-    uint32_t keepOld, keepDays;
-    std::set<std::string> left;
+  const struct {  // single: no archive directories, one archive beside the backup directory
+    const char* label; S suffix; bool single; uint32_t keepOld, keepDays; std::set<std::string> left;
   } cases[] = {
+
       {"keep all", S::None, false, 0, 0, WithOld("Docs/A", 7)},
       {"keep 1", S::None, false, 1, 0, WithOld("Docs/A", 2)},
       {"keep 4", S::None, false, 4, 0, WithOld("Docs/A", 5)},

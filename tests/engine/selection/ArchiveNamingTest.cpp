@@ -86,16 +86,13 @@ TEST(ArchiveNamingTest, ArchiveRelativePathOfArchiveDirectories) {
 
 const char kArchiveName[] = "Letters/2025/files";
 
+// The archive's age: how long before now it was written; its entries: after the run added new.txt.
 struct PrepareCase {
   const char* label;
-  bool existing;
-  bool noOverwrite;
-  SuffixKind suffix;
-  bool full;
-  int64_t ageSeconds;  // how long before now the existing archive was written
-  ArchiveFate fate;
-  std::set<std::string> entries;  // after the run added new.txt
+  bool existing, noOverwrite; SuffixKind suffix; bool full; int64_t ageSeconds;
+  ArchiveFate fate; std::set<std::string> entries;
 };
+
 
 // The ages reach the preparer through FileLastWriteTime of the archive.
 TEST(ArchivePreparerTest, OutcomeForAnArchiveInPlace) {

@@ -92,11 +92,8 @@ TEST(SourceWalkerTest, SelectionRulesDecideWhatIsVisited) {
   };
   const std::set<std::string> docsWithoutTemp =
       with({"dir:Docs", "file:Docs/d.txt", "dir:Docs/temp2", "file:Docs/temp2/u.txt"});
-  struct Case {
-    const char* label;
-    std::function<void(BackupJob&)> configure;
-    std::set<std::string> events;
-  } cases[] = {
+  struct Case { const char* label; std::function<void(BackupJob&)> configure; std::set<std::string> events; } cases[] = {
+
       {"everything", [](BackupJob&) {},
        with({"dir:Docs", "file:Docs/d.txt", "dir:Docs/Temp", "file:Docs/Temp/t.txt",
              "dir:Docs/Temp/deep", "file:Docs/Temp/deep/v.txt", "dir:Docs/temp2", "file:Docs/temp2/u.txt", "dir:Cache.tmp", "file:Cache.tmp/x.txt",
