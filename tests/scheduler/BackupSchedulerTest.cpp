@@ -150,9 +150,8 @@ TEST(BackupSchedulerTest, StartsDueJobsAndKeepsEveryQueuedTimeAfterTheCheck) {
       EXPECT_EQ(c.incrementalQueued, scheduler.IncrementalQueue().size()) << "tick " << i;
       // A check while a run is going on leaves the queues alone; any other
       // check leaves only times after it (a queue's first time is its earliest).
-      for (const auto* queue : {&scheduler.FullQueue(), &scheduler.IncrementalQueue()}) {
+      for (const auto* queue : {&scheduler.FullQueue(), &scheduler.IncrementalQueue()})
         EXPECT_TRUE(c.ticks[i].busy || queue->empty() || queue->begin()->first > now) << i;
-      }
     }
     EXPECT_EQ(c.starts, starter.started);
   }

@@ -103,12 +103,10 @@ TEST(RestoreTest, RestoresTheTreeOfEveryRunOfAChain) {
       const RestoreResult result = Restore(box.job, destination, times[run]);
       EXPECT_TRUE(result.problems.empty()) << result.problems.front().path << ": " << result.problems.front().reason;
       const Tree restored = Snapshot(destination);
-      for (const auto& [path, state] : trees[run]) {
+      for (const auto& [path, state] : trees[run])
         EXPECT_TRUE(restored.count(path) && restored.at(path) == state) << path;
-      }
-      for (const auto& [path, state] : restored) {
+      for (const auto& [path, state] : restored)
         EXPECT_TRUE(trees[run].count(path) || everSeen.count(path)) << "unexpected " << path;
-      }
     }
   }
 }
@@ -210,8 +208,8 @@ TEST(RestoreTest, CommandLineArchiveCommands) {
   run_test::Sandbox box;
   WriteFile(box.source + "/doc.txt", run_test::RandomBytes(50000, 2));
   ASSERT_TRUE(box.RunJob(true));
-  const std::string definition = box.tmp / "job.xml";
-  WriteFile(definition, JobDefinitionWriter::ToXml(box.job));
+  WriteFile(box.tmp / "job.xml", JobDefinitionWriter::ToXml(box.job));
+
   const auto run = [&](const std::string& arguments, std::string* output) {
     return RunCommand("cd " + ShellQuote(box.tmp.path()) + " && " + ShellQuote(run_test::kProgram) +
                           " job.xml " + arguments + " 2>&1 </dev/null",

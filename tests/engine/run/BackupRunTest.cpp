@@ -207,9 +207,7 @@ TEST_F(BackupRunTest, ArchiveLayouts) {
     EXPECT_EQ(c.zips, ZipFilesBelow(target));
     for (const std::string& zip : c.zips) {
       const std::set<std::string> names = EntryNames(target + "/" + zip);
-      if (c.entries.count(zip) != 0) {
-        EXPECT_EQ(c.entries.at(zip), names) << zip;
-      }
+      if (c.entries.count(zip) != 0) { EXPECT_EQ(c.entries.at(zip), names) << zip; }
       if (checked || names.empty()) continue;
       EXPECT_ZIP_VALID(target + "/" + zip);
       checked = true;
@@ -258,9 +256,8 @@ TEST(TargetInsideSourceTest, ArchivesNeverHoldThemselves) {
       if (!noOverwrite) { EXPECT_ZIP_VALID(archive); }
       EXPECT_EQ(spelling.entries, EntryNames(archive));
       for (const std::string& zip : ZipFilesBelow(t.source)) {
-        for (const std::string& name : EntryNames(t.source + "/" + zip)) {
+        for (const std::string& name : EntryNames(t.source + "/" + zip))
           EXPECT_EQ(std::string::npos, name.find(".zip")) << zip << " holds " << name;
-        }
       }
     }
   }
@@ -289,9 +286,8 @@ TEST_F(BackupRunTest, LinksAndUnstampedFilesAreStoredByEveryRun) {
   wxLogNull quiet;
   ASSERT_TRUE(RunJob(true));
   const auto entries = testing_support::ExternalEntries(archive);
-  for (const auto& [name, entry] : entries) {
+  for (const auto& [name, entry] : entries)
     EXPECT_EQ(0x20u, entry.externalAttr & 0x20) << name << " lost its archive bit";
-  }
   EXPECT_EQ(all.size(), entries.size());
   // plain.txt's new content before the run, or null.
   const struct { const char *label, *plainContent; bool stampsRefused; std::set<std::string> stored; } runs[] = {
@@ -349,14 +345,12 @@ TEST(BackupRunTroubleTest, FailuresEndTheRunAndTroubleIsNamed) {
     EXPECT_EQ(std::set<std::string>{"Docs/A.zip"}, ZipFilesBelow(t.target));
   };
   const TroubleCase cases[] = {
-      {"missing target: nothing written",
-       [](Sandbox& t, GateEnv&) { t.job.TargetPath = t.tmp / "missing"; },
-       platform::ErrorText(ENOENT), "missing",
-       [](Sandbox& t) { EXPECT_FALSE(PathExists(t.tmp / "missing")); }},
-      {"backup directory cannot be made",
-       [](Sandbox& t, GateEnv&) { WriteFile(t.target + "/Docs", "a file"); },
+      {"missing target: nothing written", [](Sandbox& t, GateEnv&) { t.job.TargetPath = t.tmp / "missing"; },
+       platform::ErrorText(ENOENT), "missing", [](Sandbox& t) { EXPECT_FALSE(PathExists(t.tmp / "missing")); }},
+      {"backup directory cannot be made", [](Sandbox& t, GateEnv&) { WriteFile(t.target + "/Docs", "a file"); },
        platform::ErrorText(ENOTDIR), "out/Docs/A.zip",
        [](Sandbox& t) { EXPECT_EQ("a file", ReadFile(t.target + "/Docs")); }},
+
       {"damaged archive to extend ends the run before later archives",
        [](Sandbox& t, GateEnv&) { WriteFile(t.target + "/Docs/B.zip", "not an archive"); },
        "the file is not a ZIP archive", "out/Docs/B.zip",
@@ -436,9 +430,7 @@ TEST(BackupRunTroubleTest, FailuresEndTheRunAndTroubleIsNamed) {
     EXPECT_NE(std::string::npos, named.find(c.path)) << named;
     EXPECT_EQ(1u, result.skippedCount + result.unreadFolders.count + result.changedFiles.count);
     const std::map<std::string, std::string> entries = Entries(t.target + "/Docs/A.zip");
-    for (int i : {0, 1, 2, 4, 5, 6, 7, 8, 9}) {
-      EXPECT_EQ("content", entries.at("f" + std::to_string(i)));
-    }
+    for (int i : {0, 1, 2, 4, 5, 6, 7, 8, 9}) EXPECT_EQ("content", entries.at("f" + std::to_string(i)));
     EXPECT_EQ(result.skippedCount == 0, entries.count("f3") == 1);
     EXPECT_EQ(c.path.find("f3") != std::string::npos, HasArchiveBit(t.source + "/A/f3"));
   }
@@ -492,9 +484,8 @@ TEST(StampTest, IncrementalRunsTakeEveryFileWhoseContentIsNotStored) {
   }
   ASSERT_TRUE(t.RunJob(false));
   const auto entries = run_test::Entries(t.target + "/Docs.zip");
-  for (const auto& [command, file] : cases) {
+  for (const auto& [command, file] : cases)
     EXPECT_EQ(testing_support::ReadFile(t.source + "/" + file), entries.at(file)) << command;
-  }
 }
 
 // A run that cannot fit its new archive refuses at once, naming the target,

@@ -81,8 +81,8 @@ TEST_F(BatchRunTest, MessagesSilenceAndExitStatus) {
       fs::permissions(locked, c.trouble == 'f' ? fs::perms::none : fs::perms::owner_read);
       WriteFile(target + "/Docs/sub.zip", "earlier archive");
       WriteFile(source + "/sub/locked/c.txt", "gamma");
-      fs::permissions(source + "/sub/locked",
-                      c.trouble == 'd' ? fs::perms::none : fs::perms::owner_all);
+      fs::permissions(source + "/sub/locked", c.trouble == 'd' ? fs::perms::none : fs::perms::owner_all);
+
       if (c.trouble == 's') fs::rename(source, tmp / "unplugged");
       const BatchOutcome outcome =
           RunBatch(tmp.path(), c.trouble == 'n' ? "nosuch.xml" : "job.xml", false, silent);
@@ -218,9 +218,8 @@ TEST_F(BatchRunTest, PlantedFilesInASharedTargetAreNeverWrittenThrough) {
       WriteFile(source + "/sub/d.txt", "delta");
       const BatchOutcome outcome = RunBatch(tmp.path(), "job.xml", incremental, false);
       EXPECT_EQ(c.status, outcome.status) << outcome.output;
-      for (const std::string& text : c.says) {
+      for (const std::string& text : c.says)
         EXPECT_NE(std::string::npos, outcome.output.find(text)) << text << " in:\n" << outcome.output;
-      }
       EXPECT_EQ(victimBytes, testing_support::ReadFile(victim));
       EXPECT_TRUE(fs::is_empty(victimDir) || !root);
       if (c.status != 0) {

@@ -83,9 +83,7 @@ class KilledRunTest : public run_test::RunSandbox {
     }
     std::string output;
     const int status = RunCommand(command, &output);
-    if (killAfter < 0) {
-      EXPECT_EQ(0, status) << output;
-    }
+    if (killAfter < 0) { EXPECT_EQ(0, status) << output; }
   }
 
   std::string UnheldFiles() {
@@ -115,9 +113,7 @@ TEST_F(KilledRunTest, KilledIncrementalRunsLoseNoFile) {
     RunBatch(true);
     EXPECT_EQ("", UnheldFiles());
   }
-  for (const char* archive : kArchiveDirectories) {
-    EXPECT_ZIP_VALID(target + "/Docs/" + archive + ".zip");
-  }
+  for (const char* archive : kArchiveDirectories) EXPECT_ZIP_VALID(target + "/Docs/" + archive + ".zip");
 }
 
 // The batch run as the program runs it, in this process, ended by SIGTERM
@@ -160,9 +156,8 @@ TEST_F(KilledRunTest, TerminatedRunClosesItsArchiveAndFails) {
     EXPECT_ZIP_VALID(target + "/Docs/A.zip");
     // B, stopped before its first file was stored, and C are as they were
     // (missing, the first time).
-    for (const std::string& archive : laterArchives) {
+    for (const std::string& archive : laterArchives)
       EXPECT_EQ(before[archive], testing_support::ReadFile(archive)) << archive;
-    }
     EXPECT_FALSE(testing_support::PathExists(target + "/Docs/B.zip.partial"));
     RunBatch(true);
     EXPECT_EQ("", UnheldFiles());

@@ -29,12 +29,9 @@ class RecordingActions : public SourceWalkActions {
     events.push_back("dir:" + JoinPath(relativeDir, name));
     return onEnter ? onEnter() : true;
   }
-  void FolderUnreadable(const std::string& directory, int) override {
-    events.push_back("unreadable:" + directory);
-  }
-  void FolderNotDiskBacked(const std::string& directory) override {
-    events.push_back("pseudo:" + directory);
-  }
+  void FolderUnreadable(const std::string& directory, int) override { events.push_back("unreadable:" + directory); }
+  void FolderNotDiskBacked(const std::string& directory) override { events.push_back("pseudo:" + directory); }
+
 
   std::vector<std::string> events;
   std::function<bool(const std::string&, const SourceFile&)> onAdd;
