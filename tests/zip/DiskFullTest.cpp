@@ -24,13 +24,6 @@ Files NoiseFiles(const std::string& root, int count, size_t size) {
   return files;
 }
 
-// Adds each file until one throws.
-Thrown AddAll(ZipWriter& writer, const std::string& root, const Files& files) {
-  return ThrownBy([&] {
-    for (const auto& file : files) writer.AddFile(root + "/" + file.first);
-  });
-}
-
 }  // namespace
 
 TEST(DiskFullTest, FullDiskWhileAddingGivesCode28AndKeepsFinishedEntries) {
@@ -58,7 +51,9 @@ TEST(DiskFullTest, FullDiskWhileAddingGivesCode28AndKeepsFinishedEntries) {
     if (budget > 0) fault.env.FailWritesAfter("a.zip", budget);
     ZipWriter writer;
     Open(writer, archive, ZipWriter::CreateNew, dir / "src");
-    Thrown thrown = AddAll(writer, dir / "src", files);
+    Thrown thrown = ThrownBy([&] {
+      for (const auto& file : files) writer.AddFile(dir / ("src/" + file.first));
+    });
     EXPECT_EQ(ENOSPC, thrown.code);
     EXPECT_EQ(archive, thrown.fileName);
     EXPECT_EQ(finished, writer.EntryCount());

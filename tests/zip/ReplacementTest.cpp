@@ -41,7 +41,6 @@ TEST(ReplacementTest, ReplacingFirstMiddleOrLastEntryKeepsEveryOtherEntry) {
         WriteFile(dir / ("src/" + name), target);
         ASSERT_TRUE(CreateDirectoryPath(dir / "tmp"));
 
-        // The way the backup engine replaces: find the duplicate, then add with its index.
         RecordingCallback moves;
         ZipWriter writer;
         Open(writer, dir / "a.zip", ZipWriter::OpenExisting, dir / "src", dir / "tmp");

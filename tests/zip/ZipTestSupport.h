@@ -118,12 +118,9 @@ inline std::map<std::string, testing_support::ExternalEntry> ExpectArchiveHolds(
   auto entries = testing_support::ExternalEntries(archive);
   EXPECT_EQ(files.size(), entries.size());
   for (const auto& f : files) {
-    auto entry = entries.find(f.first);
-    if (entry == entries.end()) {
-      ADD_FAILURE() << f.first << " is missing";
-    } else {
-      EXPECT_TRUE(f.second == entry->second.content) << f.first;  // no megabyte diffs
-    }
+    const auto entry = entries.find(f.first);
+    EXPECT_TRUE(entry != entries.end() && f.second == entry->second.content)  // no megabyte diffs
+        << f.first << (entry == entries.end() ? " is missing" : " differs");
   }
   return entries;
 }
@@ -137,10 +134,7 @@ inline ZipFileHeader Entry(const ZipWriter& writer, int index) {
 }
 
 // What a call threw: the ZipException's code and file name, or code 0.
-struct Thrown {
-  int code = 0;
-  std::string fileName;
-};
+struct Thrown { int code = 0; std::string fileName; };
 template <typename Action>
 Thrown ThrownBy(Action action) {
   try {
@@ -176,13 +170,11 @@ struct InstalledFaultEnv {
 
 // Records every call and answers OnProgress with false from call `cancelAt`
 // on (counting from 1; 0 never cancels).
-class RecordingCallback : public ZipActionCallback {
- public:
-  explicit RecordingCallback(int cancelAt = 0) : cancelAt_(cancelAt) {}
-
+struct RecordingCallback : ZipActionCallback {
+  explicit RecordingCallback(int cancelAt = 0) : cancelAt(cancelAt) {}
   bool OnProgress(uint64_t progress) override {
     events.push_back("progress " + std::to_string(progress));
-    return cancelAt_ == 0 || ++progressCalls_ < cancelAt_;
+    return cancelAt == 0 || ++progressCalls < cancelAt;
   }
   void BeginAction(const std::string& name, const std::string& path) override {
     ZipActionCallback::BeginAction(name, path);
@@ -194,12 +186,8 @@ class RecordingCallback : public ZipActionCallback {
   }
   void EndAction() override { events.push_back("end"); }
   int Ends() const { return static_cast<int>(std::count(events.begin(), events.end(), "end")); }
-
   std::vector<std::string> events;
-
- private:
-  int cancelAt_;
-  int progressCalls_ = 0;
+  int cancelAt, progressCalls = 0;
 };
 
 }  // namespace zip_test

@@ -263,48 +263,42 @@ TEST(JobDefinitionLoad, AcceptsAndRefusesDocuments) {
 }
 
 // "1" or "0" for Active, ExcludeHiddenDirs, ExcludeHiddenFiles, NoOverwrite,
-// SubDirIndividual and NoEmpty.
-std::string Flags(const BackupJob& j) {
+// SubDirIndividual and NoEmpty; then suffix, priority, KeepOld, KeepDays, CatchUp.
+std::string Settings(const BackupJob& j) {
   std::string flags;
   for (bool on : {j.Active, j.ExcludeHiddenDirs, j.ExcludeHiddenFiles, j.NoOverwrite,
                   j.SubDirIndividual, j.NoEmpty}) {
     flags += on ? '1' : '0';
   }
-  return flags;
+  return flags + " " + j.SuffixText() + " " + j.PriorityText() + " " + std::to_string(j.KeepOld) +
+         " " + std::to_string(j.KeepDays) + " " + (j.CatchUp ? "1" : "0");
 }
 
 TEST(JobDefinitionLoad, ReadsValuesAndFallsBackOnBadOnes) {
   using Check = std::function<void(const BackupJob&)>;
   // BackupDef's attributes, its children, and what the job holds then.
   const std::tuple<const char*, const char*, Check> cases[] = {
+      // No CatchUp: files from before the attribute behave as before.
       {"", "", [](const BackupJob& j) {
-         EXPECT_EQ(Flags(j) + " " + j.SuffixText() + " " + j.PriorityText() + " " +
-                   j.FullTimeText() + " " + j.IncrementalTimeText(),
-                   "100000 None Default 00:00 00:00");
-         EXPECT_EQ(j.KeepOld + j.KeepDays, 0u);
+         EXPECT_EQ(Settings(j) + " " + j.FullTimeText() + " " + j.IncrementalTimeText(),
+                   "100000 None Default 0 0 0 00:00 00:00");
          EXPECT_TRUE(j.ScheduleIncremental.HasTime() && j.IncludeFilePatterns.empty());
          EXPECT_EQ(j.ScheduleFull.Days | j.ScheduleIncremental.Days, 0u);
          EXPECT_EQ(j.BackupTitle + j.Description, "");
-         EXPECT_FALSE(j.CatchUp);  // files from before the attribute behave as before
        }},
       {"BackupName=\"N\" Suffix=\"Weekday\" Active=\"no\" SourceRootPath=\"/src\" "
        "TargetPath=\"/dst\" ExcludeHiddenDirs=\"yes\" ExcludeHiddenFiles=\"yes\" "
        "NoOverwrite=\"yes\" SubDirIndividual=\"yes\" NoEmpty=\"yes\" Priority=\"Min\" U=\"x\" "
        "KeepOld=\"7\" KeepDays=\"30\" CatchUp=\"yes\"",
        "", [](const BackupJob& j) {
-         EXPECT_EQ(j.KeepOld * 100 + j.KeepDays, 730u);
-         EXPECT_TRUE(j.CatchUp);
-         EXPECT_EQ(j.BackupName + " " + j.SourceRootPath + " " + j.TargetPath, "N /src /dst");
-         EXPECT_EQ(Flags(j) + j.SuffixText() + j.PriorityText(), "011111WeekdayMin");
+         EXPECT_EQ(Settings(j) + " " + j.BackupName + " " + j.SourceRootPath + " " + j.TargetPath,
+                   "011111 Weekday Min 7 30 1 N /src /dst");
        }},
       // (YearWeek and Max: the saved sample job, loaded and saved again.)
       {"Suffix=\"Date\"", "", [](const BackupJob& j) { EXPECT_EQ(j.SuffixText(), "Date"); }},
       {"Active=\"Yes\" NoOverwrite=\"1\" NoEmpty=\"YES\" SubDirIndividual=\"true\" "
        "Suffix=\"date\" Priority=\"max\" KeepOld=\"-1\" KeepDays=\"3d\"", "",
-       [](const BackupJob& j) {
-         EXPECT_EQ(j.KeepOld + j.KeepDays, 0u);
-         EXPECT_EQ(Flags(j) + j.SuffixText() + j.PriorityText(), "000000NoneDefault");
-       }},
+       [](const BackupJob& j) { EXPECT_EQ(Settings(j), "000000 None Default 0 0 0"); }},
       // Time 7:5 and 25:00; only a day value of exactly "0" is off; a schedule
       // given twice takes the later time and both days.
       {"", "<ScheduleFull Time=\"7:5\" Mon=\"0\" Tue=\"\" Wed=\"no\" Sun=\"1\"/>"
