@@ -1,8 +1,5 @@
 #include "tests/support/FaultEnv.h"
 
-#include <algorithm>
-#include <cerrno>
-
 namespace testing_support {
 
 class FaultFile : public ForwardingFile {

@@ -15,7 +15,6 @@
 
 #include <cerrno>
 
-#include "tests/support/FaultEnv.h"
 #include "tests/zip/ZipTestSupport.h"
 #include "zip/ZipJournal.h"
 
@@ -130,15 +129,10 @@ struct StopAtProgress : ZipActionCallback {
 
 TEST(KillTest, KilledWhileAddingToALargeArchiveLosesNothing) {
   TempDir dir;
-  Files files;
-  for (int i = 0; i < 40; ++i) {
-    files.push_back({"old" + std::to_string(i), NoiseBytes(200000, static_cast<uint32_t>(i))});
-  }
+  const Files files = NoiseFiles(dir / "src", "old", 40, 200000);
   MakeArchive(dir / "a.zip", dir / "src", files);
   const std::string before = ReadFile(dir / "a.zip");
-  for (int i = 0; i < 40; ++i) {
-    WriteFile(dir / ("new/n" + std::to_string(i)), NoiseBytes(200000, static_cast<uint32_t>(i + 99)));
-  }
+  NoiseFiles(dir / "new", "n", 40, 200000, 99);
   int ready[2];
   ASSERT_EQ(0, ::pipe(ready));
   const pid_t child = ::fork();

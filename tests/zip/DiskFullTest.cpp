@@ -12,20 +12,6 @@
 using namespace testing_support;
 using namespace zip_test;
 
-namespace {
-
-// Writes `count` files of poorly compressible bytes below `root`.
-Files NoiseFiles(const std::string& root, int count, size_t size) {
-  Files files;
-  for (int i = 0; i < count; ++i) {
-    files.push_back({"f" + std::to_string(i), NoiseBytes(size, static_cast<uint32_t>(i))});
-    WriteFile(root + "/" + files.back().first, files.back().second);
-  }
-  return files;
-}
-
-}  // namespace
-
 TEST(DiskFullTest, FullDiskWhileAddingGivesCode28AndKeepsFinishedEntries) {
   // Write budgets that run out in the second file's data, in the third
   // file's data and while the second file's sizes are written into its
@@ -36,7 +22,7 @@ TEST(DiskFullTest, FullDiskWhileAddingGivesCode28AndKeepsFinishedEntries) {
   for (const auto& [budget, finished] : cases) {
     SCOPED_TRACE("budget " + std::to_string(budget));
     TempDir dir;
-    Files files = NoiseFiles(dir / "src", 4, 100000);
+    Files files = NoiseFiles(dir / "src", "f", 4, 100000);
     const std::string archive = dir / (budget > 0 ? "a.zip" : "small/a.zip");
     ASSERT_TRUE(CreateDirectoryPath(dir / "small"));
     if (budget == 0 && (::geteuid() != 0 || RunCommand("mount -t tmpfs -o size=256k tmpfs " +

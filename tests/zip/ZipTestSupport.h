@@ -67,6 +67,17 @@ inline std::string NoiseBytes(size_t size, uint32_t seed) {
   return bytes;
 }
 
+// `count` files of noise bytes named `prefix` and a number, written below `root`.
+inline Files NoiseFiles(const std::string& root, const std::string& prefix, int count, size_t size,
+                        uint32_t seed = 0) {
+  Files files;
+  for (int i = 0; i < count; ++i) {
+    files.push_back({prefix + std::to_string(i), NoiseBytes(size, seed + static_cast<uint32_t>(i))});
+    testing_support::WriteFile(root + "/" + files.back().first, files.back().second);
+  }
+  return files;
+}
+
 // Bytes that deflate well.
 inline std::string TextBytes(size_t size, const std::string& word = "arkivault ") {
   std::string bytes;
