@@ -107,8 +107,7 @@ TEST_P(CrashTest, NextOpenGivesTheArchiveBeforeOrAfter) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Operations, CrashTest,
+INSTANTIATE_TEST_SUITE_P(Operations, CrashTest,
     testing::Values(Scenario{"create", ZipWriter::CreateNew, "a.txt", -1, 5000},
                     Scenario{"add", ZipWriter::OpenExisting, "new.bin", -1, 150000},
                     Scenario{"replace_last", ZipWriter::OpenExisting, "d.bin", -1, 9000},

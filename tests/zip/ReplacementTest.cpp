@@ -105,13 +105,9 @@ TEST(ReplacementTest, RefusedReplacementsKeepTheEntryTheyWouldReplace) {
     request.bufferSize = 4096;
     ASSERT_TRUE(writer.AddFile(request));
 
-    AddFileRequest unreadable(dir / "src/d.bin", false);
-    unreadable.replaceIndex = 3;
-    EXPECT_FALSE(writer.AddFile(unreadable));
+    EXPECT_FALSE(writer.AddFile(ReplacingRequest(writer, dir / "src/d.bin")));
     fault.env.FailWritesAfter("AKZ", 0);
-    AddFileRequest noRoom(dir / "src/sub/c.txt", false);
-    noRoom.replaceIndex = 2;
-    Thrown thrown = ThrownBy([&] { writer.AddFile(noRoom); });
+    Thrown thrown = ThrownBy([&] { writer.AddFile(ReplacingRequest(writer, dir / "src/sub/c.txt")); });
     EXPECT_EQ(ENOSPC, thrown.code);
     EXPECT_EQ(0u, thrown.fileName.find(dir / "tmp/AKZ")) << thrown.fileName;
     EXPECT_EQ(4, writer.EntryCount());

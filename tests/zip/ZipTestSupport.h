@@ -96,8 +96,7 @@ inline void Open(ZipWriter& writer, const std::string& archive, ZipOpenMode mode
 
 // A request to add `path` at `level` that replaces the entry of the same
 // name where there is one, the way the backup engine replaces.
-inline AddFileRequest ReplacingRequest(ZipWriter& writer, const std::string& path,
-                                       int level = -1) {
+inline AddFileRequest ReplacingRequest(ZipWriter& writer, const std::string& path, int level = -1) {
   AddFileRequest request(path, false);
   request.level = level;
   request.replaceIndex = writer.FindDuplicate(path, false);

@@ -206,10 +206,10 @@ TEST(JobDefinitionLoad, AcceptsAndRefusesDocuments) {
       {"", nullptr},
   };
   testing_support::TempDir dir;
+  wxLogNull quiet;
   for (const auto& [contents, title] : cases) {
     SCOPED_TRACE(contents);
     WriteFile(dir / "job.xml", contents);
-    wxLogNull quiet;
     BackupJob job("Earlier");
     job.Modified = true;
     EXPECT_EQ(job.Load(dir / "job.xml"), title != nullptr);
@@ -221,7 +221,6 @@ TEST(JobDefinitionLoad, AcceptsAndRefusesDocuments) {
   ASSERT_EQ(RunCommand("mkfifo " + ShellQuote(dir / "fifo")), 0);
   std::filesystem::create_directory(dir / "folder");
   for (const std::string name : {"missing.xml", "fifo", "folder"}) {
-    wxLogNull quiet;
     EXPECT_FALSE(BackupJob().Load(dir / name)) << name;
   }
   // A 15 MiB description of short lines loads (text is gathered in linear
@@ -253,12 +252,10 @@ TEST(JobDefinitionLoad, AcceptsAndRefusesDocuments) {
     if (depth == 2) open = path, close.clear();
     WriteFile(dir / "large.xml", "<Arkivault><BackupDef" + (depth == 0 ? attributes : "") + ">" +
                                      open + close + "</BackupDef></Arkivault>");
-    wxLogNull quiet;
     EXPECT_EQ(depth == 10 || depth == 2, BackupJob().Load(dir / "large.xml")) << depth;
   }
   WriteFile(dir / "huge.xml", "<Arkivault><BackupDef BackupTitle=\"H\"/></Arkivault>");
   std::filesystem::resize_file(dir / "huge.xml", 100u << 20);
-  wxLogNull quiet;
   EXPECT_FALSE(big.Load(dir / "huge.xml"));
 }
 
@@ -286,8 +283,7 @@ TEST(JobDefinitionLoad, ReadsValuesAndFallsBackOnBadOnes) {
       {"BackupName=\"N\" Suffix=\"Weekday\" Active=\"no\" SourceRootPath=\"/src\" "
        "TargetPath=\"/dst\" ExcludeHiddenDirs=\"yes\" ExcludeHiddenFiles=\"yes\" "
        "NoOverwrite=\"yes\" SubDirIndividual=\"yes\" NoEmpty=\"yes\" Priority=\"Min\" U=\"x\" "
-       "KeepOld=\"7\" KeepDays=\"30\" CatchUp=\"yes\"",
-       "", [](const BackupJob& j) {
+       "KeepOld=\"7\" KeepDays=\"30\" CatchUp=\"yes\"", "", [](const BackupJob& j) {
          EXPECT_EQ(Settings(j) + " " + j.BackupName + " " + j.SourceRootPath + " " + j.TargetPath,
                    "011111 Weekday Min 7 30 1 N /src /dst");
        }},
