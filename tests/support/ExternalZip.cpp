@@ -17,8 +17,8 @@ bool HaveTool(const std::string& name) {
   return known[name];
 }
 
-// Python script printing one line per entry: name, method, attributes, is_dir,
-// content as hex. Names are hex too, so any byte survives.
+// Python script printing one line per entry: name, attributes, content as
+// hex. Names are hex too, so any byte survives.
 const char kListScript[] = R"PY(
 import sys, zipfile
 with zipfile.ZipFile(sys.argv[1]) as z:
@@ -26,7 +26,7 @@ with zipfile.ZipFile(sys.argv[1]) as z:
     if bad is not None:
         print("BAD", bad.encode().hex()); sys.exit(1)
     for i in z.infolist():
-        print(i.filename.encode().hex(), i.compress_type, i.external_attr, int(i.is_dir()), z.read(i).hex() or "-")
+        print(i.filename.encode().hex(), i.external_attr, z.read(i).hex() or "-")
 )PY";
 
 }  // namespace
@@ -72,9 +72,7 @@ std::map<std::string, ExternalEntry> ExternalEntries(const std::string& archiveP
   std::istringstream lines(output);
   std::string nameHex, contentHex;
   ExternalEntry entry;
-  int isDir = 0;
-  while (lines >> nameHex >> entry.compressType >> entry.externalAttr >> isDir >> contentHex) {
-    entry.isDirectory = isDir != 0;
+  while (lines >> nameHex >> entry.externalAttr >> contentHex) {
     entry.content = fromHex(contentHex);
     entries[fromHex(nameHex)] = entry;
   }

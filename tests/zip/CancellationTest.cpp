@@ -41,7 +41,6 @@ TEST(CancellationTest, CancelAtEveryChunkKeepsOnlyFinishedEntries) {
       writer.SetProgressCallback(&callback, ZipActionCallback::CallbackAdd);
       AddFileRequest request = ReplacingRequest(writer, dir / ("src/" + name), c.level);
       request.bufferSize = kChunk;
-      ASSERT_EQ(c.index, request.replaceIndex);
       Thrown thrown = ThrownBy([&] { writer.AddFile(request); });
       EXPECT_EQ(ZipException::CancelledFinished, thrown.code);
       EXPECT_EQ("", thrown.fileName);
