@@ -17,8 +17,7 @@ TEST(DiskFullTest, FullDiskWhileAddingGivesCode28AndKeepsFinishedEntries) {
   // file's data and while the second file's sizes are written into its
   // header; last a real file system of 256 KiB (budget 0), where cutting the
   // unfinished entry off gives room for the directory.
-  const std::pair<uint64_t, int> cases[] = {
-      {150000, 1}, {250000, 2}, {65536 * 3 + 12 + 5, 1}, {0, 2}};
+  const std::pair<uint64_t, int> cases[] = {{150000, 1}, {250000, 2}, {65536 * 3 + 12 + 5, 1}, {0, 2}};
   for (const auto& [budget, finished] : cases) {
     SCOPED_TRACE("budget " + std::to_string(budget));
     TempDir dir;

@@ -419,8 +419,7 @@ TEST(JobDefinitionSave, FileNamesStayInsideBackupDef) {
 TEST(JobDefinitionSave, JobsWithTheSameTitleGetTheirOwnFiles) {
   DefinitionsDir dir;
   WriteFile("BackupDef/Home.xml", "from an earlier session");
-  BackupJob first("Home");
-  BackupJob second("Home");
+  BackupJob first("Home"), second("Home");
   ASSERT_TRUE(first.Save());
   ASSERT_TRUE(second.Save());
   EXPECT_EQ(first.DefinitionPath, "BackupDef/Home (2).xml");
