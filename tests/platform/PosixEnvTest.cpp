@@ -56,7 +56,6 @@ TEST(PosixEnvTest, ListingReturnsOnlyFilesAndDirectoriesWithSynthesisedAttribute
       {"plain.txt", 0, false}, {".hidden", platform::AttrHidden, false},
       {"sub", platform::AttrDirectory, false}, {"readonly", platform::AttrReadOnly, false},
       {"filelink", 0, true}, {"loop", platform::AttrDirectory, true},
-
   };
   auto entries = List(dir.path());
   EXPECT_EQ(std::size(table), entries.size());

@@ -65,7 +65,6 @@ TEST(RuntimeDirectoryTest, OnlyADirectoryNobodyElseCanEnterIsUsed) {
     EXPECT_EQ(c.expected, platform::PrivateRuntimeDirectory(&why));
     EXPECT_EQ(c.expected.empty(), !why.empty()) << why;
     if (c.expected == fallback) { EXPECT_EQ(0700u, ModeOf(fallback)); }
-
   }
   // A link planted where the fallback goes is refused, even to a private directory.
   ::rmdir(fallback.c_str());

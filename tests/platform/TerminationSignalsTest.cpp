@@ -43,7 +43,6 @@ TEST(TerminationSignalsTest, EachSignalBecomesARequest) {
       EXPECT_TRUE(IsReadable(signals.NotifyDescriptor()));
     }
     EXPECT_EQ(&Ignore, ::signal(number, SIG_DFL)) << "the earlier handler is back";
-
   }
   ::signal(SIGTERM, SIG_DFL);
   EXPECT_EQ("Terminated", platform::SignalText(SIGTERM));

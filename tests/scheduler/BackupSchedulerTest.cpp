@@ -48,7 +48,6 @@ struct RecordingStarter : JobStarter {
 // A job with a full and an incremental schedule at the same time of day.
 struct JobSpec { const char* title; bool active; uint32_t fullDays, incrementalDays; const char* time; };
 
-
 std::unique_ptr<BackupJob> MakeJob(const JobSpec& spec) {
   auto job = std::make_unique<BackupJob>(spec.title);
   job->Active = spec.active;
@@ -94,7 +93,6 @@ const Case kCases[] = {
     {"equal times: the job queued first starts first",
      {{"B", true, kMon, 0, "10:00"}, {"A", true, kMon, kMon, "10:00"}}, 2, 1,
      {{0, "10:00:10", false}, {0, "10:00:40", false}, {0, "10:01:10", false}}, {"0: B full", "1: A full"}},
-
     {"full and incremental at the same time: full wins", {{"A", true, kMon, kMon, "10:00"}}, 1, 1,
      {{0, "10:00:10", false}, {0, "10:00:40", false}}, {"0: A full"}},
     {"a check exactly at the due time starts the job once", {{"A", true, kMon, 0x1f, "10:00"}}, 1, 1,
@@ -157,7 +155,6 @@ TEST(BackupSchedulerTest, StartsDueJobsAndKeepsEveryQueuedTimeAfterTheCheck) {
 TEST(OverdueJobsTest, TwiceTheLongestGapWithoutASuccess) {
   constexpr int64_t kNow = 1700000000, kDay = 86400;
   const struct { uint32_t days; int64_t age; bool overdue; } rows[] = {  // age: since the last success
-
       {kMon, 14 * kDay, false},         {kMon, 14 * kDay + 1, true},
       {0x7f, 2 * kDay - 3600, false},   {0x7f, 2 * kDay + 1, true},
       {kMon | JobSchedule::Thu, 7 * kDay, false},  // gaps 3 and 4 days

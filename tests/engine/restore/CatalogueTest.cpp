@@ -114,7 +114,6 @@ TEST(CatalogueTest, AcceptsTheDocumentedTimesOnly) {
     wxDateTime when;
     ASSERT_EQ(ParseAsOfTime(row.text, now, &when), row.accepted) << row.text;
     if (row.accepted) { EXPECT_TRUE(when.IsEqualTo(row.when)) << row.text; }
-
   }
 }
 

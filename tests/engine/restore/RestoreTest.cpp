@@ -57,7 +57,6 @@ RestoreResult Restore(const BackupJob& job, const std::string& destination, cons
 TEST(RestoreTest, RestoresTheTreeOfEveryRunOfAChain) {
   // everyRun false: later runs add to the one archive, only the last tree is kept.
   const struct { bool noOverwrite; SuffixKind suffix; bool everyRun; } rows[] = {
-
       {true, SuffixKind::None, true},  {false, SuffixKind::None, false},
       {true, SuffixKind::Weekday, true}, {false, SuffixKind::Weekday, true},
       {true, SuffixKind::Date, true},  {false, SuffixKind::Date, true},

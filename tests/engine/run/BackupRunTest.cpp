@@ -225,7 +225,6 @@ TEST(TargetInsideSourceTest, ArchivesNeverHoldThemselves) {
   const struct {  // the target below the temporary directory, the archive below the source
     const char *label, *target; bool subDirIndividual; const char* archive; std::set<std::string> entries;
   } spellings[] = {
-
       {"plain", "src/out", false, "out/Docs.zip", onlyA},
       {"dot component", "src/./out", false, "out/Docs.zip", onlyA},
       {"double slash", "src//out/", false, "out/Docs.zip", onlyA},
@@ -291,7 +290,6 @@ TEST_F(BackupRunTest, LinksAndUnstampedFilesAreStoredByEveryRun) {
   EXPECT_EQ(all.size(), entries.size());
   // plain.txt's new content before the run, or null.
   const struct { const char *label, *plainContent; bool stampsRefused; std::set<std::string> stored; } runs[] = {
-
       {"nothing changed", nullptr, false, links},
       {"the target changed", "two, longer", false, all},
       {"nothing changed again", nullptr, false, links},
@@ -350,7 +348,6 @@ TEST(BackupRunTroubleTest, FailuresEndTheRunAndTroubleIsNamed) {
       {"backup directory cannot be made", [](Sandbox& t, GateEnv&) { WriteFile(t.target + "/Docs", "a file"); },
        platform::ErrorText(ENOTDIR), "out/Docs/A.zip",
        [](Sandbox& t) { EXPECT_EQ("a file", ReadFile(t.target + "/Docs")); }},
-
       {"damaged archive to extend ends the run before later archives",
        [](Sandbox& t, GateEnv&) { WriteFile(t.target + "/Docs/B.zip", "not an archive"); },
        "the file is not a ZIP archive", "out/Docs/B.zip",

@@ -54,7 +54,6 @@ TEST_F(BatchRunTest, MessagesSilenceAndExitStatus) {
   // cannot be read; 'd': sub/locked/ cannot be listed; 's': the source was moved away.
   // messages: in this order, unless silent.
   const struct { const char* label; char trouble; int status; std::vector<std::string> messages; } cases[] = {
-
       {"success", ' ', 0,
        {"Processing backup file 'job.xml'...", "Backup successfully finished."}},
       {"no such file", 'n', 1, {"Couldn't open file 'nosuch.xml'."}},
@@ -180,7 +179,6 @@ TEST_F(BatchRunTest, PlantedFilesInASharedTargetAreNeverWrittenThrough) {
       {"directory link on the path",
        [&](const std::string&) { fs::remove_all(target + "/Docs"); link(target + "/Docs", victimDir); },
        root ? 1 : 0, {root ? refusedLink : ""}},
-
       {"foreign journal beside the archive",
        [&](const std::string& a) {
          WriteFile(a + ".journal", std::string("AKJ1\x16\0\0\0\0\0\0\0", 12) + "crc." +

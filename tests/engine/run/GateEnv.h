@@ -54,7 +54,6 @@ class GateEnv : public testing_support::FaultEnv {
   // Lets a held thread go on.
   void Release() { std::lock_guard<std::mutex> lock(mutex_); released_ = true; }
 
-
   // Every read of a file whose path holds `pathPart` fails with `error`.
   void FailReads(const std::string& pathPart, int error) {
     std::lock_guard<std::mutex> lock(mutex_);

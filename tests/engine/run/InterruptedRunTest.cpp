@@ -127,7 +127,6 @@ TEST_F(KilledRunTest, TerminatedRunClosesItsArchiveAndFails) {
   const struct {  // blocked: the file's reads wait for ever
     const char* label; Point point; const char* path; int arrival; bool blocked;
   } cases[] = {
-
       {"between entries", Point::ListDirectory, "/src/B", kDirectoriesPerArchive + 3, false},
       {"blocked in a read", Point::FirstRead, "/src/B/d0/f0.txt", 1, true},
   };

@@ -37,7 +37,6 @@ TEST(RetentionTest, EightDailyRunsKeepWhatTheJobSays) {
   const struct {  // single: no archive directories, one archive beside the backup directory
     const char* label; S suffix; bool single; uint32_t keepOld, keepDays; std::set<std::string> left;
   } cases[] = {
-
       {"keep all", S::None, false, 0, 0, WithOld("Docs/A", 7)},
       {"keep 1", S::None, false, 1, 0, WithOld("Docs/A", 2)},
       {"keep 4", S::None, false, 4, 0, WithOld("Docs/A", 5)},
@@ -52,7 +51,6 @@ TEST(RetentionTest, EightDailyRunsKeepWhatTheJobSays) {
        {"Docs-2026-11-02.zip", "Docs-2026-11-06.zip", "Docs-2026-11-07.zip", "Docs-2026-11-08.zip",
         "Docs-2026-11-09.zip"}},
       {"year and week", S::YearWeek, false, 4, 3, WithOld("Docs-2026-45/A", 4, {"Docs-2026-46/A.zip"})},
-
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);

@@ -93,7 +93,6 @@ struct PrepareCase {
   ArchiveFate fate; std::set<std::string> entries;
 };
 
-
 // The ages reach the preparer through FileLastWriteTime of the archive.
 TEST(ArchivePreparerTest, OutcomeForAnArchiveInPlace) {
   using S = SuffixKind;
@@ -146,7 +145,6 @@ TEST(ArchivePreparerTest, OutcomeForAnArchiveInPlace) {
     if (c.fate == F::Retired) {
       EXPECT_EQ((std::map<std::string, std::string>{{"old.txt", "old content"}}), run_test::Entries(retired));
     }
-
   }
 }
 

@@ -32,7 +32,6 @@ class RecordingActions : public SourceWalkActions {
   void FolderUnreadable(const std::string& directory, int) override { events.push_back("unreadable:" + directory); }
   void FolderNotDiskBacked(const std::string& directory) override { events.push_back("pseudo:" + directory); }
 
-
   std::vector<std::string> events;
   std::function<bool(const std::string&, const SourceFile&)> onAdd;
   std::function<bool()> onEnter;
@@ -90,7 +89,6 @@ TEST(SourceWalkerTest, SelectionRulesDecideWhatIsVisited) {
   const std::set<std::string> docsWithoutTemp =
       with({"dir:Docs", "file:Docs/d.txt", "dir:Docs/temp2", "file:Docs/temp2/u.txt"});
   struct Case { const char* label; std::function<void(BackupJob&)> configure; std::set<std::string> events; } cases[] = {
-
       {"everything", [](BackupJob&) {},
        with({"dir:Docs", "file:Docs/d.txt", "dir:Docs/Temp", "file:Docs/Temp/t.txt",
              "dir:Docs/Temp/deep", "file:Docs/Temp/deep/v.txt", "dir:Docs/temp2", "file:Docs/temp2/u.txt", "dir:Cache.tmp", "file:Cache.tmp/x.txt",
