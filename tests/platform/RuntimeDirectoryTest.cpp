@@ -43,9 +43,7 @@ TEST(RuntimeDirectoryTest, OnlyADirectoryNobodyElseCanEnterIsUsed) {
   ScopedVariable tmpdir("TMPDIR", tmp.path().c_str());
   // XDG_RUNTIME_DIR or null; the modes of tmp/run and tmp/arkivault-<uid> before the
   // call, 0 when missing; the directory expected, empty when refused.
-  struct Case { const char *what, *xdg; mode_t runtimeMode, fallbackMode; std::string expected; };
-
-  const Case cases[] = {
+  const struct { const char *what, *xdg; mode_t runtimeMode, fallbackMode; std::string expected; } cases[] = {
       {"private runtime directory", "run", 0700, 0, runtime},
       {"runtime directory open to others", "run", 0755, 0, fallback},
       {"relative runtime directory", "run-rel", 0700, 0, fallback},
@@ -53,7 +51,7 @@ TEST(RuntimeDirectoryTest, OnlyADirectoryNobodyElseCanEnterIsUsed) {
       {"runtime directory missing", "run", 0, 0700, fallback},
       {"fallback open to others", nullptr, 0, 0777, ""},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     ::rmdir(runtime.c_str());
     ::rmdir(fallback.c_str());
