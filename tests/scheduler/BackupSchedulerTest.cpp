@@ -200,7 +200,6 @@ TEST(ScheduledRunTest, JobDueAMinuteAheadRunsThroughTheWorkerThread) {
   scheduler.Stop();
   EXPECT_FALSE(scheduler.Timer().IsRunning());
   EXPECT_TRUE(t.runner.Succeeded());
-  EXPECT_ZIP_VALID(t.target + "/Docs.zip");
   EXPECT_EQ(1u, testing_support::ExternalEntries(t.target + "/Docs.zip").count("d/b.txt"));
 }
 

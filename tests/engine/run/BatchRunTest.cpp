@@ -13,6 +13,7 @@
 #include "zip/ZipFile.h"
 #include "zip/ZipJournal.h"
 
+namespace fs = std::filesystem;
 using run_test::Entries;
 using testing_support::ShellQuote;
 using testing_support::WriteFile;
@@ -70,7 +71,6 @@ TEST_F(BatchRunTest, MessagesSilenceAndExitStatus) {
        {"Backup failed.", "Reason: the source folder cannot be read (" +
                               platform::ErrorText(ENOENT) + "): '" + source + "/sub'"}},
   };
-  namespace fs = std::filesystem;
   for (const auto& c : cases) {
     for (const bool silent : {false, true}) {
       SCOPED_TRACE(std::string(c.label) + (silent ? ", silent" : ""));
@@ -150,7 +150,6 @@ TEST_F(BatchRunTest, FullThenIncrementalRunsOfOddNames) {
 // previous state or the run's result, and the run says what it refused.
 TEST_F(BatchRunTest, PlantedFilesInASharedTargetAreNeverWrittenThrough) {
   using Plant = std::function<void(const std::string& archive)>;
-  namespace fs = std::filesystem;
   const bool root = ::geteuid() == 0;
   const std::string victim = tmp / "victim.zip", victimDir = tmp / "victim-dir";
   const auto foreign = [root](const std::string& path) {
@@ -210,15 +209,14 @@ TEST_F(BatchRunTest, PlantedFilesInASharedTargetAreNeverWrittenThrough) {
       ASSERT_EQ(0, RunBatch(tmp.path(), "job.xml", false, true).status);
       const std::string archive = target + "/Docs/sub.zip";
       fs::copy_file(archive, victim, fs::copy_options::overwrite_existing);
-      const std::string before = testing_support::ReadFile(archive);
-      const std::string victimBytes = testing_support::ReadFile(victim);
+      const std::string before = testing_support::ReadFile(archive);  // and the victim's bytes
       c.plant(archive);
       WriteFile(source + "/sub/d.txt", "delta");
       const BatchOutcome outcome = RunBatch(tmp.path(), "job.xml", incremental, false);
       EXPECT_EQ(c.status, outcome.status) << outcome.output;
       for (const std::string& text : c.says)
         EXPECT_NE(std::string::npos, outcome.output.find(text)) << text << " in:\n" << outcome.output;
-      EXPECT_EQ(victimBytes, testing_support::ReadFile(victim));
+      EXPECT_EQ(before, testing_support::ReadFile(victim));
       EXPECT_TRUE(fs::is_empty(victimDir) || !root);
       if (c.status != 0) {
         if (!fs::is_symlink(archive) && !fs::is_symlink(target + "/Docs")) {

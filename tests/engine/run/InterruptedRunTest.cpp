@@ -7,8 +7,6 @@
 #include <chrono>
 #include <random>
 
-#include <wx/log.h>
-
 #include "engine/BatchRun.h"
 #include "jobs/JobDefinitionWriter.h"
 #include "platform/TerminationSignals.h"
@@ -47,7 +45,6 @@ for directory, _, names in os.walk(source):
     for name in names:
         path = os.path.join(directory, name)
         if path not in held: print(os.path.relpath(path, source))
-
 )";
 
 class KilledRunTest : public run_test::RunSandbox {
@@ -106,7 +103,6 @@ TEST_F(KilledRunTest, KilledIncrementalRunsLoseNoFile) {
     for (const std::string& file : SourceFiles()) {
       if (random() % 3 == 0) WriteFile(file, "version of round " + std::to_string(round));
     }
-
     const long killAfter = static_cast<long>(random() % static_cast<unsigned long>(fullRun));
     SCOPED_TRACE("killed after " + std::to_string(killAfter) + " us");
     RunBatch(true, killAfter);

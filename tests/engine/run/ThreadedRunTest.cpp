@@ -1,7 +1,6 @@
 // Runs that do not complete: cancellation of the worker in the middle of a
 // file and between entries, a stop request, a full disk; the worker's priority.
 #include <atomic>
-#include <cerrno>
 
 #include <wx/log.h>
 #include <wx/thread.h>

@@ -12,6 +12,7 @@
 
 namespace {
 
+using run_test::MakeJob;
 using testing_support::TempDir;
 using testing_support::WriteFile;
 
@@ -36,12 +37,6 @@ class RecordingActions : public SourceWalkActions {
   std::function<bool(const std::string&, const SourceFile&)> onAdd;
   std::function<bool()> onEnter;
 };
-
-BackupJob JobFor(const std::string& sourceRoot) {
-  BackupJob job("walk");
-  job.SourceRootPath = sourceRoot;
-  return job;
-}
 
 // Files first, then subdirectories, depth first: every entry lies in the last
 // entered directory still open (leaving a directory closes it for good), and
@@ -120,7 +115,7 @@ TEST(SourceWalkerTest, SelectionRulesDecideWhatIsVisited) {
        with({"dir:Cache.tmp", "file:Cache.tmp/x.txt", "dir:.hid", "file:.hid/y.txt"})},
   };
   for (const Case& c : cases) {
-    BackupJob job = JobFor(dir.path() + "/");
+    BackupJob job = MakeJob(dir.path() + "/", "");
     c.configure(job);
     EXPECT_EQ(c.events, Walk(job, true)) << c.label;
   }
@@ -128,13 +123,12 @@ TEST(SourceWalkerTest, SelectionRulesDecideWhatIsVisited) {
 
 TEST(SourceWalkerTest, CancellationIsTestedBeforeEveryEntry) {
   TempDir dir;
-  const char* const files[] = {"f1", "f2", "f3", "f4", "f5", "D/d1", "D/d2"};
-  for (const char* file : files) WriteFile(dir / file, "x");
+  for (const char* file : {"f1", "f2", "f3", "f4", "f5", "D/d1", "D/d2"}) WriteFile(dir / file, "x");
   const int kEntries = 8;  // five files, D, and D's two files
   for (int stopAt = 1; stopAt <= kEntries + 1; ++stopAt) {
     int tests = 0;
     RecordingActions actions;
-    SourceWalker walker(JobFor(dir.path()), true, [&] { return ++tests >= stopAt; }, actions);
+    SourceWalker walker(MakeJob(dir.path(), ""), true, [&] { return ++tests >= stopAt; }, actions);
     EXPECT_EQ(stopAt > kEntries, walker.BackupDirectory("")) << stopAt;
     EXPECT_EQ(std::min(stopAt - 1, kEntries), static_cast<int>(actions.events.size())) << stopAt;
   }
@@ -145,7 +139,7 @@ TEST(SourceWalkerTest, CancellationIsTestedBeforeEveryEntry) {
 TEST(SourceWalkerTest, FailuresStopTheWalk) {
   TempDir dir;
   for (const char* file : {"a.txt", "sub/s.txt"}) WriteFile(dir / file, file);
-  const BackupJob job = JobFor(dir.path());
+  const BackupJob job = MakeJob(dir.path(), "");
 
   RecordingActions throwing;
   throwing.onAdd = [](const std::string&, const SourceFile&) -> bool {
@@ -171,9 +165,9 @@ TEST(SourceWalkerTest, MissingDirectoryIsNamedOnceEmptyOneNotAndNeitherFails) {
   std::filesystem::create_directory(dir / "empty");
   run_test::LogText log;
   RecordingActions actions;
-  EXPECT_TRUE(SourceWalker(JobFor(dir / "empty"), true, nullptr, actions).BackupDirectory(""));
+  EXPECT_TRUE(SourceWalker(MakeJob(dir / "empty", ""), true, nullptr, actions).BackupDirectory(""));
   EXPECT_EQ("", log.text);
-  EXPECT_TRUE(SourceWalker(JobFor(dir / "missing"), true, nullptr, actions).BackupDirectory(""));
+  EXPECT_TRUE(SourceWalker(MakeJob(dir / "missing", ""), true, nullptr, actions).BackupDirectory(""));
   EXPECT_EQ(std::vector<std::string>{"unreadable:" + dir / "missing"}, actions.events);
   EXPECT_EQ(1, std::count(log.text.begin(), log.text.end(), '\n')) << log.text;
   EXPECT_NE(std::string::npos,
@@ -186,7 +180,6 @@ TEST(SourceWalkerTest, AwkwardTreeIsWalkedWithoutHangOrLoop) {
   TempDir dir;
   for (const char* file : {"a\\b.txt", "with space.txt", "ärger.txt", "Case.txt", "case.txt", "sub/CASE"})
     WriteFile(dir / file, file);
-
   ASSERT_EQ(0, testing_support::RunCommand("mkfifo " + testing_support::ShellQuote(dir / "pipe")));
   std::filesystem::create_directory_symlink(".", dir / "loop");
   std::filesystem::create_directory_symlink("..", dir / "sub/up");
@@ -195,7 +188,7 @@ TEST(SourceWalkerTest, AwkwardTreeIsWalkedWithoutHangOrLoop) {
   EXPECT_EQ((std::set<std::string>{"file:a\\b.txt", "file:with space.txt", "file:ärger.txt",
                                    "file:Case.txt", "file:case.txt", "file:filelink", "dir:sub",
                                    "file:sub/CASE"}),
-            Walk(JobFor(dir.path()), true));
+            Walk(MakeJob(dir.path(), ""), true));
 }
 
 }  // namespace
