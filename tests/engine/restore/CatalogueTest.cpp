@@ -20,17 +20,15 @@ IndexedArchive Line(const std::string& name, ArchiveKind kind, int hour, uint64_
 
 // Lines that parse are kept, every other line is passed over.
 TEST(ArchiveIndexTest, ParsesWellFormedLinesOnly) {
-  struct Row { const char* text; size_t archives; const char* name; } rows[] = {
+  struct Row { const char* text; size_t archives = 0; const char* name = ""; } rows[] = {
       {"2026-12-02 14:30:15\tfull\t3\tDocs.zip\n", 1, "Docs.zip"},
       {"2026-12-02 14:30:15\tinitial\t3\ta\\tb\\\\c\\nd.zip\n", 1, "a\tb\\c\nd.zip"},
-      {"2026-12-02 14:30:15\tfull\t3\tDocs.zip", 0, ""},  // torn: no newline
-      {"2026-12-02 14:30\tfull\t3\tDocs.zip\n", 0, ""},
-      {"2026-13-02 14:30:15\tfull\t3\tDocs.zip\n", 0, ""},
-      {"2026-02-30 14:30:15\tfull\t3\tDocs.zip\n", 0, ""},
-      {"2026-12-02 14:30:15\tpartial\t3\tDocs.zip\n", 0, ""},
-      {"2026-12-02 14:30:15\tfull\t-3\tDocs.zip\n", 0, ""},
-      {"2026-12-02 14:30:15\tfull\t3\t\n", 0, ""},
-      {"2026-12-02 14:30:15\tfull\t3\tbad\\x.zip\n", 0, ""},
+      // Rows of a text alone are refused.
+      {"2026-12-02 14:30:15\tfull\t3\tDocs.zip"},  // torn: no newline
+      {"2026-12-02 14:30\tfull\t3\tDocs.zip\n"}, {"2026-13-02 14:30:15\tfull\t3\tDocs.zip\n"},
+      {"2026-02-30 14:30:15\tfull\t3\tDocs.zip\n"}, {"2026-12-02 14:30:15\tfull\t3\t\n"},
+      {"2026-12-02 14:30:15\tpartial\t3\tDocs.zip\n"}, {"2026-12-02 14:30:15\tfull\t-3\tDocs.zip\n"},
+      {"2026-12-02 14:30:15\tfull\t3\tbad\\x.zip\n"},
       {"garbage\n2026-12-02 14:30:15\tincremental\t7\tsub/files.zip\n", 1, "sub/files.zip"},
   };
   for (const Row& row : rows) {

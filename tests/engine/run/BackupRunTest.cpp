@@ -145,14 +145,6 @@ TEST_F(BackupRunTest, FullThenIncrementalRunsTakeWhatChanged) {
   EXPECT_EQ(newest, ReadFile(archive));
 }
 
-struct LayoutCase {
-  const char* label;
-  std::vector<std::string> archives;
-  bool subDirIndividual, noEmpty;
-  std::set<std::string> zips;                            // below the target
-  std::map<std::string, std::set<std::string>> entries;  // of some of them
-};
-
 TEST_F(BackupRunTest, ArchiveLayouts) {
   // A holds a file, a subdirectory with a file and an empty grandchild, and an
   // empty subdirectory; B holds one file.
@@ -161,7 +153,10 @@ TEST_F(BackupRunTest, ArchiveLayouts) {
   testing_support::RunCommand("mkdir -p " + ShellQuote(source + "/A/x/y") + " " +
                               ShellQuote(source + "/A/e"));
   WriteFile(source + "/B/c.txt", "c");
-  const std::vector<LayoutCase> cases = {
+  const struct {  // zips: every one below the target; entries: of some of them
+    const char* label; std::vector<std::string> archives; bool subDirIndividual, noEmpty;
+    std::set<std::string> zips; std::map<std::string, std::set<std::string>> entries;
+  } cases[] = {
       {"one archive per archive directory", {"A", "B"}, false, false,
        {"Docs/A.zip", "Docs/B.zip"},
        {{"Docs/A.zip", {"a.txt", "e/", "x/", "x/b.txt", "x/y/"}}, {"Docs/B.zip", {"c.txt"}}}},
@@ -196,7 +191,7 @@ TEST_F(BackupRunTest, ArchiveLayouts) {
   // Every archive is read by Python's zipfile; the table's first one with
   // entries by every outside reader.
   bool checked = false;
-  for (const LayoutCase& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
     testing_support::RunCommand("rm -rf " + ShellQuote(target + "/Docs") + " " +
                                 ShellQuote(target + "/Docs.zip"));

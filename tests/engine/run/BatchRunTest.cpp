@@ -22,17 +22,6 @@ namespace {
 
 struct BatchOutcome { int status; std::string output; };
 
-// Runs the definition file `file` as a batch in `directory`.
-BatchOutcome RunBatch(const std::string& directory, const std::string& file, bool incremental,
-                      bool silent) {
-  BatchOutcome outcome;
-  outcome.status = testing_support::RunCommand(
-      run_test::BatchCommand(directory, file, std::string(incremental ? " -i" : "") +
-                                                  (silent ? " -s" : "") + " 2>&1"),
-      &outcome.output);
-  return outcome;
-}
-
 class BatchRunTest : public run_test::RunSandbox {
  protected:
   void SetUp() override {
@@ -42,8 +31,15 @@ class BatchRunTest : public run_test::RunSandbox {
     job.Archives = {"sub"};
   }
 
-  void WriteDefinition(const std::string& name) {
-    WriteFile(tmp / name, JobDefinitionWriter::ToXml(job));
+  void WriteDefinition(const std::string& name) { WriteFile(tmp / name, JobDefinitionWriter::ToXml(job)); }
+
+  // Runs the definition file `file` as a batch in the temporary directory.
+  BatchOutcome RunBatch(const std::string& file, bool incremental, bool silent) {
+    BatchOutcome outcome;
+    const std::string flags = std::string(incremental ? " -i" : "") + (silent ? " -s" : "") + " 2>&1";
+    outcome.status =
+        testing_support::RunCommand(run_test::BatchCommand(tmp.path(), file, flags), &outcome.output);
+    return outcome;
   }
 };
 
@@ -84,7 +80,7 @@ TEST_F(BatchRunTest, MessagesSilenceAndExitStatus) {
 
       if (c.trouble == 's') fs::rename(source, tmp / "unplugged");
       const BatchOutcome outcome =
-          RunBatch(tmp.path(), c.trouble == 'n' ? "nosuch.xml" : "job.xml", false, silent);
+          RunBatch(c.trouble == 'n' ? "nosuch.xml" : "job.xml", false, silent);
       if (c.trouble == 's') fs::rename(tmp / "unplugged", source);
       EXPECT_EQ(c.status, outcome.status) << outcome.output;
       std::map<std::string, std::string> stored = {{"b.txt", "beta"}, {"locked/", ""}};
@@ -121,11 +117,11 @@ TEST_F(BatchRunTest, FullThenIncrementalRunsOfOddNames) {
   job.NoOverwrite = true;
   const std::string definition = "job & co\xFF.xml";
   WriteDefinition(definition);
-  const BatchOutcome outcome = RunBatch(tmp.path(), definition, false, false);
+  const BatchOutcome outcome = RunBatch(definition, false, false);
   ASSERT_EQ(0, outcome.status) << outcome.output;
 
   WriteFile(source + "/sub/c.txt", "gamma");
-  ASSERT_EQ(0, RunBatch(tmp.path(), definition, true, true).status);
+  ASSERT_EQ(0, RunBatch(definition, true, true).status);
   // Each run left its record, naming the definition file as found.
   const std::vector<RunRecord> records = RunHistory(tmp / "state/arkivault").Load();
   ASSERT_EQ(2u, records.size());
@@ -206,13 +202,13 @@ TEST_F(BatchRunTest, PlantedFilesInASharedTargetAreNeverWrittenThrough) {
       fs::remove(source + "/sub/d.txt");
       job.NoOverwrite = c.noOverwrite;
       WriteDefinition("job.xml");
-      ASSERT_EQ(0, RunBatch(tmp.path(), "job.xml", false, true).status);
+      ASSERT_EQ(0, RunBatch("job.xml", false, true).status);
       const std::string archive = target + "/Docs/sub.zip";
       fs::copy_file(archive, victim, fs::copy_options::overwrite_existing);
       const std::string before = testing_support::ReadFile(archive);  // and the victim's bytes
       c.plant(archive);
       WriteFile(source + "/sub/d.txt", "delta");
-      const BatchOutcome outcome = RunBatch(tmp.path(), "job.xml", incremental, false);
+      const BatchOutcome outcome = RunBatch("job.xml", incremental, false);
       EXPECT_EQ(c.status, outcome.status) << outcome.output;
       for (const std::string& text : c.says)
         EXPECT_NE(std::string::npos, outcome.output.find(text)) << text << " in:\n" << outcome.output;

@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <fstream>
-
 #include <set>
 
 #include "engine/RunHistory.h"
@@ -36,10 +35,9 @@ TEST(RunHistoryTest, ReadsBackWholeRecordsAndSkipsATornLine) {
   ASSERT_EQ(0, history.Append(later));
   EXPECT_EQ(failed.ToLine() + cut + "\n" + later.ToLine(),
             testing_support::ReadFile(history.FilePath()));
-  const std::vector<RunRecord> records = history.Load();
-  ASSERT_EQ(2u, records.size());
-  EXPECT_EQ(failed.ToLine(), records[0].ToLine());
-  EXPECT_EQ(later.ToLine(), records[1].ToLine());
+  std::string loaded;
+  for (const RunRecord& record : history.Load()) loaded += record.ToLine();
+  EXPECT_EQ(failed.ToLine() + later.ToLine(), loaded);
   struct stat st;
   ASSERT_EQ(0, stat(history.FilePath().c_str(), &st));
   EXPECT_EQ(0600u, st.st_mode & 0777);  // it names the user's files

@@ -16,8 +16,6 @@ wxDateTime LocalTime(int day, wxDateTime::Month month, int year, int hour = 12) 
                     static_cast<wxDateTime::wxDateTime_t>(hour));
 }
 
-int64_t Ticks(const wxDateTime& when) { return static_cast<int64_t>(when.GetTicks()); }
-
 // Writes an archive with Python's zipfile, independent of our writer.
 void MakeZip(const std::string& path, const std::string& name, const std::string& content) {
   std::filesystem::create_directories(std::filesystem::path(path).parent_path());
@@ -52,7 +50,7 @@ TEST(ArchiveNamingTest, SuffixFollowsKindAndLocalDate) {
 }
 
 TEST(ArchiveNamingTest, BackupDirectoryTakesTheInjectedDate) {
-  run_test::ScopedClock clock(Ticks(LocalTime(6, wxDateTime::Dec, 2026, 23)));
+  run_test::ScopedClock clock(LocalTime(6, wxDateTime::Dec, 2026, 23).GetTicks());
   BackupJob job("Docs");
   job.TargetPath = "/backup/";
   job.Suffix = SuffixKind::Date;
@@ -86,13 +84,6 @@ TEST(ArchiveNamingTest, ArchiveRelativePathOfArchiveDirectories) {
 
 const char kArchiveName[] = "Letters/2025/files";
 
-// The archive's age: how long before now it was written; its entries: after the run added new.txt.
-struct PrepareCase {
-  const char* label;
-  bool existing, noOverwrite; SuffixKind suffix; bool full; int64_t ageSeconds;
-  ArchiveFate fate; std::set<std::string> entries;
-};
-
 // The ages reach the preparer through FileLastWriteTime of the archive.
 TEST(ArchivePreparerTest, OutcomeForAnArchiveInPlace) {
   using S = SuffixKind;
@@ -101,7 +92,11 @@ TEST(ArchivePreparerTest, OutcomeForAnArchiveInPlace) {
   // Monday 4 January 2027, 15:00 local time.
   const wxDateTime now = LocalTime(4, wxDateTime::Jan, 2027, 15);
   const std::set<std::string> fresh{"new.txt"}, added{"old.txt", "new.txt"};
-  const PrepareCase cases[] = {
+  // The archive's age: how long before now it was written; its entries: after the run added new.txt.
+  const struct {
+    const char* label; bool existing, noOverwrite; SuffixKind suffix; bool full; int64_t ageSeconds;
+    ArchiveFate fate; std::set<std::string> entries;
+  } cases[] = {
       {"none there", false, false, S::None, false, 0, F::Created, fresh},
       {"none there, no overwrite", false, true, S::Date, true, 0, F::Created, fresh},
       {"no overwrite, full", true, true, S::None, true, hour, F::Retired, fresh},
@@ -116,7 +111,7 @@ TEST(ArchivePreparerTest, OutcomeForAnArchiveInPlace) {
       {"year and week, old", true, false, S::YearWeek, false, 7 * day, F::Kept, added},
       {"no suffix, old", true, false, S::None, false, 30 * day, F::Kept, added},
   };
-  for (const PrepareCase& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
     TempDir dir;
     WriteFile(dir / "src/new.txt", "new content");
@@ -124,7 +119,7 @@ TEST(ArchivePreparerTest, OutcomeForAnArchiveInPlace) {
     const std::string path = base + "/" + kArchiveName + ".zip";
     if (c.existing) {
       MakeZip(path, "old.txt", "old content");
-      platform::Env::Default()->SetModificationTime(path, Ticks(now) - c.ageSeconds);
+      platform::Env::Default()->SetModificationTime(path, now.GetTicks() - c.ageSeconds);
     }
     BackupJob job("Docs");
     job.NoOverwrite = c.noOverwrite;
