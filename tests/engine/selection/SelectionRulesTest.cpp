@@ -54,24 +54,19 @@ std::set<std::string> List(const std::string& directory, const std::string& file
 
 TEST(DirEnumeratorTest, FlagsChooseFilesDirectoriesHiddenAndDots) {
   TempDir dir;
-  WriteFile(dir / "File.txt", "f");
-  WriteFile(dir / ".hidden", "h");
-  std::filesystem::create_directory(dir / "sub");
-  std::filesystem::create_directory(dir / ".hiddendir");
+  for (const char* file : {"File.txt", ".hidden"}) WriteFile(dir / file, file);
+  for (const char* name : {"sub", ".hiddendir"}) std::filesystem::create_directory(dir / name);
   using E = DirEnumerator;
   const struct { int flags; const char* filespec; std::set<std::string> names; } cases[] = {
-      {E::EnumFiles, "", {"File.txt"}},
+      {E::EnumFiles, "", {"File.txt"}}, {E::EnumDirs, "", {"sub"}},
       {E::EnumFiles | E::EnumHidden, "", {"File.txt", ".hidden"}},
-      {E::EnumDirs, "", {"sub"}},
       {E::EnumDirs | E::EnumHidden, "", {"sub", ".hiddendir"}},
       {E::EnumDirs | E::EnumDotDirs, "", {".", "..", "sub"}},
       {E::EnumFiles | E::EnumDirs | E::EnumHidden, "", {"File.txt", ".hidden", "sub", ".hiddendir"}},
       {E::EnumFiles | E::EnumDirs | E::EnumHidden, "*.TXT", {"File.txt"}},
-      {E::EnumFiles | E::EnumDirs, "s*", {"sub"}},
-      {0, "", {}},
+      {E::EnumFiles | E::EnumDirs, "s*", {"sub"}}, {0, "", {}},
   };
   for (const auto& c : cases) EXPECT_EQ(c.names, List(dir.path(), c.filespec, c.flags)) << "flags " << c.flags;
-
   EXPECT_TRUE(DirEnumerator::Exists(dir.path()));
   EXPECT_FALSE(DirEnumerator::Exists(dir / "File.txt"));
   EXPECT_FALSE(DirEnumerator::Exists(dir / "missing"));
