@@ -29,18 +29,15 @@ void MakeZip(const std::string& path, const std::string& name, const std::string
 
 TEST(ArchiveNamingTest, SuffixFollowsKindAndLocalDate) {
   using S = SuffixKind;
+  constexpr auto Jan = wxDateTime::Jan, Dec = wxDateTime::Dec;
   struct Case { SuffixKind kind; wxDateTime when; const char* suffix; } cases[] = {
-      {S::None, LocalTime(1, wxDateTime::Jan, 2027), ""},
-      {S::Weekday, LocalTime(1, wxDateTime::Jan, 2027), "-Fri"},
-      {S::Weekday, LocalTime(4, wxDateTime::Jan, 2027), "-Mon"},
-      {S::YearWeek, LocalTime(1, wxDateTime::Jan, 2027), "-2027-53"},
-      {S::YearWeek, LocalTime(31, wxDateTime::Dec, 2026), "-2026-53"},
-      {S::YearWeek, LocalTime(4, wxDateTime::Jan, 2027), "-2027-1"},
-      {S::YearWeek, LocalTime(29, wxDateTime::Dec, 2025), "-2025-1"},
-      {S::YearWeek, LocalTime(1, wxDateTime::Jan, 2023, 0), "-2023-52"},
-      {S::Date, LocalTime(6, wxDateTime::Dec, 2026), "-2026-12-06"},
-      {S::Date, LocalTime(1, wxDateTime::Jan, 2027, 0), "-2027-01-01"},
-      {S::Date, LocalTime(31, wxDateTime::Dec, 2026, 23), "-2026-12-31"},
+      {S::None, LocalTime(1, Jan, 2027), ""},
+      {S::Weekday, LocalTime(1, Jan, 2027), "-Fri"}, {S::Weekday, LocalTime(4, Jan, 2027), "-Mon"},
+      {S::YearWeek, LocalTime(1, Jan, 2027), "-2027-53"}, {S::YearWeek, LocalTime(31, Dec, 2026), "-2026-53"},
+      {S::YearWeek, LocalTime(4, Jan, 2027), "-2027-1"}, {S::YearWeek, LocalTime(29, Dec, 2025), "-2025-1"},
+      {S::YearWeek, LocalTime(1, Jan, 2023, 0), "-2023-52"},
+      {S::Date, LocalTime(6, Dec, 2026), "-2026-12-06"}, {S::Date, LocalTime(1, Jan, 2027, 0), "-2027-01-01"},
+      {S::Date, LocalTime(31, Dec, 2026, 23), "-2026-12-31"},
   };
   for (const Case& c : cases) {
     BackupJob job;
