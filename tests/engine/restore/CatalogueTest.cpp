@@ -92,7 +92,10 @@ TEST(CatalogueTest, TakesTheJobsArchivesOfEverySuffixAndNoForeignOnes) {
     std::set<std::string> expected = ours;
     if (!subDirIndividual) expected.erase("Docs/sub/files.zip");
     // With per-folder archives the archive directories' own archives are "files.zip".
-    if (subDirIndividual) expected.erase("Docs-2026-49/Mail.zip"), expected.erase("Docs-Sun//abs/Notes.zip");
+    if (subDirIndividual) {
+      expected.erase("Docs-2026-49/Mail.zip");
+      expected.erase("Docs-Sun//abs/Notes.zip");
+    }
     EXPECT_EQ(found, expected) << "per-folder archives " << subDirIndividual;
   }
 }
