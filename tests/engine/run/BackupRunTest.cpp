@@ -354,6 +354,13 @@ TEST(BackupRunTroubleTest, FailuresEndTheRunAndTroubleIsNamed) {
          EXPECT_TRUE(HasArchiveBit(t.source + "/C/f.txt"));
        },
        false},
+      {"archive to extend whose directory is damaged",
+       [](Sandbox& t, GateEnv&) {
+         // An end record for one entry whose central header is not where it says.
+         const char endRecord[] = "PK\5\6\0\0\0\0\1\0\1\0\56\0\0\0\0\0\0\0\0\0";
+         WriteFile(t.target + "/Docs/B.zip", std::string(endRecord, 22));
+       },
+       "the archive is damaged", "out/Docs/B.zip", [](Sandbox&) {}, false},
       {"archive that cannot be moved aside is kept",
        [&](Sandbox& t, GateEnv& env) { earlier(t); t.job.NoOverwrite = true; env.FailRename("(old 1)", EACCES); },
        "the archive could not be renamed", "out/Docs/A.zip", earlierKept},
