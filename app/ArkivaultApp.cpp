@@ -12,6 +12,7 @@
 #include <wx/utils.h>
 
 #include "app/HelpController.h"
+#include "app/ResourceDirectory.h"
 #include "jobs/BackupJob.h"
 #include "jobs/DefinitionFileName.h"
 #include "platform/Clock.h"
@@ -300,9 +301,9 @@ void ArkivaultApp::CloseDown() {
 }
 
 bool ArkivaultApp::LoadResources() {
-  resources_ = ResourceFiles(ResourceFiles::FindDirectory());
+  resources_ = ResourceFiles(ResourceDirectory::Find());
   if (resources_.LoadArchive()) return true;
-  wxMessageBox(_("Error loading resource file ") + ResourceFiles::ArchiveName, _("Error"),
+  wxMessageBox(_("Error loading resource file ") + ResourceDirectory::ArchiveName, _("Error"),
                wxOK | wxCENTRE);
   return false;
 }
