@@ -8,7 +8,6 @@
 #include <wx/intl.h>
 #include <wx/log.h>
 #include <wx/msgdlg.h>
-#include <wx/stdpaths.h>
 #include <wx/utils.h>
 
 #include "app/HelpController.h"
@@ -235,8 +234,10 @@ void ArkivaultApp::OnEndSession(wxCloseEvent&) { Shutdown(); }
 
 void ArkivaultApp::SetStartAtLogin(bool start) {
   if (start) {
-    Autostart().Enable(wxStandardPaths::Get().GetExecutablePath(),
-                       wxString::FromUTF8(platform::Env::Current()->CurrentDirectory()));
+    // The login starts "arkivault", the program beside this one, as users do.
+    platform::Env* env = platform::Env::Current();
+    Autostart().Enable(wxString::FromUTF8(env->ExecutableDirectory()) + "/arkivault",
+                       wxString::FromUTF8(env->CurrentDirectory()));
   } else {
     Autostart().Disable();
   }
