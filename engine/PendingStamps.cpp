@@ -12,6 +12,5 @@ void PendingStamps::Commit() {
 }
 
 void PendingStamps::Discard() {
-  files_.clear();
-  files_.shrink_to_fit();
+  files_ = std::deque<StoredFile>();
 }

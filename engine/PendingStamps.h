@@ -7,8 +7,8 @@
 // for one archive at a time.
 #pragma once
 
+#include <deque>
 #include <string>
-#include <vector>
 
 #include "platform/Env.h"
 
@@ -33,5 +33,6 @@ class PendingStamps {
     std::string path;
     platform::FileInfo seen;
   };
-  std::vector<StoredFile> files_;
+  // A deque grows without copying: no moment holds the list twice.
+  std::deque<StoredFile> files_;
 };
