@@ -10,6 +10,7 @@
 #include "engine/ReadCallback.h"
 #include "engine/ReadProgress.h"
 #include "platform/Env.h"
+#include "zip/ZipWriter.h"
 
 void ArchiveCommitCheck::Begin(const std::string& baseDir, const std::string& archiveName,
                                const PreparedArchive& prepared, bool fullRun, bool suffixed) {

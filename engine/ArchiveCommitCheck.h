@@ -14,7 +14,8 @@
 
 #include "engine/ArchivePreparer.h"
 #include "engine/ArchiveVerifier.h"
-#include "zip/ZipWriter.h"
+
+class ZipWriter;
 
 class ArchiveCommitCheck {
  public:
