@@ -86,7 +86,6 @@ TEST_F(MainFrameTest, MenuStatesAndTheRunningJob) {
   // Close Shutdown; context menu: Copy Delete Edit History Full Incremental Cancel Restore.
   EXPECT_EQ("100000000111", Enabled(file));
   EXPECT_EQ("00000000", Enabled(context));
-  EXPECT_EQ("11", Enabled(*Frame().GetMenuBar()->GetMenu(2)));
   Select(1);
   EXPECT_EQ("111111101111", Enabled(file));
   EXPECT_EQ("11111101", Enabled(context));
@@ -156,8 +155,7 @@ TEST_F(MainFrameTest, NewCopyRenameDelete) {
   prompts.directories = {cwd / "out", cwd.path()};
   WhenShown<BackupJobDialog>([&](BackupJobDialog& d) {
     EXPECT_TRUE(app->IsModalDialogOpen());
-    XRCCTRL(d, "ID_JOBNAME", wxTextCtrl)->ChangeValue("My Documents and Photos");
-    XRCCTRL(d, "ID_JOBNAME", wxTextCtrl)->MarkDirty();
+    app_test::Type(d, "ID_JOBNAME", "My Documents and Photos");
     app_test::Send(d, wxEVT_TOOL, "ID_TARGET_BUTTON");
     app_test::Send(d, wxEVT_TOOL, "ID_SOURCE_BUTTON");
     app_test::Send(d, wxEVT_BUTTON, "ID_OK");

@@ -44,16 +44,12 @@ struct WindowedStart {
 };
 
 // Starts `program` in `directory` and takes screenshots into `screenshot`
-// until a window of `size` (any, by default) is on the screen, fully drawn.
+// until a window of `size` (any, by default) is on the screen, fully drawn;
+// the program is killed afterwards.
 WindowedStart StartWindowed(const std::string& program, const std::string& directory,
                             const std::string& screenshot, const wxSize& size = wxDefaultSize) {
-  std::string pid;
-  // The directory is private, so it serves as the runtime directory (no
-  // other instance on this machine is found there) and holds the run records.
-  RunCommand("cd " + ShellQuote(directory) + " && XDG_RUNTIME_DIR=" + ShellQuote(directory) +
-                 " XDG_STATE_HOME=" + ShellQuote(directory) + " " + ShellQuote(program) + " >output.txt 2>&1 & echo $!",
-             &pid);
-  pid = pid.substr(0, pid.find('\n'));
+  app_test::ChildProcess process(app_test::ProgramCommand(directory, ">output.txt 2>&1", program),
+                                 directory);
   WindowedStart start;
   for (int attempt = 0; attempt < 100 && start.window.IsEmpty(); ++attempt) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -63,8 +59,7 @@ WindowedStart StartWindowed(const std::string& program, const std::string& direc
     }
     if (size != wxDefaultSize && start.window.GetSize() != size) start.window = wxRect();
   }
-  start.running = RunCommand("kill -0 " + pid) == 0;
-  RunCommand("kill -9 " + pid);
+  start.running = process.Wait(0) == -1;
   start.output = testing_support::ReadFile(directory + "/output.txt");
   app_test::ExpectNoGtkWarnings(start.output);
   return start;

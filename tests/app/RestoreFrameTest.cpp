@@ -88,6 +88,16 @@ class RestoreFrameTest : public app_test::AppFixture {
         << "the restore window's work did not end";
   }
 
+  // Every file below `destination` (by its path there) with its content.
+  std::map<std::string, std::string> Files(const std::string& destination) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(destination)) {
+      if (entry.is_directory()) continue;
+      files[std::filesystem::relative(entry.path(), destination).string()] = ReadFile(entry.path());
+    }
+    return files;
+  }
+
   std::vector<std::string> Column(wxListCtrl& list, int column) {
     std::vector<std::string> texts;
     for (long row = 0; row < list.GetItemCount(); ++row) {
@@ -103,14 +113,12 @@ TEST_F(RestoreFrameTest, PointsTreeVersionsRestoreAndSearch) {
   WriteFile(cwd / "BackupDef/gone.xml",
             app_test::JobDefinition("Gone", cwd / "src", cwd / "unplugged"));
   std::filesystem::create_directories(cwd / "out");
-  int64_t now = wxDateTime(1, wxDateTime::Dec, 2026, 10, 0, 0).GetTicks();
-  platform::ManualClock clock(now);
-  platform::Clock::Install(&clock);
+  const int64_t now = wxDateTime(1, wxDateTime::Dec, 2026, 10, 0, 0).GetTicks();
   BackupJob job;
   ASSERT_TRUE(job.Load(cwd / "BackupDef/docs.xml"));
   job.NoOverwrite = true;  // each run keeps the archives of the runs before it
   for (int run = 0; run < 3; ++run) {
-    clock.Set(now + run * 86400);
+    app_test::ScopedClock clock(now + run * 86400);
     Put("docs/a.txt", "alpha " + std::to_string(run), now + run * 86400 - 100);
     if (run == 0) {
       Put("docs/b.txt", "beta", now - 100);
@@ -121,7 +129,6 @@ TEST_F(RestoreFrameTest, PointsTreeVersionsRestoreAndSearch) {
     BackupRunner runner(progress);
     ASSERT_TRUE(runner.RunNow(&job, run == 0)) << run;
   }
-  platform::Clock::Install(nullptr);
   ASSERT_TRUE(Start());
   RestoreFrame* frame = Open(0);
   ASSERT_NE(nullptr, frame);
@@ -148,6 +155,10 @@ TEST_F(RestoreFrameTest, PointsTreeVersionsRestoreAndSearch) {
   ASSERT_EQ(3, frame->VersionsList().GetItemCount());
   EXPECT_EQ("2026-12-01 10:00:00", frame->VersionsList().GetItemText(2).utf8_string());
   app_test::Screenshot(*frame, "restore-versions.png");
+  const std::map<std::string, std::string> middle = {
+      {"docs/a.txt", "alpha 1"}, {"docs/b.txt", "beta"}, {"docs/d.txt", "delta"}};
+  std::map<std::string, std::string> mine = middle;
+  mine["docs/a.txt"] = "mine";
   const struct {
     long version;          // -1: the docs folder as of the middle point
     std::string existing;  // put into the destination first
@@ -156,15 +167,9 @@ TEST_F(RestoreFrameTest, PointsTreeVersionsRestoreAndSearch) {
   } restores[] = {
       {2, "", wxYES, {{"docs/a.txt", "alpha 0"}}},
       {0, "", wxYES, {{"docs/a.txt", "alpha 2"}}},
-      {-1, "", wxYES, {{"docs/a.txt", "alpha 1"}, {"docs/b.txt", "beta"}, {"docs/d.txt", "delta"}}},
-      {-1,
-       "mine",
-       wxYES,
-       {{"docs/a.txt", "mine"}, {"docs/b.txt", "beta"}, {"docs/d.txt", "delta"}}},
-      {-1,
-       "mine",
-       wxNO,
-       {{"docs/a.txt", "alpha 1"}, {"docs/b.txt", "beta"}, {"docs/d.txt", "delta"}}},
+      {-1, "", wxYES, middle},
+      {-1, "mine", wxYES, mine},  // skipped
+      {-1, "mine", wxNO, middle},  // replaced
   };
   for (size_t i = 0; i < std::size(restores); ++i) {
     const auto& row = restores[i];
@@ -183,14 +188,7 @@ TEST_F(RestoreFrameTest, PointsTreeVersionsRestoreAndSearch) {
       frame->RestoreSelection();
     }
     Settle(*frame);
-    std::map<std::string, std::string> files;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(destination)) {
-      if (entry.is_regular_file()) {
-        files[std::filesystem::relative(entry.path(), destination).string()] =
-            ReadFile(entry.path());
-      }
-    }
-    EXPECT_EQ(row.expected, files);
+    EXPECT_EQ(row.expected, Files(destination));
     // Only a destination holding a file asks; skipping names the file.
     EXPECT_EQ(row.existing.empty() ? 0u : 1u, prompts.Take().size());
     EXPECT_EQ(row.answer == wxYES && !row.existing.empty(),
@@ -228,9 +226,9 @@ TEST_F(RestoreFrameTest, CancelDuringALargeRestore) {
   std::map<std::string, std::string> all;
   for (int i = 1; i <= 5; ++i) {
     std::mt19937 random(i);  // bytes that do not compress: several chunks per file
-    std::string& bytes = all["big/part " + std::to_string(i) + ".bin"];
-    while (bytes.size() < 300000) bytes += static_cast<char>(random() & 0xFF);
-    WriteFile(cwd / ("src/big/part " + std::to_string(i) + ".bin"), bytes);
+    const std::string name = "big/part " + std::to_string(i) + ".bin";
+    while (all[name].size() < 300000) all[name] += static_cast<char>(random() & 0xFF);
+    WriteFile(cwd / ("src/" + name), all[name]);
   }
   BackupJob job;
   ASSERT_TRUE(job.Load(cwd / "BackupDef/big.xml"));
@@ -241,15 +239,6 @@ TEST_F(RestoreFrameTest, CancelDuringALargeRestore) {
   ASSERT_TRUE(Start());
   RestoreFrame* frame = Open(0);
   ASSERT_NE(nullptr, frame);
-  // Per file below `destination`: whether it holds its stored bytes.
-  const auto whole = [&all](const std::string& destination) {
-    std::vector<bool> files;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(destination)) {
-      const std::string name = std::filesystem::relative(entry.path(), destination).string();
-      if (!entry.is_directory()) files.push_back(ReadFile(entry.path()) == all[name]);
-    }
-    return files;
-  };
   std::future<void> held = env.held.get_future();
   frame->Destination().SetValue(wxString::FromUTF8(cwd / "cancelled"));
   frame->RestoreSelection();
@@ -261,11 +250,13 @@ TEST_F(RestoreFrameTest, CancelDuringALargeRestore) {
   Settle(*frame);
   EXPECT_TRUE(frame->Report().Contains("The restore was cancelled.")) << frame->Report();
   // Files are restored in the archive's order: which two came first is not fixed.
-  EXPECT_EQ(std::vector<bool>(2, true), whole(cwd / "cancelled"));
+  const auto restored = Files(cwd / "cancelled");
+  EXPECT_EQ(2u, restored.size());
+  for (const auto& [name, bytes] : restored) EXPECT_TRUE(bytes == all[name]) << name;
   frame->Destination().SetValue(wxString::FromUTF8(cwd / "whole"));
   frame->RestoreSelection();
   Settle(*frame);
-  EXPECT_EQ(std::vector<bool>(5, true), whole(cwd / "whole"));
+  EXPECT_TRUE(Files(cwd / "whole") == all);
 }
 
 }  // namespace

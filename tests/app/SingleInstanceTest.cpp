@@ -31,16 +31,8 @@ int MainWindows() {
 
 class SingleInstanceTest : public testing::Test {
  protected:
-  void SetUp() override {
-    RunCommand("mkdir -p " + ShellQuote(cwd / "run") + " && chmod 700 " + ShellQuote(cwd / "run"));
-    // Run records of the batch start go to the test's own directory.
-    environment = "env XDG_RUNTIME_DIR=" + ShellQuote(cwd / "run") +
-                  " XDG_STATE_HOME=" + ShellQuote(cwd / "state") + " ";
-  }
-
   std::string Command(const std::string& arguments) {
-    return environment + ShellQuote(app_test::Program()) + " " + arguments + " 2>>" +
-           ShellQuote(cwd / "stderr.txt");
+    return app_test::ProgramCommand(cwd.path(), arguments + " 2>>" + ShellQuote(cwd / "stderr.txt"));
   }
 
   // Runs a second start to its end; its exit status.
@@ -49,23 +41,20 @@ class SingleInstanceTest : public testing::Test {
     return second.Wait(15000);
   }
 
-  bool Serving() { return testing_support::PathExists(cwd / "run/ArkivaultServer"); }
-
   // When the socket file was made (its change time in ns); 0 when there is none.
   long long Socket() {
     struct stat st;
-    if (stat((cwd / "run/ArkivaultServer").c_str(), &st) != 0) return 0;
+    if (stat((cwd / "ArkivaultServer").c_str(), &st) != 0) return 0;
     return st.st_ctim.tv_sec * 1000000000LL + st.st_ctim.tv_nsec;
   }
 
   testing_support::TempDir cwd;
   app_test::TrayHost tray;
-  std::string environment;
 };
 
 TEST_F(SingleInstanceTest, SecondStartsHandOverAndKilledInstancesDoNotBlock) {
   auto first = std::make_unique<ChildProcess>(Command("-n"), cwd.path());
-  ASSERT_TRUE(app_test::WaitFor([&] { return Serving(); }));
+  ASSERT_TRUE(app_test::WaitFor([&] { return Socket() != 0; }));
   EXPECT_EQ(0, MainWindows());  // tray only
 
   // With and without "-n", a second start shows the first one's window and ends.
@@ -100,7 +89,7 @@ TEST_F(SingleInstanceTest, SecondStartsHandOverAndKilledInstancesDoNotBlock) {
   // SIGTERM with no run: status 0 within a second; the socket is gone.
   next.Signal(SIGTERM);
   EXPECT_EQ(0, next.Wait(1000));
-  EXPECT_FALSE(Serving());
+  EXPECT_EQ(0, Socket());
   EXPECT_EQ("", testing_support::ReadFile(cwd / "stderr.txt"));
 }
 

@@ -6,16 +6,19 @@
 
 #include <gtest/gtest.h>
 #include <wx/listctrl.h>
+#include <wx/textctrl.h>
 #include <wx/utils.h>
 #include <wx/xrc/xmlres.h>
 
 #include <deque>
 #include <filesystem>
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "app/ArkivaultApp.h"
+#include "platform/Clock.h"
 #include "tests/app/AppTestSupport.h"
 #include "ui/MainFrame.h"
 #include "ui/UserPrompts.h"
@@ -41,15 +44,43 @@ class ScriptedPrompts : public UserPrompts {
     directories.pop_front();
     return chosen;
   }
+  void Notify(const wxString& text, long) override { notices.push_back(text.utf8_string()); }
   std::vector<std::string> Take() { return std::exchange(asked, {}); }
 
   std::deque<int> answers;             // wxYES, wxNO, ...; none left: No or OK
   std::deque<std::string> directories; // none left: cancelled
   std::vector<std::string> asked;
   std::vector<std::string> starts;     // start directory of each chooser
+  std::vector<std::string> notices;    // desktop notifications
+};
+
+// The program's clock for one scope.
+struct ScopedClock : platform::ManualClock {
+  explicit ScopedClock(int64_t now) : ManualClock(now) { Install(this); }
+  ~ScopedClock() override { Install(nullptr); }
 };
 
 inline int Id(const char* name) { return wxXmlResource::GetXRCID(name); }
+
+// The control `name` of `dialog`; throws when there is none of type T.
+template <typename T>
+T& Control(wxWindow& dialog, const char* name) {
+  T* control = dynamic_cast<T*>(dialog.FindWindow(Id(name)));
+  if (control == nullptr) throw std::runtime_error(name);
+  return *control;
+}
+
+// Types `text` into a field as the user would.
+inline void Type(wxWindow& d, const char* name, const wxString& text) {
+  auto& field = Control<wxTextCtrl>(d, name);
+  field.ChangeValue(text);
+  field.MarkDirty();
+}
+
+// Selects `row` of `list` as a click would.
+inline void Select(wxListCtrl& list, long row) {
+  list.SetItemState(row, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
+}
 
 // Sends a menu or tool command, or a button click, to `window` as the toolkit would.
 inline void Send(wxWindow& window, wxEventType type, const char* name) {
@@ -111,6 +142,7 @@ class AppFixture : public ::testing::Test {
     // The private test directory keeps this instance apart from any other.
     setenv("XDG_RUNTIME_DIR", cwd.path().c_str(), 1);
     setenv("XDG_STATE_HOME", (cwd / "state").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (cwd / "config").c_str(), 1);
   }
   ~AppFixture() override {
     UserPrompts::Install(nullptr);
@@ -122,17 +154,19 @@ class AppFixture : public ::testing::Test {
   }
 
   // Starts the application; false without a display or when start-up fails.
-  bool Start() {
-    log = StartToolkit(new ArkivaultApp(StartOptions()));
+  // A tray-only start ("-n") first waits (10 s) for the test's tray host.
+  bool Start(const StartOptions& options = StartOptions()) {
+    log = StartToolkit(new ArkivaultApp(options));
     if (log == nullptr) return false;
     app = &wxGetApp();
     UserPrompts::Install(&prompts);
-    return app->CallOnInit() && app->MainWindow() != nullptr;
+    if (options.noGui && !WaitFor([] { return wxTaskBarIcon::IsAvailable(); }, true)) return false;
+    return app->CallOnInit() && (options.noGui || app->MainWindow() != nullptr);
   }
 
   MainFrame& Frame() { return *app->MainWindow(); }
   wxListCtrl& List() { return *XRCCTRL(Frame(), "ID_LISTCTRL", wxListCtrl); }
-  void Select(long row) { List().SetItemState(row, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED); }
+  void Select(long row) { app_test::Select(List(), row); }
   void Command(const char* name) { Send(Frame(), wxEVT_MENU, name); }
 
   testing_support::TempDir cwd;

@@ -35,19 +35,6 @@ std::set<std::string> Names(const std::map<std::string, DirEntry>& entries) {
   return names;
 }
 
-// The listing's own answer for `name` in `dir`: the stamp read relative to
-// the open directory.
-bool ListedArchiveBit(const std::string& dir, const std::string& name) {
-  std::unique_ptr<platform::DirectoryReader> reader;
-  EXPECT_EQ(0, Env::Default()->OpenDirectory(dir, &reader));
-  DirEntry entry;
-  while (reader && reader->Next(&entry)) {
-    if (entry.name == name) return reader->IsArchiveBitSet(entry);
-  }
-  ADD_FAILURE() << name << " not listed";
-  return false;
-}
-
 }  // namespace
 
 TEST(PosixEnvTest, ListingReturnsOnlyFilesAndDirectoriesWithSynthesisedAttributes) {
@@ -92,47 +79,6 @@ TEST(PosixEnvTest, ListingReturnsOnlyFilesAndDirectoriesWithSynthesisedAttribute
   EXPECT_TRUE(List(dir.path(), 0).empty());
 }
 
-// Checked by path and by a listing (which reads relative to the directory),
-// for a plain name, an awkward one and a symbolic link read through (a stamp
-// binds its file to the path it was written for, so the link never matches).
-TEST(PosixEnvTest, ArchivedStampFollowsContentChanges) {
-  TempDir dir;
-  const std::string file = dir / "f";
-  const std::string awkward = dir / "a \\ b\xc3\xa9";
-  WriteFile(file, "first");
-  WriteFile(awkward, "first");
-  ASSERT_EQ(0, ::symlink("f", (dir / "link").c_str()));
-  Env* env = Env::Default();
-  const auto expectBit = [&](bool expected, const char* when) {
-    for (const std::string& path : {file, awkward, dir / "link"}) {
-      FileInfo info;
-      ASSERT_EQ(0, env->Stat(path, &info));
-      const bool bit = expected || path == dir / "link";
-      EXPECT_EQ(bit, env->IsArchiveBitSet(path, info)) << path << " " << when;
-      const std::string name = path.substr(path.rfind('/') + 1);
-      EXPECT_EQ(bit, ListedArchiveBit(dir.path(), name)) << path << " listed " << when;
-    }
-  };
-  expectBit(true, "before stamping");
-
-  FileInfo seen;
-  ASSERT_EQ(0, env->Stat(file, &seen));
-  int marked = env->MarkArchived(file, seen);
-  if (marked == ENOTSUP) GTEST_SKIP() << "no user xattrs on " << dir.path();
-  ASSERT_EQ(0, marked);
-  FileInfo after;
-  ASSERT_EQ(0, env->Stat(file, &after));
-  EXPECT_EQ(seen.mtimeSeconds, after.mtimeSeconds);
-  EXPECT_EQ(seen.mtimeNanoseconds, after.mtimeNanoseconds);
-  ASSERT_EQ(0, env->Stat(awkward, &seen));
-  ASSERT_EQ(0, env->MarkArchived(awkward, seen));
-  expectBit(false, "after stamping");
-
-  WriteFile(file, "changed, longer");
-  WriteFile(awkward, "changed, longer");
-  expectBit(true, "after changes");
-}
-
 // The stamp's text is stored data: earlier runs wrote it, later runs compare
 // it. The old form (the rows' stamps) and another path's stamp never match.
 TEST(PosixEnvTest, ArchivedStampTextKeepsItsFormat) {
@@ -169,7 +115,9 @@ TEST(PosixEnvTest, ArchivedStampTextKeepsItsFormat) {
   }
 }
 
-TEST(PosixEnvTest, AtomicWriteReplacesWholeFileOrNothing) {
+// Definitions are replaced whole or not at all; created files are private;
+// temporary files are unique.
+TEST(PosixEnvTest, AtomicWritesPrivateFilesAndUniqueTempFiles) {
   TempDir dir;
   const std::string file = dir / "job.xml";
   Env* env = Env::Default();
@@ -179,24 +127,19 @@ TEST(PosixEnvTest, AtomicWriteReplacesWholeFileOrNothing) {
   EXPECT_EQ("two", testing_support::ReadFile(file));
   EXPECT_EQ(ENOENT, env->WriteFileAtomically(dir / "missing/job.xml", "x"));
   EXPECT_EQ(1u, List(dir.path()).size()) << "no temporary file left behind";
-}
 
-TEST(PosixEnvTest, CreatedFilesArePrivateAndTempFilesUnique) {
-  TempDir dir;
-  Env* env = Env::Default();
-  std::unique_ptr<platform::File> file;
-  ASSERT_EQ(0, env->OpenFile(dir / "a.zip", platform::OpenMode::CreateReadWrite, &file));
-  ASSERT_EQ(0, file->Write("hello", 5));
-  ASSERT_EQ(0, file->Close());
+  std::unique_ptr<platform::File> created;
+  ASSERT_EQ(0, env->OpenFile(dir / "a.zip", platform::OpenMode::CreateReadWrite, &created));
+  ASSERT_EQ(0, created->Write("hello", 5));
+  ASSERT_EQ(0, created->Close());
   struct stat st;
   ASSERT_EQ(0, ::stat((dir / "a.zip").c_str(), &st));
   EXPECT_EQ(0600u, st.st_mode & 0777);
-
   std::string first, second;
   ASSERT_EQ(0, env->CreateTempFile(dir.path(), "AKZ", &first));
   ASSERT_EQ(0, env->CreateTempFile(dir.path(), "AKZ", &second));
   EXPECT_NE(first, second);
   EXPECT_EQ(0u, first.rfind(dir.path() + "/AKZ", 0));
-  EXPECT_EQ(ENOENT, env->OpenFile(dir / "none", platform::OpenMode::ReadOnly, &file));
+  EXPECT_EQ(ENOENT, env->OpenFile(dir / "none", platform::OpenMode::ReadOnly, &created));
   EXPECT_EQ(EEXIST, env->CreateExclusive(first));
 }

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "platform/InstanceLock.h"
@@ -19,21 +20,15 @@ namespace {
 using testing_support::TempDir;
 
 // Sets an environment variable for one scope (unset when `value` is null).
-class ScopedVariable {
- public:
-  ScopedVariable(const char* name, const char* value) : name_(name) {
-    const char* old = std::getenv(name);
-    if (old != nullptr) old_ = old, hadOld_ = true;
-    if (value != nullptr) setenv(name, value, 1); else unsetenv(name);
+struct ScopedVariable {
+  ScopedVariable(const char* name, const char* value) : name(name) {
+    if (const char* old = std::getenv(name)) previous = old;
+    Set(value);
   }
-  ~ScopedVariable() {
-    if (hadOld_) setenv(name_, old_.c_str(), 1); else unsetenv(name_);
-  }
-
- private:
-  const char* name_;
-  std::string old_;
-  bool hadOld_ = false;
+  ~ScopedVariable() { Set(previous ? previous->c_str() : nullptr); }
+  void Set(const char* value) { value != nullptr ? setenv(name, value, 1) : unsetenv(name); }
+  const char* name;
+  std::optional<std::string> previous;
 };
 
 mode_t ModeOf(const std::string& path) {

@@ -5,19 +5,10 @@
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-#include <wx/init.h>
-#include <wx/utils.h>
-
-#include "engine/BackupProgress.h"
-#include "engine/BackupRunner.h"
-#include "jobs/BackupJob.h"
-#include "platform/Clock.h"
 #include "scheduler/BackupScheduler.h"
 #include "scheduler/OverdueJobs.h"
 #include "scheduler/RunnerJobStarter.h"
-#include "tests/support/ExternalZip.h"
-#include "tests/support/TempDir.h"
+#include "tests/engine/run/RunTestSupport.h"
 
 namespace {
 
@@ -140,7 +131,6 @@ const Case kCases[] = {
 };
 
 TEST(BackupSchedulerTest, StartsDueJobsAndKeepsEveryQueuedTimeAfterTheCheck) {
-  wxInitializer toolkit;
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.name);
     SetClock(0, c.queuedAt);
@@ -208,22 +198,14 @@ TEST(OverdueJobsTest, TwiceTheLongestGapWithoutASuccess) {
 }
 
 TEST(ScheduledRunTest, JobDueAMinuteAheadRunsThroughTheWorkerThread) {
-  wxInitializer toolkit;
-  testing_support::TempDir tmp;
-  testing_support::WriteFile(tmp / "src/d/b.txt", std::string(100000, 'b'));
-  testing_support::WriteFile(tmp / "out/.keep", "");
-  BackupJob job("Docs");
-  job.SourceRootPath = tmp / "src";
-  job.TargetPath = tmp / "out";
-  job.NoOverwrite = false;
-  job.ScheduleFull.Days = kMon;
-  job.SetFullTime("10:00");
-  BackupProgress progress;
-  BackupRunner runner(progress);
-  RunnerJobStarter starter(runner);
+  run_test::Sandbox t;
+  testing_support::WriteFile(t.source + "/d/b.txt", std::string(100000, 'b'));
+  t.job.ScheduleFull.Days = kMon;
+  t.job.SetFullTime("10:00");
+  RunnerJobStarter starter(t.runner);
   BackupScheduler scheduler(starter);
   SetClock(0, "09:59:00");
-  scheduler.ScheduleJob(&job);
+  scheduler.ScheduleJob(&t.job);
   // The timer checks once after 30 seconds, then every 30 seconds.
   scheduler.Start();
   EXPECT_TRUE(scheduler.Timer().IsRunning() && scheduler.Timer().IsOneShot());
@@ -232,17 +214,14 @@ TEST(ScheduledRunTest, JobDueAMinuteAheadRunsThroughTheWorkerThread) {
   scheduler.OnTick();
   EXPECT_TRUE(scheduler.Timer().IsRunning() && !scheduler.Timer().IsOneShot());
   EXPECT_EQ(30000, scheduler.Timer().GetInterval());
-  EXPECT_EQ(&job, runner.Job());
-  EXPECT_TRUE(runner.FullBackup());
-  // Bounded wait for the worker: about a minute at most.
-  for (int i = 0; i < 60000 && runner.IsBusy(); ++i) wxMilliSleep(1);
-  ASSERT_FALSE(runner.IsBusy()) << "the scheduled run did not end within a minute";
+  EXPECT_EQ(&t.job, t.runner.Job());
+  EXPECT_TRUE(t.runner.FullBackup());
+  t.WaitForEnd();
   scheduler.Stop();
   EXPECT_FALSE(scheduler.Timer().IsRunning());
-  EXPECT_TRUE(runner.Succeeded());
-  const std::string archive = tmp / "out/Docs.zip";
-  EXPECT_ZIP_VALID(archive);
-  EXPECT_EQ(1u, testing_support::ExternalEntries(archive).count("d/b.txt"));
+  EXPECT_TRUE(t.runner.Succeeded());
+  EXPECT_ZIP_VALID(t.target + "/Docs.zip");
+  EXPECT_EQ(1u, testing_support::ExternalEntries(t.target + "/Docs.zip").count("d/b.txt"));
 }
 
 }  // namespace

@@ -1,15 +1,11 @@
 // Menu items measured and drawn into memory bitmaps, checked pixel by pixel
 // against the system colours they are drawn from.
 #include <gtest/gtest.h>
-#include <wx/app.h>
 #include <wx/dcmemory.h>
 #include <wx/image.h>
 #include <wx/menu.h>
 #include <wx/settings.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <memory>
 
 #include "tests/app/AppTestSupport.h"
 #include "ui/MenuBitmaps.h"
@@ -17,19 +13,7 @@
 
 namespace {
 
-class ToolkitEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    if (app_test::StartToolkit(new wxApp) == nullptr) {
-      std::fputs("no display: run under xvfb-run\n", stderr);
-      std::exit(EXIT_FAILURE);
-    }
-    wxInitAllImageHandlers();
-  }
-  void TearDown() override { wxEntryCleanup(); }
-};
-
-const auto* const kToolkit = ::testing::AddGlobalTestEnvironment(new ToolkitEnvironment);
+const auto* const kToolkit = ::testing::AddGlobalTestEnvironment(new app_test::ToolkitEnvironment);
 
 wxColour System(wxSystemColour index) { return wxSystemSettings::GetColour(index); }
 wxColour Face() { return System(wxSYS_COLOUR_BTNFACE); }
@@ -108,43 +92,38 @@ TEST_F(MenuItemDrawingTest, MeasureAndDraw) {
   bare.OnMeasureItem(&width, &height);
   EXPECT_LT(width, plainWidth);  // no accelerator text
 
-  // Separator: back, then its two lines from 8 pixels right of the column.
-  const wxImage line = Draw(separator, 0, 3);
-  EXPECT_PIXEL(Face(), line, 23, 1);
-  EXPECT_PIXEL(Back(), line, 30, 1);
-  EXPECT_PIXEL(Face(), line, 31, 1);
-  EXPECT_PIXEL(Face(), line, 199, 1);
-
-  // Not selected: the filled column is 24 pixels wide (0 to 23); the faded
-  // bitmap sits centred in a face-filled box.
-  const wxImage normal = Draw(plain, 0);
-  EXPECT_PIXEL(Face(), normal, 23, 1);
-  EXPECT_PIXEL(Back(), normal, 24, 1);
-  EXPECT_PIXEL(Face(), normal, 4, 4);               // the box, outside the picture
-  EXPECT_PIXEL(LightenColour(kInk, 0.3), normal, 10, 12);
-
-  // Disabled: the greyed silhouette; disabled and selected is drawn the same.
-  const wxImage disabled = Draw(plain, wxMenuItemExt::kGrayed);
+  const wxImage line = Draw(separator, 0, 3), normal = Draw(plain, 0),
+                disabled = Draw(plain, wxMenuItemExt::kGrayed),
+                selected = Draw(plain, wxMenuItemExt::kSelected),
+                checked = Draw(bare, wxMenuItemExt::kChecked);
   const int brightness = (kInk.Red() + kInk.Green() + kInk.Blue()) / 3;
-  EXPECT_PIXEL(LightenColour(System(wxSYS_COLOUR_BTNSHADOW), brightness / 255.0), disabled, 10, 12);
-  const wxImage disabledSelected =
-      Draw(plain, wxMenuItemExt::kGrayed | wxMenuItemExt::kSelected);
+  const struct {
+    const wxImage& image;
+    int x, y;
+    wxColour colour;
+  } pixels[] = {
+      // Separator: back, then its two lines from 8 pixels right of the column.
+      {line, 23, 1, Face()}, {line, 30, 1, Back()}, {line, 31, 1, Face()}, {line, 199, 1, Face()},
+      // Not selected: the filled column is 24 pixels wide (0 to 23); the faded
+      // bitmap sits centred in a face-filled box.
+      {normal, 23, 1, Face()}, {normal, 24, 1, Back()}, {normal, 4, 4, Face()},
+      {normal, 10, 12, LightenColour(kInk, 0.3)},
+      // Disabled: the greyed silhouette.
+      {disabled, 10, 12, LightenColour(System(wxSYS_COLOUR_BTNSHADOW), brightness / 255.0)},
+      // Selected: light highlight inside a highlight frame; the bitmap raised
+      // (moved up-left) over its shadow (down-right).
+      {selected, 0, 0, Highlight()}, {selected, 199, 23, Highlight()},
+      {selected, 100, 1, LightenColour(Highlight(), 0.7)}, {selected, 4, 4, kInk},
+      {selected, 19, 19, System(wxSYS_COLOUR_BTNSHADOW)},
+      // Checked, no bitmap: a framed light box with the check mark below.
+      {checked, 1, 1, Highlight()}, {checked, 2, 2, LightenColour(Highlight(), 0.85)},
+  };
+  for (const auto& p : pixels) EXPECT_PIXEL(p.colour, p.image, p.x, p.y);
+  // Disabled and selected is drawn as disabled.
+  const wxImage disabledSelected = Draw(plain, wxMenuItemExt::kGrayed | wxMenuItemExt::kSelected);
   EXPECT_TRUE(memcmp(disabled.GetData(), disabledSelected.GetData(), 200 * 24 * 3) == 0);
 
-  // Selected: light highlight inside a highlight frame; the bitmap raised
-  // over its shadow.
-  const wxImage selected = Draw(plain, wxMenuItemExt::kSelected);
-  EXPECT_PIXEL(Highlight(), selected, 0, 0);
-  EXPECT_PIXEL(Highlight(), selected, 199, 23);
-  EXPECT_PIXEL(LightenColour(Highlight(), 0.7), selected, 100, 1);
-  EXPECT_PIXEL(kInk, selected, 4, 4);                              // picture moved up-left
-  EXPECT_PIXEL(System(wxSYS_COLOUR_BTNSHADOW), selected, 19, 19);  // shadow down-right
-
-  // Checked, no bitmap: a framed light box with the check mark centred in the
-  // column (box 1..21 x 1..22: mark at 1 + 7, 1 + 8).
-  const wxImage checked = Draw(bare, wxMenuItemExt::kChecked);
-  EXPECT_PIXEL(Highlight(), checked, 1, 1);
-  EXPECT_PIXEL(LightenColour(Highlight(), 0.85), checked, 2, 2);
+  // The check mark centred in the column (box 1..21 x 1..22: mark at 1 + 7, 1 + 8).
   const wxColour ink = System(wxSYS_COLOUR_MENUTEXT);
   const int markX = 8, markY = 9;
   const int tops[] = {2, 3, 4, 3, 2, 1, 0};
@@ -163,9 +142,7 @@ TEST_F(MenuItemDrawingTest, MeasureAndDraw) {
   EXPECT_PIXEL(Back(), wider, 32, 1);
 
   // The states one under the other, for people to look at.
-  const wxImage rows[] = {Draw(plain, 0), Draw(plain, wxMenuItemExt::kSelected),
-                          Draw(separator, 0, 3), Draw(plain, wxMenuItemExt::kGrayed),
-                          Draw(bare, wxMenuItemExt::kChecked),
+  const wxImage rows[] = {normal, selected, line, disabled, checked,
                           Draw(bare, wxMenuItemExt::kChecked | wxMenuItemExt::kSelected)};
   wxImage sheet(200, 5 * 24 + 3);
   int y = 0;

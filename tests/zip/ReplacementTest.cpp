@@ -44,12 +44,9 @@ TEST(ReplacementTest, ReplacingFirstMiddleOrLastEntryKeepsEveryOtherEntry) {
         // The way the backup engine replaces: find the duplicate, then add with its index.
         RecordingCallback moves;
         ZipWriter writer;
-        Open(writer, dir / "a.zip", ZipWriter::OpenExisting, dir / "src");
-        writer.SetTemporaryDirectory(dir / "tmp");
+        Open(writer, dir / "a.zip", ZipWriter::OpenExisting, dir / "src", dir / "tmp");
         writer.SetProgressCallback(&moves, ZipActionCallback::CallbackMoveData);
-        AddFileRequest request(dir / ("src/" + name), false);
-        request.level = level;
-        request.replaceIndex = writer.FindDuplicate(request.sourcePath, false);
+        AddFileRequest request = ReplacingRequest(writer, dir / ("src/" + name), level);
         ASSERT_EQ(position, request.replaceIndex);
         ASSERT_TRUE(writer.AddFile(request));
         EXPECT_EQ(4, writer.EntryCount());
@@ -77,9 +74,7 @@ TEST(ReplacementTest, ReplacingFirstMiddleOrLastEntryKeepsEveryOtherEntry) {
         }
         // Every reader checks the archives whose entries moved furthest.
         EXPECT_ARCHIVE_HOLDS(dir / "a.zip", files, factor == 3.0);
-        std::string temporaries;
-        RunCommand("ls -A " + ShellQuote(dir / "tmp"), &temporaries);
-        EXPECT_EQ("", temporaries) << "temporary archive left behind";
+        EXPECT_EQ("", Leftovers(dir / "tmp")) << "temporary archive left behind";
       }
     }
   }
@@ -101,8 +96,7 @@ TEST(ReplacementTest, RefusedReplacementsKeepTheEntryTheyWouldReplace) {
     InstalledFaultEnv fault;
     fault.env.FailOpen("d.bin", EACCES);
     ZipWriter writer;
-    Open(writer, dir / "a.zip", ZipWriter::OpenExisting, dir / "src");
-    writer.SetTemporaryDirectory(dir / "tmp");
+    Open(writer, dir / "a.zip", ZipWriter::OpenExisting, dir / "src", dir / "tmp");
     AddFileRequest request(dir / "src/a.txt", false);
     request.replaceIndex = 17;
     EXPECT_FALSE(writer.AddFile(request));
@@ -125,37 +119,26 @@ TEST(ReplacementTest, RefusedReplacementsKeepTheEntryTheyWouldReplace) {
     writer.CloseArchive();
   }
   EXPECT_ARCHIVE_HOLDS(dir / "a.zip", files);
-  std::string temporaries;
-  RunCommand("ls -A " + ShellQuote(dir / "tmp"), &temporaries);
-  EXPECT_EQ("", temporaries) << "temporary archive left behind";
+  EXPECT_EQ("", Leftovers(dir / "tmp")) << "temporary archive left behind";
 }
 
 TEST(ReplacementTest, CompressionGainCheckStoresWhatDoesNotShrink) {
-  struct Case {
-    const char* label;
-    bool inMemory;
-    bool replace;
-  };
-  const Case cases[] = {{"append", false, false},
-                        {"replace through a temporary file", false, true},
-                        {"replace through memory", true, true}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.label);
+  // Appended, replaced through a temporary file, replaced through memory.
+  for (const auto& [replace, inMemory] :
+       {std::pair{false, false}, std::pair{true, false}, std::pair{true, true}}) {
+    SCOPED_TRACE(std::to_string(replace) + std::to_string(inMemory));
     TempDir dir;
     Files files = OriginalFiles();
     MakeArchive(dir / "a.zip", dir / "src", files);
-    int index = c.replace ? 0 : 4;
-    if (!c.replace) files.push_back({"new.bin", ""});
+    int index = replace ? 0 : 4;
+    if (!replace) files.push_back({"new.bin", ""});
     files[index].second = NoiseBytes(70000, 5);
     WriteFile(dir / ("src/" + files[index].first), files[index].second);
     ZipWriter writer;
-    Open(writer, dir / "a.zip", ZipWriter::OpenExisting, dir / "src");
-    writer.SetTemporaryDirectory(dir.path());
-    AddFileRequest request(dir / ("src/" + files[index].first), false);
+    Open(writer, dir / "a.zip", ZipWriter::OpenExisting, dir / "src", dir.path());
+    AddFileRequest request = ReplacingRequest(writer, dir / ("src/" + files[index].first), 9);
     request.options |= AddFileRequest::OptCheckCompressionGain;
-    if (c.inMemory) request.options |= AddFileRequest::OptGainCheckInMemory;
-    request.level = 9;
-    request.replaceIndex = writer.FindDuplicate(request.sourcePath, false);
+    if (inMemory) request.options |= AddFileRequest::OptGainCheckInMemory;
     ASSERT_TRUE(writer.AddFile(request));
     ZipFileHeader header = Entry(writer, index);
     EXPECT_EQ(files[index].first, header.SystemName());
@@ -181,19 +164,23 @@ TEST(EntryCopyTest, CopiesAndRemovesEntries) {
   EXPECT_TRUE(target.RemoveLastEntry(false));   // the noise grew when deflated
   EXPECT_FALSE(target.RemoveLastEntry(false));  // y.txt was stored
 
-  RecordingCallback copy;
   EXPECT_FALSE(target.CopyEntryFrom(target, 0, "", -1, true, nullptr));  // not from itself
   EXPECT_FALSE(target.CopyEntryFrom(source, 5, "", -1, true, nullptr));  // no such entry
-  ASSERT_TRUE(target.CopyEntryFrom(source, 0, "", -1, true, &copy));
+  // A copy cancelled at its last chunk, over the cut-off last entry (y.txt)
+  // or appended, is completed, and then the cancel is thrown.
+  RecordingCallback replacing(1), appending(1);
+  EXPECT_EQ(ZipException::CancelledFinished,
+            ThrownBy([&] { target.CopyEntryFrom(source, 0, "y.txt", 1, false, &replacing); }).code);
+  EXPECT_EQ(ZipException::CancelledFinished,
+            ThrownBy([&] { target.CopyEntryFrom(source, 0, "", -1, true, &appending); }).code);
   ASSERT_TRUE(target.CopyEntryFrom(source, 0, "renamed.txt", -1, false, nullptr));
-  ASSERT_TRUE(target.CopyEntryFrom(source, 0, "y.txt", 1, false, nullptr));  // replaces y.txt
   EXPECT_EQ(4, target.EntryCount());
   EXPECT_EQ("y.txt", Entry(target, 1).SystemName());
   // Info-ZIP's entries are made by Unix, like new ones: nothing to convert.
   EXPECT_EQ(3, Entry(target, 3).System());
   EXPECT_EQ(Entry(source, 0).externalAttributes, Entry(target, 3).externalAttributes);
-  EXPECT_EQ("begin unix.txt", copy.events.front());
-  EXPECT_EQ("end", copy.events.back());
+  EXPECT_EQ("begin unix.txt", appending.events.front());
+  EXPECT_EQ("end", appending.events.back());
   const uint64_t renamedAt = Entry(target, 3).localHeaderOffset;
   EXPECT_FALSE(target.RemoveLastEntry(false));  // deflated text shrank
   EXPECT_TRUE(target.RemoveLastEntry(true));

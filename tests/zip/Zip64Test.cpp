@@ -1,6 +1,6 @@
-// ZIP64: entries over 4 GiB, an archive whose entries lie past 4 GiB, and
-// archives with ZIP64 records made by Info-ZIP, added to and replaced in.
-// (More than 65,535 entries: NamesAndLookupTest.)
+// ZIP64: entries over 4 GiB and an archive whose entries lie past 4 GiB.
+// (More than 65,535 entries: NamesAndLookupTest; archives with ZIP64 records
+// made by Info-ZIP, added to and replaced in: ReaderTest.)
 #include <gtest/gtest.h>
 
 #include "tests/zip/ZipTestSupport.h"
@@ -39,8 +39,8 @@ std::string Listing(const std::string& archive, const std::string& small) {
 // headers), three stored entries of 1.375 GiB that carry the archive past
 // 4 GiB (ZIP64 offsets and end record), a small entry after them; reopened,
 // a file is added at the end and the small entry replaced. 7-Zip checks every
-// CRC (the other readers check the smaller ZIP64 archives below: each of them
-// would spend half a minute here).
+// CRC (the other readers check the smaller ZIP64 archives of ReaderTest: each
+// of them would spend half a minute here).
 TEST(Zip64Test, EntriesAndArchivesOverFourGiB) {
 #ifdef ARKIVAULT_SANITIZED_BUILD
   GTEST_SKIP() << "reads and checks 9 GiB: left to the normal build";
@@ -74,9 +74,7 @@ TEST(Zip64Test, EntriesAndArchivesOverFourGiB) {
     EXPECT_EQ(hugeSize, Entry(writer, 0).uncompressedSize);
     EXPECT_GT(Entry(writer, 4).localHeaderOffset, 4 * kGiB);
     ASSERT_TRUE(writer.AddFile(dir / "src/later.txt"));
-    AddFileRequest request(dir / "src/small.txt", false);
-    request.level = 0;
-    request.replaceIndex = writer.FindDuplicate(request.sourcePath, false);
+    AddFileRequest request = ReplacingRequest(writer, dir / "src/small.txt", 0);
     ASSERT_EQ(4, request.replaceIndex);
     ASSERT_TRUE(writer.AddFile(request));
     writer.CloseArchive();
@@ -88,43 +86,4 @@ TEST(Zip64Test, EntriesAndArchivesOverFourGiB) {
   EXPECT_NE(std::string::npos, listing.find("huge.bin " + std::to_string(hugeSize))) << listing;
   EXPECT_NE(std::string::npos, listing.find("later.txt 26")) << listing;
   EXPECT_NE(std::string::npos, listing.find("\nreplaced")) << listing;
-}
-
-// Info-ZIP archives with ZIP64 fields and records (forced with -fz, and
-// streamed through a pipe: descriptors with ZIP64 sizes) open for adding,
-// and their entries are replaced, the last one and an earlier one.
-TEST(Zip64Test, InfoZipArchivesWithZip64RecordsAreExtended) {
-  TempDir dir;
-  const Files files = {{"a.txt", TextBytes(3000, "alpha ")}, {"b.bin", NoiseBytes(5000, 3)},
-                       {"c.txt", TextBytes(7000, "gamma ")}};
-  for (const auto& file : files) WriteFile(dir / ("src/" + file.first), file.second);
-  const std::string src = ShellQuote(dir / "src");
-  struct Case {
-    const char* archive;
-    const char* command;
-  };
-  const Case cases[] = {{"forced.zip", "zip -q -fz ../forced.zip a.txt b.bin c.txt"},
-                        {"streamed.zip", "zip -q - a.txt b.bin c.txt | cat > ../streamed.zip"}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.archive);
-    ASSERT_EQ(0, RunCommand("cd " + src + " && " + c.command));
-    const std::string archive = dir / c.archive;
-    Files expected = files;
-    expected[0].second = TextBytes(9000, "replaced first ");
-    expected[2].second = NoiseBytes(100, 8);
-    expected.push_back({"d.txt", "added"});
-    WriteFile(dir / "new/a.txt", expected[0].second);
-    WriteFile(dir / "new/c.txt", expected[2].second);
-    WriteFile(dir / "new/d.txt", "added");
-    ZipWriter writer;
-    Open(writer, archive, ZipWriter::OpenExisting, dir / "new");
-    writer.SetTemporaryDirectory(dir.path());
-    for (const char* name : {"c.txt", "a.txt", "d.txt"}) {
-      AddFileRequest request(dir / (std::string("new/") + name), false);
-      request.replaceIndex = writer.FindDuplicate(request.sourcePath, false);
-      ASSERT_TRUE(writer.AddFile(request)) << name;
-    }
-    writer.CloseArchive();
-    EXPECT_ARCHIVE_HOLDS(archive, expected);
-  }
 }

@@ -32,6 +32,18 @@ inline uint32_t Le32(const std::string& bytes, size_t offset) {
   return Le16(bytes, offset) | (Le16(bytes, offset + 2) << 16);
 }
 
+// `value` as `width` little-endian bytes.
+inline std::string Le(uint64_t value, int width) {
+  std::string bytes;
+  for (int i = 0; i < width; ++i) bytes += static_cast<char>(value >> (8 * i));
+  return bytes;
+}
+
+// `bytes` with `value` written as `width` little-endian bytes at `offset`.
+inline std::string Patched(std::string bytes, size_t offset, int width, uint64_t value) {
+  return bytes.replace(offset, width, Le(value, width));
+}
+
 // Where each central header starts, in directory order (archives without a comment).
 inline std::vector<size_t> CentralHeaders(const std::string& bytes) {
   size_t end = bytes.size() - 22;
@@ -63,10 +75,22 @@ inline std::string TextBytes(size_t size, const std::string& word = "arkivault "
   return bytes;
 }
 
+// Opens `archive` with names below `root` and temporary archives in `temporary`.
 inline void Open(ZipWriter& writer, const std::string& archive, ZipOpenMode mode,
-                 const std::string& root = "") {
+                 const std::string& root = "", const std::string& temporary = "") {
   writer.OpenArchive(archive, mode);
   writer.SetRootDirectory(root);
+  if (!temporary.empty()) writer.SetTemporaryDirectory(temporary);
+}
+
+// A request to add `path` at `level` that replaces the entry of the same
+// name where there is one, the way the backup engine replaces.
+inline AddFileRequest ReplacingRequest(ZipWriter& writer, const std::string& path,
+                                       int level = -1) {
+  AddFileRequest request(path, false);
+  request.level = level;
+  request.replaceIndex = writer.FindDuplicate(path, false);
+  return request;
 }
 
 // Writes each file below `root` and adds them, in order, to a new archive.
@@ -76,9 +100,7 @@ inline void MakeArchive(const std::string& archive, const std::string& root, con
   Open(writer, archive, ZipWriter::CreateNew, root);
   for (const auto& file : files) {
     testing_support::WriteFile(root + "/" + file.first, file.second);
-    AddFileRequest request(root + "/" + file.first, false);
-    request.level = level;
-    ASSERT_TRUE(writer.AddFile(request)) << file.first;
+    ASSERT_TRUE(writer.AddFile(root + "/" + file.first, level)) << file.first;
   }
   writer.CloseArchive();
 }
@@ -127,6 +149,23 @@ Thrown ThrownBy(Action action) {
     return {error.code, error.fileName};
   }
   return {};
+}
+
+// What opening `path` in `mode` throws, 0 when it opens; a refused writer is
+// closed and names the archive.
+inline Thrown OpenThrown(const std::string& path, ZipOpenMode mode) {
+  ZipWriter writer;
+  Thrown thrown = ThrownBy([&] { writer.OpenArchive(path, mode); });
+  EXPECT_EQ(thrown.code != 0, writer.IsClosed());
+  EXPECT_TRUE(thrown.code == 0 || thrown.fileName == path) << thrown.fileName;
+  return thrown;
+}
+
+// Names left in `directory` (where temporary archives go), one a line.
+inline std::string Leftovers(const std::string& directory) {
+  std::string names;
+  testing_support::RunCommand("ls -A " + testing_support::ShellQuote(directory), &names);
+  return names;
 }
 
 // Installs a FaultEnv for the lifetime of the object.

@@ -11,7 +11,6 @@
 #include "engine/ReadCallback.h"
 #include "engine/RestoreRun.h"
 #include "jobs/JobDefinitionWriter.h"
-#include "platform/Clock.h"
 #include "tests/engine/run/RunTestSupport.h"
 #include "tests/support/FaultEnv.h"
 #include "zip/ZipReader.h"
@@ -22,12 +21,6 @@ using testing_support::ReadFile;
 using testing_support::RunCommand;
 using testing_support::ShellQuote;
 using testing_support::WriteFile;
-
-#ifdef ARKIVAULT_PROGRAM
-const char kProgram[] = ARKIVAULT_PROGRAM;
-#else
-const char kProgram[] = "";
-#endif
 
 struct FileState {
   std::string content;
@@ -87,8 +80,7 @@ TEST(RestoreTest, RestoresTheTreeOfEveryRunOfAChain) {
     box.job.NoOverwrite = row.noOverwrite;
     box.job.Suffix = row.suffix;
     int64_t now = wxDateTime(1, wxDateTime::Dec, 2026, 10, 0, 0).GetTicks();
-    platform::ManualClock clock(now);
-    platform::Clock::Install(&clock);
+    run_test::ScopedClock clock(now);
     const std::string& s = box.source;
     Write(s + "/a.txt", "alpha 0", now - 1000, 0644);
     Write(s + "/b.txt", "beta", now - 1000, 0600);
@@ -115,7 +107,6 @@ TEST(RestoreTest, RestoresTheTreeOfEveryRunOfAChain) {
       trees.push_back(Snapshot(s));
       times.push_back(wxDateTime(static_cast<time_t>(now)));
     }
-    platform::Clock::Install(nullptr);
     Tree everSeen;
     for (const Tree& tree : trees) everSeen.insert(tree.begin(), tree.end());
     for (int run = row.everyRun ? 0 : 4; run < 5; ++run) {
@@ -227,14 +218,14 @@ TEST(RestoreTest, RunFailsAndStampsNothingWhenItsArchiveReadsBackDamaged) {
 // The command line: list, restore (0, then 3 with the file skipped), a
 // refused time, verify sound (0) and after a flipped byte (1, entry named).
 TEST(RestoreTest, CommandLineArchiveCommands) {
-  if (*kProgram == '\0') GTEST_SKIP() << "this build has no program to run";
+  if (*run_test::kProgram == '\0') GTEST_SKIP() << "this build has no program to run";
   run_test::Sandbox box;
   WriteFile(box.source + "/doc.txt", run_test::RandomBytes(50000, 2));
   ASSERT_TRUE(box.RunJob(true));
   const std::string definition = box.tmp / "job.xml";
   WriteFile(definition, JobDefinitionWriter::ToXml(box.job));
   const auto run = [&](const std::string& arguments, std::string* output) {
-    return RunCommand("cd " + ShellQuote(box.tmp.path()) + " && " + ShellQuote(kProgram) +
+    return RunCommand("cd " + ShellQuote(box.tmp.path()) + " && " + ShellQuote(run_test::kProgram) +
                           " job.xml " + arguments + " 2>&1 </dev/null",
                       output);
   };

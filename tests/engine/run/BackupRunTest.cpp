@@ -277,19 +277,25 @@ TEST(TargetInsideSourceTest, ArchivesNeverHoldThemselves) {
 
 // Files reached through symbolic links: a stamp binds a file to the path it
 // was stored under and is only ever written on a target through its own path,
-// so every run stores every link (a new link is never missed).
-TEST_F(BackupRunTest, LinksAreStoredByEveryRunAndNeverStampIt) {
+// so every run stores every link (a new link is never missed). A link into a
+// pseudo file system (/proc/kmsg blocks for ever) is named, never read, and
+// so is such a file system given as the source. Where stamps cannot be
+// written (a file system without extended attributes) the run still succeeds
+// and the next one takes the file again.
+TEST_F(BackupRunTest, LinksAndUnstampedFilesAreStoredByEveryRun) {
   std::filesystem::create_directories(source);
   std::filesystem::create_symlink("plain.txt", source + "/before.lnk");
   WriteFile(source + "/plain.txt", "one");
   std::filesystem::create_symlink("plain.txt", source + "/after.lnk");
   WriteFile(tmp / "outside.txt", "outside");
   std::filesystem::create_symlink("../outside.txt", source + "/out.lnk");
+  std::filesystem::create_symlink("/proc/kmsg", source + "/kmsg");
   job.NoOverwrite = true;  // each run's files are the new Docs.zip
   const std::string archive = target + "/Docs.zip";
   const std::set<std::string> all{"after.lnk", "before.lnk", "out.lnk", "plain.txt"};
   const std::set<std::string> links{"after.lnk", "before.lnk", "out.lnk"};
 
+  wxLogNull quiet;
   ASSERT_TRUE(RunJob(true));
   const auto entries = testing_support::ExternalEntries(archive);
   for (const auto& [name, entry] : entries) {
@@ -299,11 +305,14 @@ TEST_F(BackupRunTest, LinksAreStoredByEveryRunAndNeverStampIt) {
   const struct {
     const char* label;
     const char* plainContent;  // written before the run; null leaves it
+    bool stampsRefused;
     std::set<std::string> stored;
   } runs[] = {
-      {"nothing changed", nullptr, links},
-      {"the target changed", "two, longer", all},
-      {"nothing changed again", nullptr, links},
+      {"nothing changed", nullptr, false, links},
+      {"the target changed", "two, longer", false, all},
+      {"nothing changed again", nullptr, false, links},
+      {"the target changed, stamps refused", "three", true, all},
+      {"nothing changed since stamps were refused", nullptr, false, all},
   };
   for (const auto& run : runs) {
     SCOPED_TRACE(run.label);
@@ -313,106 +322,158 @@ TEST_F(BackupRunTest, LinksAreStoredByEveryRunAndNeverStampIt) {
       ASSERT_EQ(0, platform::Env::Default()->Stat(source + "/plain.txt", &info));
       platform::Env::Default()->SetModificationTime(source + "/plain.txt", info.mtimeSeconds - 7);
     }
-    ASSERT_TRUE(RunJob(false));
+    GateEnv env;
+    if (run.stampsRefused) env.FailMarkArchived();
+    {
+      run_test::ScopedEnv installed(&env);
+      ASSERT_TRUE(RunJob(false));
+    }
     EXPECT_ZIP_VALID(archive);
     EXPECT_EQ(run.stored, EntryNames(archive));
-    EXPECT_FALSE(HasArchiveBit(source + "/plain.txt"));
+    EXPECT_EQ(std::vector<std::string>{"'" + source + "/kmsg'"}, runner.Result().notDiskBacked.paths);
+    EXPECT_EQ(run.stampsRefused, HasArchiveBit(source + "/plain.txt"));
     EXPECT_TRUE(HasArchiveBit(tmp / "outside.txt"));
   }
+  job.SourceRootPath = "/proc";
+  ASSERT_TRUE(RunJob(true));
+  EXPECT_EQ(std::vector<std::string>{"'/proc'"}, runner.Result().notDiskBacked.paths);
 }
 
-// Where stamps cannot be written (a file system without extended
-// attributes) the run still succeeds, and every incremental run takes the
-// file again.
-TEST(BackupRunStampTest, RefusedStampsLeaveFilesForTheNextRun) {
-  Sandbox t;
-  WriteFile(t.source + "/A/f.txt", "a");
-  t.job.Archives = {"A"};
-  const std::string archive = t.target + "/Docs/A.zip";
-  GateEnv env;
-  env.FailMarkArchived();
-  run_test::ScopedEnv installed(&env);
-  for (bool full : {true, false, false}) {
-    SCOPED_TRACE(full ? "full" : "incremental");
-    std::filesystem::remove(archive);
-    ASSERT_TRUE(t.RunJob(full));
-    EXPECT_ZIP_VALID(archive);
-    EXPECT_EQ(std::set<std::string>{"f.txt"}, EntryNames(archive));
-    EXPECT_TRUE(HasArchiveBit(t.source + "/A/f.txt"));
-  }
-}
-
-// The rows of the run's failure table: each run fails, and what is on disk
-// afterwards shows how far it went.
-struct FailureCase {
+// The rows of the run's trouble table: a failed run names its reason and the
+// path it failed on, and what is on disk shows how far it went; a run that
+// succeeds names the one file or folder that failed and stores every other file.
+struct TroubleCase {
   const char* label;
-  bool full;
   std::function<void(Sandbox&, GateEnv&)> arrange;
-  std::function<void(Sandbox&)> check;
-  std::string reason;  // the start of the result's failure text
-  std::string path;    // below the sandbox, the end of that text
+  std::string reason;  // the start of the failure text; empty when the run succeeds
+  std::string path;    // below the sandbox: the end of the failure text, or part of a named path
+  std::function<void(Sandbox&)> check = [](Sandbox&) {};
+  bool full = true;
 };
 
-TEST(BackupRunFailureTest, FailuresEndTheRunAsFailed) {
-  const FailureCase cases[] = {
-      {"missing target: nothing written", true,
+TEST(BackupRunTroubleTest, FailuresEndTheRunAndTroubleIsNamed) {
+  const std::string big = run_test::RandomBytes(300000, 7);
+  // A missing source never touches an archive.
+  const auto earlier = [](Sandbox& t) { WriteFile(t.target + "/Docs/A.zip", "earlier archive"); };
+  const auto earlierKept = [](Sandbox& t) {
+    EXPECT_EQ("earlier archive", ReadFile(t.target + "/Docs/A.zip"));
+    EXPECT_EQ(std::set<std::string>{"Docs/A.zip"}, ZipFilesBelow(t.target));
+  };
+  const TroubleCase cases[] = {
+      {"missing target: nothing written",
        [](Sandbox& t, GateEnv&) { t.job.TargetPath = t.tmp / "missing"; },
-       [](Sandbox& t) { EXPECT_FALSE(PathExists(t.tmp / "missing")); },
-       platform::ErrorText(ENOENT), "missing"},
-      {"backup directory cannot be made", true,
+       platform::ErrorText(ENOENT), "missing",
+       [](Sandbox& t) { EXPECT_FALSE(PathExists(t.tmp / "missing")); }},
+      {"backup directory cannot be made",
        [](Sandbox& t, GateEnv&) { WriteFile(t.target + "/Docs", "a file"); },
-       [](Sandbox& t) { EXPECT_EQ("a file", ReadFile(t.target + "/Docs")); },
-       platform::ErrorText(ENOTDIR), "out/Docs/A.zip"},
-      {"damaged archive to extend ends the run before later archives", false,
+       platform::ErrorText(ENOTDIR), "out/Docs/A.zip",
+       [](Sandbox& t) { EXPECT_EQ("a file", ReadFile(t.target + "/Docs")); }},
+      {"damaged archive to extend ends the run before later archives",
        [](Sandbox& t, GateEnv&) { WriteFile(t.target + "/Docs/B.zip", "not an archive"); },
+       "the file is not a ZIP archive", "out/Docs/B.zip",
        [](Sandbox& t) {
          EXPECT_ZIP_VALID(t.target + "/Docs/A.zip");
-         EXPECT_EQ(std::set<std::string>{"f.txt"}, EntryNames(t.target + "/Docs/A.zip"));
+         EXPECT_EQ(10u, EntryNames(t.target + "/Docs/A.zip").size());
          EXPECT_EQ("not an archive", ReadFile(t.target + "/Docs/B.zip"));
          EXPECT_FALSE(PathExists(t.target + "/Docs/C.zip"));
          EXPECT_TRUE(HasArchiveBit(t.source + "/C/f.txt"));
        },
-       "the file is not a ZIP archive", "out/Docs/B.zip"},
-      {"archive that cannot be moved aside is kept", true,
+       false},
+      {"archive that cannot be moved aside is kept",
        [](Sandbox& t, GateEnv& env) {
          t.job.NoOverwrite = true;
          WriteFile(t.target + "/Docs/A.zip", "earlier archive");
          env.FailRename("(old 1)", EACCES);
        },
+       "the archive could not be renamed", "out/Docs/A.zip",
        [](Sandbox& t) {
          EXPECT_EQ("earlier archive", ReadFile(t.target + "/Docs/A.zip"));
          EXPECT_FALSE(PathExists(t.target + "/Docs/B.zip"));
-       },
-       "the archive could not be renamed", "out/Docs/A.zip"},
-      // Stamps follow the commit of their archive: A's file is stamped, B's
+       }},
+      // Stamps follow the commit of their archive: A's files are stamped, B's
       // (whose commit failed) and C's (never reached) are not.
-      {"failed commit", true,
-       [](Sandbox&, GateEnv& env) { env.FailRename("Docs/B.zip", EACCES); },
+      {"failed commit", [](Sandbox&, GateEnv& env) { env.FailRename("Docs/B.zip", EACCES); },
+       "the archive could not be renamed", "out/Docs/B.zip",
        [](Sandbox& t) {
-         EXPECT_FALSE(HasArchiveBit(t.source + "/A/f.txt"));
+         EXPECT_FALSE(HasArchiveBit(t.source + "/A/f0"));
          EXPECT_TRUE(HasArchiveBit(t.source + "/B/f.txt"));
          EXPECT_TRUE(HasArchiveBit(t.source + "/C/f.txt"));
+       }},
+      {"source root missing",
+       [&](Sandbox& t, GateEnv&) {
+         earlier(t);
+         t.job.SourceRootPath += "-unplugged";
        },
-       "the archive could not be renamed", "out/Docs/B.zip"},
+       "the source folder cannot be read (" + platform::ErrorText(ENOENT) + ")", "src-unplugged/A",
+       earlierKept},
+      {"archive directory missing",
+       [&](Sandbox& t, GateEnv&) {
+         earlier(t);
+         t.job.Archives = {"A", "Gone"};
+       },
+       "the source folder cannot be read (" + platform::ErrorText(ENOENT) + ")", "src/Gone",
+       earlierKept},
+      {"read error on one file of many",
+       [](Sandbox&, GateEnv& env) { env.FailReads("A/f3", EIO); }, "", "src/A/f3"},
+      {"network file system gone on one file",
+       [](Sandbox&, GateEnv& env) { env.FailReads("A/f3", ENOTCONN); }, "", "src/A/f3"},
+      {"read that waits past its bound",
+       [](Sandbox&, GateEnv& env) {
+         env.BlockReads("A/f3");
+         env.LimitReadWait(300);
+       },
+       "", "src/A/f3"},
+      {"file truncated while read",
+       [&big](Sandbox& t, GateEnv& env) {
+         WriteFile(t.source + "/A/f3", big);
+         env.SetGate(GateEnv::Point::SecondRead, "A/f3", false,
+                     [&t] { std::filesystem::resize_file(t.source + "/A/f3", 10); });
+       },
+       "", "src/A/f3"},
+      {"tree deeper than a path can reach",
+       [](Sandbox& t, GateEnv&) {
+         ASSERT_EQ(0, testing_support::RunCommand(
+                          "cd " + ShellQuote(t.source + "/A") + " && python3 -c 'import os\n"
+                          "for _ in range(3000): os.mkdir(\"d\"); os.chdir(\"d\")'"));
+       },
+       "", "/d/d/d/"},
   };
-  for (const FailureCase& c : cases) {
+  for (const TroubleCase& c : cases) {
     SCOPED_TRACE(c.label);
     Sandbox t;
-    for (const char* dir : {"A", "B", "C"}) WriteFile(t.source + "/" + dir + "/f.txt", dir);
+    for (int i = 0; i < 10; ++i) WriteFile(t.source + "/A/f" + std::to_string(i), "content");
+    for (const char* dir : {"B", "C"}) WriteFile(t.source + "/" + dir + "/f.txt", dir);
     t.job.Archives = {"A", "B", "C"};
     GateEnv env;
     c.arrange(t, env);
     {
       run_test::ScopedEnv installed(&env);
       wxLogNull quiet;
-      EXPECT_FALSE(t.RunJob(c.full));
+      EXPECT_EQ(c.reason.empty(), t.RunJob(c.full)) << t.runner.Result().FailureText();
     }
-    EXPECT_FALSE(t.runner.Succeeded());
-    EXPECT_FALSE(t.runner.Result().succeeded);
-    const std::string text = t.runner.Result().FailureText();
-    EXPECT_EQ(0u, text.find(c.reason)) << text;
-    EXPECT_EQ(text.size() - c.path.size() - 1, text.rfind(c.path)) << text;
+    const RunResult& result = t.runner.Result();
+    EXPECT_EQ(c.reason.empty(), t.runner.Succeeded());
     c.check(t);
+    testing_support::RunCommand("rm -rf " + ShellQuote(t.source + "/A/d"));
+    if (!c.reason.empty()) {
+      const std::string text = result.FailureText();
+      EXPECT_EQ(0u, text.find(c.reason)) << text;
+      EXPECT_EQ(text.size() - c.path.size() - 1, text.rfind(c.path)) << text;
+      continue;
+    }
+    std::string named;
+    for (const auto& paths : {result.skippedFiles, result.unreadFolders.paths,
+                              result.changedFiles.paths}) {
+      for (const std::string& path : paths) named += "|" + path;
+    }
+    EXPECT_NE(std::string::npos, named.find(c.path)) << named;
+    EXPECT_EQ(1u, result.skippedCount + result.unreadFolders.count + result.changedFiles.count);
+    const std::map<std::string, std::string> entries = Entries(t.target + "/Docs/A.zip");
+    for (int i : {0, 1, 2, 4, 5, 6, 7, 8, 9}) {
+      EXPECT_EQ("content", entries.at("f" + std::to_string(i)));
+    }
+    EXPECT_EQ(result.skippedCount == 0, entries.count("f3") == 1);
+    EXPECT_EQ(c.path.find("f3") != std::string::npos, HasArchiveBit(t.source + "/A/f3"));
   }
   // Without a job nothing runs, on either thread.
   Sandbox t;
@@ -420,98 +481,6 @@ TEST(BackupRunFailureTest, FailuresEndTheRunAsFailed) {
   EXPECT_FALSE(t.runner.Succeeded());
   EXPECT_FALSE(t.runner.Start(nullptr, true));
   EXPECT_FALSE(t.runner.IsBusy());
-}
-
-// Trouble with the source: a missing source never touches an archive; a file
-// or folder that fails is named and every other file is stored.
-TEST(BackupRunOutcomeTest, TroubleIsNamedAndEverythingElseStored) {
-  const std::string big = run_test::RandomBytes(300000, 7);
-  const struct {
-    const char* label;
-    std::function<void(Sandbox&, GateEnv&)> arrange;
-    bool succeeded;
-    std::string named;  // part of the failure text or of a named path
-  } cases[] = {
-      {"source root missing", [](Sandbox& t, GateEnv&) { t.job.SourceRootPath += "-unplugged"; },
-       false, "the source folder cannot be read (" + platform::ErrorText(ENOENT) + ")"},
-      {"archive directory missing", [](Sandbox& t, GateEnv&) { t.job.Archives = {"A", "Gone"}; },
-       false, "src/Gone"},
-      {"read error on one file of many",
-       [](Sandbox&, GateEnv& env) { env.FailReads("A/f3", EIO); }, true, "src/A/f3"},
-      {"network file system gone on one file",
-       [](Sandbox&, GateEnv& env) { env.FailReads("A/f3", ENOTCONN); }, true, "src/A/f3"},
-      {"read that waits past its bound",
-       [](Sandbox&, GateEnv& env) {
-         env.BlockReads("A/f3");
-         env.LimitReadWait(300);
-       },
-       true, "src/A/f3"},
-      {"file truncated while read",
-       [&big](Sandbox& t, GateEnv& env) {
-         WriteFile(t.source + "/A/f3", big);
-         env.SetGate(GateEnv::Point::SecondRead, "A/f3", false,
-                     [&t] { std::filesystem::resize_file(t.source + "/A/f3", 10); });
-       },
-       true, "src/A/f3"},
-      {"tree deeper than a path can reach",
-       [](Sandbox& t, GateEnv&) {
-         ASSERT_EQ(0, testing_support::RunCommand(
-                          "cd " + ShellQuote(t.source + "/A") + " && python3 -c 'import os\n"
-                          "for _ in range(3000): os.mkdir(\"d\"); os.chdir(\"d\")'"));
-       },
-       true, "/d/d/d/"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.label);
-    Sandbox t;
-    for (int i = 0; i < 10; ++i) WriteFile(t.source + "/A/f" + std::to_string(i), "content");
-    WriteFile(t.target + "/Docs/A.zip", "earlier archive");
-    t.job.Archives = {"A"};
-    GateEnv env;
-    c.arrange(t, env);
-    {
-      run_test::ScopedEnv installed(&env);
-      wxLogNull quiet;
-      EXPECT_EQ(c.succeeded, t.RunJob(true)) << t.runner.Result().FailureText();
-    }
-    const RunResult& result = t.runner.Result();
-    std::string named = result.FailureText();
-    for (const auto& paths : {result.skippedFiles, result.unreadFolders.paths,
-                              result.changedFiles.paths}) {
-      for (const std::string& path : paths) named += "|" + path;
-    }
-    EXPECT_NE(std::string::npos, named.find(c.named)) << named;
-    if (!c.succeeded) {
-      EXPECT_EQ("earlier archive", ReadFile(t.target + "/Docs/A.zip"));
-      EXPECT_EQ(std::set<std::string>{"Docs/A.zip"}, ZipFilesBelow(t.target));
-      continue;
-    }
-    EXPECT_EQ(1u, result.skippedCount + result.unreadFolders.count + result.changedFiles.count);
-    const std::map<std::string, std::string> entries = Entries(t.target + "/Docs/A.zip");
-    for (int i : {0, 1, 2, 4, 5, 6, 7, 8, 9}) {
-      EXPECT_EQ("content", entries.at("f" + std::to_string(i)));
-    }
-    EXPECT_EQ(result.skippedCount == 0, entries.count("f3") == 1);
-    EXPECT_EQ(c.named.find("f3") != std::string::npos, HasArchiveBit(t.source + "/A/f3"));
-    testing_support::RunCommand("rm -rf " + ShellQuote(t.source));
-  }
-}
-
-// Files made up as they are read (/proc/kmsg blocks for ever) are never read:
-// neither a pseudo file system given as the source nor a link into one.
-TEST(BackupRunOutcomeTest, PseudoFileSystemsAreNamedNotRead) {
-  if (!platform::Env::Default()->IsPseudoFileSystem("/proc")) GTEST_SKIP() << "no /proc";
-  Sandbox t;
-  WriteFile(t.source + "/a.txt", "alpha");
-  std::filesystem::create_symlink("/proc/kmsg", t.source + "/kmsg");
-  wxLogNull quiet;
-  ASSERT_TRUE(t.RunJob(true));
-  EXPECT_EQ(std::set<std::string>{"a.txt"}, EntryNames(t.target + "/Docs.zip"));
-  EXPECT_EQ(std::vector<std::string>{"'" + t.source + "/kmsg'"},
-            t.runner.Result().notDiskBacked.paths);
-  t.job.SourceRootPath = "/proc";
-  ASSERT_TRUE(t.RunJob(true));
-  EXPECT_EQ(std::vector<std::string>{"'/proc'"}, t.runner.Result().notDiskBacked.paths);
 }
 
 // What the archived stamp recognises: after a full run and incremental runs

@@ -25,33 +25,21 @@ struct BatchOutcome {
   std::string output;  // everything the run reported
 };
 
-#ifdef ARKIVAULT_PROGRAM
-const char kProgram[] = ARKIVAULT_PROGRAM;
-#else
-const char kProgram[] = "";
-#endif
-
-// Runs the definition file `file` as a batch in `directory`. As root, without
-// the right to read every file, so an unreadable file stays unreadable.
+// Runs the definition file `file` as a batch in `directory`.
 BatchOutcome RunBatch(const std::string& directory, const std::string& file, bool incremental,
                       bool silent) {
-  std::string command = "cd " + ShellQuote(directory) +
-                        " && if [ \"$(id -u)\" = 0 ]; then set -- setpriv "
-                        "--bounding-set=-dac_override,-dac_read_search --; fi; "
-                        "env -u DISPLAY -u WAYLAND_DISPLAY XDG_STATE_HOME=" +
-                        ShellQuote(directory + "/state") + " \"$@\" " +
-                        ShellQuote(kProgram) + " " + ShellQuote(file);
-  if (incremental) command += " -i";
-  if (silent) command += " -s";
   BatchOutcome outcome;
-  outcome.status = testing_support::RunCommand(command + " 2>&1", &outcome.output);
+  outcome.status = testing_support::RunCommand(
+      run_test::BatchCommand(directory, file, std::string(incremental ? " -i" : "") +
+                                                  (silent ? " -s" : "") + " 2>&1"),
+      &outcome.output);
   return outcome;
 }
 
 class BatchRunTest : public run_test::RunSandbox {
  protected:
   void SetUp() override {
-    if (*kProgram == '\0') GTEST_SKIP() << "this build has no program to run";
+    if (*run_test::kProgram == '\0') GTEST_SKIP() << "this build has no program to run";
     WriteFile(source + "/a.txt", "alpha");
     WriteFile(source + "/sub/b.txt", "beta");
     job.Archives = {"sub"};
@@ -62,74 +50,69 @@ class BatchRunTest : public run_test::RunSandbox {
   }
 };
 
-struct MessageCase {
-  const char* label;
-  const char* file;
-  bool targetExists;
-  bool unreadableFile;  // sub/locked.txt cannot be read
-  bool silent;
-  int status;
-  std::vector<std::string> messages;  // in this order
-  char trouble = ' ';  // 'd': sub/locked/ cannot be listed; 's': the source was moved away
-};
-
+// A batch run of each outcome, once with messages and once silent.
 TEST_F(BatchRunTest, MessagesSilenceAndExitStatus) {
   const std::string missing = tmp / "missing";
   const std::string locked = source + "/sub/locked.txt";
-  const std::vector<MessageCase> cases = {
-      {"success", "job.xml", true, false, false, 0,
+  const struct {
+    const char* label;
+    // 'n': no such definition file; 't': the target is missing; 'f': sub/locked.txt
+    // cannot be read; 'd': sub/locked/ cannot be listed; 's': the source was moved away
+    char trouble;
+    int status;
+    std::vector<std::string> messages;  // in this order, unless silent
+  } cases[] = {
+      {"success", ' ', 0,
        {"Processing backup file 'job.xml'...", "Backup successfully finished."}},
-      {"success, silent", "job.xml", true, false, true, 0, {}},
-      {"no such file", "nosuch.xml", true, false, false, 1, {"Couldn't open file 'nosuch.xml'."}},
-      {"no such file, silent", "nosuch.xml", true, false, true, 1, {}},
-      {"missing target", "job.xml", false, false, false, 1,
+      {"no such file", 'n', 1, {"Couldn't open file 'nosuch.xml'."}},
+      {"missing target", 't', 1,
        {"Processing backup file 'job.xml'...", "Backup failed.",
         "Reason: " + platform::ErrorText(ENOENT) + ": '" + missing + "'"}},
-      {"missing target, silent", "job.xml", false, false, true, 1, {}},
-      {"unreadable file", "job.xml", true, true, false, 3,
+      {"unreadable file", 'f', 3,
        {"1 files could not be read and were not stored: '" + locked + "'",
         "Backup finished, but not everything selected was stored."}},
-      {"unreadable file, silent", "job.xml", true, true, true, 3, {}},
-      {"unreadable folder", "job.xml", true, false, false, 3,
+      {"unreadable folder", 'd', 3,
        {"1 folders could not be read and were not stored: '" + source + "/sub/locked' (" +
-        platform::ErrorText(EACCES) + ")"}, 'd'},
-      {"source moved away", "job.xml", true, false, false, 1,
+        platform::ErrorText(EACCES) + ")"}},
+      {"source moved away", 's', 1,
        {"Backup failed.", "Reason: the source folder cannot be read (" +
-                              platform::ErrorText(ENOENT) + "): '" + source + "/sub'"}, 's'},
-      {"source moved away, silent", "job.xml", true, false, true, 1, {}, 's'},
+                              platform::ErrorText(ENOENT) + "): '" + source + "/sub'"}},
   };
-  for (const MessageCase& c : cases) {
-    SCOPED_TRACE(c.label);
-    job.TargetPath = c.targetExists ? target : missing;
-    WriteDefinition("job.xml");
-    WriteFile(locked, "locked");
-    std::filesystem::permissions(locked, c.unreadableFile ? std::filesystem::perms::none
-                                                          : std::filesystem::perms::owner_read);
-    WriteFile(target + "/Docs/sub.zip", "earlier archive");
-    WriteFile(source + "/sub/locked/c.txt", "gamma");
-    std::filesystem::permissions(source + "/sub/locked", c.trouble == 'd'
-                                                             ? std::filesystem::perms::none
-                                                             : std::filesystem::perms::owner_all);
-    if (c.trouble == 's') std::filesystem::rename(source, tmp / "unplugged");
-    const BatchOutcome outcome = RunBatch(tmp.path(), c.file, false, c.silent);
-    if (c.trouble == 's') std::filesystem::rename(tmp / "unplugged", source);
-    EXPECT_EQ(c.status, outcome.status) << outcome.output;
-    std::map<std::string, std::string> stored = {{"b.txt", "beta"}, {"locked/", ""}};
-    if (!c.unreadableFile) stored["locked.txt"] = "locked";
-    if (c.trouble != 'd') stored["locked/c.txt"] = "gamma";
-    if (c.status == 3) {
-      EXPECT_EQ(stored, Entries(target + "/Docs/sub.zip"));
-    } else if (c.status == 1 && c.targetExists) {
-      EXPECT_EQ("earlier archive", testing_support::ReadFile(target + "/Docs/sub.zip"));
-    }
-    if (c.messages.empty()) {
-      EXPECT_EQ("", outcome.output);
-    }
-    size_t from = 0;
-    for (const std::string& message : c.messages) {
-      const size_t at = outcome.output.find(message, from);
-      EXPECT_NE(std::string::npos, at) << message << " in:\n" << outcome.output;
-      if (at != std::string::npos) from = at + message.size();
+  namespace fs = std::filesystem;
+  for (const auto& c : cases) {
+    for (const bool silent : {false, true}) {
+      SCOPED_TRACE(std::string(c.label) + (silent ? ", silent" : ""));
+      job.TargetPath = c.trouble == 't' ? missing : target;
+      WriteDefinition("job.xml");
+      WriteFile(locked, "locked");
+      fs::permissions(locked, c.trouble == 'f' ? fs::perms::none : fs::perms::owner_read);
+      WriteFile(target + "/Docs/sub.zip", "earlier archive");
+      WriteFile(source + "/sub/locked/c.txt", "gamma");
+      fs::permissions(source + "/sub/locked",
+                      c.trouble == 'd' ? fs::perms::none : fs::perms::owner_all);
+      if (c.trouble == 's') fs::rename(source, tmp / "unplugged");
+      const BatchOutcome outcome =
+          RunBatch(tmp.path(), c.trouble == 'n' ? "nosuch.xml" : "job.xml", false, silent);
+      if (c.trouble == 's') fs::rename(tmp / "unplugged", source);
+      EXPECT_EQ(c.status, outcome.status) << outcome.output;
+      std::map<std::string, std::string> stored = {{"b.txt", "beta"}, {"locked/", ""}};
+      if (c.trouble != 'f') stored["locked.txt"] = "locked";
+      if (c.trouble != 'd') stored["locked/c.txt"] = "gamma";
+      if (c.status == 3) {
+        EXPECT_EQ(stored, Entries(target + "/Docs/sub.zip"));
+      } else if (c.status == 1 && c.trouble != 't') {
+        EXPECT_EQ("earlier archive", testing_support::ReadFile(target + "/Docs/sub.zip"));
+      }
+      if (silent) {
+        EXPECT_EQ("", outcome.output);
+        continue;
+      }
+      size_t from = 0;
+      for (const std::string& message : c.messages) {
+        const size_t at = outcome.output.find(message, from);
+        EXPECT_NE(std::string::npos, at) << message << " in:\n" << outcome.output;
+        if (at != std::string::npos) from = at + message.size();
+      }
     }
   }
 }

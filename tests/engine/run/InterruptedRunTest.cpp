@@ -21,12 +21,6 @@ using testing_support::WriteFile;
 
 namespace {
 
-#ifdef ARKIVAULT_PROGRAM
-const char kBatchProgram[] = ARKIVAULT_PROGRAM;
-#else
-const char kBatchProgram[] = "";
-#endif
-
 const char* const kArchiveDirectories[] = {"A", "B", "C", "D"};
 constexpr int kDirectoriesPerArchive = 10;
 constexpr int kFilesPerDirectory = 50;
@@ -61,26 +55,10 @@ for directory, _, names in os.walk(source):
             print(os.path.relpath(path, source))
 )";
 
-// Every line logged while it is alive.
-class LogText : public wxLog {
- public:
-  LogText() : previous_(wxLog::SetActiveTarget(this)) {}
-  ~LogText() override { wxLog::SetActiveTarget(previous_); }
-  std::string text;
-
- protected:
-  void DoLogRecord(wxLogLevel, const wxString& message, const wxLogRecordInfo&) override {
-    text += message.utf8_string() + "\n";
-  }
-
- private:
-  wxLog* previous_;
-};
-
 class KilledRunTest : public run_test::RunSandbox {
  protected:
   void SetUp() override {
-    if (*kBatchProgram == '\0') GTEST_SKIP() << "this build has no program to run";
+    if (*run_test::kProgram == '\0') GTEST_SKIP() << "this build has no program to run";
     for (const char* archive : kArchiveDirectories) {
       job.Archives.push_back(archive);
       for (int d = 0; d < kDirectoriesPerArchive; ++d) {
@@ -101,9 +79,8 @@ class KilledRunTest : public run_test::RunSandbox {
   // Runs the job as a batch; with `killAfter` set, kills it with SIGKILL after
   // that many microseconds (or lets it end, if it ends first).
   void RunBatch(bool incremental, long killAfter = -1) {
-    std::string command = "cd " + ShellQuote(tmp.path()) + " && env -u DISPLAY XDG_STATE_HOME=" +
-                          ShellQuote(tmp / "state") + " " + ShellQuote(kBatchProgram) + " job.xml -s" +
-                          (incremental ? " -i" : "");
+    std::string command =
+        run_test::BatchCommand(tmp.path(), "job.xml", incremental ? " -s -i" : " -s");
     if (killAfter >= 0) {
       command = "(" + command + ") & pid=$!; sleep " + std::to_string(killAfter / 1e6) +
                 "; kill -9 $pid 2>/dev/null; wait $pid";
@@ -154,52 +131,56 @@ TEST_F(KilledRunTest, KilledIncrementalRunsLoseNoFile) {
   }
 }
 
-// The batch run as the program runs it, in this process: SIGTERM arrives
-// when the walk lists the second archive's directory, after the source check
-// and the space estimate have listed it and its subdirectories.
+// The batch run as the program runs it, in this process, ended by SIGTERM
+// when the walk lists the second archive's directory (after the source check
+// and the space estimate have listed it and its subdirectories), or while it
+// waits in a read for data that never comes, long before that read would be
+// given up for waiting too long: the archive being written is closed and
+// committed, no later one is begun or replaced, and the run fails.
 TEST_F(KilledRunTest, TerminatedRunClosesItsArchiveAndFails) {
-  run_test::GateEnv gate;
-  gate.SetGate(run_test::GateEnv::Point::ListDirectory, "/src/B", false, [] { ::raise(SIGTERM); },
-               kDirectoriesPerArchive + 3);
-  LogText log;
-  {
-    run_test::ScopedEnv installed(&gate);
-    const platform::TerminationSignals signals;
-    EXPECT_EQ(BatchStatus::Failed,
-              RunDefinitionFile(runner, tmp / "job.xml", true, false, kBatchProgram, &signals));
+  using Point = run_test::GateEnv::Point;
+  const struct {
+    const char* label;
+    Point point;
+    const char* path;
+    int arrival;
+    bool blocked;  // the file's reads wait for ever
+  } cases[] = {
+      {"between entries", Point::ListDirectory, "/src/B", kDirectoriesPerArchive + 3, false},
+      {"blocked in a read", Point::FirstRead, "/src/B/d0/f0.txt", 1, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    run_test::GateEnv gate;
+    if (c.blocked) {
+      gate.BlockReads(c.path);
+      gate.LimitReadWait(60000);
+    }
+    gate.SetGate(c.point, c.path, false, [] { ::kill(::getpid(), SIGTERM); }, c.arrival);
+    const std::string laterArchives[] = {target + "/Docs/B.zip", target + "/Docs/C.zip"};
+    std::map<std::string, std::string> before;
+    for (const std::string& archive : laterArchives) before[archive] = testing_support::ReadFile(archive);
+    run_test::LogText log;
+    const auto start = std::chrono::steady_clock::now();
+    {
+      run_test::ScopedEnv installed(&gate);
+      const platform::TerminationSignals signals;
+      EXPECT_EQ(BatchStatus::Failed, RunDefinitionFile(runner, tmp / "job.xml", true, false,
+                                                       run_test::kProgram, &signals));
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+    EXPECT_NE(std::string::npos, log.text.find("Backup failed.\nCancelled by signal: Terminated.\n"))
+        << log.text;
+    EXPECT_ZIP_VALID(target + "/Docs/A.zip");
+    // B, stopped before its first file was stored, and C are as they were
+    // (missing, the first time).
+    for (const std::string& archive : laterArchives) {
+      EXPECT_EQ(before[archive], testing_support::ReadFile(archive)) << archive;
+    }
+    EXPECT_FALSE(testing_support::PathExists(target + "/Docs/B.zip.partial"));
+    RunBatch(true);
+    EXPECT_EQ("", UnheldFiles());
   }
-  EXPECT_NE(std::string::npos, log.text.find("Backup failed.\nCancelled by signal: Terminated.\n"))
-      << log.text;
-  EXPECT_ZIP_VALID(target + "/Docs/A.zip");
-  // B was stopped before its first file: nothing of it is left.
-  EXPECT_FALSE(testing_support::PathExists(target + "/Docs/B.zip"));
-  EXPECT_FALSE(testing_support::PathExists(target + "/Docs/B.zip.partial"));
-  EXPECT_FALSE(testing_support::PathExists(target + "/Docs/C.zip"));
-  RunBatch(true);
-  EXPECT_EQ("", UnheldFiles());
-}
-
-// SIGTERM ends a run that waits in a read for data that never comes, long
-// before the read would be given up for waiting too long.
-TEST_F(KilledRunTest, TerminationEndsARunBlockedInARead) {
-  run_test::GateEnv gate;
-  gate.BlockReads("/src/B/d0/f0.txt");
-  gate.LimitReadWait(60000);
-  gate.SetGate(run_test::GateEnv::Point::FirstRead, "/src/B/d0/f0.txt", false,
-               [] { ::kill(::getpid(), SIGTERM); });
-  LogText log;
-  const auto start = std::chrono::steady_clock::now();
-  {
-    run_test::ScopedEnv installed(&gate);
-    const platform::TerminationSignals signals;
-    EXPECT_EQ(BatchStatus::Failed,
-              RunDefinitionFile(runner, tmp / "job.xml", true, false, kBatchProgram, &signals));
-  }
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
-  EXPECT_NE(std::string::npos, log.text.find("Cancelled by signal: Terminated.\n")) << log.text;
-  EXPECT_ZIP_VALID(target + "/Docs/A.zip");
-  RunBatch(true);
-  EXPECT_EQ("", UnheldFiles());
 }
 
 }  // namespace

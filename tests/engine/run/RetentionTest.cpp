@@ -7,18 +7,12 @@
 
 #include "engine/ArchiveIndex.h"
 #include "engine/ArchiveRetention.h"
-#include "platform/Clock.h"
 #include "tests/engine/run/RunTestSupport.h"
 
 using run_test::ZipFilesBelow;
 using testing_support::WriteFile;
 
 namespace {
-
-struct ScopedClock : platform::ManualClock {
-  explicit ScopedClock(int64_t now) : ManualClock(now) { platform::Clock::Install(this); }
-  ~ScopedClock() override { platform::Clock::Install(nullptr); }
-};
 
 // Files written after `now` (by the run just made) get `now` as their time.
 void AgeFilesTo(const std::string& directory, int64_t now) {
@@ -75,7 +69,7 @@ TEST(RetentionTest, EightDailyRunsKeepWhatTheJobSays) {
     if (!c.single) t.job.Archives = {"A"};
     // Monday 2 November 2026, 12:00 local time, then one run a day.
     const int64_t start = wxDateTime(2, wxDateTime::Nov, 2026, 12).GetTicks();
-    ScopedClock clock(start);
+    run_test::ScopedClock clock(start);
     for (int day = 0; day < 8; ++day) {
       clock.Set(start + day * 24 * 3600);
       WriteFile(t.source + "/A/a.txt", std::string(day + 1, 'a'));

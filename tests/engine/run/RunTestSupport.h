@@ -10,11 +10,13 @@
 
 #include <gtest/gtest.h>
 #include <wx/init.h>
+#include <wx/log.h>
 #include <wx/utils.h>
 
 #include "engine/BackupProgress.h"
 #include "engine/BackupRunner.h"
 #include "jobs/BackupJob.h"
+#include "platform/Clock.h"
 #include "platform/Env.h"
 #include "tests/support/ExternalZip.h"
 #include "tests/support/TempDir.h"
@@ -28,6 +30,50 @@ struct ToolkitEnvironment : ::testing::Environment {
 };
 inline const ::testing::Environment* const kToolkit =
     ::testing::AddGlobalTestEnvironment(new ToolkitEnvironment);
+
+// The program, for runs in a process of their own; empty when the build has none.
+#ifdef ARKIVAULT_PROGRAM
+inline const char kProgram[] = ARKIVAULT_PROGRAM;
+#else
+inline const char kProgram[] = "";
+#endif
+
+// The shell command that runs the definition file `file` in `directory` as a
+// batch with `arguments`, its run history below `directory`/state; the shell
+// becomes the program. As root, without the right to read every file, so an
+// unreadable file stays unreadable.
+inline std::string BatchCommand(const std::string& directory, const std::string& file,
+                                const std::string& arguments) {
+  using testing_support::ShellQuote;
+  return "cd " + ShellQuote(directory) +
+         " && if [ \"$(id -u)\" = 0 ]; then set -- setpriv "
+         "--bounding-set=-dac_override,-dac_read_search --; fi; "
+         "exec env -u DISPLAY -u WAYLAND_DISPLAY XDG_STATE_HOME=" +
+         ShellQuote(directory + "/state") + " \"$@\" " + ShellQuote(kProgram) + " " +
+         ShellQuote(file) + arguments;
+}
+
+// Every line logged while it is alive.
+class LogText : public wxLog {
+ public:
+  LogText() : previous_(wxLog::SetActiveTarget(this)) {}
+  ~LogText() override { wxLog::SetActiveTarget(previous_); }
+  std::string text;
+
+ protected:
+  void DoLogRecord(wxLogLevel, const wxString& message, const wxLogRecordInfo&) override {
+    text += message.utf8_string() + "\n";
+  }
+
+ private:
+  wxLog* previous_;
+};
+
+// A simulated clock, the current one for its lifetime.
+struct ScopedClock : platform::ManualClock {
+  explicit ScopedClock(int64_t now) : ManualClock(now) { platform::Clock::Install(this); }
+  ~ScopedClock() override { platform::Clock::Install(nullptr); }
+};
 
 // A new job named "Docs" backing up `source` into `target`: every file and
 // directory selected, no suffix, existing archives replaced.

@@ -10,15 +10,12 @@
 #include "engine/ArchiveNaming.h"
 #include "engine/ArchivePreparer.h"
 #include "jobs/BackupJob.h"
-#include "platform/Clock.h"
 #include "platform/Env.h"
-#include "tests/support/ExternalZip.h"
-#include "tests/support/TempDir.h"
+#include "tests/engine/run/RunTestSupport.h"
 #include "zip/ZipWriter.h"
 
 namespace {
 
-using testing_support::ExternalEntries;
 using testing_support::ShellQuote;
 using testing_support::TempDir;
 using testing_support::WriteFile;
@@ -39,12 +36,6 @@ void MakeZip(const std::string& path, const std::string& name, const std::string
   ASSERT_EQ(0, testing_support::RunCommand("python3 -c " + ShellQuote(script) + " " +
                                            ShellQuote(path) + " " + ShellQuote(name) + " " +
                                            ShellQuote(content)));
-}
-
-std::map<std::string, std::string> Contents(const std::string& archivePath) {
-  std::map<std::string, std::string> contents;
-  for (const auto& [name, entry] : ExternalEntries(archivePath)) contents[name] = entry.content;
-  return contents;
 }
 
 TEST(ArchiveNamingTest, SuffixFollowsKindAndLocalDate) {
@@ -74,8 +65,7 @@ TEST(ArchiveNamingTest, SuffixFollowsKindAndLocalDate) {
 }
 
 TEST(ArchiveNamingTest, BackupDirectoryTakesTheInjectedDate) {
-  platform::ManualClock clock(Ticks(LocalTime(6, wxDateTime::Dec, 2026, 23)));
-  platform::Clock::Install(&clock);
+  run_test::ScopedClock clock(Ticks(LocalTime(6, wxDateTime::Dec, 2026, 23)));
   BackupJob job("Docs");
   job.TargetPath = "/backup/";
   job.Suffix = SuffixKind::Date;
@@ -88,7 +78,6 @@ TEST(ArchiveNamingTest, BackupDirectoryTakesTheInjectedDate) {
     job.BackupName = name;
     EXPECT_EQ(path, BackupDirectoryPath(job, LocalNow())) << name;
   }
-  platform::Clock::Install(nullptr);
 }
 
 TEST(ArchiveNamingTest, ArchiveRelativePathOfArchiveDirectories) {
@@ -181,14 +170,12 @@ TEST(ArchivePreparerTest, OutcomeForAnArchiveInPlace) {
     archive.SetRootDirectory(dir / "src");
     EXPECT_TRUE(archive.AddFile(dir / "src/new.txt")) << c.label;
     archive.CloseArchive();
-    std::set<std::string> names;
-    for (const auto& [name, content] : Contents(path)) names.insert(name);
-    EXPECT_EQ(c.entries, names) << c.label;
+    EXPECT_EQ(c.entries, run_test::EntryNames(path)) << c.label;
     const std::string retired = base + "/Letters/2025/files (old 1).zip";
     EXPECT_EQ(c.fate == ArchiveFate::Retired, testing_support::PathExists(retired)) << c.label;
     if (c.fate == ArchiveFate::Retired) {
       EXPECT_EQ((std::map<std::string, std::string>{{"old.txt", "old content"}}),
-                Contents(retired))
+                run_test::Entries(retired))
           << c.label;
     }
   }

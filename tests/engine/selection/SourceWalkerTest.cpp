@@ -2,7 +2,6 @@
 // failures, and an awkward tree. Incremental selection and stamping are
 // checked end to end by the run tests.
 #include <gtest/gtest.h>
-#include <wx/log.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -16,28 +15,12 @@
 #include "engine/SourceWalker.h"
 #include "jobs/BackupJob.h"
 #include "platform/Env.h"
-#include "tests/support/TempDir.h"
+#include "tests/engine/run/RunTestSupport.h"
 
 namespace {
 
 using testing_support::TempDir;
 using testing_support::WriteFile;
-
-// Collects the error messages logged while it is alive.
-class LogCatcher : public wxLog {
- public:
-  LogCatcher() : previous_(wxLog::SetActiveTarget(this)) {}
-  ~LogCatcher() override { wxLog::SetActiveTarget(previous_); }
-  std::vector<std::string> errors;
-
- protected:
-  void DoLogTextAtLevel(wxLogLevel level, const wxString& text) override {
-    if (level == wxLOG_Error) errors.push_back(text.utf8_string());
-  }
-
- private:
-  wxLog* previous_;
-};
 
 // Records what the walk asks for, as "file:<relative path>",
 // "dir:<relative path>", "unreadable:<path>" and "pseudo:<path>"; `onAdd` and
@@ -71,18 +54,6 @@ BackupJob JobFor(const std::string& sourceRoot) {
   return job;
 }
 
-void ExpectFilesFirstDepthFirst(const std::vector<std::string>& events);
-
-// The entries a completed walk visits, each once, in the walk's order.
-std::set<std::string> Walk(const BackupJob& job, bool full) {
-  RecordingActions actions;
-  EXPECT_TRUE(SourceWalker(job, full, nullptr, actions).BackupDirectory(""));
-  ExpectFilesFirstDepthFirst(actions.events);
-  const std::set<std::string> visited(actions.events.begin(), actions.events.end());
-  EXPECT_EQ(actions.events.size(), visited.size());
-  return visited;
-}
-
 // Files first, then subdirectories, depth first: every entry lies in the last
 // entered directory still open (leaving a directory closes it for good), and
 // no file of a directory follows one of its subdirectories.
@@ -102,6 +73,16 @@ void ExpectFilesFirstDepthFirst(const std::vector<std::string>& events) {
       EXPECT_EQ(0u, subdirectoriesBegun.count(parent)) << event << " after a subdirectory";
     }
   }
+}
+
+// The entries a completed walk visits, each once, in the walk's order.
+std::set<std::string> Walk(const BackupJob& job, bool full) {
+  RecordingActions actions;
+  EXPECT_TRUE(SourceWalker(job, full, nullptr, actions).BackupDirectory(""));
+  ExpectFilesFirstDepthFirst(actions.events);
+  const std::set<std::string> visited(actions.events.begin(), actions.events.end());
+  EXPECT_EQ(actions.events.size(), visited.size());
+  return visited;
 }
 
 TEST(SourceWalkerTest, SelectionRulesDecideWhatIsVisited) {
@@ -220,19 +201,16 @@ TEST(SourceWalkerTest, FailuresStopTheWalk) {
 TEST(SourceWalkerTest, MissingDirectoryIsNamedOnceEmptyOneNotAndNeitherFails) {
   TempDir dir;
   std::filesystem::create_directory(dir / "empty");
-  LogCatcher log;
+  run_test::LogText log;
   RecordingActions actions;
   EXPECT_TRUE(SourceWalker(JobFor(dir / "empty"), true, nullptr, actions).BackupDirectory(""));
-  EXPECT_TRUE(log.errors.empty());
+  EXPECT_EQ("", log.text);
   EXPECT_TRUE(SourceWalker(JobFor(dir / "missing"), true, nullptr, actions).BackupDirectory(""));
   EXPECT_EQ(std::vector<std::string>{"unreadable:" + dir / "missing"}, actions.events);
-  ASSERT_EQ(1u, log.errors.size());
-  for (const std::string& message : log.errors) {
-    EXPECT_NE(std::string::npos,
-              message.find("Can not enumerate files in directory '" + dir / "missing/" + "'"))
-        << message;
-    EXPECT_NE(std::string::npos, message.find(platform::ErrorText(2))) << message;
-  }
+  EXPECT_EQ(1, std::count(log.text.begin(), log.text.end(), '\n')) << log.text;
+  EXPECT_NE(std::string::npos,
+            log.text.find("Can not enumerate files in directory '" + dir / "missing/" + "'"));
+  EXPECT_NE(std::string::npos, log.text.find(platform::ErrorText(ENOENT))) << log.text;
 }
 
 // Special files, link loops, a dangling link and odd names: no hang, no loop.
