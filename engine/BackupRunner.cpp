@@ -447,7 +447,7 @@ bool BackupRunner::AddSourceFile(ZipWriter& archive, const SourceFile& file) {
   commitCheck_.NoteWritten(archive, path);
   if ((file.attributes & platform::AttrArchive) != 0 && !file.seen.isSymlink &&
       IsOlderThanRun(file.seen, runStartNanoseconds_)) {
-    stamps_.Add(std::move(path), file.seen);
+    stamps_.Add(path, file.seen);
   }
   return true;
 }

@@ -35,7 +35,7 @@ faults=(
   "zip/ZipWriter.cpp@s#if (index < 0 || index >= centralDir_->Count()) return false;#if (index < 0 || index > centralDir_->Count()) return false;#@off-by-one entry bound"
   "zip/ZipWriter.cpp@s#if (added.compressedSize <= added.uncompressedSize) return true;#if (added.compressedSize < added.uncompressedSize) return true;#@stored instead of deflated at equal size"
   "zip/ZipWriter.cpp@s#if (index + 1 < centralDir_->Count()) centralDir_->ReadLocalHeaderOf(index + 1);#if (index + 2 < centralDir_->Count()) centralDir_->ReadLocalHeaderOf(index + 1);#@next local header not read"
-  "engine/PendingStamps.cpp@s#files_.push_back(StoredFile{std::move(path), seen});#ClearArchiveAttribute(path, seen);#@stamp written before the commit"
+  "engine/PendingStamps.cpp@s#paths_.insert(paths_.end(), path.begin(), path.end());#&ClearArchiveAttribute(path, seen);#@stamp written before the commit"
   "engine/BackupRunner.cpp@s#    stamps_.Discard();\$#    stamps_.Commit();#@stamps written after a failed close"
   "engine/BackupRunner.cpp@s#if (outcome == ArchiveOutcome::NotPrepared || StopRequested()) return false;#if (outcome == ArchiveOutcome::NotPrepared) return false;#@cancel does not stop the next archive"
   "engine/BackupRunner.cpp@s#result_.cancelled = true;#result_.cancelled = false;#@a cancel reported as a failure"
