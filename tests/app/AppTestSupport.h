@@ -19,6 +19,7 @@
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "tests/support/TempDir.h"
 
@@ -55,8 +56,7 @@ inline int FailOnGtkWarnings(int level, const LogField* fields, size_t count, vo
 
 inline void InstallLogWriter() {
   static bool installed = false;
-  if (installed) return;
-  installed = true;
+  if (std::exchange(installed, true)) return;
   using SetWriter = void (*)(LogWriter, void*, void (*)(void*));
   if (auto set = reinterpret_cast<SetWriter>(dlsym(RTLD_DEFAULT, "g_log_set_writer_func"))) {
     set(&FailOnGtkWarnings, nullptr, nullptr);
@@ -64,7 +64,6 @@ inline void InstallLogWriter() {
 }
 }  // namespace glib
 
-// What a program printed holds no warning or critical message of GTK.
 inline void ExpectNoGtkWarnings(const std::string& output) {
   for (const char* kind : {"Gtk-CRITICAL", "Gtk-WARNING"}) {
     EXPECT_EQ(std::string::npos, output.find(kind)) << output;
@@ -111,7 +110,6 @@ inline ProcessResult RunProgram(const std::string& program, const std::string& a
   const std::string environment = display.empty() ? "env -u DISPLAY -u WAYLAND_DISPLAY"
                                                   : "env -u WAYLAND_DISPLAY DISPLAY=" + display;
   ProcessResult result;
-  // Run records go to the test's own directory, never to the user's.
   result.status = testing_support::RunCommand(
       "( cd " + ShellQuote(directory) + " && " + environment + " XDG_STATE_HOME=" +
           ShellQuote(directory + "/state") + " timeout 60 " +
@@ -135,14 +133,11 @@ inline std::string JobDefinition(const std::string& title, const std::string& so
 }
 
 // Keeps the log, which the toolkit would show in message boxes nobody closes.
-class LogCapture : public wxLog {
- public:
-  std::string text;
-
- protected:
+struct LogCapture : wxLog {
   void DoLogTextAtLevel(wxLogLevel, const wxString& message) override {
     text += message.utf8_string() + "\n";
   }
+  std::string text;
 };
 
 // Starts the toolkit (GTK) with `app` as the application object. A failed
@@ -186,7 +181,6 @@ class ToolkitEnvironment : public ::testing::Environment {
 // killed when the object goes out of scope.
 class ChildProcess {
  public:
-  // Runs the shell command `command` in `directory`.
   ChildProcess(const std::string& command, const std::string& directory) {
     const std::string line = "cd " + ShellQuote(directory) + " && exec " + command;
     const char* argv[] = {"sh", "-c", line.c_str(), nullptr};
@@ -221,12 +215,8 @@ class ChildProcess {
 };
 
 // A tray host (trayer) on the test's display for one scope.
-class TrayHost {
- public:
-  TrayHost() : trayer_("trayer --edge bottom --align right --widthtype request", "/") {}
-
- private:
-  ChildProcess trayer_;
+struct TrayHost {
+  ChildProcess trayer{"trayer --edge bottom --align right --widthtype request", "/"};
 };
 
 // Waits up to 10 s for `done`, handling the toolkit's events meanwhile

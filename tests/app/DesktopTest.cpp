@@ -34,18 +34,15 @@ TEST(DesktopTest, InstalledProgramFindsItsFilesFromAnyDirectory) {
   EXPECT_NE(std::string::npos, result.err.find("Couldn't open file 'nosuch.xml'.")) << result.err;
   EXPECT_TRUE(testing_support::PathExists(prefix / "share/arkivault/res/Arkivault.htb"));
   EXPECT_TRUE(DesktopEntryValid(prefix / "share/applications/arkivault.desktop"));
-  for (const int size : {16, 32, 48, 64, 128, 256}) {
-    const std::string icon = prefix / ("share/icons/hicolor/" + std::to_string(size) + "x" +
-                                       std::to_string(size) + "/apps/arkivault.png");
+  for (const std::string size : {"16x16", "32x32", "48x48", "64x64", "128x128", "256x256"}) {
+    const std::string icon = prefix / ("share/icons/hicolor/" + size + "/apps/arkivault.png");
     EXPECT_EQ("\x89PNG", ReadFile(icon).substr(0, 4)) << icon;
   }
 }
 
 TEST(DesktopTest, AutostartEntry) {
   // Paths that need quoting in an Exec line, and the lines written for them.
-  struct Case {
-    std::string program, directory, exec, path;
-  };
+  struct Case { std::string program, directory, exec, path; };
   const Case cases[] = {
       {"/usr/bin/arkivault", "/home/a", "Exec=/usr/bin/arkivault -n", "Path=/home/a"},
       {"/opt/my apps/arkivault", "/home/a b", "Exec=\"/opt/my apps/arkivault\" -n",

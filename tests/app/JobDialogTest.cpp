@@ -31,9 +31,15 @@ class JobDialogTest : public app_test::AppFixture {
     app_test::WhenShown<BackupJobDialog>(script);
     return dialog.ShowModal();
   }
-};
 
-wxListCtrl& ListOf(wxWindow& d, const char* name) { return Control<wxListCtrl>(d, name); }
+  // A new job that saves /data into /out.
+  static BackupJob Job() {
+    BackupJob job("Job");
+    job.SourceRootPath = "/data";
+    job.TargetPath = "/out";
+    return job;
+  }
+};
 
 std::string Rows(wxListCtrl& list) {
   std::string rows;
@@ -42,18 +48,15 @@ std::string Rows(wxListCtrl& list) {
 }
 
 TEST_F(JobDialogTest, ValidationRefusesInOrderAndLeavesTheJobAlone) {
-  struct Case {
-    const char* destination;
-    const char* source;
-    const char* deleteTool;  // removes the only pattern of its list
-    const char* message;
-  };
+  // `list`: its only pattern removed by `tool`.
+  struct Case { const char *destination, *source, *list, *tool, *message; };
   const Case cases[] = {
-      {"", "/data", nullptr, "Please specify a destination root!"},
-      {"/out", "", nullptr,
+      {"", "/data", nullptr, nullptr, "Please specify a destination root!"},
+      {"/out", "", nullptr, nullptr,
        "Please specify either the source root or at least one archive directory!"},
-      {"/out", "/data", "ID_DELETE_FILEINC", "Please specify at least one include file pattern!"},
-      {"/out", "/data", "ID_DELETE_DIRINC",
+      {"/out", "/data", "ID_FILEINCL", "ID_DELETE_FILEINC",
+       "Please specify at least one include file pattern!"},
+      {"/out", "/data", "ID_DIRINCL", "ID_DELETE_DIRINC",
        "Please specify at least one include directory pattern!"},
   };
   for (const Case& c : cases) {
@@ -62,11 +65,8 @@ TEST_F(JobDialogTest, ValidationRefusesInOrderAndLeavesTheJobAlone) {
     const int result = Edit(job, [&](BackupJobDialog& d) {
       Type(d, "ID_DESTINATION_TEXT", c.destination);
       Type(d, "ID_SOURCE_TEXT", c.source);
-      if (c.deleteTool != nullptr) {
-        const bool files = std::string(c.deleteTool) == "ID_DELETE_FILEINC";
-        app_test::Select(ListOf(d, files ? "ID_FILEINCL" : "ID_DIRINCL"), 0);
-        Send(d, wxEVT_TOOL, c.deleteTool);
-      }
+      if (c.list != nullptr) app_test::Select(Control<wxListCtrl>(d, c.list), 0);
+      if (c.tool != nullptr) Send(d, wxEVT_TOOL, c.tool);
       Send(d, wxEVT_BUTTON, "ID_OK");
       EXPECT_TRUE(d.IsModal());
       Send(d, wxEVT_BUTTON, "ID_CANCEL");
@@ -82,9 +82,7 @@ TEST_F(JobDialogTest, ValidationRefusesInOrderAndLeavesTheJobAlone) {
 
 TEST_F(JobDialogTest, OkTakesBackWhatChanged) {
   // A just-created job confirmed unchanged is modified: its unset times become 00:00.
-  BackupJob fresh("New Job");
-  fresh.SourceRootPath = "/data";
-  fresh.TargetPath = "/out";
+  BackupJob fresh = Job();
   EXPECT_EQ(wxID_OK, Edit(fresh, [](BackupJobDialog& d) { Send(d, wxEVT_BUTTON, "ID_OK"); }));
   EXPECT_TRUE(fresh.Modified);
   EXPECT_TRUE(fresh.ScheduleFull.HasTime());
@@ -111,12 +109,10 @@ TEST_F(JobDialogTest, OkTakesBackWhatChanged) {
               Control<wxStaticText>(d, "ID_KEEP_DAYS_TEXT").GetLabel());
     Send(d, wxEVT_BUTTON, "ID_OK");
   });
-  EXPECT_EQ(30u, fresh.KeepDays);
-  EXPECT_TRUE(fresh.Modified);
-  EXPECT_EQ(SuffixKind::None, fresh.Suffix);
-  EXPECT_EQ("Letters", fresh.BackupTitle);
-  EXPECT_EQ("07:05", fresh.FullTimeText());
-  EXPECT_EQ(JobSchedule::Fri, fresh.ScheduleFull.Days);
+  EXPECT_EQ(std::make_tuple(true, SuffixKind::None, std::string("Letters"), std::string("07:05"),
+                            JobSchedule::Fri, 30u),
+            std::make_tuple(fresh.Modified, fresh.Suffix, fresh.BackupTitle, fresh.FullTimeText(),
+                            fresh.ScheduleFull.Days, fresh.KeepDays));
   // Cancel writes nothing.
   fresh.Modified = false;
   Edit(fresh, [](BackupJobDialog& d) {
@@ -130,13 +126,8 @@ TEST_F(JobDialogTest, OkTakesBackWhatChanged) {
 // The choosers for archive and exclude directories take directories at or
 // below the source root as typed (case-sensitive) and refuse others.
 TEST_F(JobDialogTest, DirectoriesBelowTheSourceRoot) {
-  struct Case {
-    const char* root;
-    const char* chosen;  // empty: cancelled
-    const char* list;
-    const char* rows;    // the list afterwards
-    const char* error;   // empty: none
-  };
+  // chosen "": cancelled; rows: the list afterwards; error "": none.
+  struct Case { const char *root, *chosen, *list, *rows, *error; };
   const char* const archiveError =
       "Select Archive Directory: Archive directories must be subdirectories of the source root!";
   const Case cases[] = {
@@ -152,14 +143,13 @@ TEST_F(JobDialogTest, DirectoriesBelowTheSourceRoot) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.root) + " " + c.chosen + " " + c.list);
-    BackupJob job("Job");
-    job.TargetPath = "/out";
+    BackupJob job = Job();
     if (*c.chosen != '\0') prompts.directories = {c.chosen};
     const bool archives = std::string(c.list) == "ID_ARCHIVES";
     Edit(job, [&](BackupJobDialog& d) {
       Type(d, "ID_SOURCE_TEXT", c.root);
       Send(d, wxEVT_TOOL, archives ? "ID_NEW_ARCHIVE" : "ID_NEW_EXCLUDE");
-      EXPECT_EQ(c.rows, Rows(ListOf(d, c.list)));
+      EXPECT_EQ(c.rows, Rows(Control<wxListCtrl>(d, c.list)));
       Send(d, wxEVT_BUTTON, "ID_OK");
     });
     std::vector<std::string> asked{"choose: Choose a directory"};
@@ -171,9 +161,7 @@ TEST_F(JobDialogTest, DirectoriesBelowTheSourceRoot) {
   }
 
   // Activating a row replaces it, starting the chooser at that directory.
-  BackupJob job("Job");
-  job.SourceRootPath = "/data";
-  job.TargetPath = "/out";
+  BackupJob job = Job();
   job.Archives = {"Old"};
   prompts.directories = {"/data/New"};
   Edit(job, [](BackupJobDialog& d) {
@@ -187,11 +175,9 @@ TEST_F(JobDialogTest, DirectoriesBelowTheSourceRoot) {
 }
 
 TEST_F(JobDialogTest, PatternRowsEditedInPlace) {
-  BackupJob job("Job");
-  job.SourceRootPath = "/data";
-  job.TargetPath = "/out";
+  BackupJob job = Job();
   Edit(job, [](BackupJobDialog& d) {
-    wxListCtrl& list = ListOf(d, "ID_FILEEXCL");
+    wxListCtrl& list = Control<wxListCtrl>(d, "ID_FILEEXCL");
     wxToolBar& tools = Control<wxToolBar>(d, "ID_FILEEXC_TOOLS");
     tools.UpdateWindowUI();
     EXPECT_FALSE(tools.GetToolEnabled(Id("ID_DELETE_FILEEXC")));
@@ -239,7 +225,7 @@ TEST_F(JobDialogTest, PagesAndResizing) {
     pages.SetSelection(1);
     d.SetSize(d.GetSize() + wxSize(200, 120));
     app_test::Pump(200);
-    wxListCtrl& archives = ListOf(d, "ID_ARCHIVES");
+    wxListCtrl& archives = Control<wxListCtrl>(d, "ID_ARCHIVES");
     EXPECT_EQ(archives.GetClientSize().GetWidth() - 4, archives.GetColumnWidth(0));
     app_test::Screenshot(d, "job-dialog-resized.png");
     Send(d, wxEVT_BUTTON, "ID_CANCEL");

@@ -44,8 +44,7 @@ TEST(ResourceTest, ArchiveAndIconsHoldEveryPicture) {
     SCOPED_TRACE(name);
     const std::string image = name.utf8_string() + ".png";
     ASSERT_EQ(1u, entries.count("Arkivault.xrs$" + image));
-    const std::string& member = entries.at("Arkivault.xrs$" + image).content;
-    EXPECT_EQ(ReadFile(sourceDir + "images/" + image), member);
+    EXPECT_EQ(ReadFile(sourceDir + "images/" + image), entries.at("Arkivault.xrs$" + image).content);
     const wxImage decoded = resources.LoadImage(image, wxBITMAP_TYPE_PNG);
     ASSERT_TRUE(decoded.IsOk());
     EXPECT_EQ(wxSize(16, 16), decoded.GetSize());
@@ -106,11 +105,7 @@ TEST(ResourceTest, LayoutsHoldTheirControls) {
   ASSERT_TRUE(wxXmlResource::Get()->LoadFrame(frame, nullptr, "ID_MAINFRAME"));
   ASSERT_TRUE(wxXmlResource::Get()->LoadDialog(&job, nullptr, "ID_JOBSETUP"));
   ASSERT_TRUE(wxXmlResource::Get()->LoadDialog(&about, nullptr, "ID_DIALOG"));
-  struct Controls {
-    wxWindow* layout;
-    wxClassInfo* kind;
-    const char* names;
-  };
+  struct Controls { wxWindow* layout; wxClassInfo* kind; const char* names; };
   const Controls controls[] = {
       {frame, wxCLASSINFO(wxListCtrl), "ID_LISTCTRL"},
       {&about, wxCLASSINFO(wxStaticText), "ID_HTMLLINK ID_EMAILLINK"},

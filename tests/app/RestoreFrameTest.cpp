@@ -13,14 +13,12 @@
 #include "engine/BackupProgress.h"
 #include "engine/BackupRunner.h"
 #include "jobs/BackupJob.h"
-#include "platform/Clock.h"
 #include "tests/app/WindowTestSupport.h"
 #include "tests/support/FaultEnv.h"
 #include "ui/RestoreFrame.h"
 
 namespace {
 
-using testing_support::PathExists;
 using testing_support::ReadFile;
 using testing_support::WriteFile;
 
@@ -61,9 +59,7 @@ class RestoreFrameTest : public app_test::AppFixture {
   void Put(const std::string& name, const std::string& content, int64_t time) {
     const std::string path = cwd / ("src/" + name);
     WriteFile(path, content);
-    struct utimbuf times {
-      static_cast<time_t>(time), static_cast<time_t>(time)
-    };
+    const struct utimbuf times{time, time};
     ::utime(path.c_str(), &times);
   }
 
@@ -98,21 +94,21 @@ class RestoreFrameTest : public app_test::AppFixture {
     return files;
   }
 
-  std::vector<std::string> Column(wxListCtrl& list, int column) {
-    std::vector<std::string> texts;
+  // "first column|second column" of each row of `list`.
+  std::vector<std::string> Rows(wxListCtrl& list) {
+    std::vector<std::string> rows;
     for (long row = 0; row < list.GetItemCount(); ++row) {
-      texts.push_back(list.GetItemText(row, column).utf8_string());
+      rows.push_back((list.GetItemText(row, 0) + "|" + list.GetItemText(row, 1)).utf8_string());
     }
-    return texts;
+    return rows;
   }
 };
 
 TEST_F(RestoreFrameTest, PointsTreeVersionsRestoreAndSearch) {
   // Full, then incremental runs a day apart: a.txt changes each time, d.txt comes in the second.
-  WriteFile(cwd / "BackupDef/docs.xml", app_test::JobDefinition("Docs", cwd / "src", cwd / "out"));
+  WriteJob("docs.xml", "Docs", "src");
   WriteFile(cwd / "BackupDef/gone.xml",
             app_test::JobDefinition("Gone", cwd / "src", cwd / "unplugged"));
-  std::filesystem::create_directories(cwd / "out");
   const int64_t now = wxDateTime(1, wxDateTime::Dec, 2026, 10, 0, 0).GetTicks();
   BackupJob job;
   ASSERT_TRUE(job.Load(cwd / "BackupDef/docs.xml"));
@@ -120,14 +116,10 @@ TEST_F(RestoreFrameTest, PointsTreeVersionsRestoreAndSearch) {
   for (int run = 0; run < 3; ++run) {
     app_test::ScopedClock clock(now + run * 86400);
     Put("docs/a.txt", "alpha " + std::to_string(run), now + run * 86400 - 100);
-    if (run == 0) {
-      Put("docs/b.txt", "beta", now - 100);
-      Put("c.txt", "gamma", now - 100);
-    }
+    if (run == 0) Put("docs/b.txt", "beta", now - 100), Put("c.txt", "gamma", now - 100);
     if (run == 1) Put("docs/d.txt", "delta", now + 86400 - 100);
     BackupProgress progress;
-    BackupRunner runner(progress);
-    ASSERT_TRUE(runner.RunNow(&job, run == 0)) << run;
+    ASSERT_TRUE(BackupRunner(progress).RunNow(&job, run == 0)) << run;
   }
   ASSERT_TRUE(Start());
   RestoreFrame* frame = Open(0);
@@ -135,11 +127,10 @@ TEST_F(RestoreFrameTest, PointsTreeVersionsRestoreAndSearch) {
   frame->SetSize(wxSize(1000, 660));
 
   // "Now" and the three runs, newest first, with their kinds.
-  EXPECT_EQ((std::vector<std::string>{"Now (newest of every file)", "2026-12-03 10:00:00",
-                                      "2026-12-02 10:00:00", "2026-12-01 10:00:00"}),
-            Column(frame->PointsList(), 0));
-  EXPECT_EQ((std::vector<std::string>{"", "incremental", "incremental", "full"}),
-            Column(frame->PointsList(), 1));
+  EXPECT_EQ((std::vector<std::string>{"Now (newest of every file)|",
+                                      "2026-12-03 10:00:00|incremental",
+                                      "2026-12-02 10:00:00|incremental", "2026-12-01 10:00:00|full"}),
+            Rows(frame->PointsList()));
   EXPECT_EQ((std::vector<std::string>{"docs", "c.txt"}), frame->TopLevelNames());
 
   // The middle point has d.txt; the first run does not.
@@ -221,8 +212,7 @@ TEST_F(RestoreFrameTest, PointsTreeVersionsRestoreAndSearch) {
 // before it are whole, nothing else is left in the destination, the summary
 // says so, and the window restores everything afterwards.
 TEST_F(RestoreFrameTest, CancelDuringALargeRestore) {
-  WriteFile(cwd / "BackupDef/big.xml", app_test::JobDefinition("Big", cwd / "src", cwd / "out"));
-  std::filesystem::create_directories(cwd / "out");
+  WriteJob("big.xml", "Big", "src");
   std::map<std::string, std::string> all;
   for (int i = 1; i <= 5; ++i) {
     std::mt19937 random(i);  // bytes that do not compress: several chunks per file

@@ -22,11 +22,8 @@ TEST(StartupTest, ExitStatusAndMessages) {
   fs::create_directories(tree / "target");
   WriteFile(tree / "job.xml", app_test::JobDefinition("Docs", tree / "source", tree / "target"));
   WriteFile(tree / "lost.xml", app_test::JobDefinition("Docs", tree / "source", tree / "no/tgt"));
-  struct Case {
-    std::string arguments;
-    bool succeeds;
-    std::string message;  // on stderr; empty: nothing at all on either stream
-  };
+  // message: on stderr; empty: nothing at all on either stream.
+  struct Case { std::string arguments; bool succeeds; std::string message; };
   const std::string usage = "(usage)";  // stands for the usage text on stdout
   const std::string missing = "Couldn't open file 'nosuch.xml'.";
   const std::string noDisplay = "needs a display";
@@ -51,7 +48,6 @@ TEST(StartupTest, ExitStatusAndMessages) {
                                  "-s, --silent", "-h, --help", "Backup definition file"}) {
           EXPECT_NE(std::string::npos, result.out.find(line)) << line;
         }
-        // Nothing ran.
         EXPECT_FALSE(testing_support::PathExists(tree / "target/Docs.zip"));
         EXPECT_EQ(std::string::npos, result.err.find("Error")) << result.err;
       } else if (c.message.empty()) {
@@ -71,9 +67,7 @@ TEST(StartupTest, ResourceDirectoryLookUp) {
   const auto place = [&](const std::string& program, const std::string& res) {
     fs::create_directories(fs::path(program).parent_path());
     fs::copy_file(Program(), program);
-    if (res.empty()) return program;
-    fs::create_directories(res);
-    fs::copy(built / "res", res, fs::copy_options::recursive);
+    if (!res.empty()) fs::copy(built / "res", res, fs::copy_options::recursive);
     return program;
   };
   // A directory whose name needs escaping in a URL.
@@ -84,11 +78,7 @@ TEST(StartupTest, ResourceDirectoryLookUp) {
   WriteFile(tree / "brokenres/res/Arkivault.xrs", "not a zip archive");
   fs::create_directories(tree / "empty");
 
-  struct Case {
-    std::string program;
-    std::string directory;
-    bool resourcesFound;
-  };
+  struct Case { std::string program, directory; bool resourcesFound; };
   const Case cases[] = {
       {Program(), tree / "empty", true},  // beside the executable
       {odd + "/arkivault", tree / "empty", true},

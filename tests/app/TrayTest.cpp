@@ -22,8 +22,7 @@ class TrayTest : public app_test::AppFixture {
     testing_support::RunCommand(
         "cd " + testing_support::ShellQuote(cwd.path()) + " && mkdir -p big/held out && " +
         "for f in big/1 big/2 big/3 big/held/4; do head -c 200000 /dev/urandom >$f.bin; done");
-    testing_support::WriteFile(cwd / "BackupDef/big.xml",
-                               app_test::JobDefinition("Big", cwd / "big", cwd / "out"));
+    WriteJob("big.xml", "Big", "big");
     StartOptions options;
     options.noGui = true;
     ASSERT_TRUE(Start(options));
@@ -152,8 +151,6 @@ TEST_F(TrayTest, AFailedScheduledRunWarnsAndIsRecorded) {
   job->BackupTitle = "Broken";
   job->SourceRootPath = cwd / "big";
   job->TargetPath = cwd / "missing";
-  job->IncludeFilePatterns = {"*"};
-  job->IncludeDirPatterns = {"*"};
   job->ScheduleFull.Days = JobSchedule::AllDays;
   job->SetFullTime("10:00");
   app->ScheduleJob(job);
@@ -167,9 +164,9 @@ TEST_F(TrayTest, AFailedScheduledRunWarnsAndIsRecorded) {
   EXPECT_EQ(0u, prompts.notices[0].find("Backup 'Broken' failed. Reason: ")) << prompts.notices[0];
   const std::vector<RunRecord> runs = app->History().Load();
   ASSERT_EQ(1u, runs.size());
-  EXPECT_EQ("Broken", runs[0].job);
-  EXPECT_EQ(RunTrigger::Scheduled, runs[0].trigger);
-  EXPECT_EQ(RunRecord::Outcome::Failed, runs[0].outcome);
+  EXPECT_EQ(std::make_tuple(std::string("Broken"), RunTrigger::Scheduled,
+                            RunRecord::Outcome::Failed),
+            std::tie(runs[0].job, runs[0].trigger, runs[0].outcome));
   EXPECT_NE(std::string::npos, runs[0].reason.find(cwd / "missing")) << runs[0].reason;
   // The next day's run of the same job fails too (begun and ended between two
   // ticks, most likely): announced again.

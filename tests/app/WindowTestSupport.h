@@ -164,6 +164,14 @@ class AppFixture : public ::testing::Test {
     return app->CallOnInit() && (options.noGui || app->MainWindow() != nullptr);
   }
 
+  // Job `title` saving cwd/`source` into cwd/out, in the definition file BackupDef/`file`.
+  void WriteJob(const std::string& file, const std::string& title, const std::string& source,
+                const std::string& schedules = "") {
+    std::filesystem::create_directories(cwd / "out");
+    testing_support::WriteFile(cwd / ("BackupDef/" + file),
+                               JobDefinition(title, cwd / source, cwd / "out", schedules));
+  }
+
   MainFrame& Frame() { return *app->MainWindow(); }
   wxListCtrl& List() { return *XRCCTRL(Frame(), "ID_LISTCTRL", wxListCtrl); }
   void Select(long row) { app_test::Select(List(), row); }

@@ -41,13 +41,10 @@ TEST(RuntimeDirectoryTest, OnlyADirectoryNobodyElseCanEnterIsUsed) {
   const std::string runtime = tmp / "run";
   const std::string fallback = tmp / ("arkivault-" + std::to_string(::geteuid()));
   ScopedVariable tmpdir("TMPDIR", tmp.path().c_str());
-  struct Case {
-    const char* what;
-    const char* xdg;        // XDG_RUNTIME_DIR, or null
-    mode_t runtimeMode;     // of tmp/run, 0 when it is not there
-    mode_t fallbackMode;    // of tmp/arkivault-<uid> before the call, 0 when missing
-    std::string expected;   // empty: refused
-  };
+  // XDG_RUNTIME_DIR or null; the modes of tmp/run and tmp/arkivault-<uid> before the
+  // call, 0 when missing; the directory expected, empty when refused.
+  struct Case { const char *what, *xdg; mode_t runtimeMode, fallbackMode; std::string expected; };
+
   const Case cases[] = {
       {"private runtime directory", "run", 0700, 0, runtime},
       {"runtime directory open to others", "run", 0755, 0, fallback},
@@ -60,20 +57,15 @@ TEST(RuntimeDirectoryTest, OnlyADirectoryNobodyElseCanEnterIsUsed) {
     SCOPED_TRACE(c.what);
     ::rmdir(runtime.c_str());
     ::rmdir(fallback.c_str());
-    if (c.runtimeMode != 0 && ::mkdir(runtime.c_str(), 0700) == 0) {
-      ::chmod(runtime.c_str(), c.runtimeMode);
-    }
-    if (c.fallbackMode != 0 && ::mkdir(fallback.c_str(), 0700) == 0) {
-      ::chmod(fallback.c_str(), c.fallbackMode);
-    }
+    if (c.runtimeMode != 0 && ::mkdir(runtime.c_str(), 0700) == 0) ::chmod(runtime.c_str(), c.runtimeMode);
+    if (c.fallbackMode != 0 && ::mkdir(fallback.c_str(), 0700) == 0) ::chmod(fallback.c_str(), c.fallbackMode);
     const std::string xdg = c.xdg == nullptr ? "" : std::string(c.xdg) == "run" ? runtime : c.xdg;
     ScopedVariable variable("XDG_RUNTIME_DIR", c.xdg == nullptr ? nullptr : xdg.c_str());
     std::string why;
     EXPECT_EQ(c.expected, platform::PrivateRuntimeDirectory(&why));
     EXPECT_EQ(c.expected.empty(), !why.empty()) << why;
-    if (c.expected == fallback) {
-      EXPECT_EQ(0700u, ModeOf(fallback));
-    }
+    if (c.expected == fallback) { EXPECT_EQ(0700u, ModeOf(fallback)); }
+
   }
   // A link planted where the fallback goes is refused, even to a private directory.
   ::rmdir(fallback.c_str());

@@ -46,12 +46,8 @@ struct RecordingStarter : JobStarter {
 };
 
 // A job with a full and an incremental schedule at the same time of day.
-struct JobSpec {
-  const char* title;
-  bool active;
-  uint32_t fullDays, incrementalDays;
-  const char* time;
-};
+struct JobSpec { const char* title; bool active; uint32_t fullDays, incrementalDays; const char* time; };
+
 
 std::unique_ptr<BackupJob> MakeJob(const JobSpec& spec) {
   auto job = std::make_unique<BackupJob>(spec.title);
@@ -65,11 +61,7 @@ std::unique_ptr<BackupJob> MakeJob(const JobSpec& spec) {
 }
 
 // A check at Moment(day, time) with the runner busy or idle before it.
-struct Tick {
-  int day;
-  const char* time;
-  bool busy;
-};
+struct Tick { int day; const char* time; bool busy; };
 
 struct Case {
   const char* name;
@@ -91,11 +83,9 @@ const Case kCases[] = {
     {"no weekday bits: not queued for that kind", {{"A", true, 0, kMon, "10:00"}}, 0, 1,
      {{0, "10:00:10", false}}, {"0: A incremental"}},
     {"missed runs are not made up", {{"A", true, kMon, 0, "10:00"}}, 1, 0,
-     {{0, "10:05:30", false}, {6, "10:00:10", false}, {7, "10:00:20", false}}, {"2: A full"},
-     "10:05:00"},
-    {"due while busy: starts on the first check after the run", {{"A", true, kMon, 0, "10:00"}},
-     1, 0, {{0, "10:00:10", true}, {0, "10:00:40", true}, {0, "10:20:10", false}},
-     {"2: A full"}},
+     {{0, "10:05:30", false}, {6, "10:00:10", false}, {7, "10:00:20", false}}, {"2: A full"}, "10:05:00"},
+    {"due while busy: starts on the first check after the run", {{"A", true, kMon, 0, "10:00"}}, 1, 0,
+     {{0, "10:00:10", true}, {0, "10:00:40", true}, {0, "10:20:10", false}}, {"2: A full"}},
     {"two due at once: both run, the earlier first, the other after it",
      {{"B", true, kMon, 0, "10:01"}, {"A", true, kMon, 0, "10:00"}}, 2, 0,
      {{0, "10:01:10", false}, {0, "10:01:40", true}, {0, "10:02:10", false},
@@ -103,27 +93,24 @@ const Case kCases[] = {
      {"0: A full", "2: B full", "3: A full", "4: B full"}},
     {"equal times: the job queued first starts first",
      {{"B", true, kMon, 0, "10:00"}, {"A", true, kMon, kMon, "10:00"}}, 2, 1,
-     {{0, "10:00:10", false}, {0, "10:00:40", false}, {0, "10:01:10", false}},
-     {"0: B full", "1: A full"}},
-    {"full and incremental at the same time: full wins", {{"A", true, kMon, kMon, "10:00"}}, 1,
-     1, {{0, "10:00:10", false}, {0, "10:00:40", false}}, {"0: A full"}},
-    {"a check exactly at the due time starts the job once", {{"A", true, kMon, 0x1f, "10:00"}},
-     1, 1, {{0, "10:00:00", false}, {0, "10:00:30", false}, {1, "10:00:00", false}},
-     {"0: A full", "2: A incremental"}},
+     {{0, "10:00:10", false}, {0, "10:00:40", false}, {0, "10:01:10", false}}, {"0: B full", "1: A full"}},
+
+    {"full and incremental at the same time: full wins", {{"A", true, kMon, kMon, "10:00"}}, 1, 1,
+     {{0, "10:00:10", false}, {0, "10:00:40", false}}, {"0: A full"}},
+    {"a check exactly at the due time starts the job once", {{"A", true, kMon, 0x1f, "10:00"}}, 1, 1,
+     {{0, "10:00:00", false}, {0, "10:00:30", false}, {1, "10:00:00", false}}, {"0: A full", "2: A incremental"}},
     {"unschedule takes every entry of the job off",
      {{"Removed", true, kMon, kMon, "10:00"}, {"Kept", true, kMon, kMon, "10:00"}}, 1, 1,
      {{0, "10:00:10", false}}, {"0: Kept full"}, "09:59:00", true},
     // Missed runs are made up at the first check, once however many were missed.
-    {"CatchUp, started 3 days after a missed full: one full", {{"A", true, kMon, 0, "10:00"}},
-     1, 0, {{3, "12:00:30", false}, {3, "12:01:00", false}}, {"0: A full catch-up"}, "12:00:00",
-     false, true},
+    {"CatchUp, started 3 days after a missed full: one full", {{"A", true, kMon, 0, "10:00"}}, 1, 0,
+     {{3, "12:00:30", false}, {3, "12:01:00", false}}, {"0: A full catch-up"}, "12:00:00", false, true},
     {"CatchUp no: nothing is made up", {{"A", true, kMon, 0, "10:00"}}, 1, 0,
      {{3, "12:00:30", false}}, {}, "12:00:00"},
     {"CatchUp, nothing missed since the last success", {{"A", true, kMon, 0, "10:00"}}, 1, 0,
      {{3, "12:00:30", false}}, {}, "12:00:00", false, true, 0},
     {"CatchUp, a 2 h clock jump over a due time: looked for as a missed run",
-     {{"A", true, 0x7f, 0, "12:00"}}, 1, 0,
-     {{0, "11:00:30", false}, {0, "11:01:00", false}, {0, "13:01:00", false}},
+     {{"A", true, 0x7f, 0, "12:00"}}, 1, 0, {{0, "11:00:30", false}, {0, "11:01:00", false}, {0, "13:01:00", false}},
      {"2: A full catch-up"}, "11:00:00", false, true, 0},
     {"CatchUp, both kinds missed: one full, then one incremental",
      {{"A", true, kMon, 0x7f, "10:00"}}, 1, 1, {{3, "12:00:30", false}, {3, "12:01:00", false}},
@@ -158,9 +145,8 @@ TEST(BackupSchedulerTest, StartsDueJobsAndKeepsEveryQueuedTimeAfterTheCheck) {
       EXPECT_EQ(c.incrementalQueued, scheduler.IncrementalQueue().size()) << "tick " << i;
       // A check while a run is going on leaves the queues alone; any other
       // check leaves only times after it (a queue's first time is its earliest).
-      for (const auto* queue : {&scheduler.FullQueue(), &scheduler.IncrementalQueue()}) {
+      for (const auto* queue : {&scheduler.FullQueue(), &scheduler.IncrementalQueue()})
         EXPECT_TRUE(c.ticks[i].busy || queue->empty() || queue->begin()->first > now) << i;
-      }
     }
     EXPECT_EQ(c.starts, starter.started);
   }
@@ -170,11 +156,8 @@ TEST(BackupSchedulerTest, StartsDueJobsAndKeepsEveryQueuedTimeAfterTheCheck) {
 // scheduled weekdays; each job is named once.
 TEST(OverdueJobsTest, TwiceTheLongestGapWithoutASuccess) {
   constexpr int64_t kNow = 1700000000, kDay = 86400;
-  const struct {
-    uint32_t days;
-    int64_t age;  // seconds since the last success
-    bool overdue;
-  } rows[] = {
+  const struct { uint32_t days; int64_t age; bool overdue; } rows[] = {  // age: since the last success
+
       {kMon, 14 * kDay, false},         {kMon, 14 * kDay + 1, true},
       {0x7f, 2 * kDay - 3600, false},   {0x7f, 2 * kDay + 1, true},
       {kMon | JobSchedule::Thu, 7 * kDay, false},  // gaps 3 and 4 days

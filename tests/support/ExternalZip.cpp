@@ -13,14 +13,12 @@ namespace {
 // Looked up once per tool and test program.
 bool HaveTool(const std::string& name) {
   static std::map<std::string, bool> known;
-  const auto found = known.find(name);
-  if (found != known.end()) return found->second;
-  return known[name] = RunCommand("command -v " + name + " >/dev/null") == 0;
+  if (known.count(name) == 0) known[name] = RunCommand("command -v " + name + " >/dev/null") == 0;
+  return known[name];
 }
 
-
-// Python script printing one line per entry: name, method, attributes, is_dir,
-// content as hex. Names are hex too, so any byte survives.
+// Python script printing one line per entry: name, attributes, content as
+// hex. Names are hex too, so any byte survives.
 const char kListScript[] = R"PY(
 import sys, zipfile
 with zipfile.ZipFile(sys.argv[1]) as z:
@@ -28,7 +26,7 @@ with zipfile.ZipFile(sys.argv[1]) as z:
     if bad is not None:
         print("BAD", bad.encode().hex()); sys.exit(1)
     for i in z.infolist():
-        print(i.filename.encode().hex(), i.compress_type, i.external_attr, int(i.is_dir()), z.read(i).hex() or "-")
+        print(i.filename.encode().hex(), i.external_attr, z.read(i).hex() or "-")
 )PY";
 
 }  // namespace
@@ -38,8 +36,7 @@ std::string Python() {
 }
 
 std::string ExternalCheck(const std::string& archivePath) {
-  std::string complaints;
-  std::string output;
+  std::string complaints, output;
   const std::string quoted = ShellQuote(archivePath);
   struct Checker { const char* tool; std::string command; };
   const Checker checkers[] = {
@@ -67,7 +64,6 @@ std::map<std::string, ExternalEntry> ExternalEntries(const std::string& archiveP
   if (status != 0) return entries;
   auto fromHex = [](const std::string& hex) {
     std::string bytes;
-    if (hex == "-") return bytes;
     for (size_t i = 0; i + 1 < hex.size(); i += 2) {
       bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
     }
@@ -76,9 +72,7 @@ std::map<std::string, ExternalEntry> ExternalEntries(const std::string& archiveP
   std::istringstream lines(output);
   std::string nameHex, contentHex;
   ExternalEntry entry;
-  int isDir = 0;
-  while (lines >> nameHex >> entry.compressType >> entry.externalAttr >> isDir >> contentHex) {
-    entry.isDirectory = isDir != 0;
+  while (lines >> nameHex >> entry.externalAttr >> contentHex) {
     entry.content = fromHex(contentHex);
     entries[fromHex(nameHex)] = entry;
   }

@@ -10,10 +10,8 @@ namespace testing_support {
 
 // One entry as Python's zipfile sees it.
 struct ExternalEntry {
-  std::string content;      // the decompressed bytes (CRC-checked by the reader)
-  int compressType = 0;     // 0 stored, 8 deflated
+  std::string content;  // the decompressed bytes (CRC-checked by the reader)
   uint32_t externalAttr = 0;
-  bool isDirectory = false;
 };
 
 // The command for Python 3: the system's own interpreter where there is one,

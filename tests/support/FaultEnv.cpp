@@ -1,8 +1,5 @@
 #include "tests/support/FaultEnv.h"
 
-#include <algorithm>
-#include <cerrno>
-
 namespace testing_support {
 
 class FaultFile : public ForwardingFile {
@@ -67,21 +64,6 @@ int FaultEnv::OpenDirectory(const std::string& path,
   return error;
 }
 
-void FaultEnv::FailWritesAfter(const std::string& pathPart, uint64_t byteBudget) {
-  writePathPart_ = pathPart;
-  writeBudget_ = static_cast<int64_t>(byteBudget);
-}
-
-void FaultEnv::FailOpen(const std::string& pathPart, int error) {
-  openPathPart_ = pathPart;
-  openError_ = error;
-}
-
-void FaultEnv::FailRename(const std::string& pathPart, int error) {
-  renamePathPart_ = pathPart;
-  renameError_ = error;
-}
-
 void FaultEnv::Heal() {
   crashAt_ = 0;
   crashed_ = false;
@@ -112,24 +94,20 @@ int FaultEnv::Change(size_t* count) {
 
 int FaultEnv::OpenFile(const std::string& path, platform::OpenMode mode,
                        std::unique_ptr<platform::File>* file) {
-  return Open(path, mode, [&](std::unique_ptr<platform::File>* target) {
-    return target_->OpenFile(path, mode, target);
-  }, file);
+  return Open(path, mode, [&](auto* target) { return target_->OpenFile(path, mode, target); }, file);
 }
 
 int FaultEnv::OpenLocked(const std::string& path, platform::OpenMode mode,
                          platform::LockKind lock, std::unique_ptr<platform::File>* file) {
-  return Open(path, mode, [&](std::unique_ptr<platform::File>* target) {
-    return target_->OpenLocked(path, mode, lock, target);
-  }, file);
+  return Open(path, mode, [&](auto* target) { return target_->OpenLocked(path, mode, lock, target); },
+              file);
 }
 
 int FaultEnv::OpenOwnFile(const std::string& path, bool createNew, const platform::LockKind* lock,
                           std::unique_ptr<platform::File>* file) {
   const auto mode = createNew ? platform::OpenMode::CreateReadWrite : platform::OpenMode::ReadWrite;
-  return Open(path, mode, [&](std::unique_ptr<platform::File>* target) {
-    return target_->OpenOwnFile(path, createNew, lock, target);
-  }, file);
+  return Open(path, mode,
+              [&](auto* target) { return target_->OpenOwnFile(path, createNew, lock, target); }, file);
 }
 
 int FaultEnv::Open(const std::string& path, platform::OpenMode mode,

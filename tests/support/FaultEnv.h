@@ -50,7 +50,9 @@ class FaultEnv : public platform::Env {
   // Writes to files whose path contains `pathPart` fail with ENOSPC once
   // `byteBudget` bytes have been written to them in all; the write that
   // crosses the budget places the bytes that fit first, as a full disk does.
-  void FailWritesAfter(const std::string& pathPart, uint64_t byteBudget);
+  void FailWritesAfter(const std::string& pathPart, uint64_t byteBudget) {
+    writePathPart_ = pathPart, writeBudget_ = static_cast<int64_t>(byteBudget);
+  }
   // Simulates the death of the process at its `call`-th changing call (a file
   // write, truncate or sync, a rename, link, removal or directory sync;
   // counted from 1 since the last Heal): that call fails with EIO, a write
@@ -61,9 +63,13 @@ class FaultEnv : public platform::Env {
   // Changing calls since the last Heal.
   int ChangingCalls() const { return changingCalls_; }
   // OpenFile of a path containing `pathPart` fails with `error`.
-  void FailOpen(const std::string& pathPart, int error);
+  void FailOpen(const std::string& pathPart, int error) {
+    openPathPart_ = pathPart, openError_ = error;
+  }
   // RenameFile or LinkFile to a path containing `pathPart` fails with `error`.
-  void FailRename(const std::string& pathPart, int error);
+  void FailRename(const std::string& pathPart, int error) {
+    renamePathPart_ = pathPart, renameError_ = error;
+  }
   // FreeSpace reports at most `bytes`, as on a nearly full disk.
   void LimitFreeSpace(uint64_t bytes) { freeSpace_ = bytes; }
   // Every MarkArchived fails with ENOTSUP, as on a file system without xattrs.
@@ -83,8 +89,7 @@ class FaultEnv : public platform::Env {
                  std::unique_ptr<platform::File>* file) override;
   int CreateTempFile(const std::string& directory, const std::string& prefix,
                      std::string* path) override {
-    if (crashed_) return EIO;
-    return target_->CreateTempFile(directory, prefix, path);
+    return crashed_ ? EIO : target_->CreateTempFile(directory, prefix, path);
   }
   std::string TempDirectory() override { return target_->TempDirectory(); }
   std::string CurrentDirectory() override { return target_->CurrentDirectory(); }
@@ -105,8 +110,7 @@ class FaultEnv : public platform::Env {
   int CreateDirectory(const std::string& path) override { return target_->CreateDirectory(path); }
   int RemoveFile(const std::string& path) override;
   int RemoveDirectory(const std::string& path) override {
-    if (crashed_) return EIO;
-    return target_->RemoveDirectory(path);
+    return crashed_ ? EIO : target_->RemoveDirectory(path);
   }
   int RenameFile(const std::string& from, const std::string& to) override;
   int LinkFile(const std::string& from, const std::string& to) override;

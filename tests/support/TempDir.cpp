@@ -8,7 +8,6 @@
 #include <sstream>
 #include <stdexcept>
 #include <sys/wait.h>
-#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -16,12 +15,8 @@ namespace testing_support {
 
 TempDir::TempDir() {
   const char* base = std::getenv("TMPDIR");
-  std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") +
-                        "/arkivault-test-XXXXXX";
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  if (::mkdtemp(name.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = name.data();
+  path_ = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/arkivault-test-XXXXXX";
+  if (::mkdtemp(path_.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
 }
 
 TempDir::~TempDir() {
@@ -85,10 +80,7 @@ int RunCommand(const std::string& command, std::string* output) {
 
 std::string ShellQuote(const std::string& text) {
   std::string quoted = "'";
-  for (char c : text) {
-    if (c == '\'') quoted += "'\\''";
-    else quoted += c;
-  }
+  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
   return quoted + "'";
 }
 

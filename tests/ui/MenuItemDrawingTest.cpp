@@ -6,7 +6,6 @@
 #include <wx/menu.h>
 #include <wx/settings.h>
 
-
 #include "tests/app/AppTestSupport.h"
 #include "ui/MenuBitmaps.h"
 #include "ui/wxMenuItemExt.h"
@@ -20,14 +19,13 @@ wxColour Face() { return System(wxSYS_COLOUR_BTNFACE); }
 wxColour Back() { return DarkenColour(System(wxSYS_COLOUR_WINDOW), 0.02); }
 wxColour Highlight() { return System(wxSYS_COLOUR_HIGHLIGHT); }
 
-const wxColour kTransparent(255, 0, 255);
 const wxColour kInk(90, 120, 150);
 
-// A square of `size` pixels in kInk with a kTransparent border of one pixel.
+// A square of `size` pixels in kInk with a border of one pixel in the
+// transparent colour (magenta).
 wxBitmap Picture(int size) {
   wxImage image(size, size);
-  image.SetRGB(wxRect(0, 0, size, size), kTransparent.Red(), kTransparent.Green(),
-               kTransparent.Blue());
+  image.SetRGB(wxRect(0, 0, size, size), 255, 0, 255);
   image.SetRGB(wxRect(1, 1, size - 2, size - 2), kInk.Red(), kInk.Green(), kInk.Blue());
   return wxBitmap(image);
 }
@@ -97,11 +95,7 @@ TEST_F(MenuItemDrawingTest, MeasureAndDraw) {
                 selected = Draw(plain, wxMenuItemExt::kSelected),
                 checked = Draw(bare, wxMenuItemExt::kChecked);
   const int brightness = (kInk.Red() + kInk.Green() + kInk.Blue()) / 3;
-  const struct {
-    const wxImage& image;
-    int x, y;
-    wxColour colour;
-  } pixels[] = {
+  const struct { const wxImage& image; int x, y; wxColour colour; } pixels[] = {
       // Separator: back, then its two lines from 8 pixels right of the column.
       {line, 23, 1, Face()}, {line, 30, 1, Back()}, {line, 31, 1, Face()}, {line, 199, 1, Face()},
       // Not selected: the filled column is 24 pixels wide (0 to 23); the faded
@@ -146,10 +140,7 @@ TEST_F(MenuItemDrawingTest, MeasureAndDraw) {
                           Draw(bare, wxMenuItemExt::kChecked | wxMenuItemExt::kSelected)};
   wxImage sheet(200, 5 * 24 + 3);
   int y = 0;
-  for (const wxImage& row : rows) {
-    sheet.Paste(row, 0, y);
-    y += row.GetHeight();
-  }
+  for (const wxImage& row : rows) sheet.Paste(row, 0, y), y += row.GetHeight();
   EXPECT_TRUE(sheet.SaveFile(app_test::ScreenshotFile("menu-items.png"), wxBITMAP_TYPE_PNG));
 }
 

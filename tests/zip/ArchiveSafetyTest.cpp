@@ -27,8 +27,7 @@ TEST(ArchiveSafetyTest, SecondWriterIsRefusedAtOnceInThisOrAnotherProcess) {
   TempDir dir;
   MakeArchive(dir / "a.zip", dir / "src", kFiles);
   const std::string before = ReadFile(dir / "a.zip");
-  int ready[2];
-  int release[2];
+  int ready[2], release[2];
   ASSERT_EQ(0, ::pipe(ready));
   ASSERT_EQ(0, ::pipe(release));
   const pid_t child = ::fork();
@@ -76,13 +75,7 @@ TEST(ArchiveSafetyTest, SecondWriterIsRefusedAtOnceInThisOrAnotherProcess) {
 // A new archive over an existing one appears only at commit; until then, and
 // whenever the commit does not happen, the existing archive stays as it was.
 TEST(ArchiveSafetyTest, NewArchiveTakesThePlaceOfTheOldOneOnlyWhenCommitted) {
-  struct Case {
-    const char* label;
-    bool retire;
-    bool failRename;
-    bool afterError;
-    bool committed;
-  };
+  struct Case { const char* label; bool retire, failRename, afterError, committed; };
   const Case cases[] = {{"replaced", false, false, false, true},
                         {"retired", true, false, false, true},
                         {"closed after an error", true, false, true, false},
@@ -108,10 +101,7 @@ TEST(ArchiveSafetyTest, NewArchiveTakesThePlaceOfTheOldOneOnlyWhenCommitted) {
     } else {
       EXPECT_EQ(old, ReadFile(dir / "a.zip"));
     }
-    EXPECT_EQ(c.retire && c.committed, testing_support::PathExists(dir / "a (old 1).zip"));
-    if (c.retire && c.committed) {
-      EXPECT_EQ(old, ReadFile(dir / "a (old 1).zip"));
-    }
+    EXPECT_EQ(c.retire && c.committed ? old : "", ReadFile(dir / "a (old 1).zip"));
   }
 }
 
@@ -119,12 +109,8 @@ TEST(ArchiveSafetyTest, NewArchiveTakesThePlaceOfTheOldOneOnlyWhenCommitted) {
 // next entry's must agree with the central directory; a damaged offset is
 // refused with BadArchive and nothing is written.
 TEST(ArchiveSafetyTest, DamagedOffsetIsRefusedBeforeAnythingIsOverwritten) {
-  struct Case {
-    const char* label;
-    int damaged;   // entry whose central offset is moved into its predecessor's data
-    int replaced;  // entry replaced
-    int level;
-  };
+  // `damaged`: the entry whose central offset is moved into its predecessor's data.
+  struct Case { const char* label; int damaged, replaced, level; };
   const Case cases[] = {{"replaced entry, stored in place", 1, 1, 0},
                         {"replaced entry, through a temporary archive", 1, 1, -1},
                         {"entry after the replaced one", 2, 1, 0},
@@ -153,17 +139,12 @@ TEST(ArchiveSafetyTest, DamagedOffsetIsRefusedBeforeAnythingIsOverwritten) {
 TEST(DamagedArchiveTest, DamagedArchivesAreRefusedAndLeftAsTheyWere) {
   TempDir dir;
   MakeArchive(dir / "good.zip", dir / "src", kFiles);
-  EXPECT_ZIP_VALID(dir / "good.zip");
   const std::string good = ReadFile(dir / "good.zip");
   const size_t end = good.size() - 22;
   const size_t central = Le32(good, end + 16);
   const size_t secondCentral = central + 46 + 5;
 
-  struct Case {
-    const char* label;
-    std::string bytes;
-    int code;
-  };
+  struct Case { const char* label; std::string bytes; int code; };
   const int kBad = ZipException::BadArchive;
   const int kNoEnd = ZipException::EndRecordMissing;
   const int kVolumes = ZipException::MultiVolumeUnsupported;

@@ -16,12 +16,7 @@ const Files kCancelFiles = {{"first.txt", TextBytes(3000, "first ")},
 
 TEST(CancellationTest, CancelAtEveryChunkKeepsOnlyFinishedEntries) {
   constexpr uint32_t kChunk = 4096;
-  struct Case {
-    const char* label;
-    int index;  // the entry replaced; -1 appends
-    int level;
-    size_t size;
-  };
+  struct Case { const char* label; int index; int level; size_t size; };  // index -1 appends
   // Appended: a cancel before the end drops the new entry. Replacing a
   // compressed entry stages it in a temporary archive, so a cancel before the
   // end leaves the old entry; a stored one is written in place, and the last
@@ -46,7 +41,6 @@ TEST(CancellationTest, CancelAtEveryChunkKeepsOnlyFinishedEntries) {
       writer.SetProgressCallback(&callback, ZipActionCallback::CallbackAdd);
       AddFileRequest request = ReplacingRequest(writer, dir / ("src/" + name), c.level);
       request.bufferSize = kChunk;
-      ASSERT_EQ(c.index, request.replaceIndex);
       Thrown thrown = ThrownBy([&] { writer.AddFile(request); });
       EXPECT_EQ(ZipException::CancelledFinished, thrown.code);
       EXPECT_EQ("", thrown.fileName);
@@ -57,11 +51,8 @@ TEST(CancellationTest, CancelAtEveryChunkKeepsOnlyFinishedEntries) {
 
       Files expected = kCancelFiles;
       bool finished = cancelAt == chunks || (c.index >= 0 && c.level == 0) || c.index == 2;
-      if (c.index < 0 && finished) {
-        expected.push_back({name, content});
-      } else if (finished) {
-        expected[c.index].second = content;
-      }
+      if (finished && c.index < 0) expected.push_back({name, content});
+      if (finished && c.index >= 0) expected[c.index].second = content;
       EXPECT_EQ(static_cast<int>(expected.size()), writer.EntryCount());
       writer.CloseArchive();
       EXPECT_ARCHIVE_HOLDS(dir / "a.zip", expected, cancelAt == 1);
@@ -79,8 +70,7 @@ TEST(CancellationTest, CancelWhileSavingStillWritesTheWholeCentralDirectory) {
   WriteFile(dir / "src/big", files[300].second);
   WriteFile(dir / "src/newest", files[301].second);
   // Callbacks are registered per kind, and a kind keeps its first one.
-  RecordingCallback add;
-  RecordingCallback save(2);
+  RecordingCallback add, save(2);
   ZipWriter writer;
   Open(writer, dir / "a.zip", ZipWriter::OpenExisting, dir / "src");
   writer.SetProgressCallback(&add, ZipActionCallback::CallbackAdd);
@@ -104,10 +94,8 @@ TEST(CancellationTest, CancelWhileSavingStillWritesTheWholeCentralDirectory) {
             save.events);
   EXPECT_ARCHIVE_HOLDS(dir / "a.zip", files);
   // With the time stamp asked for, the archive carries its newest entry's time.
-  platform::FileInfo archive;
-  platform::FileInfo newest;
+  platform::FileInfo archive, newest;
   ASSERT_EQ(0, platform::Env::Default()->Stat(dir / "a.zip", &archive));
   ASSERT_EQ(0, platform::Env::Default()->Stat(dir / "src/newest", &newest));
-  EXPECT_LE(newest.mtimeSeconds - 2, archive.mtimeSeconds);
-  EXPECT_GE(newest.mtimeSeconds, archive.mtimeSeconds);
+  EXPECT_NEAR(newest.mtimeSeconds - 1, archive.mtimeSeconds, 1);  // DOS time: two-second steps
 }

@@ -12,38 +12,16 @@
 using namespace testing_support;
 using namespace zip_test;
 
-namespace {
-
-// Writes `count` files of poorly compressible bytes below `root`.
-Files NoiseFiles(const std::string& root, int count, size_t size) {
-  Files files;
-  for (int i = 0; i < count; ++i) {
-    files.push_back({"f" + std::to_string(i), NoiseBytes(size, static_cast<uint32_t>(i))});
-    WriteFile(root + "/" + files.back().first, files.back().second);
-  }
-  return files;
-}
-
-// Adds each file until one throws.
-Thrown AddAll(ZipWriter& writer, const std::string& root, const Files& files) {
-  return ThrownBy([&] {
-    for (const auto& file : files) writer.AddFile(root + "/" + file.first);
-  });
-}
-
-}  // namespace
-
 TEST(DiskFullTest, FullDiskWhileAddingGivesCode28AndKeepsFinishedEntries) {
   // Write budgets that run out in the second file's data, in the third
   // file's data and while the second file's sizes are written into its
   // header; last a real file system of 256 KiB (budget 0), where cutting the
   // unfinished entry off gives room for the directory.
-  const std::pair<uint64_t, int> cases[] = {
-      {150000, 1}, {250000, 2}, {65536 * 3 + 12 + 5, 1}, {0, 2}};
+  const std::pair<uint64_t, int> cases[] = {{150000, 1}, {250000, 2}, {65536 * 3 + 12 + 5, 1}, {0, 2}};
   for (const auto& [budget, finished] : cases) {
     SCOPED_TRACE("budget " + std::to_string(budget));
     TempDir dir;
-    Files files = NoiseFiles(dir / "src", 4, 100000);
+    Files files = NoiseFiles(dir / "src", "f", 4, 100000);
     const std::string archive = dir / (budget > 0 ? "a.zip" : "small/a.zip");
     ASSERT_TRUE(CreateDirectoryPath(dir / "small"));
     if (budget == 0 && (::geteuid() != 0 || RunCommand("mount -t tmpfs -o size=256k tmpfs " +
@@ -58,7 +36,9 @@ TEST(DiskFullTest, FullDiskWhileAddingGivesCode28AndKeepsFinishedEntries) {
     if (budget > 0) fault.env.FailWritesAfter("a.zip", budget);
     ZipWriter writer;
     Open(writer, archive, ZipWriter::CreateNew, dir / "src");
-    Thrown thrown = AddAll(writer, dir / "src", files);
+    Thrown thrown = ThrownBy([&] {
+      for (const auto& file : files) writer.AddFile(dir / ("src/" + file.first));
+    });
     EXPECT_EQ(ENOSPC, thrown.code);
     EXPECT_EQ(archive, thrown.fileName);
     EXPECT_EQ(finished, writer.EntryCount());

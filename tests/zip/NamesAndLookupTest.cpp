@@ -9,13 +9,7 @@ using namespace testing_support;
 using namespace zip_test;
 
 TEST(NamesAndLookupTest, PredictedNamesFollowTheRootDirectory) {
-  struct Case {
-    const char* root;
-    const char* path;
-    bool fullPath;
-    ZipWriter::NameKind kind;
-    const char* name;
-  };
+  struct Case { const char *root, *path; bool fullPath; ZipWriter::NameKind kind; const char* name; };
   const Case cases[] = {
       {"/src", "/src/a/b.txt", false, ZipWriter::PredictAuto, "a/b.txt"},
       {"/src/", "/src/a/b.txt", false, ZipWriter::PredictAuto, "a/b.txt"},
@@ -67,11 +61,11 @@ TEST(NamesAndLookupTest, ArchiveOf70000EntriesFindsNamesAndGrows) {
   TempDir dir;
   ZipMemFile source;
   source.Write("x", 1);
+  AddFileRequest request;
+  request.sourceFile = &source;
   {
     ZipWriter writer;
     writer.OpenArchive(dir / "many.zip", ZipWriter::CreateNew);
-    AddFileRequest request;
-    request.sourceFile = &source;
     for (int i = 0; i < kEntries; ++i) {
       request.nameInArchive = "d" + std::to_string(i % 100) + "/f" + std::to_string(i);
       ASSERT_TRUE(writer.AddFile(request)) << i;
@@ -88,8 +82,6 @@ TEST(NamesAndLookupTest, ArchiveOf70000EntriesFindsNamesAndGrows) {
   }
   EXPECT_EQ(-1, writer.FindDuplicate("/root/d1/f0", false));
   EXPECT_EQ(12345, writer.FindDuplicate("/elsewhere/f12345", false, true));
-  AddFileRequest request;
-  request.sourceFile = &source;
   request.nameInArchive = "d0/f100";
   request.replaceIndex = writer.FindDuplicate("/root/d0/f100", false);
   EXPECT_TRUE(writer.AddFile(request));

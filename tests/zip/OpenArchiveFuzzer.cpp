@@ -43,9 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   try {
     ZipFileHeader first;
-    if (writer.GetEntryInfo(0, &first)) {
-      AddFrom(writer, source, first.SystemName(), 0);
-    }
+    if (writer.GetEntryInfo(0, &first)) AddFrom(writer, source, first.SystemName(), 0);
     AddFrom(writer, source, "added.txt", -1);
     writer.CloseArchive();
   } catch (const ZipException&) {

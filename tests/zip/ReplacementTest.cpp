@@ -41,7 +41,6 @@ TEST(ReplacementTest, ReplacingFirstMiddleOrLastEntryKeepsEveryOtherEntry) {
         WriteFile(dir / ("src/" + name), target);
         ASSERT_TRUE(CreateDirectoryPath(dir / "tmp"));
 
-        // The way the backup engine replaces: find the duplicate, then add with its index.
         RecordingCallback moves;
         ZipWriter writer;
         Open(writer, dir / "a.zip", ZipWriter::OpenExisting, dir / "src", dir / "tmp");
@@ -106,13 +105,9 @@ TEST(ReplacementTest, RefusedReplacementsKeepTheEntryTheyWouldReplace) {
     request.bufferSize = 4096;
     ASSERT_TRUE(writer.AddFile(request));
 
-    AddFileRequest unreadable(dir / "src/d.bin", false);
-    unreadable.replaceIndex = 3;
-    EXPECT_FALSE(writer.AddFile(unreadable));
+    EXPECT_FALSE(writer.AddFile(ReplacingRequest(writer, dir / "src/d.bin")));
     fault.env.FailWritesAfter("AKZ", 0);
-    AddFileRequest noRoom(dir / "src/sub/c.txt", false);
-    noRoom.replaceIndex = 2;
-    Thrown thrown = ThrownBy([&] { writer.AddFile(noRoom); });
+    Thrown thrown = ThrownBy([&] { writer.AddFile(ReplacingRequest(writer, dir / "src/sub/c.txt")); });
     EXPECT_EQ(ENOSPC, thrown.code);
     EXPECT_EQ(0u, thrown.fileName.find(dir / "tmp/AKZ")) << thrown.fileName;
     EXPECT_EQ(4, writer.EntryCount());
@@ -140,10 +135,9 @@ TEST(ReplacementTest, CompressionGainCheckStoresWhatDoesNotShrink) {
     request.options |= AddFileRequest::OptCheckCompressionGain;
     if (inMemory) request.options |= AddFileRequest::OptGainCheckInMemory;
     ASSERT_TRUE(writer.AddFile(request));
-    ZipFileHeader header = Entry(writer, index);
-    EXPECT_EQ(files[index].first, header.SystemName());
-    EXPECT_EQ(0, header.method);
-    EXPECT_EQ(70000u, header.compressedSize);
+    const ZipFileHeader header = Entry(writer, index);  // stored: name, method, size
+    EXPECT_EQ(files[index].first + " 0 70000", header.SystemName() + " " +
+              std::to_string(header.method) + " " + std::to_string(header.compressedSize));
     writer.CloseArchive();
     EXPECT_ARCHIVE_HOLDS(dir / "a.zip", files);
   }

@@ -28,8 +28,7 @@ std::string Listing(const std::string& archive, const std::string& small) {
                           "z = zipfile.ZipFile(sys.argv[1])\n"
                           "for i in z.infolist(): print(i.filename, i.file_size, \"%08x\" % i.CRC)\n"
                           "print(z.read(sys.argv[2]).decode())' " +
-                              ShellQuote(archive) + " " + ShellQuote(small),
-                          &output));
+                              ShellQuote(archive) + " " + ShellQuote(small), &output));
   return output;
 }
 

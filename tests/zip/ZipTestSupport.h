@@ -67,6 +67,17 @@ inline std::string NoiseBytes(size_t size, uint32_t seed) {
   return bytes;
 }
 
+// `count` files of noise bytes named `prefix` and a number, written below `root`.
+inline Files NoiseFiles(const std::string& root, const std::string& prefix, int count, size_t size,
+                        uint32_t seed = 0) {
+  Files files;
+  for (int i = 0; i < count; ++i) {
+    files.push_back({prefix + std::to_string(i), NoiseBytes(size, seed + static_cast<uint32_t>(i))});
+    testing_support::WriteFile(root + "/" + files.back().first, files.back().second);
+  }
+  return files;
+}
+
 // Bytes that deflate well.
 inline std::string TextBytes(size_t size, const std::string& word = "arkivault ") {
   std::string bytes;
@@ -85,8 +96,7 @@ inline void Open(ZipWriter& writer, const std::string& archive, ZipOpenMode mode
 
 // A request to add `path` at `level` that replaces the entry of the same
 // name where there is one, the way the backup engine replaces.
-inline AddFileRequest ReplacingRequest(ZipWriter& writer, const std::string& path,
-                                       int level = -1) {
+inline AddFileRequest ReplacingRequest(ZipWriter& writer, const std::string& path, int level = -1) {
   AddFileRequest request(path, false);
   request.level = level;
   request.replaceIndex = writer.FindDuplicate(path, false);
@@ -118,12 +128,9 @@ inline std::map<std::string, testing_support::ExternalEntry> ExpectArchiveHolds(
   auto entries = testing_support::ExternalEntries(archive);
   EXPECT_EQ(files.size(), entries.size());
   for (const auto& f : files) {
-    auto entry = entries.find(f.first);
-    if (entry == entries.end()) {
-      ADD_FAILURE() << f.first << " is missing";
-    } else {
-      EXPECT_TRUE(f.second == entry->second.content) << f.first;  // no megabyte diffs
-    }
+    const auto entry = entries.find(f.first);
+    EXPECT_TRUE(entry != entries.end() && f.second == entry->second.content)  // no megabyte diffs
+        << f.first << (entry == entries.end() ? " is missing" : " differs");
   }
   return entries;
 }
@@ -137,10 +144,7 @@ inline ZipFileHeader Entry(const ZipWriter& writer, int index) {
 }
 
 // What a call threw: the ZipException's code and file name, or code 0.
-struct Thrown {
-  int code = 0;
-  std::string fileName;
-};
+struct Thrown { int code = 0; std::string fileName; };
 template <typename Action>
 Thrown ThrownBy(Action action) {
   try {
@@ -176,13 +180,11 @@ struct InstalledFaultEnv {
 
 // Records every call and answers OnProgress with false from call `cancelAt`
 // on (counting from 1; 0 never cancels).
-class RecordingCallback : public ZipActionCallback {
- public:
-  explicit RecordingCallback(int cancelAt = 0) : cancelAt_(cancelAt) {}
-
+struct RecordingCallback : ZipActionCallback {
+  explicit RecordingCallback(int cancelAt = 0) : cancelAt(cancelAt) {}
   bool OnProgress(uint64_t progress) override {
     events.push_back("progress " + std::to_string(progress));
-    return cancelAt_ == 0 || ++progressCalls_ < cancelAt_;
+    return cancelAt == 0 || ++progressCalls < cancelAt;
   }
   void BeginAction(const std::string& name, const std::string& path) override {
     ZipActionCallback::BeginAction(name, path);
@@ -194,12 +196,8 @@ class RecordingCallback : public ZipActionCallback {
   }
   void EndAction() override { events.push_back("end"); }
   int Ends() const { return static_cast<int>(std::count(events.begin(), events.end(), "end")); }
-
   std::vector<std::string> events;
-
- private:
-  int cancelAt_;
-  int progressCalls_ = 0;
+  int cancelAt, progressCalls = 0;
 };
 
 }  // namespace zip_test

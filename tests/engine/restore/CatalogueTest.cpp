@@ -20,11 +20,7 @@ IndexedArchive Line(const std::string& name, ArchiveKind kind, int hour, uint64_
 
 // Lines that parse are kept, every other line is passed over.
 TEST(ArchiveIndexTest, ParsesWellFormedLinesOnly) {
-  struct Row {
-    const char* text;
-    size_t archives;
-    const char* name;
-  } rows[] = {
+  struct Row { const char* text; size_t archives; const char* name; } rows[] = {
       {"2026-12-02 14:30:15\tfull\t3\tDocs.zip\n", 1, "Docs.zip"},
       {"2026-12-02 14:30:15\tinitial\t3\ta\\tb\\\\c\\nd.zip\n", 1, "a\tb\\c\nd.zip"},
       {"2026-12-02 14:30:15\tfull\t3\tDocs.zip", 0, ""},  // torn: no newline
@@ -40,13 +36,12 @@ TEST(ArchiveIndexTest, ParsesWellFormedLinesOnly) {
   for (const Row& row : rows) {
     ArchiveIndex index = ArchiveIndex::Parse(row.text);
     ASSERT_EQ(index.Archives().size(), row.archives) << row.text;
-    if (row.archives) {
-      EXPECT_EQ(index.Archives()[0].name, row.name) << row.text;
-    }
+    if (row.archives) { EXPECT_EQ(index.Archives()[0].name, row.name) << row.text; }
   }
 }
 
-// Record, Rename and Remove edit lines by name; Save and Load round-trip them.
+// Record, Rename and Remove edit lines by name; what Load reads, Save writes
+// back byte for byte.
 TEST(ArchiveIndexTest, EditsAndRoundTripsThroughTheFile) {
   TempDir dir;
   platform::Env& env = *platform::Env::Default();
@@ -60,22 +55,16 @@ TEST(ArchiveIndexTest, EditsAndRoundTripsThroughTheFile) {
   index.Record(Line("Docs.zip", ArchiveKind::Full, 13, 1));
   index.Remove("a\tb.zip");
   ASSERT_TRUE(index.Save(env, dir.path()));
-
-  EXPECT_EQ(ReadFile(dir / ArchiveIndex::kFileName),
-            "2026-12-02 12:30:15\tincremental\t6\tDocs (old 1).zip\n"
-            "2026-12-02 13:30:15\tfull\t1\tDocs.zip\n");
-  ArchiveIndex loaded = ArchiveIndex::Load(env, dir.path());
-  ASSERT_EQ(loaded.Archives().size(), 2u);
-  const IndexedArchive* old = loaded.Find("Docs (old 1).zip");
-  ASSERT_NE(old, nullptr);
-  EXPECT_EQ(old->kind, ArchiveKind::Incremental);
-  EXPECT_EQ(old->entries, 6u);
-  EXPECT_TRUE(old->committed.IsEqualTo(wxDateTime(2, wxDateTime::Dec, 2026, 12, 30, 15)));
-  EXPECT_EQ(loaded.Find("a\tb.zip"), nullptr);
-
+  const std::string file = dir / ArchiveIndex::kFileName;
+  const std::string written = "2026-12-02 12:30:15\tincremental\t6\tDocs (old 1).zip\n"
+                              "2026-12-02 13:30:15\tfull\t1\tDocs.zip\n";
+  EXPECT_EQ(written, ReadFile(file));
+  const ArchiveIndex loaded = ArchiveIndex::Load(env, dir.path());
+  std::filesystem::remove(file);
+  ASSERT_TRUE(loaded.Save(env, dir.path()));
+  EXPECT_EQ(written, ReadFile(file));
   EXPECT_FALSE(index.Save(env, dir / "absent/deeper"));
 }
-
 
 TEST(CatalogueTest, TakesTheJobsArchivesOfEverySuffixAndNoForeignOnes) {
   run_test::Sandbox box;
@@ -112,11 +101,7 @@ TEST(CatalogueTest, TakesTheJobsArchivesOfEverySuffixAndNoForeignOnes) {
 
 TEST(CatalogueTest, AcceptsTheDocumentedTimesOnly) {
   const wxDateTime now(5, wxDateTime::Dec, 2026, 9, 0, 0);
-  const struct {
-    const char* text;
-    bool accepted;
-    wxDateTime when;
-  } rows[] = {
+  const struct { const char* text; bool accepted; wxDateTime when; } rows[] = {
       {"2026-12-02", true, wxDateTime(2, wxDateTime::Dec, 2026, 23, 59, 59)},
       {"2026-12-02 14:30", true, wxDateTime(2, wxDateTime::Dec, 2026, 14, 30, 59)},
       {"2026-12-02 14:30:15", true, wxDateTime(2, wxDateTime::Dec, 2026, 14, 30, 15)},
@@ -128,9 +113,8 @@ TEST(CatalogueTest, AcceptsTheDocumentedTimesOnly) {
   for (const auto& row : rows) {
     wxDateTime when;
     ASSERT_EQ(ParseAsOfTime(row.text, now, &when), row.accepted) << row.text;
-    if (row.accepted) {
-      EXPECT_TRUE(when.IsEqualTo(row.when)) << row.text;
-    }
+    if (row.accepted) { EXPECT_TRUE(when.IsEqualTo(row.when)) << row.text; }
+
   }
 }
 

@@ -4,9 +4,6 @@
 #include <unistd.h>
 #include <utime.h>
 
-#include <map>
-#include <set>
-
 #include "engine/ArchiveCatalogue.h"
 #include "engine/ReadCallback.h"
 #include "engine/RestoreRun.h"
@@ -22,15 +19,8 @@ using testing_support::RunCommand;
 using testing_support::ShellQuote;
 using testing_support::WriteFile;
 
-struct FileState {
-  std::string content;
-  int64_t mtime;
-  uint32_t mode;
-  bool operator==(const FileState& o) const {
-    return content == o.content && mtime == o.mtime && mode == o.mode;
-  }
-};
-using Tree = std::map<std::string, FileState>;
+// Each file below a root: its modification time, mode and content.
+using Tree = std::map<std::string, std::string>;
 
 Tree Snapshot(const std::string& root) {
   Tree tree;
@@ -39,7 +29,7 @@ Tree Snapshot(const std::string& root) {
     struct stat st;
     ::stat(entry.path().c_str(), &st);
     tree[std::filesystem::relative(entry.path(), root).string()] =
-        FileState{ReadFile(entry.path()), st.st_mtime, st.st_mode & 0777u};
+        std::to_string(st.st_mtime) + " " + std::to_string(st.st_mode & 0777u) + " " + ReadFile(entry.path());
   }
   return tree;
 }
@@ -65,11 +55,9 @@ RestoreResult Restore(const BackupJob& job, const std::string& destination, cons
 // run's tree (bytes, modification time, mode), plus files deleted since
 // earlier runs, which have no record of their deletion.
 TEST(RestoreTest, RestoresTheTreeOfEveryRunOfAChain) {
-  const struct {
-    bool noOverwrite;
-    SuffixKind suffix;
-    bool everyRun;  // false: later runs add to the one archive, only the last tree is kept
-  } rows[] = {
+  // everyRun false: later runs add to the one archive, only the last tree is kept.
+  const struct { bool noOverwrite; SuffixKind suffix; bool everyRun; } rows[] = {
+
       {true, SuffixKind::None, true},  {false, SuffixKind::None, false},
       {true, SuffixKind::Weekday, true}, {false, SuffixKind::Weekday, true},
       {true, SuffixKind::Date, true},  {false, SuffixKind::Date, true},
@@ -115,12 +103,10 @@ TEST(RestoreTest, RestoresTheTreeOfEveryRunOfAChain) {
       const RestoreResult result = Restore(box.job, destination, times[run]);
       EXPECT_TRUE(result.problems.empty()) << result.problems.front().path << ": " << result.problems.front().reason;
       const Tree restored = Snapshot(destination);
-      for (const auto& [path, state] : trees[run]) {
+      for (const auto& [path, state] : trees[run])
         EXPECT_TRUE(restored.count(path) && restored.at(path) == state) << path;
-      }
-      for (const auto& [path, state] : restored) {
+      for (const auto& [path, state] : restored)
         EXPECT_TRUE(trees[run].count(path) || everSeen.count(path)) << "unexpected " << path;
-      }
     }
   }
 }
@@ -130,10 +116,10 @@ TEST(RestoreTest, RestoresTheTreeOfEveryRunOfAChain) {
 // existing file is kept unless overwriting is asked for.
 TEST(RestoreTest, RefusesHostileNamesAndKeepsExistingFiles) {
   run_test::Sandbox box;
-  const std::string outside = box.tmp / "outside";
-  const std::string destination = box.tmp / "dest";
+  const std::string outside = box.tmp / "outside", destination = box.tmp / "dest";
   std::filesystem::create_directories(outside);
   std::filesystem::create_directories(destination);
+
   ::symlink(outside.c_str(), (destination + "/link").c_str());
   WriteFile(box.tmp / "make.py",
             "import zipfile,sys\n"
@@ -222,8 +208,8 @@ TEST(RestoreTest, CommandLineArchiveCommands) {
   run_test::Sandbox box;
   WriteFile(box.source + "/doc.txt", run_test::RandomBytes(50000, 2));
   ASSERT_TRUE(box.RunJob(true));
-  const std::string definition = box.tmp / "job.xml";
-  WriteFile(definition, JobDefinitionWriter::ToXml(box.job));
+  WriteFile(box.tmp / "job.xml", JobDefinitionWriter::ToXml(box.job));
+
   const auto run = [&](const std::string& arguments, std::string* output) {
     return RunCommand("cd " + ShellQuote(box.tmp.path()) + " && " + ShellQuote(run_test::kProgram) +
                           " job.xml " + arguments + " 2>&1 </dev/null",

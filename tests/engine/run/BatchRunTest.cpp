@@ -9,7 +9,6 @@
 #include "engine/BatchRun.h"
 #include "engine/RunHistory.h"
 #include "jobs/JobDefinitionWriter.h"
-#include "platform/Env.h"
 #include "tests/engine/run/RunTestSupport.h"
 #include "zip/ZipFile.h"
 #include "zip/ZipJournal.h"
@@ -20,10 +19,7 @@ using testing_support::WriteFile;
 
 namespace {
 
-struct BatchOutcome {
-  int status;          // the exit status
-  std::string output;  // everything the run reported
-};
+struct BatchOutcome { int status; std::string output; };
 
 // Runs the definition file `file` as a batch in `directory`.
 BatchOutcome RunBatch(const std::string& directory, const std::string& file, bool incremental,
@@ -54,14 +50,11 @@ class BatchRunTest : public run_test::RunSandbox {
 TEST_F(BatchRunTest, MessagesSilenceAndExitStatus) {
   const std::string missing = tmp / "missing";
   const std::string locked = source + "/sub/locked.txt";
-  const struct {
-    const char* label;
-    // 'n': no such definition file; 't': the target is missing; 'f': sub/locked.txt
-    // cannot be read; 'd': sub/locked/ cannot be listed; 's': the source was moved away
-    char trouble;
-    int status;
-    std::vector<std::string> messages;  // in this order, unless silent
-  } cases[] = {
+  // trouble: 'n': no such definition file; 't': the target is missing; 'f': sub/locked.txt
+  // cannot be read; 'd': sub/locked/ cannot be listed; 's': the source was moved away.
+  // messages: in this order, unless silent.
+  const struct { const char* label; char trouble; int status; std::vector<std::string> messages; } cases[] = {
+
       {"success", ' ', 0,
        {"Processing backup file 'job.xml'...", "Backup successfully finished."}},
       {"no such file", 'n', 1, {"Couldn't open file 'nosuch.xml'."}},
@@ -88,8 +81,8 @@ TEST_F(BatchRunTest, MessagesSilenceAndExitStatus) {
       fs::permissions(locked, c.trouble == 'f' ? fs::perms::none : fs::perms::owner_read);
       WriteFile(target + "/Docs/sub.zip", "earlier archive");
       WriteFile(source + "/sub/locked/c.txt", "gamma");
-      fs::permissions(source + "/sub/locked",
-                      c.trouble == 'd' ? fs::perms::none : fs::perms::owner_all);
+      fs::permissions(source + "/sub/locked", c.trouble == 'd' ? fs::perms::none : fs::perms::owner_all);
+
       if (c.trouble == 's') fs::rename(source, tmp / "unplugged");
       const BatchOutcome outcome =
           RunBatch(tmp.path(), c.trouble == 'n' ? "nosuch.xml" : "job.xml", false, silent);
@@ -160,26 +153,19 @@ TEST_F(BatchRunTest, PlantedFilesInASharedTargetAreNeverWrittenThrough) {
   using Plant = std::function<void(const std::string& archive)>;
   namespace fs = std::filesystem;
   const bool root = ::geteuid() == 0;
-  const std::string victim = tmp / "victim.zip";
-  const std::string victimDir = tmp / "victim-dir";
+  const std::string victim = tmp / "victim.zip", victimDir = tmp / "victim-dir";
   const auto foreign = [root](const std::string& path) {
-    if (root) {
-      ASSERT_EQ(0, ::lchown(path.c_str(), 65534, 65534)) << path;
-    }
+    if (root) { ASSERT_EQ(0, ::lchown(path.c_str(), 65534, 65534)) << path; }
   };
   const auto link = [&](const std::string& at, const std::string& to) {
     fs::remove(at);
     fs::create_symlink(to, at);
     foreign(at);
   };
-  const std::string refusedLink = "it is a symbolic link";
-  const std::string setAside = "does not belong to it";
+  const std::string refusedLink = "it is a symbolic link", setAside = "does not belong to it";
+
   const struct {
-    const char* label;
-    Plant plant;
-    int status;
-    std::vector<std::string> says;
-    bool noOverwrite = false;
+    const char* label; Plant plant; int status; std::vector<std::string> says; bool noOverwrite = false;
   } cases[] = {
       {"link at the archive", [&](const std::string& a) { link(a, victim); }, 1,
        {"sub.zip'", refusedLink}},
@@ -192,11 +178,9 @@ TEST_F(BatchRunTest, PlantedFilesInASharedTargetAreNeverWrittenThrough) {
       {"link at (old 1)", [&](const std::string&) { link(target + "/Docs/sub (old 1).zip", victim); },
        0, {}, true},
       {"directory link on the path",
-       [&](const std::string&) {
-         fs::remove_all(target + "/Docs");
-         link(target + "/Docs", victimDir);
-       },
+       [&](const std::string&) { fs::remove_all(target + "/Docs"); link(target + "/Docs", victimDir); },
        root ? 1 : 0, {root ? refusedLink : ""}},
+
       {"foreign journal beside the archive",
        [&](const std::string& a) {
          WriteFile(a + ".journal", std::string("AKJ1\x16\0\0\0\0\0\0\0", 12) + "crc." +
@@ -234,9 +218,8 @@ TEST_F(BatchRunTest, PlantedFilesInASharedTargetAreNeverWrittenThrough) {
       WriteFile(source + "/sub/d.txt", "delta");
       const BatchOutcome outcome = RunBatch(tmp.path(), "job.xml", incremental, false);
       EXPECT_EQ(c.status, outcome.status) << outcome.output;
-      for (const std::string& text : c.says) {
+      for (const std::string& text : c.says)
         EXPECT_NE(std::string::npos, outcome.output.find(text)) << text << " in:\n" << outcome.output;
-      }
       EXPECT_EQ(victimBytes, testing_support::ReadFile(victim));
       EXPECT_TRUE(fs::is_empty(victimDir) || !root);
       if (c.status != 0) {
@@ -255,10 +238,8 @@ TEST_F(BatchRunTest, PlantedFilesInASharedTargetAreNeverWrittenThrough) {
 // Where a named definition file is found: as given, beside the program, or in
 // the program's BackupDef directory, in that order.
 TEST(FindDefinitionFileTest, LooksInThreePlacesInOrder) {
-  const struct {
-    const char* label;
-    std::vector<std::string> files;  // relative to the temporary directory
-    std::string expected;            // relative to it; empty for none
+  const struct {  // paths relative to the temporary directory; none expected: empty
+    const char* label; std::vector<std::string> files; std::string expected;
   } cases[] = {
       {"current directory", {"cwd/job.xml"}, "job.xml"},
       {"beside the program", {"bin/job.xml"}, "bin/job.xml"},

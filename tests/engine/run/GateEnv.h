@@ -24,9 +24,7 @@ class GateEnv : public testing_support::FaultEnv {
   enum class Point { FirstRead, SecondRead, ListDirectory };
 
   ~GateEnv() override {
-    for (int fd : pipe_) {
-      if (fd >= 0) ::close(fd);
-    }
+    for (int fd : pipe_) if (fd >= 0) ::close(fd);
   }
 
   // Holds the thread that reaches `point` for a path holding `pathPart` (its
@@ -54,10 +52,8 @@ class GateEnv : public testing_support::FaultEnv {
   }
 
   // Lets a held thread go on.
-  void Release() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    released_ = true;
-  }
+  void Release() { std::lock_guard<std::mutex> lock(mutex_); released_ = true; }
+
 
   // Every read of a file whose path holds `pathPart` fails with `error`.
   void FailReads(const std::string& pathPart, int error) {

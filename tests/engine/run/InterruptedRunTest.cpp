@@ -35,45 +35,41 @@ held = set()
 for directory, _, names in os.walk(target):
     for name in names:
         match = re.fullmatch(r'(.*?)( \(old \d+\))?\.zip', name)
-        if not match:
-            continue
+        if not match: continue
         try:
             with zipfile.ZipFile(os.path.join(directory, name)) as archive:
                 for entry in archive.infolist():
-                    if entry.is_dir():
-                        continue
                     path = os.path.join(source, match.group(1), entry.filename)
-                    data = archive.read(entry)
-                    if os.path.isfile(path) and open(path, 'rb').read() == data:
+                    if os.path.isfile(path) and open(path, 'rb').read() == archive.read(entry):
                         held.add(path)
-        except Exception:
-            pass
+        except Exception: pass
 for directory, _, names in os.walk(source):
     for name in names:
         path = os.path.join(directory, name)
-        if path not in held:
-            print(os.path.relpath(path, source))
+        if path not in held: print(os.path.relpath(path, source))
+
 )";
 
 class KilledRunTest : public run_test::RunSandbox {
  protected:
   void SetUp() override {
     if (*run_test::kProgram == '\0') GTEST_SKIP() << "this build has no program to run";
-    for (const char* archive : kArchiveDirectories) {
-      job.Archives.push_back(archive);
-      for (int d = 0; d < kDirectoriesPerArchive; ++d) {
-        for (int f = 0; f < kFilesPerDirectory; ++f) {
-          WriteFile(FilePath(archive, d, f), "first version " + std::to_string(f));
-        }
-      }
-    }
+    job.Archives = {std::begin(kArchiveDirectories), std::end(kArchiveDirectories)};
+    for (const std::string& file : SourceFiles()) WriteFile(file, "first version of " + file);
     WriteFile(tmp / "job.xml", JobDefinitionWriter::ToXml(job));
     WriteFile(tmp / "unheld.py", kUnheldFiles);
   }
 
-  std::string FilePath(const char* archive, int directory, int file) const {
-    return source + "/" + archive + "/d" + std::to_string(directory) + "/f" +
-           std::to_string(file) + ".txt";
+  std::vector<std::string> SourceFiles() const {
+    std::vector<std::string> files;
+    for (const char* archive : kArchiveDirectories) {
+      for (int d = 0; d < kDirectoriesPerArchive; ++d) {
+        for (int f = 0; f < kFilesPerDirectory; ++f) {
+          files.push_back(source + "/" + archive + "/d" + std::to_string(d) + "/f" + std::to_string(f) + ".txt");
+        }
+      }
+    }
+    return files;
   }
 
   // Runs the job as a batch; with `killAfter` set, kills it with SIGKILL after
@@ -87,16 +83,13 @@ class KilledRunTest : public run_test::RunSandbox {
     }
     std::string output;
     const int status = RunCommand(command, &output);
-    if (killAfter < 0) {
-      EXPECT_EQ(0, status) << output;
-    }
+    if (killAfter < 0) { EXPECT_EQ(0, status) << output; }
   }
 
   std::string UnheldFiles() {
     std::string output;
     RunCommand(testing_support::Python() + " " + ShellQuote(tmp / "unheld.py") + " " + ShellQuote(source) + " " +
-                   ShellQuote(target),
-               &output);
+               ShellQuote(target), &output);
     return output;
   }
 };
@@ -104,31 +97,23 @@ class KilledRunTest : public run_test::RunSandbox {
 TEST_F(KilledRunTest, KilledIncrementalRunsLoseNoFile) {
   const auto start = std::chrono::steady_clock::now();
   RunBatch(false);
-  const long fullRun = static_cast<long>(std::chrono::duration_cast<std::chrono::microseconds>(
-                                             std::chrono::steady_clock::now() - start)
-                                             .count());
+  const auto fullRun = std::chrono::duration_cast<std::chrono::microseconds>(
+      std::chrono::steady_clock::now() - start).count();
   std::mt19937 random(std::random_device{}());
   for (int round = 1; round <= 3; ++round) {
     SCOPED_TRACE("round " + std::to_string(round));
     // A third of the files change; the run is killed somewhere in its length.
-    for (const char* archive : kArchiveDirectories) {
-      for (int d = 0; d < kDirectoriesPerArchive; ++d) {
-        for (int f = 0; f < kFilesPerDirectory; ++f) {
-          if (random() % 3 == 0) {
-            WriteFile(FilePath(archive, d, f), "version of round " + std::to_string(round));
-          }
-        }
-      }
+    for (const std::string& file : SourceFiles()) {
+      if (random() % 3 == 0) WriteFile(file, "version of round " + std::to_string(round));
     }
+
     const long killAfter = static_cast<long>(random() % static_cast<unsigned long>(fullRun));
     SCOPED_TRACE("killed after " + std::to_string(killAfter) + " us");
     RunBatch(true, killAfter);
     RunBatch(true);
     EXPECT_EQ("", UnheldFiles());
   }
-  for (const char* archive : kArchiveDirectories) {
-    EXPECT_ZIP_VALID(target + "/Docs/" + archive + ".zip");
-  }
+  for (const char* archive : kArchiveDirectories) EXPECT_ZIP_VALID(target + "/Docs/" + archive + ".zip");
 }
 
 // The batch run as the program runs it, in this process, ended by SIGTERM
@@ -139,13 +124,10 @@ TEST_F(KilledRunTest, KilledIncrementalRunsLoseNoFile) {
 // committed, no later one is begun or replaced, and the run fails.
 TEST_F(KilledRunTest, TerminatedRunClosesItsArchiveAndFails) {
   using Point = run_test::GateEnv::Point;
-  const struct {
-    const char* label;
-    Point point;
-    const char* path;
-    int arrival;
-    bool blocked;  // the file's reads wait for ever
+  const struct {  // blocked: the file's reads wait for ever
+    const char* label; Point point; const char* path; int arrival; bool blocked;
   } cases[] = {
+
       {"between entries", Point::ListDirectory, "/src/B", kDirectoriesPerArchive + 3, false},
       {"blocked in a read", Point::FirstRead, "/src/B/d0/f0.txt", 1, true},
   };
@@ -174,9 +156,8 @@ TEST_F(KilledRunTest, TerminatedRunClosesItsArchiveAndFails) {
     EXPECT_ZIP_VALID(target + "/Docs/A.zip");
     // B, stopped before its first file was stored, and C are as they were
     // (missing, the first time).
-    for (const std::string& archive : laterArchives) {
+    for (const std::string& archive : laterArchives)
       EXPECT_EQ(before[archive], testing_support::ReadFile(archive)) << archive;
-    }
     EXPECT_FALSE(testing_support::PathExists(target + "/Docs/B.zip.partial"));
     RunBatch(true);
     EXPECT_EQ("", UnheldFiles());

@@ -14,6 +14,13 @@ using testing_support::WriteFile;
 
 namespace {
 
+// "<archive>.zip" and its retired copies "(old 1)" to "(old <olds>)", with `more`.
+std::set<std::string> WithOld(const std::string& archive, int olds, std::set<std::string> more = {}) {
+  more.insert(archive + ".zip");
+  for (int n = 1; n <= olds; ++n) more.insert(archive + " (old " + std::to_string(n) + ").zip");
+  return more;
+}
+
 // Files written after `now` (by the run just made) get `now` as their time.
 void AgeFilesTo(const std::string& directory, int64_t now) {
   for (const auto& entry : std::filesystem::recursive_directory_iterator(directory)) {
@@ -27,35 +34,25 @@ void AgeFilesTo(const std::string& directory, int64_t now) {
 TEST(RetentionTest, EightDailyRunsKeepWhatTheJobSays) {
   using S = SuffixKind;
   const std::set<std::string> foreign{"notes.zip", "photos/x.zip", "Docs/notes.zip"};
-  const struct {
-    const char* label;
-    S suffix;
-    bool single;  // no archive directories: one archive beside the backup directory
-    uint32_t keepOld, keepDays;
-    std::set<std::string> left;
+  const struct {  // single: no archive directories, one archive beside the backup directory
+    const char* label; S suffix; bool single; uint32_t keepOld, keepDays; std::set<std::string> left;
   } cases[] = {
-      {"keep all", S::None, false, 0, 0,
-       {"Docs/A.zip", "Docs/A (old 1).zip", "Docs/A (old 2).zip", "Docs/A (old 3).zip",
-        "Docs/A (old 4).zip", "Docs/A (old 5).zip", "Docs/A (old 6).zip", "Docs/A (old 7).zip"}},
-      {"keep 1", S::None, false, 1, 0, {"Docs/A.zip", "Docs/A (old 1).zip", "Docs/A (old 2).zip"}},
-      {"keep 4", S::None, false, 4, 0,
-       {"Docs/A.zip", "Docs/A (old 1).zip", "Docs/A (old 2).zip", "Docs/A (old 3).zip",
-        "Docs/A (old 4).zip", "Docs/A (old 5).zip"}},
-      {"3 days", S::None, false, 0, 3,
-       {"Docs/A.zip", "Docs/A (old 1).zip", "Docs/A (old 2).zip", "Docs/A (old 3).zip",
-        "Docs/A (old 4).zip"}},
+
+      {"keep all", S::None, false, 0, 0, WithOld("Docs/A", 7)},
+      {"keep 1", S::None, false, 1, 0, WithOld("Docs/A", 2)},
+      {"keep 4", S::None, false, 4, 0, WithOld("Docs/A", 5)},
+      {"3 days", S::None, false, 0, 3, WithOld("Docs/A", 4)},
       {"weekday directories stay", S::Weekday, false, 4, 3,
-       {"Docs-Mon/A.zip", "Docs-Mon/A (old 1).zip", "Docs-Tue/A.zip", "Docs-Wed/A.zip", "Docs-Thu/A.zip", "Docs-Fri/A.zip",
-        "Docs-Sat/A.zip", "Docs-Sun/A.zip"}},
+       WithOld("Docs-Mon/A", 1, {"Docs-Tue/A.zip", "Docs-Wed/A.zip", "Docs-Thu/A.zip", "Docs-Fri/A.zip",
+                                 "Docs-Sat/A.zip", "Docs-Sun/A.zip"})},
       {"dated directories", S::Date, false, 4, 3,
        {"Docs-2026-11-02/A.zip", "Docs-2026-11-06/A.zip", "Docs-2026-11-07/A.zip", "Docs-2026-11-08/A.zip",
         "Docs-2026-11-09/A.zip"}},
       {"dated archives", S::Date, true, 0, 3,
        {"Docs-2026-11-02.zip", "Docs-2026-11-06.zip", "Docs-2026-11-07.zip", "Docs-2026-11-08.zip",
         "Docs-2026-11-09.zip"}},
-      {"year and week", S::YearWeek, false, 4, 3,
-       {"Docs-2026-45/A.zip", "Docs-2026-45/A (old 1).zip", "Docs-2026-45/A (old 2).zip",
-        "Docs-2026-45/A (old 3).zip", "Docs-2026-45/A (old 4).zip", "Docs-2026-46/A.zip"}},
+      {"year and week", S::YearWeek, false, 4, 3, WithOld("Docs-2026-45/A", 4, {"Docs-2026-46/A.zip"})},
+
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);

@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+
 #include <set>
 
 #include "engine/RunHistory.h"
@@ -30,9 +32,7 @@ TEST(RunHistoryTest, ReadsBackWholeRecordsAndSkipsATornLine) {
   // A crash cut the next record short, without its newline.
   const std::string torn = Record("Torn", 1765000100).ToLine();
   const std::string cut = torn.substr(0, torn.size() - 4);
-  FILE* file = std::fopen(history.FilePath().c_str(), "a");
-  std::fputs(cut.c_str(), file);
-  std::fclose(file);
+  std::ofstream(history.FilePath(), std::ios::app) << cut;
   ASSERT_EQ(0, history.Append(later));
   EXPECT_EQ(failed.ToLine() + cut + "\n" + later.ToLine(),
             testing_support::ReadFile(history.FilePath()));

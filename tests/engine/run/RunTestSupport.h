@@ -99,9 +99,8 @@ inline std::set<std::string> ZipFilesBelow(const std::string& directory) {
 // Stored names and contents ("" for directories), read by Python's zipfile.
 inline std::map<std::string, std::string> Entries(const std::string& archivePath) {
   std::map<std::string, std::string> contents;
-  for (const auto& [name, entry] : testing_support::ExternalEntries(archivePath)) {
+  for (const auto& [name, entry] : testing_support::ExternalEntries(archivePath))
     contents[name] = entry.content;
-  }
   return contents;
 }
 

@@ -1,16 +1,7 @@
 // Backup directory suffixes, archive names, and what PrepareArchive does with
 // an archive it finds in its place, with the date injected.
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <map>
-#include <set>
-#include <string>
-
 #include "engine/ArchiveNaming.h"
 #include "engine/ArchivePreparer.h"
-#include "jobs/BackupJob.h"
-#include "platform/Env.h"
 #include "tests/engine/run/RunTestSupport.h"
 #include "zip/ZipWriter.h"
 
@@ -40,11 +31,7 @@ void MakeZip(const std::string& path, const std::string& name, const std::string
 
 TEST(ArchiveNamingTest, SuffixFollowsKindAndLocalDate) {
   using S = SuffixKind;
-  struct Case {
-    SuffixKind kind;
-    wxDateTime when;
-    const char* suffix;
-  } cases[] = {
+  struct Case { SuffixKind kind; wxDateTime when; const char* suffix; } cases[] = {
       {S::None, LocalTime(1, wxDateTime::Jan, 2027), ""},
       {S::Weekday, LocalTime(1, wxDateTime::Jan, 2027), "-Fri"},
       {S::Weekday, LocalTime(4, wxDateTime::Jan, 2027), "-Mon"},
@@ -81,26 +68,17 @@ TEST(ArchiveNamingTest, BackupDirectoryTakesTheInjectedDate) {
 }
 
 TEST(ArchiveNamingTest, ArchiveRelativePathOfArchiveDirectories) {
-  struct Case {
-    const char* path;
-    const char* name;
-  } cases[] = {
-      {"", "/"},
-      {"Letters", "Letters"},
-      {"Docs/Letters/", "Docs/Letters"},
+  struct Case { const char* path; const char* name; } cases[] = {
+      {"", "/"}, {"Letters", "Letters"}, {"Docs/Letters/", "Docs/Letters"},
       {"Docs//Letters", "Docs/Letters"},
       {"Docs\\Letters", "Docs\\Letters"},  // '\' is a name character
-      {"/home/user/Data", "/home/user/Data"},
-      {"C:/Data", "vol_C//Data"},
-      {"c:/Data/Letters/", "vol_c//Data/Letters"},
-      {"C:/", "vol_C//"},
+      {"/home/user/Data", "/home/user/Data"}, {"C:/Data", "vol_C//Data"},
+      {"c:/Data/Letters/", "vol_c//Data/Letters"}, {"C:/", "vol_C//"},
       {"C:Data", "C:Data"},  // no separator after the colon: a plain name
       {"über/ärger", "über/ärger"},
       // ".." would lead out of the backup directory; other dots are names.
-      {"../../x", "__/__/x"},
-      {"Docs/../Letters/..", "Docs/__/Letters/__"},
-      {"/../etc", "/__/etc"},
-      {"C:/../Data", "vol_C//__/Data"},
+      {"../../x", "__/__/x"}, {"Docs/../Letters/..", "Docs/__/Letters/__"},
+      {"/../etc", "/__/etc"}, {"C:/../Data", "vol_C//__/Data"},
       {"..x/a..b/.../.", "..x/a..b/.../."},
   };
   for (const Case& c : cases) EXPECT_EQ(c.name, ArchiveRelativePath(c.path)) << c.path;
@@ -108,45 +86,39 @@ TEST(ArchiveNamingTest, ArchiveRelativePathOfArchiveDirectories) {
 
 const char kArchiveName[] = "Letters/2025/files";
 
+// The archive's age: how long before now it was written; its entries: after the run added new.txt.
 struct PrepareCase {
   const char* label;
-  bool existing;
-  bool noOverwrite;
-  SuffixKind suffix;
-  bool full;
-  int64_t ageSeconds;  // how long before now the existing archive was written
-  ArchiveFate fate;
-  std::set<std::string> entries;  // after the run added new.txt
+  bool existing, noOverwrite; SuffixKind suffix; bool full; int64_t ageSeconds;
+  ArchiveFate fate; std::set<std::string> entries;
 };
+
 
 // The ages reach the preparer through FileLastWriteTime of the archive.
 TEST(ArchivePreparerTest, OutcomeForAnArchiveInPlace) {
   using S = SuffixKind;
+  using F = ArchiveFate;
   const int64_t hour = 3600, day = 24 * hour;
   // Monday 4 January 2027, 15:00 local time.
   const wxDateTime now = LocalTime(4, wxDateTime::Jan, 2027, 15);
   const std::set<std::string> fresh{"new.txt"}, added{"old.txt", "new.txt"};
   const PrepareCase cases[] = {
-      {"none there", false, false, S::None, false, 0, ArchiveFate::Created, fresh},
-      {"none there, no overwrite", false, true, S::Date, true, 0, ArchiveFate::Created, fresh},
-      {"no overwrite, full", true, true, S::None, true, hour, ArchiveFate::Retired, fresh},
-      {"no overwrite, incremental", true, true, S::Weekday, false, hour, ArchiveFate::Retired,
-       fresh},
-      {"overwrite, full", true, false, S::Weekday, true, hour, ArchiveFate::Replaced, fresh},
-      {"weekday of last week", true, false, S::Weekday, false, 7 * day, ArchiveFate::Replaced,
-       fresh},
-      {"weekday written yesterday 23:00", true, false, S::Weekday, false, 16 * hour,
-       ArchiveFate::Replaced, fresh},
-      {"weekday written today", true, false, S::Weekday, false, hour, ArchiveFate::Kept, added},
-      {"weekday written today 00:00", true, false, S::Weekday, false, 15 * hour,
-       ArchiveFate::Kept, added},
-      {"weekday from the future", true, false, S::Weekday, false, -2 * day, ArchiveFate::Kept,
-       added},
-      {"date, old", true, false, S::Date, false, 7 * day, ArchiveFate::Kept, added},
-      {"year and week, old", true, false, S::YearWeek, false, 7 * day, ArchiveFate::Kept, added},
-      {"no suffix, old", true, false, S::None, false, 30 * day, ArchiveFate::Kept, added},
+      {"none there", false, false, S::None, false, 0, F::Created, fresh},
+      {"none there, no overwrite", false, true, S::Date, true, 0, F::Created, fresh},
+      {"no overwrite, full", true, true, S::None, true, hour, F::Retired, fresh},
+      {"no overwrite, incremental", true, true, S::Weekday, false, hour, F::Retired, fresh},
+      {"overwrite, full", true, false, S::Weekday, true, hour, F::Replaced, fresh},
+      {"weekday of last week", true, false, S::Weekday, false, 7 * day, F::Replaced, fresh},
+      {"weekday written yesterday 23:00", true, false, S::Weekday, false, 16 * hour, F::Replaced, fresh},
+      {"weekday written today", true, false, S::Weekday, false, hour, F::Kept, added},
+      {"weekday written today 00:00", true, false, S::Weekday, false, 15 * hour, F::Kept, added},
+      {"weekday from the future", true, false, S::Weekday, false, -2 * day, F::Kept, added},
+      {"date, old", true, false, S::Date, false, 7 * day, F::Kept, added},
+      {"year and week, old", true, false, S::YearWeek, false, 7 * day, F::Kept, added},
+      {"no suffix, old", true, false, S::None, false, 30 * day, F::Kept, added},
   };
   for (const PrepareCase& c : cases) {
+    SCOPED_TRACE(c.label);
     TempDir dir;
     WriteFile(dir / "src/new.txt", "new content");
     const std::string base = dir / "backup/Docs-Mon";
@@ -161,23 +133,20 @@ TEST(ArchivePreparerTest, OutcomeForAnArchiveInPlace) {
     ArchivePreparer preparer(job, c.full, now);
     ZipWriter archive;
     const PreparedArchive prepared = preparer.PrepareArchive(archive, base, kArchiveName);
-    EXPECT_TRUE(prepared.opened) << c.label;
-    EXPECT_EQ(c.fate, prepared.fate) << c.label;
-    EXPECT_EQ(c.fate == ArchiveFate::Kept ? ZipOpenMode::OpenExisting : ZipOpenMode::CreateNew,
-              prepared.mode)
-        << c.label;
-    EXPECT_EQ(path, archive.ArchivePath()) << c.label;
+    EXPECT_TRUE(prepared.opened);
+    EXPECT_EQ(c.fate, prepared.fate);
+    EXPECT_EQ(c.fate == F::Kept ? ZipOpenMode::OpenExisting : ZipOpenMode::CreateNew, prepared.mode);
+    EXPECT_EQ(path, archive.ArchivePath());
     archive.SetRootDirectory(dir / "src");
-    EXPECT_TRUE(archive.AddFile(dir / "src/new.txt")) << c.label;
+    EXPECT_TRUE(archive.AddFile(dir / "src/new.txt"));
     archive.CloseArchive();
-    EXPECT_EQ(c.entries, run_test::EntryNames(path)) << c.label;
+    EXPECT_EQ(c.entries, run_test::EntryNames(path));
     const std::string retired = base + "/Letters/2025/files (old 1).zip";
-    EXPECT_EQ(c.fate == ArchiveFate::Retired, testing_support::PathExists(retired)) << c.label;
-    if (c.fate == ArchiveFate::Retired) {
-      EXPECT_EQ((std::map<std::string, std::string>{{"old.txt", "old content"}}),
-                run_test::Entries(retired))
-          << c.label;
+    EXPECT_EQ(c.fate == F::Retired, testing_support::PathExists(retired));
+    if (c.fate == F::Retired) {
+      EXPECT_EQ((std::map<std::string, std::string>{{"old.txt", "old content"}}), run_test::Entries(retired));
     }
+
   }
 }
 

@@ -17,11 +17,7 @@ using testing_support::TempDir;
 using testing_support::WriteFile;
 
 TEST(PathUtilTest, JoinPathAddsOneSlashOnly) {
-  const struct {
-    const char* a;
-    const char* b;
-    const char* joined;
-  } cases[] = {
+  const struct { const char* a; const char* b; const char* joined; } cases[] = {
       {"", "b", "b"},   {"a", "b", "a/b"}, {"a/", "b", "a/b"},
       {"a\\", "b", "a\\/b"},  // '\' is a name character, not a separator
       {"/", "x", "/x"}, {"a", "", "a/"},   {"a", "/", "a//"},
@@ -31,32 +27,19 @@ TEST(PathUtilTest, JoinPathAddsOneSlashOnly) {
 }
 
 TEST(WildcardTest, MatchesWholeNameWithoutRegardToCase) {
-  const struct {
-    const char* pattern;
-    const char* name;
-    bool matches;
-  } cases[] = {
-      {"*", "README", true},
-      {"*", ".hidden", true},
+  const struct { const char* pattern; const char* name; bool matches; } cases[] = {
+      {"*", "README", true}, {"*", ".hidden", true},
       {"*.*", "README", false},  // '.' has no special meaning
-      {"*.*", "a.b", true},
-      {"*.DOC", "letter.doc", true},
-      {"*.doc", "LETTER.DOC", true},
-      {"*.doc", "letter.docx", false},
-      {"?.txt", "a.txt", true},
-      {"?.txt", "ab.txt", false},
+      {"*.*", "a.b", true}, {"*.DOC", "letter.doc", true}, {"*.doc", "LETTER.DOC", true},
+      {"*.doc", "letter.docx", false}, {"?.txt", "a.txt", true}, {"?.txt", "ab.txt", false},
       {"*.txt", "a.txt.txt", true},
       {"a\\b*", "a\\bc", true},  // '\' matches itself
-      {"a\\b", "ab", false},
-      {"*\\", "x\\", true},
-      {"ÄRGER*", "ärger.txt", true},
-      {"*name", "with space name", true},
+      {"a\\b", "ab", false}, {"*\\", "x\\", true},
+      {"ÄRGER*", "ärger.txt", true}, {"*name", "with space name", true},
       {"[ab]", "a", false},  // no character classes
       {"*.TXT", "caf\xe9.txt", true},  // not UTF-8
   };
-  for (const auto& c : cases) {
-    EXPECT_EQ(c.matches, MatchWildcard(c.pattern, c.name)) << c.pattern << " ~ " << c.name;
-  }
+  for (const auto& c : cases) EXPECT_EQ(c.matches, MatchWildcard(c.pattern, c.name)) << c.pattern << " ~ " << c.name;
   EXPECT_TRUE(WildcardList({"x", "*.txt"}).MatchesAny("caf\xe9.txt"));
 }
 
@@ -64,10 +47,8 @@ std::set<std::string> List(const std::string& directory, const std::string& file
   std::set<std::string> names;
   DirEnumerator enumerator(directory);
   std::string name;
-  for (bool more = enumerator.GetFirst(&name, filespec, flags); more;
-       more = enumerator.GetNext(&name)) {
+  for (bool more = enumerator.GetFirst(&name, filespec, flags); more; more = enumerator.GetNext(&name))
     names.insert(name);
-  }
   return names;
 }
 
@@ -78,11 +59,7 @@ TEST(DirEnumeratorTest, FlagsChooseFilesDirectoriesHiddenAndDots) {
   std::filesystem::create_directory(dir / "sub");
   std::filesystem::create_directory(dir / ".hiddendir");
   using E = DirEnumerator;
-  const struct {
-    int flags;
-    const char* filespec;
-    std::set<std::string> names;
-  } cases[] = {
+  const struct { int flags; const char* filespec; std::set<std::string> names; } cases[] = {
       {E::EnumFiles, "", {"File.txt"}},
       {E::EnumFiles | E::EnumHidden, "", {"File.txt", ".hidden"}},
       {E::EnumDirs, "", {"sub"}},
@@ -93,9 +70,8 @@ TEST(DirEnumeratorTest, FlagsChooseFilesDirectoriesHiddenAndDots) {
       {E::EnumFiles | E::EnumDirs, "s*", {"sub"}},
       {0, "", {}},
   };
-  for (const auto& c : cases) {
-    EXPECT_EQ(c.names, List(dir.path(), c.filespec, c.flags)) << "flags " << c.flags;
-  }
+  for (const auto& c : cases) EXPECT_EQ(c.names, List(dir.path(), c.filespec, c.flags)) << "flags " << c.flags;
+
   EXPECT_TRUE(DirEnumerator::Exists(dir.path()));
   EXPECT_FALSE(DirEnumerator::Exists(dir / "File.txt"));
   EXPECT_FALSE(DirEnumerator::Exists(dir / "missing"));

@@ -1,20 +1,13 @@
 // The source walk on real directory trees: order, selection, cancellation,
 // failures, and an awkward tree. Incremental selection and stamping are
 // checked end to end by the run tests.
-#include <gtest/gtest.h>
-
 #include <algorithm>
-#include <filesystem>
 #include <functional>
-#include <set>
 #include <stdexcept>
-#include <string>
 #include <vector>
 
 #include "engine/PathUtil.h"
 #include "engine/SourceWalker.h"
-#include "jobs/BackupJob.h"
-#include "platform/Env.h"
 #include "tests/engine/run/RunTestSupport.h"
 
 namespace {
@@ -36,12 +29,9 @@ class RecordingActions : public SourceWalkActions {
     events.push_back("dir:" + JoinPath(relativeDir, name));
     return onEnter ? onEnter() : true;
   }
-  void FolderUnreadable(const std::string& directory, int) override {
-    events.push_back("unreadable:" + directory);
-  }
-  void FolderNotDiskBacked(const std::string& directory) override {
-    events.push_back("pseudo:" + directory);
-  }
+  void FolderUnreadable(const std::string& directory, int) override { events.push_back("unreadable:" + directory); }
+  void FolderNotDiskBacked(const std::string& directory) override { events.push_back("pseudo:" + directory); }
+
 
   std::vector<std::string> events;
   std::function<bool(const std::string&, const SourceFile&)> onAdd;
@@ -99,53 +89,33 @@ TEST(SourceWalkerTest, SelectionRulesDecideWhatIsVisited) {
   };
   const std::set<std::string> docsWithoutTemp =
       with({"dir:Docs", "file:Docs/d.txt", "dir:Docs/temp2", "file:Docs/temp2/u.txt"});
-  struct Case {
-    const char* label;
-    std::function<void(BackupJob&)> configure;
-    std::set<std::string> events;
-  } cases[] = {
+  struct Case { const char* label; std::function<void(BackupJob&)> configure; std::set<std::string> events; } cases[] = {
+
       {"everything", [](BackupJob&) {},
        with({"dir:Docs", "file:Docs/d.txt", "dir:Docs/Temp", "file:Docs/Temp/t.txt",
              "dir:Docs/Temp/deep", "file:Docs/Temp/deep/v.txt", "dir:Docs/temp2", "file:Docs/temp2/u.txt", "dir:Cache.tmp", "file:Cache.tmp/x.txt",
              "dir:.hid", "file:.hid/y.txt", "dir:vis", "file:vis/.z.txt"})},
       {"patterns ignore case",
        [](BackupJob& job) {
-         job.IncludeFilePatterns = {"*.TXT"};
-         job.ExcludeFilePatterns = {"b*", ".*"};
+         job.IncludeFilePatterns = {"*.TXT"}; job.ExcludeFilePatterns = {"b*", ".*"};
          job.IncludeDirPatterns = {"docs", "TEMP*"};
        },
        {"file:a.txt", "dir:Docs", "file:Docs/d.txt", "dir:Docs/Temp", "file:Docs/Temp/t.txt",
         "dir:Docs/temp2", "file:Docs/temp2/u.txt"}},
       {"exclude path and dir pattern",
-       [](BackupJob& job) {
-         job.ExcludePaths = {"Docs/Temp"};
-         job.ExcludeDirPatterns = {"*.TMP", ".*", "vis"};
-       },
+       [](BackupJob& job) { job.ExcludePaths = {"Docs/Temp"}; job.ExcludeDirPatterns = {"*.TMP", ".*", "vis"}; },
        docsWithoutTemp},
       {"exclude paths with trailing slash, whole names only, case-sensitive",
-       [](BackupJob& job) {
-         job.ExcludePaths = {"Docs/Temp/", "docs/temp2", "Doc", "Cache.tmp",
-                             ".hid/", "vis"};
-       },
+       [](BackupJob& job) { job.ExcludePaths = {"Docs/Temp/", "docs/temp2", "Doc", "Cache.tmp", ".hid/", "vis"}; },
        docsWithoutTemp},
       {"hidden files excluded",
-       [](BackupJob& job) {
-         job.ExcludeHiddenFiles = true;
-         job.IncludeDirPatterns = {"vis", ".hid"};
-       },
+       [](BackupJob& job) { job.ExcludeHiddenFiles = true; job.IncludeDirPatterns = {"vis", ".hid"}; },
        {"file:a.txt", "file:B.TXT", "file:c.doc", "dir:.hid", "file:.hid/y.txt", "dir:vis"}},
       {"hidden directories excluded",
-       [](BackupJob& job) {
-         job.ExcludeHiddenDirs = true;
-         job.IncludeDirPatterns = {"vis", ".hid"};
-       },
+       [](BackupJob& job) { job.ExcludeHiddenDirs = true; job.IncludeDirPatterns = {"vis", ".hid"}; },
        with({"dir:vis", "file:vis/.z.txt"})},
       {"no include patterns",
-       [](BackupJob& job) {
-         job.IncludeFilePatterns.clear();
-         job.IncludeDirPatterns.clear();
-       },
-       {}},
+       [](BackupJob& job) { job.IncludeFilePatterns.clear(); job.IncludeDirPatterns.clear(); }, {}},
       {"no dir patterns: only the directory's own files",
        [](BackupJob& job) { job.IncludeDirPatterns.clear(); }, topFiles},
       {"*.* skips names without a dot", [](BackupJob& job) { job.IncludeDirPatterns = {"*.*"}; },
@@ -216,10 +186,9 @@ TEST(SourceWalkerTest, MissingDirectoryIsNamedOnceEmptyOneNotAndNeitherFails) {
 // Special files, link loops, a dangling link and odd names: no hang, no loop.
 TEST(SourceWalkerTest, AwkwardTreeIsWalkedWithoutHangOrLoop) {
   TempDir dir;
-  for (const char* file : {"a\\b.txt", "with space.txt", "ärger.txt", "Case.txt", "case.txt",
-                           "sub/CASE"}) {
+  for (const char* file : {"a\\b.txt", "with space.txt", "ärger.txt", "Case.txt", "case.txt", "sub/CASE"})
     WriteFile(dir / file, file);
-  }
+
   ASSERT_EQ(0, testing_support::RunCommand("mkfifo " + testing_support::ShellQuote(dir / "pipe")));
   std::filesystem::create_directory_symlink(".", dir / "loop");
   std::filesystem::create_directory_symlink("..", dir / "sub/up");

@@ -76,10 +76,9 @@ TEST_F(JobStoreTest, NewJobTakesTheFirstFreeTitle) {
 }
 
 TEST_F(JobStoreTest, CopiesKeepTheSettingsButNotTheDefinitionFile) {
-  const std::string docs =
-      "<Arkivault><BackupDef BackupTitle=\"Docs\" BackupName=\"docs\"><Archives><Archive "
-      "Path=\"a\"/></Archives><ScheduleFull Time=\"22:15\" Mon=\"1\"/></BackupDef></Arkivault>";
-  WriteFile("BackupDef/docs.xml", docs);
+  WriteFile("BackupDef/docs.xml",
+            "<Arkivault><BackupDef BackupTitle=\"Docs\" BackupName=\"docs\"><Archives><Archive "
+            "Path=\"a\"/></Archives><ScheduleFull Time=\"22:15\" Mon=\"1\"/></BackupDef></Arkivault>");
   WriteFile("BackupDef/Copy of Docs.xml", Definition("Someone else"));
   store.LoadJobs();
   ASSERT_EQ(Titles(), "Someone else|Docs|");
