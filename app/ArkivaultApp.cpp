@@ -8,10 +8,10 @@
 #include <wx/intl.h>
 #include <wx/log.h>
 #include <wx/msgdlg.h>
-#include <wx/stdpaths.h>
 #include <wx/utils.h>
 
 #include "app/HelpController.h"
+#include "app/ResourceDirectory.h"
 #include "jobs/BackupJob.h"
 #include "jobs/DefinitionFileName.h"
 #include "platform/Clock.h"
@@ -234,8 +234,10 @@ void ArkivaultApp::OnEndSession(wxCloseEvent&) { Shutdown(); }
 
 void ArkivaultApp::SetStartAtLogin(bool start) {
   if (start) {
-    Autostart().Enable(wxStandardPaths::Get().GetExecutablePath(),
-                       wxString::FromUTF8(platform::Env::Current()->CurrentDirectory()));
+    // The login starts "arkivault", the program beside this one, as users do.
+    platform::Env* env = platform::Env::Current();
+    Autostart().Enable(wxString::FromUTF8(env->ExecutableDirectory()) + "/arkivault",
+                       wxString::FromUTF8(env->CurrentDirectory()));
   } else {
     Autostart().Disable();
   }
@@ -300,9 +302,9 @@ void ArkivaultApp::CloseDown() {
 }
 
 bool ArkivaultApp::LoadResources() {
-  resources_ = ResourceFiles(ResourceFiles::FindDirectory());
+  resources_ = ResourceFiles(ResourceDirectory::Find());
   if (resources_.LoadArchive()) return true;
-  wxMessageBox(_("Error loading resource file ") + ResourceFiles::ArchiveName, _("Error"),
+  wxMessageBox(_("Error loading resource file ") + ResourceDirectory::ArchiveName, _("Error"),
                wxOK | wxCENTRE);
   return false;
 }

@@ -5,16 +5,21 @@
 
 namespace {
 
-// Sends the parser's messages to stderr while it is installed (the toolkit,
+// Gives the parser `output` for its messages while it exists (the toolkit,
 // not yet started, has no message output of its own).
-class ErrorOutput : public wxMessageOutputStderr {
+class ScopedMessageOutput {
  public:
-  ErrorOutput()
-      : wxMessageOutputStderr(stderr, wxConvUTF8), previous_(wxMessageOutput::Set(this)) {}
-  ~ErrorOutput() override { wxMessageOutput::Set(previous_); }
+  explicit ScopedMessageOutput(wxMessageOutput* output)
+      : previous_(wxMessageOutput::Set(output)) {}
+  ~ScopedMessageOutput() { wxMessageOutput::Set(previous_); }
 
  private:
   wxMessageOutput* previous_;
+};
+
+class DiscardedOutput : public wxMessageOutput {
+ public:
+  void Output(const wxString&) override {}
 };
 
 }  // namespace
@@ -41,9 +46,12 @@ CommandLine::CommandLine(int argc, wxChar** argv) : parser_(argc, argv) {
                    wxCMD_LINE_PARAM_OPTIONAL | wxCMD_LINE_PARAM_MULTIPLE);
 }
 
-StartOptions CommandLine::Parse() {
+StartOptions CommandLine::Parse(bool reportErrors) {
   {
-    ErrorOutput errors;
+    wxMessageOutputStderr toStderr(stderr, wxConvUTF8);
+    DiscardedOutput discarded;
+    ScopedMessageOutput output(reportErrors ? static_cast<wxMessageOutput*>(&toStderr)
+                                            : &discarded);
     parser_.Parse(true);
   }
   StartOptions options;

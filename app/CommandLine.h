@@ -1,7 +1,7 @@
 // The program's command line: its switches, the optional definition file and
 // the usage text. Parsing needs no display and no initialised toolkit: the
-// entry point parses once and chooses between the headless and the windowed
-// start with the result.
+// program's entry point parses and chooses between the headless and the
+// windowed start with the result.
 #pragma once
 
 #include <vector>
@@ -42,9 +42,10 @@ class CommandLine {
   CommandLine(int argc, wxChar** argv);
 
   // Parses the arguments. An unknown option is reported on stderr together
-  // with the usage text; whatever was recognised is returned. Options that do
-  // not go together leave their reason in StartOptions::error.
-  StartOptions Parse();
+  // with the usage text unless `reportErrors` is false; whatever was
+  // recognised is returned. Options that do not go together leave their
+  // reason in StartOptions::error.
+  StartOptions Parse(bool reportErrors = true);
 
   // The usage text: one line per switch and the parameter, then the exit
   // status of a backup, a restore and a verify.

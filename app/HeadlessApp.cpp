@@ -7,7 +7,7 @@
 #include <wx/log.h>
 
 #include "app/ArchiveCommands.h"
-#include "app/ResourceFiles.h"
+#include "app/ResourceDirectory.h"
 #include "app/StderrLog.h"
 #include "engine/BackupProgress.h"
 #include "engine/BackupRunner.h"
@@ -30,8 +30,8 @@ int HeadlessApp::OnRun() {
     std::fputs((options_.error + "\n" + usageText_).utf8_str(), stderr);
     return EXIT_FAILURE;
   }
-  if (!ResourceFiles(ResourceFiles::FindDirectory()).LoadArchive()) {
-    wxLogError("%s", _("Error loading resource file ") + ResourceFiles::ArchiveName);
+  if (!ResourceDirectory::HoldsReadableArchive(ResourceDirectory::Find())) {
+    wxLogError("%s", _("Error loading resource file ") + ResourceDirectory::ArchiveName);
     return EXIT_FAILURE;
   }
   return options_.command == ArchiveCommand::None ? RunBatch() : RunArchiveCommand();

@@ -7,13 +7,10 @@
 #include <wx/fs_zip.h>
 #include <wx/xrc/xmlres.h>
 
+#include "app/ResourceDirectory.h"
 #include "platform/Env.h"
 
-const wxString ResourceFiles::ArchiveName = "res/Arkivault.xrs";
-
 namespace {
-
-const char kArchiveFile[] = "Arkivault.xrs";
 
 bool IsRegularFile(const wxString& path) {
   platform::FileInfo info;
@@ -32,19 +29,6 @@ wxString ArchiveUrl(const wxString& archivePath) {
 }
 
 }  // namespace
-
-wxString ResourceFiles::FindDirectory() {
-  platform::Env* env = platform::Env::Current();
-  const wxString inCurrent = wxString::FromUTF8(env->CurrentDirectory()) + "/res";
-  if (IsRegularFile(inCurrent + "/" + kArchiveFile)) return inCurrent;
-  const wxString executableDirectory = wxString::FromUTF8(env->ExecutableDirectory());
-  if (executableDirectory.empty()) return wxString();
-  for (const wxString& candidate :
-       {executableDirectory + "/res", executableDirectory + "/../share/arkivault/res"}) {
-    if (IsRegularFile(candidate + "/" + kArchiveFile)) return candidate;
-  }
-  return wxString();
-}
 
 bool ResourceFiles::LoadArchive() const {
   if (directory_.empty()) return false;
@@ -65,7 +49,7 @@ wxImage ResourceFiles::LoadImage(const wxString& name, wxBitmapType type) const 
   RegisterZipHandler();
   wxFileSystem files;
   std::unique_ptr<wxFSFile> member(
-      files.OpenFile(ArchiveUrl(ArchivePath()) + "#zip:" + kArchiveFile + "$" + name));
+      files.OpenFile(ArchiveUrl(ArchivePath()) + "#zip:" + ResourceDirectory::ArchiveFile + "$" + name));
   wxImage image;
   if (member != nullptr && member->GetStream() != nullptr) {
     image.LoadFile(*member->GetStream(), type);
@@ -78,4 +62,4 @@ wxBitmap ResourceFiles::LoadMenuBitmap(const wxString& name) const {
   return image.IsOk() ? wxBitmap(image) : wxBitmap();
 }
 
-wxString ResourceFiles::ArchivePath() const { return directory_ + "/" + kArchiveFile; }
+wxString ResourceFiles::ArchivePath() const { return directory_ + "/" + ResourceDirectory::ArchiveFile; }

@@ -1,6 +1,6 @@
-// The program's resource files: the resource archive "Arkivault.xrs" (window
-// layouts in the toolkit's XRC format and the menu images) and the icon files
-// beside it, all in one "res" directory.
+// The program's resource files as the windows use them: the resource archive
+// "Arkivault.xrs" (window layouts in the toolkit's XRC format and the menu
+// images) and the icon files beside it, in the directory ResourceDirectory finds.
 #pragma once
 
 #include <wx/bitmap.h>
@@ -12,15 +12,6 @@
 
 class ResourceFiles : public ImageSource {
  public:
-  // The archive as messages name it.
-  static const wxString ArchiveName;
-
-  // The first directory that holds the resource archive: "res" below the
-  // current directory, then "res" beside the executable (the build's layout),
-  // then "../share/arkivault/res" from the executable (the installed layout).
-  // Empty when none does.
-  static wxString FindDirectory();
-
   explicit ResourceFiles(const wxString& directory = wxString()) : directory_(directory) {}
 
   const wxString& Directory() const { return directory_; }

@@ -1,45 +1,33 @@
-// The process entry point. It parses the command line before the toolkit is
-// initialised (reporting errors on stderr) and picks the application object:
-// "-h" and batch runs get the console application HeadlessApp (GTK is never
-// started, so they work without a display), every other start gets the
-// windowed ArkivaultApp. Either then runs through the toolkit's entry
-// function, whose result is the exit status.
-#include <vector>
+// The program's entry point. It parses the command line before the toolkit is
+// initialised (reporting errors on stderr). "-h", batch runs and the archive
+// commands run here, in the console application HeadlessApp: GTK is never
+// started, so they work without a display, and the window libraries are not
+// even loaded, which keeps a run's memory and start-up small. An interactive
+// start replaces this process by the windowed program beside it
+// ("arkivault-gui"), with the same arguments.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
 
 #include <wx/app.h>
-#include <wx/strconv.h>
+#include <wx/init.h>
 
-#include "app/ArkivaultApp.h"
 #include "app/CommandLine.h"
 #include "app/HeadlessApp.h"
-#include "app/StderrLog.h"
-#include "engine/PathUtil.h"
+#include "app/WideArguments.h"
+#include "platform/Env.h"
 
 namespace {
 
-// The arguments as the toolkit's wide strings, decoded as UTF-8 whatever the
-// locale says. Bytes that are not UTF-8 are carried losslessly (PathText), so
-// a definition file named with them is found under its own bytes.
-class WideArguments {
- public:
-  WideArguments(int argc, char** argv) {
-    for (int i = 0; i < argc; ++i) {
-      const wxString text = PathText(argv[i]);
-      texts_.push_back(text.wc_str());
-    }
-    for (std::wstring& text : texts_) pointers_.push_back(text.data());
-    pointers_.push_back(nullptr);
-    count_ = argc;
-  }
-
-  int& Count() { return count_; }
-  wxChar** Values() { return pointers_.data(); }
-
- private:
-  std::vector<std::wstring> texts_;
-  std::vector<wxChar*> pointers_;
-  int count_ = 0;
-};
+int StartWindowedProgram(char** argv) {
+  platform::Env* env = platform::Env::Current();
+  const std::string program = env->ExecutableDirectory() + "/arkivault-gui";
+  const int error = env->ReplaceProcess(program, argv);
+  std::fprintf(stderr, "Cannot start the windowed program '%s': %s\n", program.c_str(),
+               std::strerror(error));
+  return EXIT_FAILURE;
+}
 
 }  // namespace
 
@@ -48,12 +36,7 @@ int main(int argc, char** argv) {
   WideArguments arguments(argc, argv);
   CommandLine commandLine(arguments.Count(), arguments.Values());
   const StartOptions options = commandLine.Parse();
-  if (options.NeedsDisplay()) {
-    // Until GTK is up, a failure to start it (no display) is reported on stderr.
-    wxLog::SetActiveTarget(new StderrLog);
-    wxApp::SetInstance(new ArkivaultApp(options));
-  } else {
-    wxApp::SetInstance(new HeadlessApp(options, commandLine.UsageText()));
-  }
+  if (options.NeedsDisplay()) return StartWindowedProgram(argv);
+  wxAppConsole::SetInstance(new HeadlessApp(options, commandLine.UsageText()));
   return wxEntry(arguments.Count(), arguments.Values());
 }

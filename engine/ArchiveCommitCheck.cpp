@@ -10,6 +10,7 @@
 #include "engine/ReadCallback.h"
 #include "engine/ReadProgress.h"
 #include "platform/Env.h"
+#include "zip/ZipWriter.h"
 
 void ArchiveCommitCheck::Begin(const std::string& baseDir, const std::string& archiveName,
                                const PreparedArchive& prepared, bool fullRun, bool suffixed) {
@@ -19,18 +20,28 @@ void ArchiveCommitCheck::Begin(const std::string& baseDir, const std::string& ar
   fullRun_ = fullRun;
   surelyFirst_ = !suffixed && prepared.fate == ArchiveFate::Created &&
                  RetiredArchivePaths(JoinPath(baseDir, name_)).empty();
+  wroteAny_ = false;
   written_.clear();
+}
+
+void ArchiveCommitCheck::NoteWritten(const ZipWriter& archive, const std::string& path) {
+  wroteAny_ = true;
+  if (prepared_.fate == ArchiveFate::Kept) {
+    written_.insert(archive.PredictNameInArchive(path, false, ZipWriter::PredictAuto));
+  }
 }
 
 bool ArchiveCommitCheck::AfterCommit(uint64_t entries, const wxDateTime& committed, bool kept,
                                      const std::function<bool()>& stopRequested,
                                      std::vector<EntryProblem>* problems) {
   RecordInIndex(entries, committed, kept);
-  if (!kept || written_.empty()) return true;
+  if (!kept || !wroteAny_) return true;
   ReadProgress progress;
   ReadCallback callback(progress, stopRequested);
   ArchiveVerifier verifier(callback);
-  *problems = verifier.Check(JoinPath(baseDir_, name_), &written_);
+  const bool addedTo = prepared_.fate == ArchiveFate::Kept;
+  *problems = verifier.Check(JoinPath(baseDir_, name_), addedTo ? &written_ : nullptr);
+  wroteAny_ = false;
   written_.clear();
   return problems->empty() && !verifier.Stopped();
 }

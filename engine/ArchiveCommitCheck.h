@@ -15,6 +15,8 @@
 #include "engine/ArchivePreparer.h"
 #include "engine/ArchiveVerifier.h"
 
+class ZipWriter;
+
 class ArchiveCommitCheck {
  public:
   // A run of kind `fullRun` of a job with a suffix or not (`suffixed`)
@@ -23,8 +25,9 @@ class ArchiveCommitCheck {
   void Begin(const std::string& baseDir, const std::string& archiveName,
              const PreparedArchive& prepared, bool fullRun, bool suffixed);
 
-  // The run stored an entry of this name (as the archive names it).
-  void NoteWritten(const std::string& entryName) { written_.insert(entryName); }
+  // The run stored the file at `path` in `archive`. Only an archive the run
+  // added to holds entries it did not write: only there are the names kept.
+  void NoteWritten(const ZipWriter& archive, const std::string& path);
 
   // The archive has committed with `entries` entries at `committed`; `kept`
   // is false when the run then removed it (empty). Records the index (a
@@ -43,5 +46,6 @@ class ArchiveCommitCheck {
   PreparedArchive prepared_;
   bool fullRun_ = true;
   bool surelyFirst_ = false;  // created where no archive of its name was before
-  std::set<std::string> written_;
+  bool wroteAny_ = false;
+  std::set<std::string> written_;  // entry names, in an archive added to
 };

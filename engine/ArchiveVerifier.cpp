@@ -47,9 +47,10 @@ void ArchiveVerifier::CheckRange(ZipReader& reader, const std::string& path,
   }
 }
 
-// Large archives are checked by two readers at once, each taking about half
-// of the content: inflating and its CRC cost by the bytes they put out, so
-// halves of the stored bytes would leave one reader with most of the work.
+// Large archives are checked by two readers at once, sharing one entry list,
+// each taking about half of the content: inflating and its CRC cost by the
+// bytes they put out, so halves of the stored bytes would leave one reader
+// with most of the work.
 std::vector<EntryProblem> ArchiveVerifier::Check(const std::string& path,
                                                  const std::set<std::string>* names) {
   stopped_ = false;
@@ -83,7 +84,7 @@ std::vector<EntryProblem> ArchiveVerifier::Check(const std::string& path,
     helper = std::thread([&] {
       ZipReader second;
       try {
-        second.Open(path);
+        second.OpenSharing(path, reader);
         CheckRange(second, path, entries, split, entries.size(), stop, &secondHalf);
       } catch (const ZipException& error) {
         secondHalf.push_back({path, "", Reason(error)});

@@ -444,10 +444,10 @@ bool BackupRunner::AddSourceFile(ZipWriter& archive, const SourceFile& file) {
     result_.changedFiles.Add(path);
     return true;
   }
-  commitCheck_.NoteWritten(archive.PredictNameInArchive(path, false, ZipWriter::PredictAuto));
+  commitCheck_.NoteWritten(archive, path);
   if ((file.attributes & platform::AttrArchive) != 0 && !file.seen.isSymlink &&
       IsOlderThanRun(file.seen, runStartNanoseconds_)) {
-    stamps_.Add(std::move(path), file.seen);
+    stamps_.Add(path, file.seen);
   }
   return true;
 }

@@ -179,6 +179,11 @@ class Env {
   // The directory that holds the running executable ("" if unknown).
   virtual std::string ExecutableDirectory() = 0;
 
+  // Replaces this process by the program at `path`, started with `arguments`
+  // (its name first, then a null pointer). Returns only when that fails, with
+  // the errno value.
+  virtual int ReplaceProcess(const std::string& path, char* const arguments[]) = 0;
+
   // Bytes available to this user on the file system that holds `path`; 0 when
   // that cannot be found out.
   virtual uint64_t FreeSpace(const std::string& path) = 0;

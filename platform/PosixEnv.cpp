@@ -328,6 +328,11 @@ class PosixEnv : public Env {
     return DirectoryOf(std::string(buffer.data(), static_cast<size_t>(n)));
   }
 
+  int ReplaceProcess(const std::string& path, char* const arguments[]) override {
+    ::execv(path.c_str(), arguments);
+    return errno;
+  }
+
   uint64_t FreeSpace(const std::string& path) override {
     struct statvfs vfs;
     if (::statvfs(path.c_str(), &vfs) != 0) return 0;

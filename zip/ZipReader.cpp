@@ -71,8 +71,18 @@ void ZipReader::Open(ZipMemFile* memoryFile) {
   ReadCentralDirectory();
 }
 
+void ZipReader::OpenSharing(const std::string& path, const ZipReader& source) {
+  Close();
+  storage_ = std::make_unique<ZipStorage>();
+  storage_->Open(path, ZipOpenMode::OpenReadOnly);
+  directory_ = source.directory_;
+  // The list is built now, on this thread, never by two threads at once.
+  if (directory_ != nullptr && directory_->Count() > 0) directory_->Entry(0);
+}
+
 void ZipReader::ReadCentralDirectory() {
   centralDir_ = std::make_unique<ZipCentralDir>(*storage_);
+  directory_ = centralDir_.get();
   try {
     centralDir_->Read();
   } catch (...) {
@@ -82,15 +92,16 @@ void ZipReader::ReadCentralDirectory() {
 }
 
 void ZipReader::Close() {
+  directory_ = nullptr;
   centralDir_.reset();
   if (storage_ && storage_->IsOpen()) storage_->Close(true);
   storage_.reset();
 }
 
-int ZipReader::Count() const { return centralDir_ ? centralDir_->Count() : 0; }
+int ZipReader::Count() const { return directory_ != nullptr ? directory_->Count() : 0; }
 
 const ZipFileHeader& ZipReader::Entry(int index) const {
-  return static_cast<const ZipCentralDir&>(*centralDir_).Entry(index);
+  return static_cast<const ZipCentralDir&>(*directory_).Entry(index);
 }
 
 std::string ZipReader::Name(int index) const {
@@ -137,7 +148,7 @@ ZipReadResult ZipReader::Extract(int index, const Sink& sink) {
 }
 
 ZipReadStatus ZipReader::SeekToData(int index) {
-  ZipFileHeader& entry = centralDir_->Entry(index);
+  ZipFileHeader& entry = directory_->Entry(index);
   if ((entry.flags & ZipFileHeader::kFlagEncrypted) != 0) return ZipReadStatus::Encrypted;
   if (entry.method != kStored && entry.method != kDeflated) {
     return ZipReadStatus::UnsupportedMethod;
@@ -145,23 +156,19 @@ ZipReadStatus ZipReader::SeekToData(int index) {
   if (entry.method == kStored && entry.compressedSize != entry.uncompressedSize) {
     return ZipReadStatus::SizeMismatch;
   }
-  try {
-    centralDir_->ReadLocalHeaderOf(index);
-  } catch (const ZipException& e) {
-    if (e.code != ZipException::BadArchive) throw;
-    return ZipReadStatus::BadLocalHeader;
-  }
+  storage_->SeekTo(entry.localHeaderOffset + directory_->BytesBeforeArchive());
+  if (!entry.CheckLocalHeader(*storage_)) return ZipReadStatus::BadLocalHeader;
   // The data must end before the next entry's local header (or the central
   // directory): entries that share bytes are how decompression bombs and
   // damaged directories look.
   const uint64_t dataStart = entry.localHeaderOffset + entry.LocalHeaderSize(true);
-  const uint64_t roomEnd = centralDir_->EntryRoomEnd(index);
+  const uint64_t roomEnd = directory_->EntryRoomEnd(index);
   const uint64_t descriptor =
       (entry.flags & ZipFileHeader::kFlagDescriptor) != 0 ? kSmallestDescriptor : 0;
   if (dataStart > roomEnd || roomEnd - dataStart < entry.compressedSize + descriptor) {
     return ZipReadStatus::Overlapping;
   }
-  storage_->SeekTo(dataStart + centralDir_->BytesBeforeArchive());
+  storage_->SeekTo(dataStart + directory_->BytesBeforeArchive());
   return ZipReadStatus::Ok;
 }
 
@@ -171,7 +178,7 @@ ZipReadResult ZipReader::ExtractChecked(int index, const Sink& sink) {
     result.status = status;
     return result;
   };
-  const ZipFileHeader& entry = centralDir_->Entry(index);
+  const ZipFileHeader& entry = directory_->Entry(index);
   const ZipReadStatus located = SeekToData(index);
   if (located != ZipReadStatus::Ok) return fail(located);
   if (!input_) {

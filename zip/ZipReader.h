@@ -60,6 +60,11 @@ class ZipReader {
   // MultiVolumeUnsupported when it is not a readable archive.
   void Open(const std::string& path);
   void Open(ZipMemFile* memoryFile);
+  // Opens the archive at `path` that `source` has open, sharing its entry list
+  // instead of reading the central directory once more, so that two readers on
+  // two threads can extract different entries at once for the memory of one.
+  // `source` stays open meanwhile; the two never extract the same entry at once.
+  void OpenSharing(const std::string& path, const ZipReader& source);
   void Close();
 
   // Entries in the order their data lies in the archive.
@@ -85,7 +90,8 @@ class ZipReader {
   ZipReadStatus SeekToData(int index);
 
   std::unique_ptr<ZipStorage> storage_;
-  std::unique_ptr<ZipCentralDir> centralDir_;
+  std::unique_ptr<ZipCentralDir> centralDir_;  // the entry list read by this reader
+  ZipCentralDir* directory_ = nullptr;          // this one's or a shared one
   std::unique_ptr<char[]> input_;
   std::unique_ptr<char[]> output_;
 };

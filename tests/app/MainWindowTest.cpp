@@ -80,7 +80,9 @@ TEST(MainWindowTest, MainWindowAlone) {
 TEST(MainWindowTest, MissingArchiveIsReportedInAMessageBox) {
   testing_support::TempDir cwd;
   const std::string lone = cwd / "arkivault";
-  std::filesystem::copy_file(app_test::Program(), lone);
+  for (const char* program : {"arkivault", "arkivault-gui"}) {
+    std::filesystem::copy_file(app_test::BinaryDir() + "/" + program, cwd / program);
+  }
   const auto start =
       StartWindowed(lone, cwd.path(), app_test::ScreenshotFile("missing-archive.png"));
   ASSERT_FALSE(start.window.IsEmpty()) << start.output;

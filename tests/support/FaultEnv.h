@@ -94,6 +94,9 @@ class FaultEnv : public platform::Env {
   std::string TempDirectory() override { return target_->TempDirectory(); }
   std::string CurrentDirectory() override { return target_->CurrentDirectory(); }
   std::string ExecutableDirectory() override { return target_->ExecutableDirectory(); }
+  int ReplaceProcess(const std::string& path, char* const arguments[]) override {
+    return target_->ReplaceProcess(path, arguments);
+  }
   uint64_t FreeSpace(const std::string& path) override {
     return std::min(freeSpace_.load(), target_->FreeSpace(path));
   }

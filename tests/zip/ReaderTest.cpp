@@ -81,6 +81,14 @@ TEST(ReaderTest, ReadsWhatOtherArchiversWriteAsUnzipDoes) {
       }
     }
     EXPECT_EQ(names, unzipNames());
+    {  // A reader sharing this one's entry list reads the same bytes, last entry first.
+      ZipReader sharing;
+      sharing.OpenSharing(archive, reader);
+      for (auto i = files.rbegin(); i != files.rend(); ++i) {
+        ZipReadResult result;
+        EXPECT_EQ(ReadEntry(sharing, static_cast<int>(*i), &result), held[*i].second) << held[*i].first;
+      }
+    }
     reader.Close();
 
     ZipWriter writer;
