@@ -182,14 +182,16 @@ void ZipCentralDir::BuildNameIndex() const {
 }
 
 void ZipCentralDir::IndexName(int index) const {
-  if (nameIndexBuilt_) nameIndex_.emplace(headers_[index]->SystemName(), index);
+  if (!nameIndexBuilt_) return;
+  nameIndex_.emplace(std::hash<std::string>{}(headers_[index]->SystemName()),
+                     IndexedName{index, nextOrder_++});
 }
 
 void ZipCentralDir::UnindexName(int index) {
   if (!nameIndexBuilt_) return;
-  auto range = nameIndex_.equal_range(headers_[index]->SystemName());
+  auto range = nameIndex_.equal_range(std::hash<std::string>{}(headers_[index]->SystemName()));
   for (auto it = range.first; it != range.second; ++it) {
-    if (it->second == index) {
+    if (it->second.index == index) {
       nameIndex_.erase(it);
       return;
     }
@@ -239,7 +241,7 @@ void ZipCentralDir::RemoveEntry(int index) {
   headers_.erase(headers_.begin() + index);
   if (index < Count()) {
     for (auto& pair : nameIndex_) {
-      if (pair.second > index) --pair.second;
+      if (pair.second.index > index) --pair.second.index;
     }
   }
   if (current_ == index) {
@@ -251,14 +253,38 @@ void ZipCentralDir::RemoveEntry(int index) {
 
 int ZipCentralDir::FindEntry(const std::string& name, bool nameOnly) const {
   BuildNameIndex();
-  if (nameOnly) {
-    for (const auto& pair : nameIndex_) {
-      if (LastComponent(pair.first) == name) return pair.second;
+  return nameOnly ? FindByLastComponent(name) : FindByName(name);
+}
+
+int ZipCentralDir::FindByName(const std::string& name) const {
+  const IndexedName* found = nullptr;
+  auto range = nameIndex_.equal_range(std::hash<std::string>{}(name));
+  for (auto it = range.first; it != range.second; ++it) {
+    const IndexedName& candidate = it->second;
+    if ((found == nullptr || candidate.order < found->order) &&
+        headers_[candidate.index]->SystemName() == name) {
+      found = &candidate;
     }
-    return -1;
   }
-  auto it = nameIndex_.find(name);
-  return it == nameIndex_.end() ? -1 : it->second;
+  return found == nullptr ? -1 : found->index;
+}
+
+// Of the entries whose last component is `name`, the first in the order of
+// their whole names (then of indexing).
+int ZipCentralDir::FindByLastComponent(const std::string& name) const {
+  const IndexedName* found = nullptr;
+  std::string foundName;
+  for (const auto& pair : nameIndex_) {
+    const IndexedName& candidate = pair.second;
+    std::string candidateName = headers_[candidate.index]->SystemName();
+    if (LastComponent(candidateName) != name) continue;
+    if (found == nullptr || candidateName < foundName ||
+        (candidateName == foundName && candidate.order < found->order)) {
+      found = &candidate;
+      foundName = std::move(candidateName);
+    }
+  }
+  return found == nullptr ? -1 : found->index;
 }
 
 void ZipCentralDir::ReadLocalHeaderOf(int index) {

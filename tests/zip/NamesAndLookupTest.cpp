@@ -54,6 +54,29 @@ TEST(NamesAndLookupTest, DirectoryPathsAndTemporaryFiles) {
   EXPECT_TRUE(TemporaryFileName(dir.path(), UINT64_MAX).empty());
 }
 
+// Of entries with the same name, look-ups find the one stored (or replaced) first.
+TEST(NamesAndLookupTest, SameNameTwiceFindsTheFirstStored) {
+  TempDir dir;
+  ZipMemFile source;
+  source.Write("x", 1);
+  AddFileRequest request;
+  request.sourceFile = &source;
+  ZipWriter writer;
+  writer.OpenArchive(dir / "twice.zip", ZipWriter::CreateNew);
+  writer.SetRootDirectory("/root");
+  for (const char* name : {"b/x", "a/x", "a/x"}) {
+    request.nameInArchive = name;
+    ASSERT_TRUE(writer.AddFile(request)) << name;
+  }
+  EXPECT_EQ(1, writer.FindDuplicate("/root/a/x", false));
+  EXPECT_EQ(1, writer.FindDuplicate("/elsewhere/x", false, true));
+  request.replaceIndex = 1;
+  ASSERT_TRUE(writer.AddFile(request));
+  EXPECT_EQ(2, writer.FindDuplicate("/root/a/x", false));
+  EXPECT_EQ(2, writer.FindDuplicate("/elsewhere/x", false, true));
+  writer.CloseArchive();
+}
+
 // Past 65,535 entries the counts go to the ZIP64 end record; the archive
 // opens again for look-ups, adding and replacing.
 TEST(NamesAndLookupTest, ArchiveOf70000EntriesFindsNamesAndGrows) {
