@@ -54,13 +54,19 @@ TEST(NamesAndLookupTest, DirectoryPathsAndTemporaryFiles) {
   EXPECT_TRUE(TemporaryFileName(dir.path(), UINT64_MAX).empty());
 }
 
+// A request that stores the one byte of `source`, under a name set later.
+AddFileRequest OneByteRequest(ZipMemFile& source) {
+  source.Write("x", 1);
+  AddFileRequest request;
+  request.sourceFile = &source;
+  return request;
+}
+
 // Of entries with the same name, look-ups find the one stored (or replaced) first.
 TEST(NamesAndLookupTest, SameNameTwiceFindsTheFirstStored) {
   TempDir dir;
   ZipMemFile source;
-  source.Write("x", 1);
-  AddFileRequest request;
-  request.sourceFile = &source;
+  AddFileRequest request = OneByteRequest(source);
   ZipWriter writer;
   writer.OpenArchive(dir / "twice.zip", ZipWriter::CreateNew);
   writer.SetRootDirectory("/root");
@@ -83,9 +89,7 @@ TEST(NamesAndLookupTest, ArchiveOf70000EntriesFindsNamesAndGrows) {
   constexpr int kEntries = 70000;
   TempDir dir;
   ZipMemFile source;
-  source.Write("x", 1);
-  AddFileRequest request;
-  request.sourceFile = &source;
+  AddFileRequest request = OneByteRequest(source);
   {
     ZipWriter writer;
     writer.OpenArchive(dir / "many.zip", ZipWriter::CreateNew);
