@@ -36,9 +36,9 @@ class HeldWriteEnv : public testing_support::FaultEnv {
   std::promise<void> held, released;
   int restored_ = 0;
 
-  struct HeldFile : testing_support::ForwardingFile {
+  struct HeldFile : platform::FileWrapper {
     HeldFile(HeldWriteEnv& env, std::unique_ptr<platform::File> target)
-        : ForwardingFile(std::move(target)), env(env) {}
+        : FileWrapper(std::move(target)), env(env) {}
     int Write(const void* buffer, size_t count) override {
       if (std::exchange(first, false)) {
         env.held.set_value();
@@ -46,7 +46,7 @@ class HeldWriteEnv : public testing_support::FaultEnv {
                   env.released.get_future().wait_for(std::chrono::seconds(30)))
             << "the held restore write was not released";
       }
-      return ForwardingFile::Write(buffer, count);
+      return FileWrapper::Write(buffer, count);
     }
     HeldWriteEnv& env;
     bool first = true;

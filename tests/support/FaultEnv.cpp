@@ -2,10 +2,10 @@
 
 namespace testing_support {
 
-class FaultFile : public ForwardingFile {
+class FaultFile : public platform::FileWrapper {
  public:
   FaultFile(FaultEnv* env, std::string path, std::unique_ptr<platform::File> target)
-      : ForwardingFile(std::move(target)), env_(env), path_(std::move(path)) {}
+      : FileWrapper(std::move(target)), env_(env), path_(std::move(path)) {}
 
   int Write(const void* buffer, size_t count) override {
     size_t placed = count;
@@ -15,19 +15,19 @@ class FaultFile : public ForwardingFile {
       if (placed < count) error = ENOSPC;
     }
     if (placed > 0) {
-      int writeError = ForwardingFile::Write(buffer, placed);
+      int writeError = FileWrapper::Write(buffer, placed);
       if (writeError != 0) return writeError;
     }
     return error;
   }
   int Truncate(uint64_t length) override {
     if (int error = env_->Change()) return error;
-    return ForwardingFile::Truncate(length);
+    return FileWrapper::Truncate(length);
   }
   int Sync() override {
     if (int error = env_->Change()) return error;
     ++env_->syncCount_;
-    return ForwardingFile::Sync();
+    return FileWrapper::Sync();
   }
 
  private:
@@ -59,7 +59,7 @@ class FaultDirectoryReader : public platform::DirectoryReader {
 int FaultEnv::OpenDirectory(const std::string& path,
                             std::unique_ptr<platform::DirectoryReader>* reader) {
   std::unique_ptr<platform::DirectoryReader> target;
-  const int error = target_->OpenDirectory(path, &target);
+  const int error = EnvWrapper::OpenDirectory(path, &target);
   if (error == 0) reader->reset(new FaultDirectoryReader(this, path, std::move(target)));
   return error;
 }
@@ -94,12 +94,12 @@ int FaultEnv::Change(size_t* count) {
 
 int FaultEnv::OpenFile(const std::string& path, platform::OpenMode mode,
                        std::unique_ptr<platform::File>* file) {
-  return Open(path, mode, [&](auto* target) { return target_->OpenFile(path, mode, target); }, file);
+  return Open(path, mode, [&](auto* target) { return EnvWrapper::OpenFile(path, mode, target); }, file);
 }
 
 int FaultEnv::OpenLocked(const std::string& path, platform::OpenMode mode,
                          platform::LockKind lock, std::unique_ptr<platform::File>* file) {
-  return Open(path, mode, [&](auto* target) { return target_->OpenLocked(path, mode, lock, target); },
+  return Open(path, mode, [&](auto* target) { return EnvWrapper::OpenLocked(path, mode, lock, target); },
               file);
 }
 
@@ -107,7 +107,7 @@ int FaultEnv::OpenOwnFile(const std::string& path, bool createNew, const platfor
                           std::unique_ptr<platform::File>* file) {
   const auto mode = createNew ? platform::OpenMode::CreateReadWrite : platform::OpenMode::ReadWrite;
   return Open(path, mode,
-              [&](auto* target) { return target_->OpenOwnFile(path, createNew, lock, target); }, file);
+              [&](auto* target) { return EnvWrapper::OpenOwnFile(path, createNew, lock, target); }, file);
 }
 
 int FaultEnv::Open(const std::string& path, platform::OpenMode mode,
@@ -125,34 +125,34 @@ int FaultEnv::Open(const std::string& path, platform::OpenMode mode,
 int FaultEnv::RenameFile(const std::string& from, const std::string& to) {
   if (renameError_ != 0 && to.find(renamePathPart_) != std::string::npos) return renameError_;
   if (int error = Change()) return error;
-  return target_->RenameFile(from, to);
+  return EnvWrapper::RenameFile(from, to);
 }
 
 int FaultEnv::LinkFile(const std::string& from, const std::string& to) {
   if (renameError_ != 0 && to.find(renamePathPart_) != std::string::npos) return renameError_;
   if (int error = Change()) return error;
-  return target_->LinkFile(from, to);
+  return EnvWrapper::LinkFile(from, to);
 }
 
 int FaultEnv::RemoveFile(const std::string& path) {
   if (int error = Change()) return error;
-  return target_->RemoveFile(path);
+  return EnvWrapper::RemoveFile(path);
 }
 
 int FaultEnv::SyncDirectory(const std::string& path) {
   if (int error = Change()) return error;
   ++directorySyncCount_;
-  return target_->SyncDirectory(path);
+  return EnvWrapper::SyncDirectory(path);
 }
 
 int FaultEnv::MarkArchived(const std::string& path, const platform::FileInfo& seen) {
   if (failMarkArchived_) return ENOTSUP;
-  return target_->MarkArchived(path, seen);
+  return EnvWrapper::MarkArchived(path, seen);
 }
 
 int FaultEnv::WriteFileAtomically(const std::string& path, const std::string& contents) {
   if (SpendWriteBudget(path, contents.size()) < contents.size()) return ENOSPC;
-  return target_->WriteFileAtomically(path, contents);
+  return EnvWrapper::WriteFileAtomically(path, contents);
 }
 
 }  // namespace testing_support

@@ -9,30 +9,9 @@
 #include <functional>
 #include <string>
 
-#include "platform/Env.h"
+#include "platform/EnvWrapper.h"
 
 namespace testing_support {
-
-// A File that passes every call to another; test files override what they change.
-class ForwardingFile : public platform::File {
- public:
-  explicit ForwardingFile(std::unique_ptr<platform::File> target) : target_(std::move(target)) {}
-
-  int Read(void* buffer, size_t count, size_t* bytesRead) override {
-    return target_->Read(buffer, count, bytesRead);
-  }
-  int Write(const void* buffer, size_t count) override { return target_->Write(buffer, count); }
-  int Seek(int64_t offset, int origin, uint64_t* newPosition) override {
-    return target_->Seek(offset, origin, newPosition);
-  }
-  int Truncate(uint64_t length) override { return target_->Truncate(length); }
-  int Length(uint64_t* length) override { return target_->Length(length); }
-  int Sync() override { return target_->Sync(); }
-  int Close() override { return target_->Close(); }
-
- private:
-  std::unique_ptr<platform::File> target_;
-};
 
 // Makes an Env the current one for its lifetime.
 class ScopedEnv {
@@ -43,9 +22,9 @@ class ScopedEnv {
   ScopedEnv& operator=(const ScopedEnv&) = delete;
 };
 
-class FaultEnv : public platform::Env {
+class FaultEnv : public platform::EnvWrapper {
  public:
-  explicit FaultEnv(platform::Env* target = platform::Env::Default()) : target_(target) {}
+  explicit FaultEnv(platform::Env* target = platform::Env::Default()) : EnvWrapper(target) {}
 
   // Writes to files whose path contains `pathPart` fail with ENOSPC once
   // `byteBudget` bytes have been written to them in all; the write that
@@ -87,64 +66,30 @@ class FaultEnv : public platform::Env {
                std::unique_ptr<platform::File>* file) override;
   int OpenLocked(const std::string& path, platform::OpenMode mode, platform::LockKind lock,
                  std::unique_ptr<platform::File>* file) override;
+  int OpenOwnFile(const std::string& path, bool createNew, const platform::LockKind* lock,
+                  std::unique_ptr<platform::File>* file) override;
   int CreateTempFile(const std::string& directory, const std::string& prefix,
                      std::string* path) override {
-    return crashed_ ? EIO : target_->CreateTempFile(directory, prefix, path);
-  }
-  std::string TempDirectory() override { return target_->TempDirectory(); }
-  std::string CurrentDirectory() override { return target_->CurrentDirectory(); }
-  std::string ExecutableDirectory() override { return target_->ExecutableDirectory(); }
-  int ReplaceProcess(const std::string& path, char* const arguments[]) override {
-    return target_->ReplaceProcess(path, arguments);
+    return crashed_ ? EIO : EnvWrapper::CreateTempFile(directory, prefix, path);
   }
   uint64_t FreeSpace(const std::string& path) override {
-    return std::min(freeSpace_.load(), target_->FreeSpace(path));
-  }
-  int Stat(const std::string& path, platform::FileInfo* info) override {
-    return target_->Stat(path, info);
+    return std::min(freeSpace_.load(), EnvWrapper::FreeSpace(path));
   }
   // Listings read stamps through this Env's IsArchiveBitSet, so a test that
   // overrides it sees every read.
   int OpenDirectory(const std::string& path,
                     std::unique_ptr<platform::DirectoryReader>* reader) override;
-  int CreateDirectory(const std::string& path) override { return target_->CreateDirectory(path); }
   int RemoveFile(const std::string& path) override;
   int RemoveDirectory(const std::string& path) override {
-    return crashed_ ? EIO : target_->RemoveDirectory(path);
+    return crashed_ ? EIO : EnvWrapper::RemoveDirectory(path);
   }
   int RenameFile(const std::string& from, const std::string& to) override;
   int LinkFile(const std::string& from, const std::string& to) override;
   int SyncDirectory(const std::string& path) override;
-  int SetModificationTime(const std::string& path, int64_t seconds) override {
-    return target_->SetModificationTime(path, seconds);
-  }
-  int SetPermissions(const std::string& path, uint32_t mode) override {
-    return target_->SetPermissions(path, mode);
-  }
-  bool IsArchiveBitSet(const std::string& path, const platform::FileInfo& info) override {
-    return target_->IsArchiveBitSet(path, info);
-  }
   int MarkArchived(const std::string& path, const platform::FileInfo& seen) override;
   int WriteFileAtomically(const std::string& path, const std::string& contents) override;
-  int CreateExclusive(const std::string& path) override { return target_->CreateExclusive(path); }
-  int OpenOwnFile(const std::string& path, bool createNew, const platform::LockKind* lock,
-                  std::unique_ptr<platform::File>* file) override;
-  int LinkStat(const std::string& path, platform::FileInfo* info) override {
-    return target_->LinkStat(path, info);
-  }
-  bool IsPseudoFileSystem(const std::string& path) override {
-    return target_->IsPseudoFileSystem(path);
-  }
-  int AppendLine(const std::string& path, const std::string& line) override {
-    return target_->AppendLine(path, line);
-  }
-  int WaitForLock(const std::string& path, platform::LockKind lock,
-                  std::unique_ptr<platform::File>* holder) override {
-    return target_->WaitForLock(path, lock, holder);
-  }
-  std::string StateDirectory() override { return target_->StateDirectory(); }
   int ReadTimeoutMilliseconds() override {
-    return readTimeout_ > 0 ? readTimeout_.load() : target_->ReadTimeoutMilliseconds();
+    return readTimeout_ > 0 ? readTimeout_.load() : EnvWrapper::ReadTimeoutMilliseconds();
   }
 
  private:
@@ -159,7 +104,6 @@ class FaultEnv : public platform::Env {
            const std::function<int(std::unique_ptr<platform::File>*)>& open,
            std::unique_ptr<platform::File>* file);
 
-  platform::Env* target_;
   std::atomic<uint64_t> freeSpace_{UINT64_MAX};
   std::string writePathPart_;
   std::atomic<int64_t> writeBudget_{-1};

@@ -170,16 +170,16 @@ class FlippingEnv : public testing_support::FaultEnv {
   }
 
  private:
-  struct Flipping : testing_support::ForwardingFile {
-    using ForwardingFile::ForwardingFile;
+  struct Flipping : platform::FileWrapper {
+    using FileWrapper::FileWrapper;
     int Read(void* buffer, size_t count, size_t* bytesRead) override {
-      const int error = ForwardingFile::Read(buffer, count, bytesRead);
+      const int error = FileWrapper::Read(buffer, count, bytesRead);
       if (position < (1 << 20) && *bytesRead > 100) static_cast<char*>(buffer)[100] ^= 1;
       position += *bytesRead;
       return error;
     }
     int Seek(int64_t offset, int origin, uint64_t* newPosition) override {
-      const int error = ForwardingFile::Seek(offset, origin, &position);
+      const int error = FileWrapper::Seek(offset, origin, &position);
       if (newPosition != nullptr) *newPosition = position;
       return error;
     }

@@ -85,14 +85,14 @@ class GateEnv : public testing_support::FaultEnv {
   }
 
  private:
-  class GatedFile : public testing_support::ForwardingFile {
+  class GatedFile : public platform::FileWrapper {
    public:
     GatedFile(GateEnv* env, std::string path, std::unique_ptr<platform::File> target)
-        : ForwardingFile(std::move(target)), env_(env), path_(std::move(path)) {}
+        : FileWrapper(std::move(target)), env_(env), path_(std::move(path)) {}
     int Read(void* buffer, size_t count, size_t* bytesRead) override {
       if (const int error = env_->ReadError(path_)) return error;
       if (++reads_ <= 2) env_->Arrive(reads_ == 1 ? Point::FirstRead : Point::SecondRead, path_);
-      return ForwardingFile::Read(buffer, count, bytesRead);
+      return FileWrapper::Read(buffer, count, bytesRead);
     }
 
    private:
