@@ -229,7 +229,7 @@ void ZipCentralDir::EndEntryWrite() {
   storage_.Overwrite(position + 14, crcAndSizes, sizeof crcAndSizes);
   if (entry.zip64Local) {
     const std::string sizes = Zip64ExtraField::ForLocal(entry.uncompressedSize, entry.compressedSize);
-    storage_.Overwrite(position + ZipFileHeader::kLocalFixedSize + entry.fileName.size() + 4,
+    storage_.Overwrite(position + ZipFileHeader::kLocalFixedSize + entry.Name().size() + 4,
                        sizes.data() + 4, sizes.size() - 4);
   }
   current_ = -1;

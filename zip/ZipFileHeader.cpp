@@ -18,7 +18,7 @@ using zip_le::Put32;
 
 // True when `text` is well-formed UTF-8: no stray continuation bytes, no
 // overlong forms, no surrogates, nothing above U+10FFFF.
-bool IsValidUtf8(const std::string& text) {
+bool IsValidUtf8(std::string_view text) {
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
   const auto* end = p + text.size();
   while (p < end) {
@@ -51,7 +51,7 @@ bool IsValidUtf8(const std::string& text) {
   return true;
 }
 
-bool IsAscii(const std::string& text) {
+bool IsAscii(std::string_view text) {
   for (char c : text) {
     if (static_cast<unsigned char>(c) >= 0x80) return false;
   }
@@ -64,7 +64,7 @@ const int kLastDosYear = 1980 + 127;
 }  // namespace
 
 void ZipFileHeader::SetFileName(const std::string& name) {
-  fileName = name;
+  texts_.Set(name, ExtraField(), Comment());
   if (NeedsUtf8Flag(name)) {
     flags |= kFlagUtf8;
   } else {
@@ -72,19 +72,21 @@ void ZipFileHeader::SetFileName(const std::string& name) {
   }
 }
 
-bool ZipFileHeader::NeedsUtf8Flag(const std::string& name) {
+bool ZipFileHeader::NeedsUtf8Flag(std::string_view name) {
   return !IsAscii(name) && IsValidUtf8(name);
 }
 
 // A name without the UTF-8 flag is code page 437 when it was made on MS-DOS
 // or Windows; one made on Unix holds the file system's own bytes.
 std::string ZipFileHeader::SystemName() const {
-  if ((flags & kFlagUtf8) != 0 || IsAscii(fileName) || System() == ZipSystemUnix) return fileName;
-  return Cp437ToUtf8(fileName);
+  const std::string name(Name());
+  if ((flags & kFlagUtf8) != 0 || IsAscii(name) || System() == ZipSystemUnix) return name;
+  return Cp437ToUtf8(name);
 }
 
 bool ZipFileHeader::NameEndsWithSeparator() const {
-  return !fileName.empty() && (fileName.back() == '/' || fileName.back() == '\\');
+  const std::string_view name = Name();
+  return !name.empty() && (name.back() == '/' || name.back() == '\\');
 }
 
 void ZipFileHeader::SetTime(int64_t seconds) {
@@ -170,20 +172,21 @@ bool ZipFileHeader::PrepareForWrite(int level, bool encrypted) {
     else if (level == 2) flags = 4;
     else if (level == 8 || level == 9) flags = 2;
   }
-  if (NeedsUtf8Flag(fileName)) flags |= kFlagUtf8;
+  if (NeedsUtf8Flag(Name())) flags |= kFlagUtf8;
   if (encrypted) {
     flags |= kFlagEncrypted | kFlagDescriptor;
     compressedSize = 12;
   }
-  return fileName.size() <= kMaxFieldLength && extraField.size() <= kMaxFieldLength &&
-         comment.size() <= kMaxFieldLength;
+  return Name().size() <= kMaxFieldLength && ExtraField().size() <= kMaxFieldLength &&
+         Comment().size() <= kMaxFieldLength;
 }
 
 size_t ZipFileHeader::WriteLocalHeader(ZipStorage& storage) const {
   std::string record(kLocalFixedSize, '\0');
   unsigned char* p = reinterpret_cast<unsigned char*>(&record[0]);
   const std::string extra =
-      (zip64Local ? Zip64ExtraField::ForLocal(uncompressedSize, compressedSize) : "") + extraField;
+      (zip64Local ? Zip64ExtraField::ForLocal(uncompressedSize, compressedSize) : "") +
+      std::string(ExtraField());
   Put32(p, kLocalSignature);
   Put16(p + 4, zip64Local ? std::max(versionNeeded, Zip64ExtraField::kVersionNeeded) : versionNeeded);
   Put16(p + 6, flags);
@@ -191,9 +194,9 @@ size_t ZipFileHeader::WriteLocalHeader(ZipStorage& storage) const {
   Put16(p + 10, modTime);
   Put16(p + 12, modDate);
   WriteLocalCrcAndSizes(p + 14);
-  Put16(p + 26, static_cast<uint32_t>(fileName.size()));
+  Put16(p + 26, static_cast<uint32_t>(Name().size()));
   Put16(p + 28, static_cast<uint32_t>(extra.size()));
-  record += fileName;
+  record += Name();
   record += extra;
   storage.Write(record.data(), record.size());
   return record.size();
@@ -204,7 +207,7 @@ size_t ZipFileHeader::WriteCentralHeader(ZipStorage& storage) const {
   unsigned char* p = reinterpret_cast<unsigned char*>(&record[0]);
   const std::string zip64 =
       Zip64ExtraField::ForCentral(uncompressedSize, compressedSize, localHeaderOffset);
-  const std::string extra = zip64 + extraField;
+  const std::string extra = zip64 + std::string(ExtraField());
   const bool usesZip64 = zip64Local || !zip64.empty();
   Put32(p, kCentralSignature);
   Put16(p + 4, versionMadeBy);
@@ -216,16 +219,16 @@ size_t ZipFileHeader::WriteCentralHeader(ZipStorage& storage) const {
   Put32(p + 16, crc32);
   Put32(p + 20, std::min<uint64_t>(compressedSize, Zip64ExtraField::kMax32));
   Put32(p + 24, std::min<uint64_t>(uncompressedSize, Zip64ExtraField::kMax32));
-  Put16(p + 28, static_cast<uint32_t>(fileName.size()));
+  Put16(p + 28, static_cast<uint32_t>(Name().size()));
   Put16(p + 30, static_cast<uint32_t>(extra.size()));
-  Put16(p + 32, static_cast<uint32_t>(comment.size()));
+  Put16(p + 32, static_cast<uint32_t>(Comment().size()));
   Put16(p + 34, diskStart);
   Put16(p + 36, internalAttributes);
   Put32(p + 38, externalAttributes);
   Put32(p + 42, std::min<uint64_t>(localHeaderOffset, Zip64ExtraField::kMax32));
-  record += fileName;
+  record += Name();
   record += extra;
-  record += comment;
+  record += Comment();
   storage.Write(record.data(), record.size());
   return record.size();
 }
@@ -258,13 +261,14 @@ bool ZipFileHeader::ParseCentralHeader(const unsigned char* data, size_t availab
   externalAttributes = Get32(data + 38);
   localHeaderOffset = Get32(data + 42);
   const char* text = reinterpret_cast<const char*>(data + kCentralFixedSize);
-  fileName.assign(text, nameLength);
-  extraField.assign(text + nameLength, extraLength);
-  comment.assign(text + nameLength + extraLength, commentLength);
+  std::string extra(text + nameLength, extraLength);
   zip64Local = false;
   *consumed = total;
-  return Zip64ExtraField::Extract(&extraField, &uncompressedSize, &compressedSize,
-                                  &localHeaderOffset, &diskStart);
+  const bool complete = Zip64ExtraField::Extract(&extra, &uncompressedSize, &compressedSize,
+                                                 &localHeaderOffset, &diskStart);
+  texts_.Set(std::string_view(text, nameLength), extra,
+             std::string_view(text + nameLength + extraLength, commentLength));
+  return complete;
 }
 
 bool ZipFileHeader::CheckLocalHeader(ZipStorage& storage) {
@@ -288,14 +292,14 @@ bool ZipFileHeader::CheckLocalHeader(ZipStorage& storage) {
   }
   localNameLength = Get16(p + 26);
   localExtraLength = Get16(p + 28);
-  if (localNameLength != fileName.size()) return false;
+  if (localNameLength != Name().size()) return false;
   std::string name(localNameLength, '\0');
   if (localNameLength != 0) storage.ReadExact(&name[0], name.size());
-  return name == fileName;
+  return name == Name();
 }
 
 uint64_t ZipFileHeader::LocalHeaderSize(bool asRead) const {
   if (asRead) return kLocalFixedSize + localNameLength + localExtraLength;
-  return kLocalFixedSize + fileName.size() + extraField.size() +
+  return kLocalFixedSize + Name().size() + ExtraField().size() +
          (zip64Local ? Zip64ExtraField::kLocalSize : 0);
 }

@@ -2,7 +2,7 @@
 // the local file header before the entry's data and the central directory
 // file header. Integers are little-endian on disk.
 //
-// Names: `fileName` holds the bytes as stored in the archive, as the file
+// Names: Name() holds the bytes as stored in the archive, as the file
 // system gave them. A name that is valid UTF-8 and not plain ASCII gets
 // general-purpose flag bit 11; other bytes are stored without it, so every
 // reader opens the archive. SystemName() gives the form used for look-ups: a
@@ -13,6 +13,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
+
+#include "zip/ZipEntryTexts.h"
 
 class ZipStorage;
 
@@ -31,9 +34,13 @@ class ZipFileHeader {
   // Stores `name` ('/' separators) with flag bit 11 when it is UTF-8 and
   // not ASCII.
   void SetFileName(const std::string& name);
-  static bool NeedsUtf8Flag(const std::string& name);
+  static bool NeedsUtf8Flag(std::string_view name);
   // The name bytes as stored in the archive.
-  const std::string& GetFileName() const { return fileName; }
+  std::string_view Name() const { return texts_.Name(); }
+  // The extra field, without a ZIP64 field (which is made when written).
+  std::string_view ExtraField() const { return texts_.Extra(); }
+  void SetExtraField(std::string_view extra) { texts_.Set(Name(), extra, Comment()); }
+  std::string_view Comment() const { return texts_.Comment(); }
   // The name as UTF-8.
   std::string SystemName() const;
   bool NameEndsWithSeparator() const;
@@ -74,25 +81,25 @@ class ZipFileHeader {
 
   uint64_t LocalHeaderSize(bool asRead) const;
 
+  uint64_t compressedSize = 0;
+  uint64_t uncompressedSize = 0;
+  uint64_t localHeaderOffset = 0;  // relative to the start of the archive
+  uint32_t crc32 = 0;
+  uint32_t externalAttributes = 0;
   uint16_t versionMadeBy = 0;
   uint16_t versionNeeded = 0;
   uint16_t flags = 0;
   uint16_t method = 8;
   uint16_t modTime = 0;
   uint16_t modDate = 0;
-  uint32_t crc32 = 0;
-  uint64_t compressedSize = 0;
-  uint64_t uncompressedSize = 0;
   uint16_t diskStart = 0;
   uint16_t internalAttributes = 0;
-  uint32_t externalAttributes = 0;
   uint16_t localNameLength = 0;
   uint16_t localExtraLength = 0;
-  uint64_t localHeaderOffset = 0;  // relative to the start of the archive
   // The local header carries a ZIP64 field with both sizes: chosen before the
   // data is written, for an entry that may reach 4 GiB.
   bool zip64Local = false;
-  std::string extraField;
-  std::string fileName;
-  std::string comment;
+
+ private:
+  ZipEntryTexts texts_;
 };

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace zip_le {
 
@@ -31,7 +32,7 @@ inline void Append(std::string* bytes, uint64_t value, int width) {
 }
 
 // The `width`-byte little-endian value at offset `at` of `bytes`.
-inline uint64_t Read(const std::string& bytes, size_t at, int width) {
+inline uint64_t Read(std::string_view bytes, size_t at, int width) {
   return Get(reinterpret_cast<const unsigned char*>(bytes.data()) + at, width);
 }
 

@@ -113,7 +113,7 @@ std::string ZipReader::Name(int index) const {
 
 int64_t ZipReader::ModificationTime(int index) const {
   const ZipFileHeader& entry = Entry(index);
-  const std::string& extra = entry.extraField;
+  const std::string_view extra = entry.ExtraField();
   for (size_t at = 0; at + 4 <= extra.size();) {
     const uint64_t id = zip_le::Read(extra, at, 2);
     const size_t size = static_cast<size_t>(zip_le::Read(extra, at + 2, 2));

@@ -537,7 +537,7 @@ bool ZipWriter::CopyEntry(ZipWriter& source, int index, const std::string& newNa
         ConvertAttributes(header.externalAttributes, header.System(), ZipSystemUnix);
     header.SetSystem(ZipSystemUnix);
   }
-  header.extraField.clear();
+  header.SetExtraField("");
   header.zip64Local = Zip64ExtraField::Overflows(header.compressedSize) ||
                       Zip64ExtraField::Overflows(header.uncompressedSize);
   std::string name = header.SystemName();

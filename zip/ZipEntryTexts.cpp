@@ -1,0 +1,22 @@
+#include "zip/ZipEntryTexts.h"
+
+#include <cstring>
+
+ZipEntryTexts& ZipEntryTexts::operator=(const ZipEntryTexts& other) {
+  if (this != &other) Set(other.Name(), other.Extra(), other.Comment());
+  return *this;
+}
+
+void ZipEntryTexts::Set(std::string_view name, std::string_view extra, std::string_view comment) {
+  const size_t total = name.size() + extra.size() + comment.size();
+  std::unique_ptr<char[]> block(total == 0 ? nullptr : new char[total]);
+  char* at = block.get();
+  for (const std::string_view part : {name, extra, comment}) {
+    if (!part.empty()) std::memcpy(at, part.data(), part.size());
+    at += part.size();
+  }
+  block_ = std::move(block);
+  nameLength_ = static_cast<uint32_t>(name.size());
+  extraLength_ = static_cast<uint32_t>(extra.size());
+  commentLength_ = static_cast<uint32_t>(comment.size());
+}

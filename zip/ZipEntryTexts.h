@@ -1,0 +1,32 @@
+// The variable-length parts of an entry's header (its name, extra field and
+// comment) in one block of memory. An archive keeps one header per entry for
+// as long as it is open; three strings would cost about four times as much.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+class ZipEntryTexts {
+ public:
+  ZipEntryTexts() = default;
+  ZipEntryTexts(const ZipEntryTexts& other) { *this = other; }
+  ZipEntryTexts& operator=(const ZipEntryTexts& other);
+  ZipEntryTexts(ZipEntryTexts&&) noexcept = default;
+  ZipEntryTexts& operator=(ZipEntryTexts&&) noexcept = default;
+
+  std::string_view Name() const { return {block_.get(), nameLength_}; }
+  std::string_view Extra() const { return {block_.get() + nameLength_, extraLength_}; }
+  std::string_view Comment() const {
+    return {block_.get() + nameLength_ + extraLength_, commentLength_};
+  }
+
+  // Replaces all three; the views may point into this object's own block.
+  void Set(std::string_view name, std::string_view extra, std::string_view comment);
+
+ private:
+  std::unique_ptr<char[]> block_;
+  uint32_t nameLength_ = 0;
+  uint32_t extraLength_ = 0;
+  uint32_t commentLength_ = 0;
+};
