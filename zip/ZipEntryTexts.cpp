@@ -1,9 +1,19 @@
 #include "zip/ZipEntryTexts.h"
 
 #include <cstring>
+#include <utility>
 
 ZipEntryTexts& ZipEntryTexts::operator=(const ZipEntryTexts& other) {
   if (this != &other) Set(other.Name(), other.Extra(), other.Comment());
+  return *this;
+}
+
+ZipEntryTexts& ZipEntryTexts::operator=(ZipEntryTexts&& other) noexcept {
+  if (this == &other) return *this;
+  block_ = std::move(other.block_);
+  nameLength_ = std::exchange(other.nameLength_, 0);
+  extraLength_ = std::exchange(other.extraLength_, 0);
+  commentLength_ = std::exchange(other.commentLength_, 0);
   return *this;
 }
 

@@ -6,14 +6,16 @@
 #include <cstdint>
 #include <memory>
 #include <string_view>
+#include <utility>
 
 class ZipEntryTexts {
  public:
   ZipEntryTexts() = default;
   ZipEntryTexts(const ZipEntryTexts& other) { *this = other; }
   ZipEntryTexts& operator=(const ZipEntryTexts& other);
-  ZipEntryTexts(ZipEntryTexts&&) noexcept = default;
-  ZipEntryTexts& operator=(ZipEntryTexts&&) noexcept = default;
+  // A moved-from object is left empty.
+  ZipEntryTexts(ZipEntryTexts&& other) noexcept { *this = std::move(other); }
+  ZipEntryTexts& operator=(ZipEntryTexts&& other) noexcept;
 
   std::string_view Name() const { return {block_.get(), nameLength_}; }
   std::string_view Extra() const { return {block_.get() + nameLength_, extraLength_}; }

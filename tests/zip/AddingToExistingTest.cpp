@@ -80,7 +80,8 @@ TEST(AddingToExistingTest, OpenAndCloseWithoutChangesKeepsEveryByte) {
                               {"y/z.bin", NoiseBytes(500, 1)}};
   WriteFile(dir / "src/x.txt", infoZipFiles[0].second);
   WriteFile(dir / "src/y/z.bin", infoZipFiles[2].second);
-  ZipCommand("cd " + ShellQuote(dir / "src") + " && echo comment | zip -q -r -z ../infozip.zip .");
+  ZipCommand("cd " + ShellQuote(dir / "src") + " && echo comment | zip -q -r -z ../infozip.zip . && " +
+             "printf 'one\\ntwo\\nthree\\n' | zip -q -c ../infozip.zip x.txt y/ y/z.bin");
   MakeArchive(dir / "ours.zip", dir / "src2", kThreeFiles);
   WriteFile(dir / "empty.zip", std::string("PK\x05\x06", 4) + std::string(18, '\0'));
 
@@ -102,9 +103,18 @@ TEST(AddingToExistingTest, OpenAndCloseWithoutChangesKeepsEveryByte) {
   // Adding syncs the journal of the bytes it overwrites and its directory
   // (the journal's name is on disk before the archive changes), then the
   // archive, then the directory once the journal is removed.
+  const auto centralDir = [&dir] {
+    const std::string bytes = ReadFile(dir / "infozip.zip");
+    const size_t end = bytes.rfind("PK\5\6");
+    return bytes.substr(Le32(bytes, end + 16), Le32(bytes, end + 12));
+  };
+  const std::string oldDir = centralDir();
   Files files = AddOne(dir / "infozip.zip", dir / "src", infoZipFiles, "b.txt", "from arkivault");
   EXPECT_EQ(2, env.SyncCount());
   EXPECT_EQ(2, env.DirectorySyncCount());
+  // The old entries' central headers, with their extra fields and comments,
+  // are written again as they were.
+  EXPECT_EQ(oldDir, centralDir().substr(0, oldDir.size()));
   EXPECT_ARCHIVE_HOLDS(dir / "infozip.zip", files);
 }
 
