@@ -39,7 +39,7 @@ void ZipCentralDir::Clear() {
   headers_.clear();
   std::vector<unsigned char>().swap(rawHeaders_);
   rawHeaderCount_ = 0;
-  nameIndex_.clear();
+  nameIndex_.Clear();
   nameIndexBuilt_ = false;
   comment_.clear();
   current_ = -1;
@@ -182,20 +182,11 @@ void ZipCentralDir::BuildNameIndex() const {
 }
 
 void ZipCentralDir::IndexName(int index) const {
-  if (!nameIndexBuilt_) return;
-  nameIndex_.emplace(std::hash<std::string>{}(headers_[index]->SystemName()),
-                     IndexedName{index, nextOrder_++});
+  if (nameIndexBuilt_) nameIndex_.Add(headers_[index]->SystemName(), index);
 }
 
 void ZipCentralDir::UnindexName(int index) {
-  if (!nameIndexBuilt_) return;
-  auto range = nameIndex_.equal_range(std::hash<std::string>{}(headers_[index]->SystemName()));
-  for (auto it = range.first; it != range.second; ++it) {
-    if (it->second.index == index) {
-      nameIndex_.erase(it);
-      return;
-    }
-  }
+  if (nameIndexBuilt_) nameIndex_.Remove(headers_[index]->SystemName(), index);
 }
 
 ZipFileHeader* ZipCentralDir::AddEntry(const ZipFileHeader& header, int replaceIndex) {
@@ -239,11 +230,7 @@ void ZipCentralDir::RemoveEntry(int index) {
   LoadHeaders();
   UnindexName(index);
   headers_.erase(headers_.begin() + index);
-  if (index < Count()) {
-    for (auto& pair : nameIndex_) {
-      if (pair.second.index > index) --pair.second.index;
-    }
-  }
+  if (index < Count()) nameIndex_.CloseGap(index);
   if (current_ == index) {
     current_ = -1;
   } else if (current_ > index) {
@@ -257,34 +244,26 @@ int ZipCentralDir::FindEntry(const std::string& name, bool nameOnly) const {
 }
 
 int ZipCentralDir::FindByName(const std::string& name) const {
-  const IndexedName* found = nullptr;
-  auto range = nameIndex_.equal_range(std::hash<std::string>{}(name));
-  for (auto it = range.first; it != range.second; ++it) {
-    const IndexedName& candidate = it->second;
-    if ((found == nullptr || candidate.order < found->order) &&
-        headers_[candidate.index]->SystemName() == name) {
-      found = &candidate;
-    }
-  }
-  return found == nullptr ? -1 : found->index;
+  return nameIndex_.Find(name, [&](int index) { return headers_[index]->SystemName() == name; });
 }
 
 // Of the entries whose last component is `name`, the first in the order of
 // their whole names (then of indexing).
 int ZipCentralDir::FindByLastComponent(const std::string& name) const {
-  const IndexedName* found = nullptr;
+  int found = -1;
+  uint32_t foundOrder = 0;
   std::string foundName;
-  for (const auto& pair : nameIndex_) {
-    const IndexedName& candidate = pair.second;
-    std::string candidateName = headers_[candidate.index]->SystemName();
-    if (LastComponent(candidateName) != name) continue;
-    if (found == nullptr || candidateName < foundName ||
-        (candidateName == foundName && candidate.order < found->order)) {
-      found = &candidate;
+  nameIndex_.ForEach([&](int index, uint32_t order) {
+    std::string candidateName = headers_[index]->SystemName();
+    if (LastComponent(candidateName) != name) return;
+    if (found < 0 || candidateName < foundName ||
+        (candidateName == foundName && order < foundOrder)) {
+      found = index;
+      foundOrder = order;
       foundName = std::move(candidateName);
     }
-  }
-  return found == nullptr ? -1 : found->index;
+  });
+  return found;
 }
 
 void ZipCentralDir::ReadLocalHeaderOf(int index) {

@@ -11,10 +11,10 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "zip/ZipFileHeader.h"
+#include "zip/ZipNameIndex.h"
 
 class ZipActionCallback;
 class ZipStorage;
@@ -103,18 +103,9 @@ class ZipCentralDir {
   mutable std::vector<std::unique_ptr<ZipFileHeader>> headers_;
   mutable std::vector<unsigned char> rawHeaders_;
   mutable size_t rawHeaderCount_ = 0;
-  // An entry of the name index: where the entry is, and when it was indexed.
-  // Of entries with the same name, the one indexed first is found.
-  struct IndexedName {
-    int index;
-    uint32_t order;
-  };
-  // Entries by the hash of their name (UTF-8): about 40 bytes an entry, where
-  // copies of the names would cost three times that on large archives. Built
-  // on the first look-up and kept up to date from then on: a run that adds
-  // nothing to a large archive never pays for it.
-  mutable std::unordered_multimap<size_t, IndexedName> nameIndex_;
-  mutable uint32_t nextOrder_ = 0;
+  // Built on the first look-up and kept up to date from then on: a run that
+  // adds nothing to a large archive never pays for it.
+  mutable ZipNameIndex nameIndex_;
   mutable bool nameIndexBuilt_ = false;
   std::string comment_;
   int current_ = -1;

@@ -2,8 +2,11 @@
 // than 65,535 entries.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "tests/zip/ZipTestSupport.h"
 #include "zip/ZipMemFile.h"
+#include "zip/ZipNameIndex.h"
 
 using namespace testing_support;
 using namespace zip_test;
@@ -121,4 +124,29 @@ TEST(NamesAndLookupTest, ArchiveOf70000EntriesFindsNamesAndGrows) {
   const std::string bytes = ReadFile(dir / "many.zip");
   EXPECT_EQ(0xFFFFu, Le16(bytes, bytes.size() - 22 + 10));
   EXPECT_EQ(0x07064b50u, Le32(bytes, bytes.size() - 22 - 20));
+}
+
+// The name index against a plain list, through adds and removals from the
+// middle of its probe runs: each look-up finds the entry of that name added first.
+TEST(NamesAndLookupTest, NameIndexAgreesWithAPlainList) {
+  ZipNameIndex index;
+  std::vector<std::pair<std::string, int>> entries;  // name, step it was added in
+  std::mt19937 random(7);
+  for (int step = 0; step < 4000; ++step) {
+    const std::string name = "n" + std::to_string(random() % 500);
+    if (entries.empty() || random() % 3 != 0) {
+      index.Add(name, static_cast<int>(entries.size()));
+      entries.push_back({name, step});
+    } else {
+      const int gone = static_cast<int>(random() % entries.size());
+      index.Remove(entries[gone].first, gone);
+      entries.erase(entries.begin() + gone);
+      index.CloseGap(gone);
+    }
+    int first = -1;
+    for (int i = 0; i < static_cast<int>(entries.size()); ++i) {
+      if (entries[i].first == name && (first < 0 || entries[i].second < entries[first].second)) first = i;
+    }
+    ASSERT_EQ(first, index.Find(name, [&](int i) { return entries[i].first == name; })) << step;
+  }
 }
