@@ -7,7 +7,6 @@
 #include <wx/textctrl.h>
 
 #include <future>
-#include <random>
 #include <utility>
 
 #include "engine/BackupProgress.h"
@@ -215,9 +214,8 @@ TEST_F(RestoreFrameTest, CancelDuringALargeRestore) {
   WriteJob("big.xml", "Big", "src");
   std::map<std::string, std::string> all;
   for (int i = 1; i <= 5; ++i) {
-    std::mt19937 random(i);  // bytes that do not compress: several chunks per file
     const std::string name = "big/part " + std::to_string(i) + ".bin";
-    while (all[name].size() < 300000) all[name] += static_cast<char>(random() & 0xFF);
+    all[name] = testing_support::NoiseBytes(300000, i);  // several chunks per file
     WriteFile(cwd / ("src/" + name), all[name]);
   }
   BackupJob job;

@@ -2,6 +2,7 @@
 // everything in it when the object goes out of scope.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace testing_support {
@@ -35,5 +36,16 @@ int RunCommand(const std::string& command, std::string* output = nullptr);
 
 // Quotes `text` for a POSIX shell.
 std::string ShellQuote(const std::string& text);
+
+// `size` bytes that deflate poorly, the same for the same `seed` on every run.
+inline std::string NoiseBytes(size_t size, uint32_t seed) {
+  std::string bytes(size, '\0');
+  uint32_t state = seed * 2654435761u + 1;
+  for (char& c : bytes) {
+    state = state * 1664525u + 1013904223u;
+    c = static_cast<char>(state >> 24);
+  }
+  return bytes;
+}
 
 }  // namespace testing_support

@@ -67,7 +67,7 @@ class RunPresenterTest : public run_test::RunSandbox {
 
 TEST_F(RunPresenterTest, TicksFollowARunFromStartToCompletion) {
   WriteFile(source + "/a.txt", std::string(1000, 'a'));
-  WriteFile(source + "/d/b.bin", run_test::RandomBytes(200000, 5));
+  WriteFile(source + "/d/b.bin", testing_support::NoiseBytes(200000, 5));
   WriteFile(source + "/d/empty.txt", "");
   unsigned int threadPriority = 1000;
   env.SetGate(GateEnv::Point::SecondRead, "b.bin", true,
@@ -155,7 +155,7 @@ TEST_F(RunPresenterTest, TicksFollowARunFromStartToCompletion) {
 // The job being run has no row: it has no running index, but its ticks still
 // name it. Kilobytes are rounded down.
 TEST_F(RunPresenterTest, JobWithoutRowAndRoundedKilobytes) {
-  WriteFile(source + "/big.bin", run_test::RandomBytes(1 << 20, 7));
+  WriteFile(source + "/big.bin", testing_support::NoiseBytes(1 << 20, 7));
   env.SetGate(GateEnv::Point::SecondRead, "big.bin", true);
   ASSERT_TRUE(runner.Start(&job, true));
   env.WaitUntilReached();

@@ -21,6 +21,8 @@
 
 namespace zip_test {
 
+using testing_support::NoiseBytes;
+
 // Entry names and contents, in the order they are added.
 using Files = std::vector<std::pair<std::string, std::string>>;
 
@@ -54,17 +56,6 @@ inline std::vector<size_t> CentralHeaders(const std::string& bytes) {
     at += 46 + Le16(bytes, at + 28) + Le16(bytes, at + 30) + Le16(bytes, at + 32);
   }
   return offsets;
-}
-
-// Bytes that deflate poorly, the same on every run.
-inline std::string NoiseBytes(size_t size, uint32_t seed) {
-  std::string bytes(size, '\0');
-  uint32_t state = seed * 2654435761u + 1;
-  for (char& c : bytes) {
-    state = state * 1664525u + 1013904223u;
-    c = static_cast<char>(state >> 24);
-  }
-  return bytes;
 }
 
 // `count` files of noise bytes named `prefix` and a number, written below `root`.

@@ -71,7 +71,7 @@ TEST(RestoreTest, RestoresTheTreeOfEveryRunOfAChain) {
     const std::string& s = box.source;
     Write(s + "/a.txt", "alpha 0", now - 1000, 0644);
     Write(s + "/b.txt", "beta", now - 1000, 0600);
-    Write(s + "/sub/c.txt", run_test::RandomBytes(100000, 1), now - 1000, 0755);
+    Write(s + "/sub/c.txt", testing_support::NoiseBytes(100000, 1), now - 1000, 0755);
     const std::function<void(int64_t)> changes[] = {
         [&](int64_t t) { Write(s + "/a.txt", "alpha 1", t, 0644); Write(s + "/d.txt", "new", t, 0640); },
         // A rename alone keeps the file's stamp: incremental runs take it once it changes.
@@ -190,7 +190,7 @@ class FlippingEnv : public testing_support::FaultEnv {
 TEST(RestoreTest, RunFailsAndStampsNothingWhenItsArchiveReadsBackDamaged) {
   run_test::Sandbox box;
   // Large enough for the check to split the archive between two readers.
-  WriteFile(box.source + "/big.bin", run_test::RandomBytes(6 << 20, 7));
+  WriteFile(box.source + "/big.bin", testing_support::NoiseBytes(6 << 20, 7));
   WriteFile(box.source + "/small.txt", "small");
   FlippingEnv env;
   testing_support::ScopedEnv installed(&env);
@@ -205,7 +205,7 @@ TEST(RestoreTest, RunFailsAndStampsNothingWhenItsArchiveReadsBackDamaged) {
 TEST(RestoreTest, CommandLineArchiveCommands) {
   if (*run_test::kProgram == '\0') GTEST_SKIP() << "this build has no program to run";
   run_test::Sandbox box;
-  WriteFile(box.source + "/doc.txt", run_test::RandomBytes(50000, 2));
+  WriteFile(box.source + "/doc.txt", testing_support::NoiseBytes(50000, 2));
   ASSERT_TRUE(box.RunJob(true));
   WriteFile(box.tmp / "job.xml", JobDefinitionWriter::ToXml(box.job));
 

@@ -102,7 +102,7 @@ TEST_F(BackupRunTest, FullThenIncrementalRunsTakeWhatChanged) {
   WriteFile(source + "/sub/b.new", "beta replaced");
   ASSERT_EQ(0, std::rename((source + "/sub/b.new").c_str(), (source + "/sub/b.txt").c_str()));
   const std::string big = source + "/big.bin";
-  WriteFile(big, run_test::RandomBytes(300000, 1));
+  WriteFile(big, testing_support::NoiseBytes(300000, 1));
   WriteFile(source + "/locked.txt", "locked");
   GateEnv env;
   env.SetGate(GateEnv::Point::SecondRead, "big.bin", false,
@@ -232,7 +232,7 @@ TEST(TargetInsideSourceTest, ArchivesNeverHoldThemselves) {
     for (const bool noOverwrite : {false, true}) {
       SCOPED_TRACE(std::string(spelling.label) + (noOverwrite ? ", old ones kept" : ""));
       Sandbox t;
-      WriteFile(t.source + "/a.txt", run_test::RandomBytes(20000, 3));
+      WriteFile(t.source + "/a.txt", testing_support::NoiseBytes(20000, 3));
       WriteFile(t.source + "/out/other.txt", "not an archive");
       std::filesystem::create_directory_symlink(t.source, t.tmp / "alias");
       std::filesystem::current_path(t.tmp.path());
@@ -329,7 +329,7 @@ struct TroubleCase {
 };
 
 TEST(BackupRunTroubleTest, FailuresEndTheRunAndTroubleIsNamed) {
-  const std::string big = run_test::RandomBytes(300000, 7);
+  const std::string big = testing_support::NoiseBytes(300000, 7);
   const std::string unreadable = "the source folder cannot be read (" + platform::ErrorText(ENOENT) + ")";
   // An archive of an earlier run, which the failed runs that have it leave as it was.
   const auto earlier = [](Sandbox& t) { WriteFile(t.target + "/Docs/A.zip", "earlier archive"); };
@@ -504,7 +504,7 @@ TEST(SpaceCheckTest, RunThatCannotFitRefusesAtOnce) {
   run_test::ScopedEnv installed(&env);
   t.job.Archives = {"A"};
   t.job.NoOverwrite = true;
-  WriteFile(t.source + "/A/random.bin", run_test::RandomBytes(1200000, 3));
+  WriteFile(t.source + "/A/random.bin", testing_support::NoiseBytes(1200000, 3));
   EXPECT_FALSE(t.RunJob(true));
   const std::string text = t.runner.Result().FailureText();
   EXPECT_EQ(0u, text.find("not enough free space for the backup: 1.1 MB needed, ")) << text;

@@ -4,7 +4,6 @@
 
 #include <filesystem>
 #include <map>
-#include <random>
 #include <set>
 #include <string>
 
@@ -115,14 +114,6 @@ inline bool HasArchiveBit(const std::string& path) {
   platform::Env* env = platform::Env::Default();
   platform::FileInfo info;
   return env->Stat(path, &info) == 0 && env->IsArchiveBitSet(path, info);
-}
-
-// `size` bytes that deflate hardly shrinks.
-inline std::string RandomBytes(size_t size, unsigned seed) {
-  std::mt19937 generator(seed);
-  std::string bytes(size, '\0');
-  for (char& byte : bytes) byte = static_cast<char>(generator() & 0xFF);
-  return bytes;
 }
 
 // An existing target directory, a source beside it, a job over both and a runner.

@@ -41,7 +41,7 @@ TEST(IncompleteRunTest, PreviousArchiveStaysAndNothingIsLost) {
         const std::string files[] = {"/A/a.txt", "/A/d/big.bin", "/A/d/e/c.txt"};
         auto writeSources = [&](unsigned seed) {
           WriteFile(t.source + files[0], "a" + std::to_string(seed));
-          WriteFile(t.source + files[1], run_test::RandomBytes(150000 + seed, seed));
+          WriteFile(t.source + files[1], testing_support::NoiseBytes(150000 + seed, seed));
           WriteFile(t.source + files[2], std::string(seed, 'c'));
           WriteFile(t.source + "/B/b.txt", std::to_string(seed));
         };
