@@ -415,7 +415,7 @@ bool BackupRunner::AddSourceFile(ZipWriter& archive, const SourceFile& file) {
   request.replaceIndex = archive.FindDuplicate(path, false, false, ZipWriter::PredictAuto);
   // The entry records the file as the walk listed it: no second look.
   ZipSourceProperties properties;
-  properties.attributes = file.attributes;
+  properties.attributes = file.Attributes();
   properties.unixMode = file.seen.mode & 0xFFFF;
   properties.modificationTime = file.seen.mtimeSeconds;
   request.sourceProperties = &properties;
@@ -445,7 +445,7 @@ bool BackupRunner::AddSourceFile(ZipWriter& archive, const SourceFile& file) {
     return true;
   }
   commitCheck_.NoteWritten(archive, path);
-  if ((file.attributes & platform::AttrArchive) != 0 && !file.seen.isSymlink &&
+  if ((file.Attributes() & platform::AttrArchive) != 0 && !file.seen.isSymlink &&
       IsOlderThanRun(file.seen, runStartNanoseconds_)) {
     stamps_.Add(path, file.seen);
   }

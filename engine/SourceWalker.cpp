@@ -71,14 +71,14 @@ bool SourceWalker::IsFileTaken(const std::string& name, const DirEnumerator& enu
   return selection_.IsFileNameSelected(name) && (fullBackup_ || enumerator.HasArchiveAttribute());
 }
 
-// Hands the file to the archive side with the attribute word it had when
-// listed; its archive bit is read here once and travels with the file. Any
-// exception stops the walk.
+uint32_t SourceFile::Attributes() const { return listing.Attributes(); }
+
+// Hands the file to the archive side as it was listed. Any exception stops
+// the walk.
 bool SourceWalker::Add(const std::string& relativeDir, const std::string& name,
                        const DirEnumerator& enumerator) {
   try {
-    actions_.AddSourceFile(
-        SourceFile{relativeDir, name, enumerator.LastEntryInfo(), enumerator.Attributes()});
+    actions_.AddSourceFile(SourceFile{relativeDir, name, enumerator.LastEntryInfo(), enumerator});
   } catch (...) {
     return false;
   }

@@ -23,7 +23,12 @@ struct SourceFile {
   const std::string& relativeDir;  // relative to the source root, "" for the root
   const std::string& name;
   const platform::FileInfo& seen;  // its state when listed, before it was read
-  uint32_t attributes;             // platform::FileAttribute bits, AttrArchive included
+  const DirEnumerator& listing;    // the listing that returned it, still at it
+
+  // Its platform::FileAttribute bits, AttrArchive included. The archive bit
+  // costs a stamp read, made on the first call (if the walk has not made it
+  // already), so a side that never asks pays nothing.
+  uint32_t Attributes() const;
 };
 
 // What the walk asks of the archive side.

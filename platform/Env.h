@@ -73,6 +73,8 @@ class File {
   // or with an error. A read that waits for data is given up with ETIME
   // ("Timer expired") after Env::ReadTimeoutMilliseconds of the current Env,
   // and with EINTR once a termination signal has come (see TerminationSignals).
+  // A regular file on a local disk or in memory is read without that watch:
+  // its reads wait only for the device, in a sleep no signal cuts short.
   virtual int Read(void* buffer, size_t count, size_t* bytesRead) = 0;
 
   // Writes all `count` bytes at the current position. A write that cannot
@@ -86,7 +88,10 @@ class File {
   // Sets the file's length: truncates or extends with zeros.
   virtual int Truncate(uint64_t length) = 0;
 
-  // The file's current length.
+  // The file's current length. A file OpenFile opened answers with the length
+  // its open saw (the open looks at the file anyway, to refuse a directory)
+  // until it is first read, written or truncated, which spares a call to a
+  // caller that asks at once.
   virtual int Length(uint64_t* length) = 0;
 
   // Forces written data to the device.

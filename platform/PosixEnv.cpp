@@ -7,6 +7,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
@@ -21,6 +22,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -102,6 +104,44 @@ int64_t MonotonicMilliseconds() {
   return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
 
+// File systems that keep their files on a local block device or in memory.
+// A read there waits only for the device, in a sleep that no signal ends: it
+// never waits for an answer that may not come, and a tick could not cut it
+// short. Network and FUSE file systems are not among them.
+bool IsDiskFileSystem(unsigned long type) {
+  static const unsigned long kDiskTypes[] = {
+      EXT4_SUPER_MAGIC,  XFS_SUPER_MAGIC,   BTRFS_SUPER_MAGIC, F2FS_SUPER_MAGIC,
+      TMPFS_MAGIC,       RAMFS_MAGIC,       MSDOS_SUPER_MAGIC, EXFAT_SUPER_MAGIC,
+      ISOFS_SUPER_MAGIC, SQUASHFS_MAGIC,
+  };
+  for (const unsigned long disk : kDiskTypes) {
+    if (type == disk) return true;
+  }
+  return false;
+}
+
+// Whether the file open on `fd`, on `device`, lies on a disk file system. The
+// answer for the thread's last device is kept for a second, which spares a
+// call per file while a tree is read, yet a file system mounted anew in the
+// place of one that was asked about is soon asked about itself.
+bool IsOnDiskFileSystem(int fd, dev_t device) {
+  constexpr int64_t kKeptMilliseconds = 1000;
+  struct Answer {
+    dev_t device;
+    bool onDisk;
+    int64_t until;
+  };
+  thread_local Answer last{0, false, 0};
+  const int64_t now = MonotonicMilliseconds();
+  if (device != last.device || now >= last.until) {
+    struct statfs fs;
+    const bool onDisk = ::fstatfs(fd, &fs) == 0 &&
+                        IsDiskFileSystem(static_cast<unsigned long>(fs.f_type) & 0xffffffffUL);
+    last = Answer{device, onDisk, now + kKeptMilliseconds};
+  }
+  return last.onDisk;
+}
+
 // Why a read interrupted while it waited since `waitingSince` is given up:
 // EINTR when the process is asked to end, ETIME when it waited too long,
 // 0 when it waits on.
@@ -121,12 +161,23 @@ std::string DirectoryOf(const std::string& path) {
 class PosixFile : public File {
  public:
   explicit PosixFile(int fd) : fd_(fd) {}
+  // A file its open looked at (`st`): its length is known until it is first
+  // read, written or truncated, and a regular file on a disk file system is
+  // read without ticks.
+  PosixFile(int fd, const struct stat& st)
+      : fd_(fd),
+        openedLength_(static_cast<uint64_t>(st.st_size)),
+        onDisk_(S_ISREG(st.st_mode) && IsOnDiskFileSystem(fd, st.st_dev)) {}
   ~PosixFile() override {
     if (fd_ >= 0) ::close(fd_);
   }
 
+  // A regular file on a disk file system ends where a read of it falls
+  // short; any other file is read until it says so.
   int Read(void* buffer, size_t count, size_t* bytesRead) override {
-    const ReadTicker ticking;
+    openedLength_.reset();
+    std::optional<ReadTicker> ticking;
+    if (!onDisk_) ticking.emplace();
     size_t total = 0;
     char* out = static_cast<char*>(buffer);
     while (total < count) {
@@ -145,12 +196,14 @@ class PosixFile : public File {
       }
       if (n == 0) break;
       total += static_cast<size_t>(n);
+      if (onDisk_ && total < count) break;
     }
     *bytesRead = total;
     return 0;
   }
 
   int Write(const void* buffer, size_t count) override {
+    openedLength_.reset();
     const char* in = static_cast<const char*>(buffer);
     while (count > 0) {
       ssize_t n = ::write(fd_, in, count);
@@ -174,10 +227,15 @@ class PosixFile : public File {
   }
 
   int Truncate(uint64_t length) override {
+    openedLength_.reset();
     return ::ftruncate(fd_, static_cast<off_t>(length)) == 0 ? 0 : LastError();
   }
 
   int Length(uint64_t* length) override {
+    if (openedLength_) {
+      *length = *openedLength_;
+      return 0;
+    }
     struct stat st;
     if (::fstat(fd_, &st) != 0) return LastError();
     *length = static_cast<uint64_t>(st.st_size);
@@ -195,6 +253,8 @@ class PosixFile : public File {
 
  private:
   int fd_;
+  std::optional<uint64_t> openedLength_;  // the length the open saw, until it may have moved
+  bool onDisk_ = false;                   // a regular file on a disk file system
 };
 
 class PosixDirectoryReader : public DirectoryReader {
@@ -264,8 +324,9 @@ class PosixEnv : public Env {
  public:
   int OpenFile(const std::string& path, OpenMode mode, std::unique_ptr<File>* file) override {
     int fd = -1;
-    int error = OpenDescriptor(path, mode, true, &fd);
-    if (error == 0) file->reset(new PosixFile(fd));
+    struct stat st;
+    int error = OpenDescriptor(path, mode, true, &fd, &st);
+    if (error == 0) file->reset(new PosixFile(fd, st));
     return error;
   }
 
@@ -276,7 +337,8 @@ class PosixEnv : public Env {
     constexpr int kAttempts = 8;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
       int fd = -1;
-      int error = OpenDescriptor(path, mode, false, &fd);
+      struct stat st;
+      int error = OpenDescriptor(path, mode, false, &fd, &st);
       if (error != 0) return error;
       error = LockDescriptor(fd, lock);
       if (error == 0 && !NamesDescriptor(path, fd)) error = ESTALE;
@@ -522,7 +584,8 @@ class PosixEnv : public Env {
   int WaitForLock(const std::string& path, LockKind lock,
                   std::unique_ptr<File>* holder) override {
     int fd = -1;
-    int error = OpenDescriptor(path, OpenMode::CreateReadWrite, false, &fd);
+    struct stat st;
+    int error = OpenDescriptor(path, OpenMode::CreateReadWrite, false, &fd, &st);
     if (error != 0) return error;
     const int operation = lock == LockKind::Exclusive ? LOCK_EX : LOCK_SH;
     while (::flock(fd, operation) != 0) {
@@ -549,9 +612,11 @@ class PosixEnv : public Env {
   }
 
  private:
-  // Opens a descriptor on `path` for `mode`; a directory gives EISDIR. Without
-  // `truncate` CreateReadWrite keeps what the file holds.
-  static int OpenDescriptor(const std::string& path, OpenMode mode, bool truncate, int* fd) {
+  // Opens a descriptor on `path` for `mode` and describes it in `*st`; a
+  // directory gives EISDIR. Without `truncate` CreateReadWrite keeps what the
+  // file holds.
+  static int OpenDescriptor(const std::string& path, OpenMode mode, bool truncate, int* fd,
+                            struct stat* st) {
     int flags = O_CLOEXEC;
     switch (mode) {
       case OpenMode::ReadOnly: flags |= O_RDONLY; break;
@@ -560,8 +625,12 @@ class PosixEnv : public Env {
     }
     *fd = ::open(path.c_str(), flags, 0600);
     if (*fd < 0) return LastError();
-    struct stat st;
-    if (::fstat(*fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    if (::fstat(*fd, st) != 0) {
+      const int error = LastError();
+      ::close(*fd);
+      return error;
+    }
+    if (S_ISDIR(st->st_mode)) {
       ::close(*fd);
       return EISDIR;
     }

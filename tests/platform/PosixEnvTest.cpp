@@ -134,3 +134,30 @@ TEST(PosixEnvTest, AtomicWritesPrivateFilesAndUniqueTempFiles) {
   EXPECT_EQ(ENOENT, env->OpenFile(dir / "none", platform::OpenMode::ReadOnly, &created));
   EXPECT_EQ(EEXIST, env->CreateExclusive(first));
 }
+
+// A file's length follows what is written and cut through it, and what others
+// did to it once it has been read; a file on disk is read to its end, no further.
+TEST(PosixEnvTest, FileLengthFollowsWritesTruncationAndGrowthSeenByReads) {
+  TempDir dir;
+  std::unique_ptr<platform::File> file;
+  ASSERT_EQ(0, Env::Default()->OpenFile(dir / "f", platform::OpenMode::CreateReadWrite, &file));
+  const auto length = [&file] {
+    uint64_t value = 99;
+    EXPECT_EQ(0, file->Length(&value));
+    return value;
+  };
+  EXPECT_EQ(0u, length());
+  ASSERT_EQ(0, file->Write("hello", 5));
+  EXPECT_EQ(5u, length());
+  ASSERT_EQ(0, file->Truncate(2));
+  EXPECT_EQ(2u, length());
+  ASSERT_EQ(0, Env::Default()->OpenFile(dir / "f", platform::OpenMode::ReadOnly, &file));
+  WriteFile(dir / "f", "grown");
+  char buffer[16];
+  size_t got = 0;
+  ASSERT_EQ(0, file->Read(buffer, sizeof buffer, &got));
+  EXPECT_EQ("grown", std::string(buffer, got));
+  EXPECT_EQ(5u, length());
+  ASSERT_EQ(0, file->Read(buffer, sizeof buffer, &got));
+  EXPECT_EQ(0u, got);
+}
