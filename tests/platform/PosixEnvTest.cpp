@@ -106,8 +106,9 @@ TEST(PosixEnvTest, ArchivedStampTextKeepsItsFormat) {
   }
 }
 
-// Definitions are replaced whole or not at all; created files are private;
-// temporary files are unique.
+// Definitions are replaced whole or not at all; created files are private,
+// their length follows what is written, cut, and once read what others did;
+// a file on disk is read to its end, no further; temporary files are unique.
 TEST(PosixEnvTest, AtomicWritesPrivateFilesAndUniqueTempFiles) {
   TempDir dir;
   const std::string file = dir / "job.xml";
@@ -120,12 +121,28 @@ TEST(PosixEnvTest, AtomicWritesPrivateFilesAndUniqueTempFiles) {
   EXPECT_EQ(1u, List(dir.path()).size()) << "no temporary file left behind";
 
   std::unique_ptr<platform::File> created;
+  uint64_t length = 0;
   ASSERT_EQ(0, env->OpenFile(dir / "a.zip", platform::OpenMode::CreateReadWrite, &created));
   ASSERT_EQ(0, created->Write("hello", 5));
+  ASSERT_EQ(0, created->Length(&length));
+  EXPECT_EQ(5u, length);
+  ASSERT_EQ(0, created->Truncate(2));
+  ASSERT_EQ(0, created->Length(&length));
+  EXPECT_EQ(2u, length);
   ASSERT_EQ(0, created->Close());
   struct stat st;
   ASSERT_EQ(0, ::stat((dir / "a.zip").c_str(), &st));
   EXPECT_EQ(0600u, st.st_mode & 0777);
+  ASSERT_EQ(0, env->OpenFile(dir / "a.zip", platform::OpenMode::ReadOnly, &created));
+  testing_support::WriteFile(dir / "a.zip", "grown");
+  char buffer[16];
+  size_t got = 0;
+  ASSERT_EQ(0, created->Read(buffer, sizeof buffer, &got));
+  EXPECT_EQ("grown", std::string(buffer, got));
+  ASSERT_EQ(0, created->Length(&length));
+  EXPECT_EQ(5u, length);
+  ASSERT_EQ(0, created->Read(buffer, sizeof buffer, &got));
+  EXPECT_EQ(0u, got);
   std::string first, second;
   ASSERT_EQ(0, env->CreateTempFile(dir.path(), "AKZ", &first));
   ASSERT_EQ(0, env->CreateTempFile(dir.path(), "AKZ", &second));
@@ -133,31 +150,4 @@ TEST(PosixEnvTest, AtomicWritesPrivateFilesAndUniqueTempFiles) {
   EXPECT_EQ(0u, first.rfind(dir.path() + "/AKZ", 0));
   EXPECT_EQ(ENOENT, env->OpenFile(dir / "none", platform::OpenMode::ReadOnly, &created));
   EXPECT_EQ(EEXIST, env->CreateExclusive(first));
-}
-
-// A file's length follows what is written and cut through it, and what others
-// did to it once it has been read; a file on disk is read to its end, no further.
-TEST(PosixEnvTest, FileLengthFollowsWritesTruncationAndGrowthSeenByReads) {
-  TempDir dir;
-  std::unique_ptr<platform::File> file;
-  ASSERT_EQ(0, Env::Default()->OpenFile(dir / "f", platform::OpenMode::CreateReadWrite, &file));
-  const auto length = [&file] {
-    uint64_t value = 99;
-    EXPECT_EQ(0, file->Length(&value));
-    return value;
-  };
-  EXPECT_EQ(0u, length());
-  ASSERT_EQ(0, file->Write("hello", 5));
-  EXPECT_EQ(5u, length());
-  ASSERT_EQ(0, file->Truncate(2));
-  EXPECT_EQ(2u, length());
-  ASSERT_EQ(0, Env::Default()->OpenFile(dir / "f", platform::OpenMode::ReadOnly, &file));
-  WriteFile(dir / "f", "grown");
-  char buffer[16];
-  size_t got = 0;
-  ASSERT_EQ(0, file->Read(buffer, sizeof buffer, &got));
-  EXPECT_EQ("grown", std::string(buffer, got));
-  EXPECT_EQ(5u, length());
-  ASSERT_EQ(0, file->Read(buffer, sizeof buffer, &got));
-  EXPECT_EQ(0u, got);
 }
