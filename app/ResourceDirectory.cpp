@@ -7,24 +7,15 @@
 const wxString ResourceDirectory::ArchiveName = "res/Arkivault.xrs";
 const char ResourceDirectory::ArchiveFile[] = "Arkivault.xrs";
 
-namespace {
-
-bool IsRegularFileAt(const wxString& path) {
-  platform::FileInfo info;
-  return platform::Env::Current()->Stat(path.utf8_string(), &info) == 0 && info.isRegular;
-}
-
-}  // namespace
-
 wxString ResourceDirectory::Find() {
   platform::Env* env = platform::Env::Current();
   const wxString inCurrent = wxString::FromUTF8(env->CurrentDirectory()) + "/res";
-  if (IsRegularFileAt(inCurrent + "/" + ArchiveFile)) return inCurrent;
+  if (IsRegularFile(inCurrent + "/" + ArchiveFile)) return inCurrent;
   const wxString executableDirectory = wxString::FromUTF8(env->ExecutableDirectory());
   if (executableDirectory.empty()) return wxString();
   for (const wxString& candidate :
        {executableDirectory + "/res", executableDirectory + "/../share/arkivault/res"}) {
-    if (IsRegularFileAt(candidate + "/" + ArchiveFile)) return candidate;
+    if (IsRegularFile(candidate + "/" + ArchiveFile)) return candidate;
   }
   return wxString();
 }
@@ -38,4 +29,9 @@ bool ResourceDirectory::HoldsReadableArchive(const wxString& directory) {
   } catch (const ZipException&) {
     return false;
   }
+}
+
+bool ResourceDirectory::IsRegularFile(const wxString& path) {
+  platform::FileInfo info;
+  return platform::Env::Current()->Stat(path.utf8_string(), &info) == 0 && info.isRegular;
 }

@@ -21,4 +21,7 @@ class ResourceDirectory {
 
   // True when `directory` holds a resource archive that opens as a ZIP archive.
   static bool HoldsReadableArchive(const wxString& directory);
+
+  // True when `path` names a regular file (following links).
+  static bool IsRegularFile(const wxString& path);
 };

@@ -8,14 +8,8 @@
 #include <wx/xrc/xmlres.h>
 
 #include "app/ResourceDirectory.h"
-#include "platform/Env.h"
 
 namespace {
-
-bool IsRegularFile(const wxString& path) {
-  platform::FileInfo info;
-  return platform::Env::Current()->Stat(path.utf8_string(), &info) == 0 && info.isRegular;
-}
 
 // The ZIP handler is registered once per process, whoever asks first.
 // Once per start of the toolkit: its clean-up removes every handler.
@@ -41,7 +35,7 @@ bool ResourceFiles::LoadArchive() const {
 wxIcon ResourceFiles::LoadIcon(const wxString& name) const {
   wxIcon icon;
   const wxString path = directory_ + "/" + name;
-  if (IsRegularFile(path)) icon.LoadFile(path, wxBITMAP_TYPE_ICO);
+  if (ResourceDirectory::IsRegularFile(path)) icon.LoadFile(path, wxBITMAP_TYPE_ICO);
   return icon;
 }
 
@@ -49,7 +43,8 @@ wxImage ResourceFiles::LoadImage(const wxString& name, wxBitmapType type) const 
   RegisterZipHandler();
   wxFileSystem files;
   std::unique_ptr<wxFSFile> member(
-      files.OpenFile(ArchiveUrl(ArchivePath()) + "#zip:" + ResourceDirectory::ArchiveFile + "$" + name));
+      files.OpenFile(ArchiveUrl(ArchivePath()) + "#zip:" + ResourceDirectory::ArchiveFile + "$" +
+                     name));
   wxImage image;
   if (member != nullptr && member->GetStream() != nullptr) {
     image.LoadFile(*member->GetStream(), type);
@@ -62,4 +57,6 @@ wxBitmap ResourceFiles::LoadMenuBitmap(const wxString& name) const {
   return image.IsOk() ? wxBitmap(image) : wxBitmap();
 }
 
-wxString ResourceFiles::ArchivePath() const { return directory_ + "/" + ResourceDirectory::ArchiveFile; }
+wxString ResourceFiles::ArchivePath() const {
+  return directory_ + "/" + ResourceDirectory::ArchiveFile;
+}
