@@ -431,6 +431,9 @@ bool BackupRunner::AddSourceFile(ZipWriter& archive, const SourceFile& file) {
     }
     LogArchiveError(error, archive.ArchivePath());
     RecordZipError(error, path);
+    // Files taken before the error may have been dropped with it while their
+    // data was still being compressed: none of this archive's files is stamped.
+    stamps_.Discard();
     throw;
   }
   if (!added) {
@@ -528,6 +531,7 @@ bool BackupRunner::EnterSubdirectory(ZipWriter& archive, const std::string& rela
     archive.AddFile(path, -1, false, kAddOptions, kBufferSize);
   } catch (const ZipException& error) {
     RecordZipError(error, path);
+    stamps_.Discard();  // as for a file: earlier entries may have been dropped
     return false;
   }
   return true;

@@ -212,6 +212,12 @@ ZipFileHeader* ZipCentralDir::AddEntry(const ZipFileHeader& header, int replaceI
   return Current();
 }
 
+ZipFileHeader* ZipCentralDir::ResumeEntry(int index) {
+  current_ = index;
+  Current()->localHeaderOffset = storage_.SeekToEnd() - bytesBeforeArchive_;
+  return Current();
+}
+
 void ZipCentralDir::EndEntryWrite() {
   ZipFileHeader& entry = *Current();
   const uint64_t position = entry.localHeaderOffset + bytesBeforeArchive_;

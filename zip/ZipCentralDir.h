@@ -51,6 +51,9 @@ class ZipCentralDir {
   // disk, sets the entry's local header offset and leaves the file positioned
   // there.
   ZipFileHeader* AddEntry(const ZipFileHeader& header, int replaceIndex);
+  // Makes entry `index`, added earlier and not yet on disk, the current
+  // entry at the end of the file (its local header offset is set there).
+  ZipFileHeader* ResumeEntry(int index);
   // Writes the current entry's CRC and sizes into its local header.
   void EndEntryWrite();
   // Forgets the current entry without recording anything.

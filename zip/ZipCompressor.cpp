@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "zip/ZipDeflateStream.h"
 #include "zip/ZipException.h"
 #include "zip/ZipStorage.h"
 
@@ -62,8 +63,8 @@ void ZipCompressor::OpenStream(int level) {
   stream_.zalloc = &ZipCompressor::Allocate;
   stream_.zfree = &ZipCompressor::Free;
   stream_.opaque = this;
-  int result = deflateInit2(&stream_, level, Z_DEFLATED, ZipParallelDeflater::kWindowBits,
-                            ZipParallelDeflater::kMemoryLevel, Z_DEFAULT_STRATEGY);
+  int result = deflateInit2(&stream_, level, Z_DEFLATED, ZipDeflateStream::kWindowBits,
+                            ZipDeflateStream::kMemoryLevel, Z_DEFAULT_STRATEGY);
   if (result != Z_OK) {
     FreeAllocations();
     ThrowZlib(result);

@@ -1,35 +1,16 @@
 #include "zip/ZipParallelDeflater.h"
 
+#include <algorithm>
 #include <system_error>
 #include <thread>
 
 #include <zlib.h>
 
+#include "zip/ZipDeflateStream.h"
+
 namespace {
 
 constexpr size_t kDictionarySize = 32 * 1024;
-
-// A deflate stream that is always ended, also when a block fails.
-class DeflateStream {
- public:
-  explicit DeflateStream(int level) {
-    result_ = deflateInit2(&stream_, level, Z_DEFLATED, ZipParallelDeflater::kWindowBits,
-                           ZipParallelDeflater::kMemoryLevel, Z_DEFAULT_STRATEGY);
-  }
-  ~DeflateStream() {
-    if (result_ == Z_OK) deflateEnd(&stream_);
-  }
-  DeflateStream(const DeflateStream&) = delete;
-  DeflateStream& operator=(const DeflateStream&) = delete;
-
-  int InitResult() const { return result_; }
-  z_stream* operator->() { return &stream_; }
-  z_stream* Get() { return &stream_; }
-
- private:
-  z_stream stream_{};
-  int result_;
-};
 
 }  // namespace
 
@@ -40,8 +21,8 @@ ZipParallelDeflater::ZipParallelDeflater(std::function<void(const char*, size_t)
 ZipParallelDeflater::~ZipParallelDeflater() { Discard(); }
 
 unsigned ZipParallelDeflater::Workers() {
-  unsigned cores = std::thread::hardware_concurrency();
-  return cores == 0 ? 1 : cores;
+  static const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+  return cores;
 }
 
 void ZipParallelDeflater::Begin(int level) {
@@ -106,7 +87,7 @@ void ZipParallelDeflater::WriteOldest() {
 ZipParallelDeflater::Result ZipParallelDeflater::Compress(int level, std::string input,
                                                           std::string dictionary, bool last) {
   Result result;
-  DeflateStream stream(level);
+  ZipDeflateStream stream(level);
   if (stream.InitResult() != Z_OK) {
     result.error = stream.InitResult();
     return result;

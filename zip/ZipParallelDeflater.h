@@ -16,12 +16,6 @@
 class ZipParallelDeflater {
  public:
   static constexpr size_t kBlockSize = 256 * 1024;
-  // The deflate stream of every entry: raw (no zlib header), 32 KiB window,
-  // zlib's default memory level. The single-stream path uses the same, so
-  // both give the same bytes.
-  static constexpr int kWindowBits = -15;
-  static constexpr int kMemoryLevel = 8;
-
   // `sink` receives the compressed bytes in order; `throwZlib` turns a zlib
   // result into the writer's exception.
   ZipParallelDeflater(std::function<void(const char*, size_t)> sink,

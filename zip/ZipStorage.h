@@ -56,6 +56,8 @@ class ZipStorage {
   void SetLength(uint64_t length);
   // Where the next written byte lands: file position plus buffered bytes.
   uint64_t Position();
+  // Where the buffered bytes begin: everything before is in the file.
+  uint64_t FlushedPosition() { return file_->Position(); }
 
   // Closes the file and returns the archive path. Unless `afterError`, the
   // buffer is written out and everything committed (ZipArchiveFile::Commit);

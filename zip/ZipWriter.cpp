@@ -9,10 +9,12 @@
 #include "zip/ZipAttributes.h"
 #include "zip/ZipCentralDir.h"
 #include "zip/ZipCompressor.h"
+#include "zip/ZipDeflateLane.h"
 #include "zip/ZipFile.h"
 #include "zip/ZipFileHeader.h"
 #include "zip/ZipJournal.h"
 #include "zip/ZipMemFile.h"
+#include "zip/ZipParallelDeflater.h"
 #include "zip/ZipPathComponent.h"
 #include "zip/ZipStorage.h"
 
@@ -139,8 +141,9 @@ bool ZipWriter::JournalSetAside() const {
 
 int ZipWriter::EntryCount() const { return centralDir_->Count(); }
 
-bool ZipWriter::GetEntryInfo(int index, ZipFileHeader* header) const {
+bool ZipWriter::GetEntryInfo(int index, ZipFileHeader* header) {
   if (index < 0 || index >= centralDir_->Count()) return false;
+  WriteQueued(true);
   *header = centralDir_->Entry(index);
   return true;
 }
@@ -195,6 +198,7 @@ ZipFileHeader ZipWriter::NewHeader(const std::string& name, const ZipSourcePrope
 bool ZipWriter::ResolveReplaceIndex(int* index, const std::string& name) {
   if (*index == -2) *index = IsClosed() ? -1 : centralDir_->FindEntry(name, false);
   if (*index == -1) return true;
+  WriteQueued(true);
   if (*index < 0 || *index >= centralDir_->Count()) return false;
   if (*index == centralDir_->Count() - 1) {
     // Cut off and appended again: from here on the old entry exists only in
@@ -300,7 +304,8 @@ bool ZipWriter::AddPreparedFile(const AddFileRequest& request) {
     gainCheck = false;
   }
   bool retry = (request.options & AddFileRequest::OptInternalRetry) == AddFileRequest::OptInternalRetry;
-  if (!AddFileDirect(header, *source, size, level, replaceIndex, request.bufferSize, retry)) {
+  if (!AddFileDirect(header, *source, size, level, replaceIndex, request.bufferSize, retry,
+                     !gainCheck && replaceIndex < 0)) {
     return false;
   }
   if (!gainCheck || replaceIndex >= 0) return true;
@@ -320,6 +325,10 @@ bool ZipWriter::AddDirectory(ZipFileHeader& header, int replaceIndex) {
   ZipActionCallback* callback = CallbackFor(ZipActionCallback::CallbackAdd);
   if (callback != nullptr) callback->SetActionTotal(0);
   if (!ResolveReplaceIndex(&replaceIndex, header.SystemName())) return false;
+  if (replaceIndex < 0 && QueuesEntryOf(0)) {
+    QueueEntry(header, 0, "");
+    return true;
+  }
   if (!BeginEntry(header, 0, replaceIndex, 0, 0)) return false;
   try {
     EndEntry(false);
@@ -330,14 +339,19 @@ bool ZipWriter::AddDirectory(ZipFileHeader& header, int replaceIndex) {
   return true;
 }
 
+// A small file appended at the end is read whole and queued for the lane; one
+// that grows past the lane's limit while it is read is written here after all.
 bool ZipWriter::AddFileDirect(ZipFileHeader& header, ZipAbstractFile& source, uint64_t size,
-                              int level, int replaceIndex, uint32_t bufferSize, bool retry) {
+                              int level, int replaceIndex, uint32_t bufferSize, bool retry,
+                              bool mayQueue) {
   ZipActionCallback* callback = CallbackFor(retry ? ZipActionCallback::CallbackAddStored
                                                   : ZipActionCallback::CallbackAdd);
   ActionScope retryAction(retry ? callback : nullptr, header.SystemName(), source.Path());
   if (callback != nullptr) callback->SetActionTotal(size);
   bool replacing = replaceIndex >= 0;
-  if (!BeginEntry(header, level, replaceIndex, replacing ? size : 0, size)) return false;
+  bool queued = mayQueue && QueuesEntryOf(size);
+  std::string held;  // the data read so far while it is to be queued
+  if (!queued && !BeginEntry(header, level, replaceIndex, replacing ? size : 0, size)) return false;
   // In place, the entry may not outgrow the room made for it: a file that
   // grew since its size was taken is stored with the bytes that were there.
   uint64_t limit = replacing ? size : header.zip64Local ? UINT64_MAX : kClassicEntryLimit;
@@ -348,13 +362,22 @@ bool ZipWriter::AddFileDirect(ZipFileHeader& header, ZipAbstractFile& source, ui
     for (;;) {
       size_t want = static_cast<size_t>(std::min<uint64_t>(bufferSize, limit - done));
       size_t got = want == 0 ? 0 : source.Read(buffer.Data(), want);
-      if (got > 0) WriteEntryData(buffer.Data(), got);
+      if (got > 0 && queued) held.append(buffer.Data(), got);
+      if (got > 0 && !queued) WriteEntryData(buffer.Data(), got);
       done += got;
       bool more = want != 0 && got == want;
+      if (queued && held.size() > ZipDeflateLane::kMaxEntrySize) {
+        queued = false;
+        if (!BeginEntry(header, level, -1, 0, held.size())) return false;
+        WriteEntryData(held.data(), held.size());
+        std::string().swap(held);
+      }
       // An entry replaced in place is completed first: its old data is gone.
       if (got > 0 && CancelNow(callback, got, replacing)) {
         if (more && HasMoreData(source)) {
           DiscardCurrentEntry();
+        } else if (queued) {
+          QueueEntry(header, level, std::move(held));
         } else {
           EndEntry(false);
         }
@@ -362,7 +385,11 @@ bool ZipWriter::AddFileDirect(ZipFileHeader& header, ZipAbstractFile& source, ui
       }
       if (!more) break;
     }
-    EndEntry(false);
+    if (queued) {
+      QueueEntry(header, level, std::move(held));
+    } else {
+      EndEntry(false);
+    }
   } catch (...) {
     DiscardCurrentEntry();
     throw;
@@ -371,6 +398,88 @@ bool ZipWriter::AddFileDirect(ZipFileHeader& header, ZipAbstractFile& source, ui
     MakeRoomForReplacement(replaceIndex, header.LocalHeaderSize(false) + done, header.SystemName());
   }
   return true;
+}
+
+bool ZipWriter::QueuesEntryOf(uint64_t size) {
+  return size <= ZipDeflateLane::kMaxEntrySize && ZipParallelDeflater::Workers() > 1;
+}
+
+// The entry takes its place in the central directory now, so that it is
+// counted and found by name; its bytes follow once the lane is done with it.
+void ZipWriter::QueueEntry(ZipFileHeader& header, int level, std::string data) {
+  if (!header.PrepareForWrite(level, false)) throw ZipException(ZipException::EntryTooLong, ArchivePath());
+  header.zip64Local = false;
+  if (lane_ == nullptr) lane_ = std::make_unique<ZipDeflateLane>();
+  centralDir_->AddEntry(header, -1);
+  centralDir_->ForgetCurrent();
+  lane_->Submit(std::move(data), header.method == 8 ? level : 0);
+  if (lane_->Full()) lane_->WaitFor(lane_->Queued() / 2);
+  WriteQueued(false);
+}
+
+// An entry that cannot be written is cut off with every entry queued after
+// it, as an unfinished entry is, and the failure thrown.
+void ZipWriter::WriteQueued(bool all) {
+  if (lane_ == nullptr || lane_->Queued() == 0) return;
+  int next = FirstQueued();
+  try {
+    if (all) lane_->WaitFor(lane_->Queued());
+    for (ZipDeflateLane::Entry entry; lane_->TakeDone(&entry); ++next) {
+      if (entry.error != 0) {
+        throw ZipException(ZipException::CodeOfZlibResult(entry.error), ArchivePath());
+      }
+      WriteQueuedEntry(next, entry.data, entry.crc, entry.inputSize);
+    }
+  } catch (const ZipException&) {
+    CutFailedQueued(next);
+    throw;
+  }
+}
+
+// The CRC and sizes are known, so the local header is complete as written.
+void ZipWriter::WriteQueuedEntry(int index, const std::string& data, uint32_t crc,
+                                 uint64_t inputSize) {
+  ZipFileHeader* entry = centralDir_->ResumeEntry(index);
+  entry->crc32 = crc;
+  entry->compressedSize = data.size();
+  entry->uncompressedSize = inputSize;
+  entry->WriteLocalHeader(*storage_);
+  storage_->Write(data.data(), data.size());
+  centralDir_->ForgetCurrent();
+}
+
+void ZipWriter::DropQueued(int from) {
+  if (lane_ != nullptr) lane_->Clear();
+  centralDir_->ForgetCurrent();
+  while (centralDir_->Count() > from) centralDir_->RemoveEntry(centralDir_->Count() - 1);
+}
+
+void ZipWriter::CutFailedQueued(int from) {
+  const uint64_t before = centralDir_->BytesBeforeArchive();
+  const ZipFileHeader* failed = centralDir_->Current();
+  uint64_t cut = failed != nullptr ? failed->localHeaderOffset + before : storage_->Position();
+  DropQueued(from);
+  try {
+    storage_->TruncateAt(cut);
+    storage_->Flush();  // the entries before it, when the file has room for them
+    return;
+  } catch (const ZipException&) {
+  }
+  const uint64_t onDisk = storage_->FlushedPosition();
+  while (from > 0 && cut > onDisk) {
+    --from;
+    cut = centralDir_->Entry(from).localHeaderOffset + before;
+  }
+  DropQueued(from);
+  try {
+    storage_->TruncateAt(cut);
+  } catch (const ZipException&) {
+    // The entries are out of the central directory; their bytes stay as unused room.
+  }
+}
+
+int ZipWriter::FirstQueued() const {
+  return centralDir_->Count() - (lane_ == nullptr ? 0 : static_cast<int>(lane_->Queued()));
 }
 
 bool ZipWriter::AddFileViaTemporary(const AddFileRequest& request, const std::string& temporaryPath,
@@ -409,6 +518,7 @@ bool ZipWriter::AddFileViaTemporary(const AddFileRequest& request, const std::st
     if (error.code != ZipException::CancelledFinished || temporary.EntryCount() != 1) throw;
     onCancel_ = OnCancel::Pending;
   }
+  temporary.WriteQueued(true);
   const ZipFileHeader& staged = temporary.centralDir_->Entry(0);
   if (gainCheck && staged.compressedSize > staged.uncompressedSize) {
     AddFileRequest stored = request;
@@ -424,6 +534,7 @@ bool ZipWriter::AddFileViaTemporary(const AddFileRequest& request, const std::st
 bool ZipWriter::BeginEntry(ZipFileHeader& header, int level, int replaceIndex,
                            uint64_t reserveSize, uint64_t sizeHint) {
   if (IsClosed() || entryState_ != 0 || storage_->IsReadOnly()) return false;
+  WriteQueued(true);
   bool replacing = replaceIndex >= 0 && replaceIndex < centralDir_->Count();
   if (level < -1 || level > 9) level = -1;
   if (!header.PrepareForWrite(level, false)) throw ZipException(ZipException::EntryTooLong, ArchivePath());
@@ -487,6 +598,7 @@ bool ZipWriter::RemoveLastEntry(bool evenIfSmaller) {
   if (IsClosed() || entryState_ != 0 || centralDir_->Count() == 0 || storage_->IsReadOnly()) {
     return false;
   }
+  WriteQueued(true);
   const ZipFileHeader& entry = centralDir_->Entry(centralDir_->Count() - 1);
   if (!evenIfSmaller && entry.compressedSize <= entry.uncompressedSize) return false;
   return Guarded([&] {
@@ -518,6 +630,8 @@ bool ZipWriter::CopyEntry(ZipWriter& source, int index, const std::string& newNa
     return false;
   }
   if (index < 0 || index >= source.EntryCount()) return false;
+  WriteQueued(true);
+  source.WriteQueued(true);
   source.centralDir_->ReadLocalHeaderOf(index);
   ZipFileHeader header = source.centralDir_->Entry(index);
   uint64_t dataStart = header.localHeaderOffset + header.LocalHeaderSize(true);
@@ -648,6 +762,11 @@ void ZipWriter::CloseArchive(bool afterError, bool updateTimeStamp) {
     CloseArchive(true);
     throw ZipException(failure, path);
   }
+  if (afterError) {
+    DropQueued(FirstQueued());
+  } else {
+    WriteQueued(true);  // a failure leaves the archive open with the entries before it
+  }
   bool completed = true;
   if (!afterError) {
     try {
@@ -665,6 +784,7 @@ void ZipWriter::CloseArchive(bool afterError, bool updateTimeStamp) {
   bool inMemory = storage_->InMemory();
   centralDir_->Clear();
   compressor_->Release();
+  lane_.reset();
   std::string path = storage_->Close(afterError);
   if (updateTimeStamp && !path.empty() && !inMemory) SetFileTimeOf(path, newest);
   if (!completed) throw ZipException(ZipException::CancelledFinished, path);

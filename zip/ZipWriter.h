@@ -21,6 +21,7 @@
 class ZipAbstractFile;
 class ZipCentralDir;
 class ZipCompressor;
+class ZipDeflateLane;
 class ZipFileHeader;
 class ZipMemFile;
 class ZipStorage;
@@ -109,10 +110,12 @@ class ZipWriter {
   // True when opening the archive moved aside a journal that did not belong to
   // the archive as it is (see ZipJournal); the archive was left as it was.
   bool JournalSetAside() const;
-  // Number of entries in the archive's central directory (0 while closed).
+  // Number of entries in the archive's central directory (0 while closed),
+  // counting those still being compressed.
   int EntryCount() const;
   // A copy of entry `index`'s header, or false when there is no such entry.
-  bool GetEntryInfo(int index, ZipFileHeader* header) const;
+  // Entries still being compressed are written first.
+  bool GetEntryInfo(int index, ZipFileHeader* header);
 
   // The name `path` would be stored under (UTF-8, '/' separators).
   std::string PredictNameInArchive(const std::string& path, bool fullPath,
@@ -128,6 +131,13 @@ class ZipWriter {
   // source unreadable, bad replace index); throws on write, compression and
   // cancel failures. Entries and archives of any size and count are written,
   // with ZIP64 fields where a value needs them.
+  //
+  // On a machine with more than one core, a small file appended at the end is
+  // read here and compressed on another thread while the next files are read;
+  // it is written once compressed, before anything else changes the file. A
+  // write or compression failure of such an entry is thrown by a later call
+  // (CloseArchive at the latest, which then leaves the archive open): that
+  // entry and all queued after it are dropped, as an unfinished entry is.
   bool AddFile(const AddFileRequest& request);
   bool AddFile(const std::string& sourcePath, int level = -1, bool fullPath = false,
                int options = AddFileRequest::OptDefault, uint32_t bufferSize = 65536);
@@ -198,7 +208,20 @@ class ZipWriter {
   bool ResolveReplaceIndex(int* index, const std::string& name);
   bool AddDirectory(ZipFileHeader& header, int replaceIndex);
   bool AddFileDirect(ZipFileHeader& header, ZipAbstractFile& source, uint64_t size, int level,
-                     int replaceIndex, uint32_t bufferSize, bool retry);
+                     int replaceIndex, uint32_t bufferSize, bool retry, bool mayQueue);
+  // True when an entry of `size` bytes appended at the end goes to the lane.
+  static bool QueuesEntryOf(uint64_t size);
+  // Appends `header` to the central directory and hands `data` to the lane.
+  void QueueEntry(ZipFileHeader& header, int level, std::string data);
+  // Writes the queued entries that are done, or (`all`) every queued entry.
+  void WriteQueued(bool all);
+  void WriteQueuedEntry(int index, const std::string& data, uint32_t crc, uint64_t inputSize);
+  // Forgets the queued entries from central directory entry `from` on.
+  void DropQueued(int from);
+  // After the queued entry `from` failed: cuts it off with the entries after
+  // it, and those before it whose buffered bytes cannot be written either.
+  void CutFailedQueued(int from);
+  int FirstQueued() const;
   bool AddFileViaTemporary(const AddFileRequest& request, const std::string& temporaryPath,
                            int replaceIndex, bool gainCheck);
   bool BeginEntry(ZipFileHeader& header, int level, int replaceIndex, uint64_t reserveSize,
@@ -217,6 +240,7 @@ class ZipWriter {
   std::unique_ptr<ZipStorage> storage_;
   std::unique_ptr<ZipCentralDir> centralDir_;
   std::unique_ptr<ZipCompressor> compressor_;
+  std::unique_ptr<ZipDeflateLane> lane_;  // made at the first queued entry
   ZipAutoBuffer readBuffer_;      // chunks read from the file being added
   int entryState_ = 0;            // 0 no entry open, 1 an entry is being written
   int currentIndex_ = -1;         // the entry being written

@@ -93,6 +93,8 @@ TEST(ExactBytesTest, LevelGivesMethodAndFlags) {
                              {3, 5000, 8, 0}, {6, 5000, 8, 0},  {7, 5000, 8, 0}, {8, 5000, 8, 2},
                              {9, 5000, 8, 2}, {42, 5000, 8, 0},
                              {-1, 0, 0, 0},   {9, 3, 0, 0},     {1, 4, 0, 0},    {9, 5, 8, 2}};
+  // More small files than are compressed ahead at once, then large ones between them.
+  for (size_t size = 3000; size < 3300; ++size) cases.push_back({9, size, 8, 2});
   for (const Case& large : {Case{-1, 0, 8, 0}, Case{1, 0, 8, 6}, Case{9, 0, 8, 2}}) {
     for (size_t size : {512 * 1024 - 1, 512 * 1024, 3 * 1024 * 1024 + 12345}) {
       cases.push_back({large.level, size, large.method, large.flags});

@@ -128,7 +128,7 @@ inline std::map<std::string, testing_support::ExternalEntry> ExpectArchiveHolds(
 #define EXPECT_ARCHIVE_HOLDS(archive, files, ...) \
   ::zip_test::ExpectArchiveHolds(__FILE__, __LINE__, archive, files, ##__VA_ARGS__)
 
-inline ZipFileHeader Entry(const ZipWriter& writer, int index) {
+inline ZipFileHeader Entry(ZipWriter& writer, int index) {
   ZipFileHeader header;
   EXPECT_TRUE(writer.GetEntryInfo(index, &header)) << index;
   return header;
