@@ -265,11 +265,14 @@ bool BackupRunner::HasRoomForRun(const std::string& backupDirectory) {
 }
 
 // A cancel is no failure of its own: the run reports it as a cancellation.
+// Any other archive error may have dropped files taken before it while their
+// data was still being compressed: none of the archive's files is stamped.
 void BackupRunner::RecordZipError(const ZipException& error, const std::string& otherwisePath) {
   if (error.code == ZipException::CancelledFinished ||
       error.code == ZipException::CancelledUnfinished) {
     return;
   }
+  stamps_.Discard();
   result_.Fail(ZipErrorReason(error).ToStdString(wxConvUTF8),
                error.fileName.empty() ? otherwisePath : error.fileName);
 }
@@ -431,9 +434,6 @@ bool BackupRunner::AddSourceFile(ZipWriter& archive, const SourceFile& file) {
     }
     LogArchiveError(error, archive.ArchivePath());
     RecordZipError(error, path);
-    // Files taken before the error may have been dropped with it while their
-    // data was still being compressed: none of this archive's files is stamped.
-    stamps_.Discard();
     throw;
   }
   if (!added) {
@@ -531,7 +531,6 @@ bool BackupRunner::EnterSubdirectory(ZipWriter& archive, const std::string& rela
     archive.AddFile(path, -1, false, kAddOptions, kBufferSize);
   } catch (const ZipException& error) {
     RecordZipError(error, path);
-    stamps_.Discard();  // as for a file: earlier entries may have been dropped
     return false;
   }
   return true;

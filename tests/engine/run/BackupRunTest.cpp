@@ -487,6 +487,36 @@ TEST(StampTest, IncrementalRunsTakeEveryFileWhoseContentIsNotStored) {
     EXPECT_EQ(testing_support::ReadFile(t.source + "/" + file), entries.at(file)) << command;
 }
 
+// One write of the new archive fails (a flaky disk): the run fails and keeps
+// what was written, but stamps no file, since files taken before the failure
+// may have been cut off with it while their data was still being compressed.
+TEST(StampTest, ArchiveWriteThatFailsOnceStampsNoFile) {
+  struct FailingOnce : platform::FileWrapper {
+    using FileWrapper::FileWrapper;
+    int Write(const void* buffer, size_t count) override {
+      return ++writes == 3 ? EIO : FileWrapper::Write(buffer, count);
+    }
+    int writes = 0;
+  };
+  struct FlakyEnv : testing_support::FaultEnv {
+    int OpenOwnFile(const std::string& path, bool createNew, const platform::LockKind* lock,
+                    std::unique_ptr<platform::File>* file) override {
+      const int error = FaultEnv::OpenOwnFile(path, createNew, lock, file);
+      if (error == 0 && createNew) *file = std::make_unique<FailingOnce>(std::move(*file));
+      return error;
+    }
+  } env;
+  Sandbox t;
+  for (int i = 0; i < 400; ++i) {
+    WriteFile(t.source + "/f" + std::to_string(i), testing_support::NoiseBytes(3000, i));
+  }
+  run_test::ScopedEnv installed(&env);
+  wxLogNull quiet;
+  EXPECT_FALSE(t.RunJob(true));
+  EXPECT_ZIP_VALID(t.target + "/Docs.zip");
+  for (int i = 0; i < 400; ++i) EXPECT_TRUE(HasArchiveBit(t.source + "/f" + std::to_string(i))) << i;
+}
+
 // A run that cannot fit its new archive refuses at once, naming the target,
 // the space needed and the space free; nothing is written or stamped. The
 // target is a 1 MB tmpfs where one can be mounted, else a disk whose free
