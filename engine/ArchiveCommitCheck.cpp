@@ -21,13 +21,13 @@ void ArchiveCommitCheck::Begin(const std::string& baseDir, const std::string& ar
   surelyFirst_ = !suffixed && prepared.fate == ArchiveFate::Created &&
                  RetiredArchivePaths(JoinPath(baseDir, name_)).empty();
   wroteAny_ = false;
-  written_.clear();
+  written_.Clear();
 }
 
 void ArchiveCommitCheck::NoteWritten(const ZipWriter& archive, const std::string& path) {
   wroteAny_ = true;
   if (prepared_.fate == ArchiveFate::Kept) {
-    written_.insert(archive.PredictNameInArchive(path, false, ZipWriter::PredictAuto));
+    written_.Insert(archive.PredictNameInArchive(path, false, ZipWriter::PredictAuto));
   }
 }
 
@@ -42,7 +42,7 @@ bool ArchiveCommitCheck::AfterCommit(uint64_t entries, const wxDateTime& committ
   const bool addedTo = prepared_.fate == ArchiveFate::Kept;
   *problems = verifier.Check(JoinPath(baseDir_, name_), addedTo ? &written_ : nullptr);
   wroteAny_ = false;
-  written_.clear();
+  written_.Clear();
   return problems->empty() && !verifier.Stopped();
 }
 

@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -14,6 +13,7 @@
 
 #include "engine/ArchivePreparer.h"
 #include "engine/ArchiveVerifier.h"
+#include "engine/EntryNameSet.h"
 
 class ZipWriter;
 
@@ -47,5 +47,5 @@ class ArchiveCommitCheck {
   bool fullRun_ = true;
   bool surelyFirst_ = false;  // created where no archive of its name was before
   bool wroteAny_ = false;
-  std::set<std::string> written_;  // entry names, in an archive added to
+  EntryNameSet written_;  // entry names, in an archive added to
 };

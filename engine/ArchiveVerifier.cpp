@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "engine/ArchiveErrorText.h"
+#include "engine/EntryNameSet.h"
 #include "engine/ReadCallback.h"
 #include "zip/ZipException.h"
 #include "zip/ZipReader.h"
@@ -52,7 +53,7 @@ void ArchiveVerifier::CheckRange(ZipReader& reader, const std::string& path,
 // bytes they put out, so halves of the stored bytes would leave one reader
 // with most of the work.
 std::vector<EntryProblem> ArchiveVerifier::Check(const std::string& path,
-                                                 const std::set<std::string>* names) {
+                                                 const EntryNameSet* names) {
   stopped_ = false;
   std::vector<EntryProblem> problems;
   ZipReader reader;
@@ -65,7 +66,7 @@ std::vector<EntryProblem> ArchiveVerifier::Check(const std::string& path,
   std::vector<int> entries;
   uint64_t total = 0;
   for (int i = 0; i < reader.Count(); ++i) {
-    if (names != nullptr && names->count(reader.Entry(i).SystemName()) == 0) continue;
+    if (names != nullptr && !names->Contains(reader.Entry(i).SystemName())) continue;
     entries.push_back(i);
     total += reader.Entry(i).uncompressedSize;
   }

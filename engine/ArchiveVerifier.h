@@ -4,10 +4,10 @@
 #pragma once
 
 #include <atomic>
-#include <set>
 #include <string>
 #include <vector>
 
+class EntryNameSet;
 class ReadCallback;
 class ZipReader;
 
@@ -30,7 +30,7 @@ class ArchiveVerifier {
   // whose name (ZipFileHeader::SystemName) is in it. The problems found, in entry order; a stop
   // ends the check early without a problem (see Stopped).
   std::vector<EntryProblem> Check(const std::string& path,
-                                  const std::set<std::string>* names = nullptr);
+                                  const EntryNameSet* names = nullptr);
   bool Stopped() const { return stopped_; }
 
  private:

@@ -2,30 +2,103 @@
 
 #include "engine/DirEnumerator.h"
 
+namespace {
+
+// Reads the records written by PendingStamps::Add, from `next` on.
+class RecordReader {
+ public:
+  explicit RecordReader(std::deque<char>::const_iterator next) : next_(next) {}
+
+  // Seven bits a byte, lowest first; the top bit marks a byte that follows.
+  uint64_t Number() {
+    uint64_t value = 0;
+    for (int shift = 0;; shift += 7) {
+      const auto byte = static_cast<unsigned char>(*next_++);
+      value |= static_cast<uint64_t>(byte & 0x7F) << shift;
+      if ((byte & 0x80) == 0) return value;
+    }
+  }
+
+  void Text(size_t length, std::string* text) {
+    text->append(next_, next_ + static_cast<std::ptrdiff_t>(length));
+    next_ += static_cast<std::ptrdiff_t>(length);
+  }
+
+ private:
+  std::deque<char>::const_iterator next_;
+};
+
+// Times before the epoch are negative: fold the sign into the lowest bit so
+// small magnitudes stay short.
+uint64_t Folded(int64_t value) {
+  return (static_cast<uint64_t>(value) << 1) ^ static_cast<uint64_t>(value >> 63);
+}
+
+int64_t Unfolded(uint64_t value) {
+  return static_cast<int64_t>(value >> 1) ^ -static_cast<int64_t>(value & 1);
+}
+
+}  // namespace
+
+void PendingStamps::PutNumber(uint64_t value) {
+  for (; value >= 0x80; value >>= 7) records_.push_back(static_cast<char>(value | 0x80));
+  records_.push_back(static_cast<char>(value));
+}
+
+void PendingStamps::PutText(const std::string& text, size_t begin, size_t length) {
+  records_.insert(records_.end(), text.begin() + static_cast<std::ptrdiff_t>(begin),
+                  text.begin() + static_cast<std::ptrdiff_t>(begin + length));
+}
+
+// A record: the name's length shifted left once, its lowest bit set when a
+// folder part (device, length of the folder path, the path) follows; then
+// inode, size, modification time (seconds, nanoseconds) and the name.
 void PendingStamps::Add(const std::string& path, const platform::FileInfo& seen) {
-  files_.push_back(StoredFile{seen.device, seen.inode, seen.size, seen.mtimeSeconds,
-                              seen.mtimeNanoseconds, static_cast<uint32_t>(path.size())});
-  paths_.insert(paths_.end(), path.begin(), path.end());
+  const size_t nameStart = path.rfind('/') + 1;  // 0 without a '/'
+  const size_t nameLength = path.size() - nameStart;
+  const bool newFolder = count_ == 0 || seen.device != device_ ||
+                         path.compare(0, nameStart, folder_) != 0;
+  PutNumber(static_cast<uint64_t>(nameLength) << 1 | (newFolder ? 1 : 0));
+  if (newFolder) {
+    folder_.assign(path, 0, nameStart);
+    device_ = seen.device;
+    PutNumber(device_);
+    PutNumber(folder_.size());
+    PutText(folder_, 0, folder_.size());
+  }
+  PutNumber(seen.inode);
+  PutNumber(seen.size);
+  PutNumber(Folded(seen.mtimeSeconds));
+  PutNumber(static_cast<uint32_t>(seen.mtimeNanoseconds));
+  PutText(path, nameStart, nameLength);
+  ++count_;
 }
 
 void PendingStamps::Commit() {
-  auto next = paths_.begin();
+  RecordReader reader(records_.begin());
+  std::string folder;
   std::string path;
-  for (const StoredFile& file : files_) {
-    path.assign(next, next + file.pathLength);
-    next += file.pathLength;
-    platform::FileInfo seen;
-    seen.device = file.device;
-    seen.inode = file.inode;
-    seen.size = file.size;
-    seen.mtimeSeconds = file.mtimeSeconds;
-    seen.mtimeNanoseconds = file.mtimeNanoseconds;
+  platform::FileInfo seen;
+  for (size_t i = 0; i < count_; ++i) {
+    const uint64_t head = reader.Number();
+    if ((head & 1) != 0) {
+      seen.device = reader.Number();
+      folder.clear();
+      reader.Text(reader.Number(), &folder);
+    }
+    seen.inode = reader.Number();
+    seen.size = reader.Number();
+    seen.mtimeSeconds = Unfolded(reader.Number());
+    seen.mtimeNanoseconds = static_cast<int32_t>(reader.Number());
+    path = folder;
+    reader.Text(head >> 1, &path);
     ClearArchiveAttribute(path, seen);
   }
   Discard();
 }
 
 void PendingStamps::Discard() {
-  files_ = std::deque<StoredFile>();
-  paths_ = std::deque<char>();
+  records_ = std::deque<char>();
+  count_ = 0;
+  folder_.clear();
 }

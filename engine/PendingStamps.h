@@ -3,10 +3,13 @@
 // written only once the archive holding the file has been committed (closed
 // with its central directory and synced). An archive that never commits (a
 // failed close, a crash, a kill) leaves its files unstamped, and the next
-// incremental run takes them again. Holds a path and the state a stamp records
-// per stored file, for one archive at a time: about 80 bytes a file.
+// incremental run takes them again. Holds, for one archive at a time, what a
+// stamp records of each stored file, packed: a folder's path and device once
+// for the run of its files that follow, then per file its name and its
+// identity, size and time as variable-length numbers (about 25 bytes a file).
 #pragma once
 
+#include <cstdint>
 #include <deque>
 #include <string>
 
@@ -26,20 +29,16 @@ class PendingStamps {
   // Forgets every remembered file without stamping it.
   void Discard();
 
-  size_t Count() const { return files_.size(); }
+  size_t Count() const { return count_; }
 
  private:
-  // What a stamp records of the file as it was stored; its path is the next
-  // `pathLength` bytes of paths_.
-  struct StoredFile {
-    uint64_t device;
-    uint64_t inode;
-    uint64_t size;
-    int64_t mtimeSeconds;
-    int32_t mtimeNanoseconds;
-    uint32_t pathLength;
-  };
-  // Deques grow without copying: no moment holds the list twice.
-  std::deque<StoredFile> files_;
-  std::deque<char> paths_;
+  void PutNumber(uint64_t value);
+  void PutText(const std::string& text, size_t begin, size_t length);
+
+  // The records, in the order added; a deque grows without copying, so no
+  // moment holds them twice.
+  std::deque<char> records_;
+  size_t count_ = 0;
+  std::string folder_;  // of the last record, ending in '/' (empty: none)
+  uint64_t device_ = 0;  // of the last record
 };

@@ -5,6 +5,7 @@
 #include <utime.h>
 
 #include "engine/ArchiveCatalogue.h"
+#include "engine/EntryNameSet.h"
 #include "engine/ReadCallback.h"
 #include "engine/RestoreRun.h"
 #include "jobs/JobDefinitionWriter.h"
@@ -198,6 +199,21 @@ TEST(RestoreTest, RunFailsAndStampsNothingWhenItsArchiveReadsBackDamaged) {
   EXPECT_NE(box.runner.Result().FailureText().find("big.bin"), std::string::npos)
       << box.runner.Result().FailureText();
   EXPECT_TRUE(run_test::HasArchiveBit(box.source + "/big.bin"));
+}
+
+// The names a check after an appended run is limited to: each kept apart
+// from its prefixes and extensions through the growth of the table.
+TEST(RestoreTest, CheckedNamesSurviveGrowthAndStayApart) {
+  EntryNameSet names;
+  for (int i = 0; i < 5000; ++i) names.Insert("d/" + std::to_string(i) + "/f");
+  names.Insert("d/7/f");
+  EXPECT_EQ(5000u, names.Size());
+  for (int i = 0; i < 5000; i += 7) EXPECT_TRUE(names.Contains("d/" + std::to_string(i) + "/f")) << i;
+  for (const char* other : {"", "d/", "d/7/", "d/7/f/", "d/7/fg", "d/5000/f"}) {
+    EXPECT_FALSE(names.Contains(other)) << other;
+  }
+  names.Clear();
+  EXPECT_FALSE(names.Contains("d/7/f"));
 }
 
 // The command line: list, restore (0, then 3 with the file skipped), a
