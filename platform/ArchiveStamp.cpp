@@ -13,14 +13,16 @@ constexpr uint64_t kFnvPrime = 1099511628211ull;
 // FNV-1a over the path with runs of '/' taken as one, so "a//b" and "a/b"
 // (a root written with a trailing '/') name the same file, then over the
 // file's identity and state.
-uint64_t StateHash(const std::string& path, const FileInfo& seen) {
+uint64_t StateHash(ArchiveStamp::PathPieces path, const FileInfo& seen) {
   uint64_t hash = 14695981039346656037ull;
   char previous = '\0';
-  for (const char c : path) {
-    if (c == '/' && previous == '/') continue;
-    previous = c;
-    hash ^= static_cast<unsigned char>(c);
-    hash *= kFnvPrime;
+  for (const std::string_view piece : path) {
+    for (const char c : piece) {
+      if (c == '/' && previous == '/') continue;
+      previous = c;
+      hash ^= static_cast<unsigned char>(c);
+      hash *= kFnvPrime;
+    }
   }
   const uint64_t fields[] = {seen.device, seen.inode, static_cast<uint64_t>(seen.mtimeSeconds),
                              static_cast<uint64_t>(seen.mtimeNanoseconds), seen.size};
@@ -46,7 +48,7 @@ char* PutTime(char* p, char* end, int64_t seconds, int64_t nanoseconds) {
 }
 
 // The stamp up to and including the space before its writing time.
-size_t FormatState(const std::string& path, const FileInfo& seen, char* text) {
+size_t FormatState(ArchiveStamp::PathPieces path, const FileInfo& seen, char* text) {
   char* p = text;
   std::memcpy(p, "v3 ", 3);
   p += 3;
@@ -74,13 +76,13 @@ bool ParseTime(const char* p, const char* end, int64_t* nanoseconds) {
 size_t ArchiveStamp::Format(const std::string& path, const FileInfo& seen,
                             int64_t stampedAtNanoseconds, char (&text)[kCapacity]) {
   char* const end = text + kCapacity;
-  char* p = text + FormatState(path, seen, text);
+  char* p = text + FormatState({path}, seen, text);
   p = PutTime(p, end, stampedAtNanoseconds / kNanosecondsPerSecond,
               stampedAtNanoseconds % kNanosecondsPerSecond);
   return static_cast<size_t>(p - text);
 }
 
-bool ArchiveStamp::Matches(const char* value, ptrdiff_t length, const std::string& path,
+bool ArchiveStamp::Matches(const char* value, ptrdiff_t length, PathPieces path,
                            const FileInfo& info) {
   if (length <= 0) return false;
   char expected[kCapacity];

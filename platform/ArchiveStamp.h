@@ -16,7 +16,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
+#include <string_view>
 
 #include "platform/Env.h"
 
@@ -32,9 +34,13 @@ class ArchiveStamp {
   static size_t Format(const std::string& path, const FileInfo& seen,
                        int64_t stampedAtNanoseconds, char (&text)[kCapacity]);
 
+  // A path in pieces, as they are joined: {directory, "/", name} spares
+  // joining them.
+  using PathPieces = std::initializer_list<std::string_view>;
+
   // True when `value` (`length` bytes; negative for no stamp) is a stamp of
   // the file at `path` that still holds for its current state `info`.
-  static bool Matches(const char* value, ptrdiff_t length, const std::string& path,
+  static bool Matches(const char* value, ptrdiff_t length, PathPieces path,
                       const FileInfo& info);
 
   // Nanoseconds after a stamp's writing within which the write of the stamp
