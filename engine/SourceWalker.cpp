@@ -27,14 +27,20 @@ bool SourceWalker::BackupDirectory(const std::string& relativeDir) {
 }
 
 // `nextDirectory`, when not empty, is the sibling directory the walk visits
-// after this one and its subtree.
+// after this one and its subtree: unless this one was listed ahead, that one
+// is listed ahead on the other thread while this one is listed here.
 bool SourceWalker::Walk(const std::string& relativeDir, const std::string& nextDirectory) {
   const std::string directory = JoinPath(sourceRoot_, relativeDir);
   const std::string& named = relativeDir.empty() ? sourceRoot_ : directory;  // without a '/' added
-  std::unique_ptr<DirEnumerator> enumerator = Listing(directory, nextDirectory);
-  if (platform::Env::Current()->IsPseudoFileSystem(ToNativeSeparators(directory))) {
-    actions_.FolderNotDiskBacked(named);
-    return true;
+  // A listing made ahead was only made of a directory on a disk-backed file system.
+  std::unique_ptr<DirEnumerator> enumerator = ahead_ ? ahead_->Take(directory) : nullptr;
+  if (enumerator == nullptr) {
+    if (ahead_ && !nextDirectory.empty()) ahead_->Begin(nextDirectory);
+    if (platform::Env::Current()->IsPseudoFileSystem(ToNativeSeparators(directory))) {
+      actions_.FolderNotDiskBacked(named);
+      return true;
+    }
+    enumerator = std::make_unique<DirEnumerator>(directory);
   }
   std::vector<std::string> subdirectories;
   // One enumerator lists the directory twice: files, then subdirectories. It
@@ -54,16 +60,6 @@ bool SourceWalker::Walk(const std::string& relativeDir, const std::string& nextD
     if (!Walk(JoinPath(relativeDir, subdirectories[i]), next)) return false;
   }
   return true;
-}
-
-// The listing made ahead of the walk when there is one; otherwise a new one,
-// and the next sibling is listed ahead on the other thread meanwhile.
-std::unique_ptr<DirEnumerator> SourceWalker::Listing(const std::string& directory,
-                                                     const std::string& nextDirectory) {
-  std::unique_ptr<DirEnumerator> listing = ahead_ ? ahead_->Take(directory) : nullptr;
-  if (listing != nullptr) return listing;
-  if (ahead_ && !nextDirectory.empty()) ahead_->Begin(nextDirectory);
-  return std::make_unique<DirEnumerator>(directory);
 }
 
 int SourceWalker::FileFlags() const {

@@ -81,8 +81,6 @@ class SourceWalker {
 
  private:
   bool Walk(const std::string& relativeDir, const std::string& nextDirectory);
-  std::unique_ptr<DirEnumerator> Listing(const std::string& directory,
-                                         const std::string& nextDirectory);
   bool BackupFiles(const std::string& relativeDir, DirEnumerator& enumerator);
   bool ListSubdirectories(const std::string& directory, DirEnumerator& enumerator,
                           std::vector<std::string>* names);
