@@ -70,9 +70,10 @@ class SourceWalker {
   // the walk was cancelled or an action stopped it. A directory that cannot be
   // listed is logged, handed to FolderUnreadable and contributes nothing; one
   // on a pseudo file system is handed to FolderNotDiskBacked and not entered.
-  // At most two directories are open at a time, however deep the tree: in a
-  // run that reads archived stamps, every other sibling directory is listed
-  // ahead on a second thread.
+  // Only a few directories are open at a time, however deep the tree: the
+  // one walked and, in a run that reads archived stamps, the few that every
+  // other sibling directory's listing ahead on a second thread holds open
+  // (see ListingAhead).
   bool BackupDirectory(const std::string& relativeDir);
 
   // Never enters the directory that `identity` names (by device and inode,
