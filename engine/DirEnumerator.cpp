@@ -9,15 +9,22 @@
 #include "engine/PathUtil.h"
 #include "engine/Wildcard.h"
 
+// An entry to return and, when it was read ahead, its archive attribute.
+struct DirEnumerator::Candidate {
+  platform::DirEntry entry;
+  std::optional<bool> archiveBit;
+};
+
 struct DirEnumerator::State {
   std::string directory;
   std::string nativeDirectory;                     // `directory` as the OS takes it
   std::string filespec;
   int flags = 0;
   bool listing = false;                            // a listing has been started
+  bool readAhead = false;                          // `pending` holds entries read ahead
   int listError = 0;                               // why the last listing could not start
   std::unique_ptr<platform::DirectoryReader> reader;
-  std::deque<platform::DirEntry> pending;          // "." and ".." still to return
+  std::deque<Candidate> pending;                   // "." and "..", or entries read ahead
   platform::DirEntry last;                         // the entry examined last
   // Whether `last` carries the archive attribute, read from its stamp the
   // first time it is asked for.
@@ -41,11 +48,35 @@ bool DirEnumerator::IsOpened() const { return state_ != nullptr; }
 
 bool DirEnumerator::GetFirst(std::string* name, const std::string& filespec, int flags) {
   if (!IsOpened()) return false;
-  state_->pending.clear();
-  state_->listing = false;
-  state_->filespec = filespec;
-  state_->flags = flags;
+  const bool goesOn = state_->readAhead && filespec.empty() && flags == state_->flags;
+  state_->readAhead = false;
+  if (!goesOn) {
+    state_->pending.clear();
+    state_->listing = false;
+    state_->filespec = filespec;
+    state_->flags = flags;
+  }
   return Read(name);
+}
+
+void DirEnumerator::ReadAhead(int flags, size_t limit,
+                              const std::function<bool(const std::string&)>& readsArchiveBit) {
+  if (!IsOpened()) return;
+  state_->pending.clear();
+  state_->filespec.clear();
+  state_->flags = flags;
+  state_->listing = StartListing(false);
+  state_->readAhead = state_->listing;
+  Candidate candidate;
+  while (state_->listing && state_->pending.size() < limit &&
+         state_->reader->NextOfKinds(&candidate.entry, WantedKinds())) {
+    const platform::DirEntry& entry = candidate.entry;
+    candidate.archiveBit.reset();
+    if (entry.info.isRegular && Accepts(entry) && readsArchiveBit(entry.name)) {
+      candidate.archiveBit = state_->reader->IsArchiveBitSet(entry);
+    }
+    state_->pending.push_back(std::move(candidate));
+  }
 }
 
 bool DirEnumerator::GetNext(std::string* name) {
@@ -84,13 +115,13 @@ bool DirEnumerator::Exists(const std::string& directory) {
 }
 
 bool DirEnumerator::Read(std::string* name) {
-  if (!state_->listing && !StartListing()) return false;
-  platform::DirEntry entry;
-  while (NextCandidate(&entry)) {
-    state_->last = entry;
-    state_->lastArchiveBit.reset();
-    if (Accepts(entry)) {
-      *name = entry.name;
+  if (!state_->listing && !StartListing(true)) return false;
+  Candidate candidate;
+  while (NextCandidate(&candidate)) {
+    state_->last = std::move(candidate.entry);
+    state_->lastArchiveBit = candidate.archiveBit;
+    if (Accepts(state_->last)) {
+      *name = state_->last.name;
       return true;
     }
   }
@@ -100,7 +131,8 @@ bool DirEnumerator::Read(std::string* name) {
 // Opens the directory; with EnumDotDirs "." and ".." are queued first, since
 // the platform's listing never returns them. A directory listed before is
 // read again through the same reader, which spares opening it a second time.
-bool DirEnumerator::StartListing() {
+// A failure is logged and kept for ListError when `reportsFailure`.
+bool DirEnumerator::StartListing(bool reportsFailure) {
   const std::string& native = state_->nativeDirectory;
   int error = 0;
   if (state_->reader != nullptr) {
@@ -108,6 +140,7 @@ bool DirEnumerator::StartListing() {
   } else {
     error = platform::Env::Current()->OpenDirectory(native, &state_->reader);
   }
+  if (error != 0 && !reportsFailure) return false;
   state_->listError = error;
   if (error != 0) {
     wxLogSysError(error, _("Can not enumerate files in directory '%s'"),
@@ -117,23 +150,25 @@ bool DirEnumerator::StartListing() {
   state_->listing = true;
   if ((state_->flags & EnumDotDirs) != 0) {
     for (const char* dotName : {".", ".."}) {
-      platform::DirEntry dot;
-      dot.name = dotName;
-      platform::Env::Current()->Stat(JoinPath(native, dotName), &dot.info);
-      dot.attributes = platform::AttrDirectory;
-      state_->pending.push_back(dot);
+      Candidate dot;
+      dot.entry.name = dotName;
+      platform::Env::Current()->Stat(JoinPath(native, dotName), &dot.entry.info);
+      dot.entry.attributes = platform::AttrDirectory;
+      state_->pending.push_back(std::move(dot));
     }
   }
   return true;
 }
 
-bool DirEnumerator::NextCandidate(platform::DirEntry* entry) {
+bool DirEnumerator::NextCandidate(Candidate* candidate) {
   if (!state_->pending.empty()) {
-    *entry = state_->pending.front();
+    *candidate = std::move(state_->pending.front());
     state_->pending.pop_front();
     return true;
   }
-  return state_->reader != nullptr && state_->reader->NextOfKinds(entry, WantedKinds());
+  candidate->archiveBit.reset();
+  return state_->reader != nullptr &&
+         state_->reader->NextOfKinds(&candidate->entry, WantedKinds());
 }
 
 // Entries the flags can never accept are passed over by the listing itself,

@@ -3,7 +3,9 @@
 // last, which drive the selection of incremental backups.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -38,6 +40,15 @@ class DirEnumerator {
   // Reads the next entry into `*name`; false at the end or when not opened.
   bool GetNext(std::string* name);
 
+  // Starts a listing with `flags` and no filespec and reads up to `limit`
+  // entries ahead, with the archive attribute of each file whose name
+  // `readsArchiveBit` accepts; the GetFirst with the same flags that follows
+  // returns them first and goes on from there. A directory that cannot be
+  // listed is not logged: that GetFirst tries again and says why. Meant to
+  // run on another thread than the one that goes on with the listing.
+  void ReadAhead(int flags, size_t limit,
+                 const std::function<bool(const std::string&)>& readsArchiveBit);
+
   // The attribute word (platform::FileAttribute bits) of the entry returned last.
   uint32_t Attributes() const;
   // The entry returned last is a file that carries the archive attribute. Its
@@ -57,9 +68,10 @@ class DirEnumerator {
 
  private:
   struct State;
+  struct Candidate;
   bool Read(std::string* name);
-  bool StartListing();
-  bool NextCandidate(platform::DirEntry* entry);
+  bool StartListing(bool reportsFailure);
+  bool NextCandidate(Candidate* candidate);
   bool Accepts(const platform::DirEntry& entry) const;
   unsigned WantedKinds() const;
 

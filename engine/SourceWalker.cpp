@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/DirEnumerator.h"
+#include "engine/ListingAhead.h"
 #include "engine/PathUtil.h"
 #include "jobs/BackupJob.h"
 
@@ -12,37 +13,63 @@ SourceWalker::SourceWalker(const BackupJob& job, bool fullBackup,
       fullBackup_(fullBackup),
       shouldStop_(std::move(shouldStop)),
       actions_(actions),
-      selection_(job) {}
+      selection_(job) {
+  if (!fullBackup_) {
+    ahead_ = std::make_unique<ListingAhead>(
+        FileFlags(), [this](const std::string& name) { return selection_.IsFileNameSelected(name); });
+  }
+}
+
+SourceWalker::~SourceWalker() = default;
 
 bool SourceWalker::BackupDirectory(const std::string& relativeDir) {
+  return Walk(relativeDir, "");
+}
+
+// `nextDirectory`, when not empty, is the sibling directory the walk visits
+// after this one and its subtree: unless this one was listed ahead, that one
+// is listed ahead on the other thread while this one is listed here.
+bool SourceWalker::Walk(const std::string& relativeDir, const std::string& nextDirectory) {
   const std::string directory = JoinPath(sourceRoot_, relativeDir);
   const std::string& named = relativeDir.empty() ? sourceRoot_ : directory;  // without a '/' added
-  if (platform::Env::Current()->IsPseudoFileSystem(ToNativeSeparators(directory))) {
-    actions_.FolderNotDiskBacked(named);
-    return true;
-  }
-  std::vector<std::string> subdirectories;
-  {
-    // One enumerator lists the directory twice: files, then subdirectories.
-    // It is closed before the walk descends.
-    DirEnumerator enumerator(directory);
-    if (!BackupFiles(relativeDir, enumerator)) return false;
-    if (const int error = enumerator.ListError()) {
-      actions_.FolderUnreadable(named, error);
+  // A listing made ahead was only made of a directory on a disk-backed file system.
+  std::unique_ptr<DirEnumerator> enumerator = ahead_ ? ahead_->Take(directory) : nullptr;
+  if (enumerator == nullptr) {
+    if (ahead_ && !nextDirectory.empty()) ahead_->Begin(nextDirectory);
+    if (platform::Env::Current()->IsPseudoFileSystem(ToNativeSeparators(directory))) {
+      actions_.FolderNotDiskBacked(named);
       return true;
     }
-    if (!ListSubdirectories(directory, enumerator, &subdirectories)) return false;
+    enumerator = std::make_unique<DirEnumerator>(directory);
   }
-  for (const std::string& name : subdirectories) {
-    if (!actions_.EnterSubdirectory(relativeDir, name)) return false;
-    if (!BackupDirectory(JoinPath(relativeDir, name))) return false;
+  std::vector<std::string> subdirectories;
+  // One enumerator lists the directory twice: files, then subdirectories. It
+  // is closed before the walk descends.
+  if (!BackupFiles(relativeDir, *enumerator)) return false;
+  if (const int error = enumerator->ListError()) {
+    actions_.FolderUnreadable(named, error);
+    return true;
+  }
+  if (!ListSubdirectories(directory, *enumerator, &subdirectories)) return false;
+  enumerator.reset();
+  for (size_t i = 0; i < subdirectories.size(); ++i) {
+    if (!actions_.EnterSubdirectory(relativeDir, subdirectories[i])) return false;
+    const std::string next = ahead_ && i + 1 < subdirectories.size()
+                                 ? JoinPath(sourceRoot_, JoinPath(relativeDir, subdirectories[i + 1]))
+                                 : std::string();
+    if (!Walk(JoinPath(relativeDir, subdirectories[i]), next)) return false;
   }
   return true;
 }
 
-bool SourceWalker::BackupFiles(const std::string& relativeDir, DirEnumerator& enumerator) {
+int SourceWalker::FileFlags() const {
   int flags = DirEnumerator::EnumFiles;
   if (!selection_.ExcludeHiddenFiles()) flags |= DirEnumerator::EnumHidden;
+  return flags;
+}
+
+bool SourceWalker::BackupFiles(const std::string& relativeDir, DirEnumerator& enumerator) {
+  const int flags = FileFlags();
   std::string name;
   for (bool more = enumerator.GetFirst(&name, "", flags); more; more = enumerator.GetNext(&name)) {
     if (StopRequested()) return false;

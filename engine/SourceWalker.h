@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@
 
 class BackupJob;
 class DirEnumerator;
+class ListingAhead;
 
 // One file the walk selected, as it was listed: what the archive side needs
 // to store it and, once its archive is committed, to stamp it.
@@ -61,13 +63,17 @@ class SourceWalker {
   // The job and the actions must outlive the walker.
   SourceWalker(const BackupJob& job, bool fullBackup, std::function<bool()> shouldStop,
                SourceWalkActions& actions);
+  ~SourceWalker();
 
   // Visits the directory `relativeDir` (relative to the source root, "" for
   // the root) and everything below it. True when all was visited; false when
   // the walk was cancelled or an action stopped it. A directory that cannot be
   // listed is logged, handed to FolderUnreadable and contributes nothing; one
   // on a pseudo file system is handed to FolderNotDiskBacked and not entered.
-  // Only one directory is open at a time, however deep the tree.
+  // Only a few directories are open at a time, however deep the tree: the
+  // one walked and, in a run that reads archived stamps, the few that every
+  // other sibling directory's listing ahead on a second thread holds open
+  // (see ListingAhead).
   bool BackupDirectory(const std::string& relativeDir);
 
   // Never enters the directory that `identity` names (by device and inode,
@@ -75,9 +81,11 @@ class SourceWalker {
   void SkipDirectory(const platform::FileInfo& identity);
 
  private:
+  bool Walk(const std::string& relativeDir, const std::string& nextDirectory);
   bool BackupFiles(const std::string& relativeDir, DirEnumerator& enumerator);
   bool ListSubdirectories(const std::string& directory, DirEnumerator& enumerator,
                           std::vector<std::string>* names);
+  int FileFlags() const;
   bool IsFileTaken(const std::string& name, const DirEnumerator& enumerator) const;
   bool Add(const std::string& relativeDir, const std::string& name,
            const DirEnumerator& enumerator);
@@ -91,4 +99,5 @@ class SourceWalker {
   SourceWalkActions& actions_;
   SourceSelection selection_;
   std::vector<platform::FileInfo> skippedDirectories_;
+  std::unique_ptr<ListingAhead> ahead_;  // only where archived stamps are read
 };

@@ -276,7 +276,7 @@ class PosixDirectoryReader : public DirectoryReader {
   bool IsArchiveBitSet(const DirEntry& entry) override {
     char value[kStampReadCapacity];
     const ssize_t n = ReadArchivedStampAt(::dirfd(dir_), path_, entry.name.c_str(), value);
-    return !ArchiveStamp::Matches(value, n, path_ + "/" + entry.name, entry.info);
+    return !ArchiveStamp::Matches(value, n, {path_, "/", entry.name}, entry.info);
   }
 
  private:
@@ -461,7 +461,7 @@ class PosixEnv : public Env {
   bool IsArchiveBitSet(const std::string& path, const FileInfo& info) override {
     char value[kStampReadCapacity];
     return !ArchiveStamp::Matches(
-        value, ::getxattr(path.c_str(), kArchivedAttribute, value, sizeof value), path, info);
+        value, ::getxattr(path.c_str(), kArchivedAttribute, value, sizeof value), {path}, info);
   }
 
   int MarkArchived(const std::string& path, const FileInfo& seen) override {

@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "engine/ListingAhead.h"
 #include "engine/PathUtil.h"
 #include "engine/SourceWalker.h"
 #include "tests/engine/run/RunTestSupport.h"
@@ -118,7 +119,33 @@ TEST(SourceWalkerTest, SelectionRulesDecideWhatIsVisited) {
     BackupJob job = MakeJob(dir.path() + "/", "");
     c.configure(job);
     EXPECT_EQ(c.events, Walk(job, true)) << c.label;
+    EXPECT_EQ(c.events, Walk(job, false)) << c.label << ", incremental, nothing stamped";
   }
+}
+
+// An incremental walk takes exactly the files without a stamp that holds,
+// also where sibling directories are listed ahead on another thread and one
+// of them holds more files than a listing ahead takes.
+TEST(SourceWalkerTest, IncrementalWalkTakesTheUnstampedFilesOfEveryDirectory) {
+  TempDir dir;
+  std::set<std::string> expected;
+  for (int d = 0; d < 5; ++d) {
+    const std::string folder = "d" + std::to_string(d);
+    expected.insert("dir:" + folder);
+    const size_t files = d == 2 ? ListingAhead::kLimit + 40 : 30;
+    for (size_t f = 0; f < files; ++f) {
+      const std::string path = folder + "/f" + std::to_string(f);
+      WriteFile(dir / path, path);
+      platform::FileInfo seen;
+      ASSERT_EQ(0, platform::Env::Default()->Stat(dir / path, &seen));
+      if (f % 7 == 3 || f == files - 1) {
+        expected.insert("file:" + path);
+      } else if (platform::Env::Default()->MarkArchived(dir / path, seen) != 0) {
+        GTEST_SKIP() << "no user xattrs on " << dir.path();
+      }
+    }
+  }
+  EXPECT_EQ(expected, Walk(MakeJob(dir.path(), ""), false));
 }
 
 TEST(SourceWalkerTest, CancellationIsTestedBeforeEveryEntry) {
