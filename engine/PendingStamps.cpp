@@ -1,5 +1,8 @@
 #include "engine/PendingStamps.h"
 
+#include <system_error>
+#include <thread>
+
 #include "engine/DirEnumerator.h"
 
 namespace {
@@ -74,7 +77,23 @@ void PendingStamps::Add(const std::string& path, const platform::FileInfo& seen)
   ++count_;
 }
 
+// Writing a stamp waits on the file system, so with many files a second
+// thread takes every other one.
 void PendingStamps::Commit() {
+  std::thread helper;
+  if (count_ >= kFilesForTwoThreads && std::thread::hardware_concurrency() > 1) {
+    try {
+      helper = std::thread([this] { Stamp(1, 2); });
+    } catch (const std::system_error&) {
+      // No second thread: this one stamps every file.
+    }
+  }
+  Stamp(0, helper.joinable() ? 2 : 1);
+  if (helper.joinable()) helper.join();
+  Discard();
+}
+
+void PendingStamps::Stamp(size_t first, size_t step) const {
   RecordReader reader(records_.begin());
   std::string folder;
   std::string path;
@@ -92,9 +111,8 @@ void PendingStamps::Commit() {
     seen.mtimeNanoseconds = static_cast<int32_t>(reader.Number());
     path = folder;
     reader.Text(head >> 1, &path);
-    ClearArchiveAttribute(path, seen);
+    if (i % step == first) ClearArchiveAttribute(path, seen);
   }
-  Discard();
 }
 
 void PendingStamps::Discard() {

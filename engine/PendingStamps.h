@@ -32,6 +32,11 @@ class PendingStamps {
   size_t Count() const { return count_; }
 
  private:
+  // Below this many files a second thread costs more than it saves.
+  static constexpr size_t kFilesForTwoThreads = 1000;
+
+  // Stamps the files whose place in the order is `first` modulo `step`.
+  void Stamp(size_t first, size_t step) const;
   void PutNumber(uint64_t value);
   void PutText(const std::string& text, size_t begin, size_t length);
 

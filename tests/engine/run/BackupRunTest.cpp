@@ -57,6 +57,17 @@ class LookCountingEnv : public testing_support::FaultEnv {
   std::map<std::string, int> looks;
 };
 
+// The stamps of a run with many files are written by two threads: every file
+// gets one, so the next incremental run takes none.
+TEST_F(BackupRunTest, EveryFileOfALargeRunIsStamped) {
+  for (int i = 0; i < 1500; ++i) {
+    WriteFile(source + "/d" + std::to_string(i % 7) + "/f" + std::to_string(i), "x");
+  }
+  ASSERT_TRUE(RunJob(true));
+  ASSERT_TRUE(RunJob(false));
+  EXPECT_EQ(0u, progress.filesAdded.load());
+}
+
 // Full, then incremental runs of one tree. NoEmpty is set throughout: it must
 // never delete an archive that already held entries before the run.
 TEST_F(BackupRunTest, FullThenIncrementalRunsTakeWhatChanged) {
