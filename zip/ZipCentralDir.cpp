@@ -116,11 +116,17 @@ void ZipCentralDir::Read() {
   onDisk_ = true;
 }
 
-// Reads the central directory's bytes and checks every header, but keeps the
+// Reads the central directory and checks every header. A writer keeps the
 // bytes instead of building the entry list: an incremental run that adds
-// nothing to a large archive never needs it.
+// nothing to a large archive never needs it. A reader needs every entry, so
+// it builds the list as it reads, a piece at a time, never holding the bytes
+// and the list at once.
 void ZipCentralDir::ReadHeaders(uint64_t totalEntries) {
   if (totalEntries > centralDirSize_ / ZipFileHeader::kCentralFixedSize) ThrowBadArchive();
+  if (storage_.IsReadOnly()) {
+    BuildHeadersFromFile(static_cast<size_t>(totalEntries));
+    return;
+  }
   rawHeaders_.resize(static_cast<size_t>(centralDirSize_));
   storage_.SeekTo(centralDirOffset_ + bytesBeforeArchive_);
   storage_.ReadExact(rawHeaders_.data(), rawHeaders_.size());
@@ -128,16 +134,54 @@ void ZipCentralDir::ReadHeaders(uint64_t totalEntries) {
   std::vector<uint64_t> offsets;
   offsets.reserve(rawHeaderCount_);
   ForEachRawHeader([&](const ZipFileHeader& header) {
-    if (header.diskStart != 0) {
-      throw ZipException(ZipException::MultiVolumeUnsupported, storage_.ArchivePath());
-    }
-    if (header.localHeaderOffset + ZipFileHeader::kLocalFixedSize > centralDirOffset_) {
-      ThrowBadArchive();
-    }
+    CheckHeader(header);
     offsets.push_back(header.localHeaderOffset);
   });
   if (!std::is_sorted(offsets.begin(), offsets.end())) std::sort(offsets.begin(), offsets.end());
   if (std::adjacent_find(offsets.begin(), offsets.end()) != offsets.end()) ThrowBadArchive();
+}
+
+void ZipCentralDir::CheckHeader(const ZipFileHeader& header) const {
+  if (header.diskStart != 0) {
+    throw ZipException(ZipException::MultiVolumeUnsupported, storage_.ArchivePath());
+  }
+  if (header.localHeaderOffset + ZipFileHeader::kLocalFixedSize > centralDirOffset_) {
+    ThrowBadArchive();
+  }
+}
+
+void ZipCentralDir::BuildHeadersFromFile(size_t count) {
+  constexpr size_t kPieceSize = 1 << 20;  // more than the longest header (46 + 3 * 65535 bytes)
+  std::vector<unsigned char> piece;
+  size_t used = 0;
+  uint64_t unread = centralDirSize_;
+  storage_.SeekTo(centralDirOffset_ + bytesBeforeArchive_);
+  headers_.reserve(count);
+  ZipFileHeader header;
+  for (size_t i = 0; i < count; ++i) {
+    size_t consumed = 0;
+    while (!header.ParseCentralHeader(piece.data() + used, piece.size() - used, &consumed)) {
+      if (unread == 0 || piece.size() - used >= kPieceSize) ThrowBadArchive();
+      piece.erase(piece.begin(), piece.begin() + static_cast<std::ptrdiff_t>(used));
+      used = 0;
+      const size_t more = static_cast<size_t>(std::min<uint64_t>(unread, kPieceSize));
+      piece.resize(piece.size() + more);
+      storage_.ReadExact(piece.data() + piece.size() - more, more);
+      unread -= more;
+    }
+    used += consumed;
+    CheckHeader(header);
+    headers_.push_back(std::make_unique<ZipFileHeader>(header));
+  }
+  if (used != piece.size() || unread != 0) ThrowBadArchive();
+  SortByOffset();
+  const auto sameOffset = [](const std::unique_ptr<ZipFileHeader>& a,
+                             const std::unique_ptr<ZipFileHeader>& b) {
+    return a->localHeaderOffset == b->localHeaderOffset;
+  };
+  if (std::adjacent_find(headers_.begin(), headers_.end(), sameOffset) != headers_.end()) {
+    ThrowBadArchive();
+  }
 }
 
 template <typename Visit>
@@ -165,6 +209,10 @@ void ZipCentralDir::LoadHeaders() const {
   });
   std::vector<unsigned char>().swap(rawHeaders_);
   rawHeaderCount_ = 0;
+  SortByOffset();
+}
+
+void ZipCentralDir::SortByOffset() const {
   const auto byOffset = [](const std::unique_ptr<ZipFileHeader>& a,
                           const std::unique_ptr<ZipFileHeader>& b) {
     return a->localHeaderOffset < b->localHeaderOffset;

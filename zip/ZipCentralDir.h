@@ -92,6 +92,12 @@ class ZipCentralDir {
   template <typename Visit>
   void ForEachRawHeader(Visit visit) const;
   void LoadHeaders() const;
+  // Builds the entry list straight from the file (see ReadHeaders).
+  void BuildHeadersFromFile(size_t count);
+  // Throws for a header that points past the directory or to another disk.
+  void CheckHeader(const ZipFileHeader& header) const;
+  // Puts the entry list in the order of the entries in the file.
+  void SortByOffset() const;
   void BuildNameIndex() const;
   void IndexName(int index) const;
   int FindByName(const std::string& name) const;
