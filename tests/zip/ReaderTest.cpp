@@ -165,4 +165,20 @@ TEST(ReaderTest, ReportsHostileEntriesOneByOne) {
   EXPECT_EQ(ZipReadStatusText(ZipReadStatus::UnsupportedMethod, header), "unsupported compression method 14");
 }
 
+// A central directory of a few megabytes is read a piece at a time: the
+// headers that straddle two pieces come out whole.
+TEST(ReaderTest, ReadsACentralDirectoryOfManyPieces) {
+  TempDir dir;
+  const auto name = [](int i) { return std::to_string(100000 + i) + std::string(i % 97, 'n'); };
+  WriteFile(dir / "make.py", "import sys, zipfile\nwith zipfile.ZipFile(sys.argv[1], 'w') as z:\n"
+                             "    for i in range(30000): z.writestr(str(100000 + i) + 'n' * (i % 97), str(i))\n");
+  ASSERT_EQ(0, RunCommand(Python() + " " + ShellQuote(dir / "make.py") + " " + ShellQuote(dir / "big.zip")));
+  ZipReader reader;
+  reader.Open(dir / "big.zip");
+  ASSERT_EQ(30000, reader.Count());
+  for (int i = 0; i < reader.Count(); ++i) ASSERT_EQ(name(i), reader.Name(i));
+  ZipReadResult result;
+  EXPECT_EQ("29999", ReadEntry(reader, 29999, &result));
+}
+
 }  // namespace
