@@ -38,7 +38,8 @@ inline const char kProgram[] = "";
 #endif
 
 // The shell command that runs the definition file `file` in `directory` as a
-// batch with `arguments`, its run history below `directory`/state; the shell
+// batch with `arguments`, its run history below `directory`/state and its
+// temporary files in `directory` (a killed run leaves them); the shell
 // becomes the program. As root, without the right to read every file, so an
 // unreadable file stays unreadable.
 inline std::string BatchCommand(const std::string& directory, const std::string& file,
@@ -48,8 +49,8 @@ inline std::string BatchCommand(const std::string& directory, const std::string&
          " && if [ \"$(id -u)\" = 0 ]; then set -- setpriv "
          "--bounding-set=-dac_override,-dac_read_search --; fi; "
          "exec env -u DISPLAY -u WAYLAND_DISPLAY XDG_STATE_HOME=" +
-         ShellQuote(directory + "/state") + " \"$@\" " + ShellQuote(kProgram) + " " +
-         ShellQuote(file) + arguments;
+         ShellQuote(directory + "/state") + " TMPDIR=" + ShellQuote(directory) + " \"$@\" " +
+         ShellQuote(kProgram) + " " + ShellQuote(file) + arguments;
 }
 
 // Every line logged while it is alive.
