@@ -1,7 +1,7 @@
 // A set of entry names, packed: each name once in a byte store, ended by a
-// NUL (which no entry name holds), and an open-addressed table of where each
-// begins. About the name's length plus 17 to 33 bytes a name, where a node
-// per name would cost some 100; appended archives can take a name per file.
+// NUL (which no entry name holds), where it begins, and the writer's name
+// index over them. About the name's length plus 25 bytes a name, where a
+// node per name would cost some 100; appended archives can take a name per file.
 #pragma once
 
 #include <cstddef>
@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "zip/ZipNameIndex.h"
+
 class EntryNameSet {
  public:
   // Adds `name`; nothing when it is there already.
@@ -17,18 +19,15 @@ class EntryNameSet {
 
   bool Contains(const std::string& name) const;
 
-  size_t Size() const { return size_; }
+  size_t Size() const { return starts_.size(); }
 
   // Forgets every name and frees the memory.
   void Clear();
 
  private:
-  // The slot holding `name`, or the empty slot where it would go.
-  size_t SlotOf(const std::string& name) const;
   bool Holds(uint64_t start, const std::string& name) const;
-  void Grow();
 
   std::deque<char> names_;       // grows without copying what it holds
-  std::vector<uint64_t> slots_;  // 1 + where a name starts in names_; 0: empty
-  size_t size_ = 0;
+  std::vector<uint64_t> starts_;  // where each name begins in names_
+  ZipNameIndex index_;           // positions in starts_ by name
 };

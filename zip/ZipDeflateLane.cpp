@@ -34,19 +34,13 @@ void Deflate(std::string& input, int level, std::unique_ptr<ZipDeflateStream>& s
     stream.reset();
     return;
   }
-  scratch.resize(deflateBound(stream->Get(), static_cast<uLong>(input.size())) + 16);
-  z_stream& z = *stream->Get();
-  z.next_in = const_cast<Bytef*>(bytes);
-  z.avail_in = static_cast<uInt>(input.size());
-  z.next_out = reinterpret_cast<Bytef*>(&scratch[0]);
-  z.avail_out = static_cast<uInt>(scratch.size());
-  const int code = deflate(&z, Z_FINISH);
-  if (code != Z_STREAM_END) {
-    result->error = code == Z_OK ? Z_BUF_ERROR : code;
+  const int code = stream->DeflateAll(input, Z_FINISH, &scratch);
+  if (code != Z_OK) {
+    result->error = code;
     stream.reset();
     return;
   }
-  result->data.assign(scratch, 0, scratch.size() - z.avail_out);
+  result->data = scratch;  // a copy of its length; scratch keeps its capacity
   std::string().swap(input);
 }
 

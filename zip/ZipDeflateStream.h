@@ -4,6 +4,8 @@
 // same bytes for the same input.
 #pragma once
 
+#include <string>
+
 #include <zlib.h>
 
 class ZipDeflateStream {
@@ -22,6 +24,12 @@ class ZipDeflateStream {
   ZipDeflateStream& operator=(const ZipDeflateStream&) = delete;
 
   int InitResult() const { return result_; }
+
+  // Deflates all of `input` in one call into `*output`, sized to fit, ending
+  // with `flush`: Z_FINISH for the end of the stream, Z_SYNC_FLUSH for a
+  // block that more blocks follow. Z_OK, or the zlib result that stopped it.
+  int DeflateAll(const std::string& input, int flush, std::string* output);
+
   int Level() const { return level_; }
   z_stream* operator->() { return &stream_; }
   z_stream* Get() { return &stream_; }

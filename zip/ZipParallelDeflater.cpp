@@ -100,19 +100,7 @@ ZipParallelDeflater::Result ZipParallelDeflater::Compress(int level, std::string
       return result;
     }
   }
-  // Room for the whole block: deflateBound plus the flush marker.
-  result.output.resize(deflateBound(stream.Get(), static_cast<uLong>(input.size())) + 16);
-  stream->next_in = reinterpret_cast<Bytef*>(&input[0]);
-  stream->avail_in = static_cast<uInt>(input.size());
-  stream->next_out = reinterpret_cast<Bytef*>(&result.output[0]);
-  stream->avail_out = static_cast<uInt>(result.output.size());
-  int code = deflate(stream.Get(), last ? Z_FINISH : Z_SYNC_FLUSH);
-  bool done = last ? code == Z_STREAM_END
-                   : code == Z_OK && stream->avail_in == 0 && stream->avail_out != 0;
-  if (!done) {
-    result.error = code == Z_OK || code == Z_STREAM_END ? Z_BUF_ERROR : code;
-    return result;
-  }
-  result.output.resize(result.output.size() - stream->avail_out);
+  const int code = stream.DeflateAll(input, last ? Z_FINISH : Z_SYNC_FLUSH, &result.output);
+  if (code != Z_OK) result.error = code;
   return result;
 }
