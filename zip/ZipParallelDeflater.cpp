@@ -1,8 +1,8 @@
 #include "zip/ZipParallelDeflater.h"
 
 #include <algorithm>
+#include <new>
 #include <system_error>
-#include <thread>
 
 #include <zlib.h>
 
@@ -16,9 +16,17 @@ constexpr size_t kDictionarySize = 32 * 1024;
 
 ZipParallelDeflater::ZipParallelDeflater(std::function<void(const char*, size_t)> sink,
                                          std::function<void(int)> throwZlib)
-    : sink_(std::move(sink)), throwZlib_(std::move(throwZlib)) {}
+    : sink_(std::move(sink)), throwZlib_(std::move(throwZlib)), blocks_(Workers() + 2) {}
 
-ZipParallelDeflater::~ZipParallelDeflater() { Discard(); }
+ZipParallelDeflater::~ZipParallelDeflater() {
+  Discard();
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+  }
+  submittedOrStopping_.notify_all();
+  for (std::thread& worker : workers_) worker.join();
+}
 
 unsigned ZipParallelDeflater::Workers() {
   static const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
@@ -28,79 +36,119 @@ unsigned ZipParallelDeflater::Workers() {
 void ZipParallelDeflater::Begin(int level) {
   Discard();
   level_ = level;
-  block_.reserve(kBlockSize);
+  StartWorkers();
+}
+
+void ZipParallelDeflater::StartWorkers() {
+  try {
+    while (workers_.size() < Workers()) workers_.emplace_back(&ZipParallelDeflater::Work, this);
+  } catch (const std::system_error&) {
+    // Fewer threads than cores; with none at all the writer compresses each block.
+  }
 }
 
 void ZipParallelDeflater::Write(const char* data, size_t count) {
   while (count > 0) {
-    size_t n = std::min(count, kBlockSize - block_.size());
-    block_.append(data, n);
+    std::string& input = Filling().input;
+    size_t n = std::min(count, kBlockSize - input.size());
+    input.append(data, n);
     data += n;
     count -= n;
-    if (block_.size() == kBlockSize) Submit(false);
+    if (input.size() == kBlockSize) Submit(false);
   }
 }
 
 void ZipParallelDeflater::Finish() {
   Submit(true);
-  while (!running_.empty()) WriteOldest();
+  while (written_ < submitted_) WriteOldest();
   dictionary_.clear();
 }
 
 void ZipParallelDeflater::Discard() {
-  running_.clear();  // each future waits for its block to end
-  block_.clear();
+  std::unique_lock<std::mutex> lock(mutex_);
+  taken_ = submitted_;  // blocks no worker has begun are dropped
+  blockDone_.wait(lock, [this] { return compressing_ == 0; });
+  submitted_ = taken_ = written_ = 0;
+  for (Block& block : blocks_) {
+    block.input.clear();
+    block.done = false;
+  }
   dictionary_.clear();
 }
 
 void ZipParallelDeflater::Submit(bool last) {
-  std::string next;
-  if (block_.size() >= kDictionarySize) {
-    next = block_.substr(block_.size() - kDictionarySize);
+  Block& block = Filling();
+  block.dictionary.assign(dictionary_);
+  if (block.input.size() >= kDictionarySize) {
+    dictionary_.assign(block.input, block.input.size() - kDictionarySize, kDictionarySize);
   } else {
-    next = dictionary_ + block_;
-    if (next.size() > kDictionarySize) next.erase(0, next.size() - kDictionarySize);
+    dictionary_.append(block.input);
+    if (dictionary_.size() > kDictionarySize) dictionary_.erase(0, dictionary_.size() - kDictionarySize);
   }
-  std::future<Result> result;
-  try {
-    result = std::async(std::launch::async, &ZipParallelDeflater::Compress, level_,
-                        std::move(block_), std::move(dictionary_), last);
-  } catch (const std::system_error&) {
-    // No thread to be had: compress the block here.
-    result = std::async(std::launch::deferred, &ZipParallelDeflater::Compress, level_,
-                        std::move(block_), std::move(dictionary_), last);
+  block.level = level_;
+  block.last = last;
+  if (workers_.empty()) {
+    std::unique_ptr<ZipDeflateStream> stream;
+    Compress(block, &stream);
+    block.done = true;
   }
-  running_.push_back(std::move(result));
-  dictionary_ = std::move(next);
-  block_.clear();
-  block_.reserve(kBlockSize);
-  if (running_.size() > Workers()) WriteOldest();
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++submitted_;
+    if (workers_.empty()) taken_ = submitted_;
+  }
+  submittedOrStopping_.notify_one();
+  if (submitted_ - written_ == blocks_.size()) WriteOldest();
 }
 
 void ZipParallelDeflater::WriteOldest() {
-  Result result = running_.front().get();
-  running_.pop_front();
-  if (result.error != 0) throwZlib_(result.error);
-  sink_(result.output.data(), result.output.size());
+  Block& block = blocks_[written_ % blocks_.size()];
+  {
+    std::unique_lock<std::mutex> lock(mutex_);
+    blockDone_.wait(lock, [&block] { return block.done; });
+    block.done = false;
+  }
+  ++written_;
+  block.input.clear();
+  if (block.error != 0) throwZlib_(block.error);
+  sink_(block.output.data(), block.output.size());
 }
 
-ZipParallelDeflater::Result ZipParallelDeflater::Compress(int level, std::string input,
-                                                          std::string dictionary, bool last) {
-  Result result;
-  ZipDeflateStream stream(level);
-  if (stream.InitResult() != Z_OK) {
-    result.error = stream.InitResult();
-    return result;
+void ZipParallelDeflater::Work() {
+  std::unique_ptr<ZipDeflateStream> stream;
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (;;) {
+    submittedOrStopping_.wait(lock, [this] { return stopping_ || taken_ < submitted_; });
+    if (stopping_) return;
+    Block& block = blocks_[taken_++ % blocks_.size()];
+    ++compressing_;
+    lock.unlock();
+    Compress(block, &stream);
+    lock.lock();
+    block.done = true;
+    --compressing_;
+    blockDone_.notify_all();
   }
-  if (!dictionary.empty()) {
-    int set = deflateSetDictionary(stream.Get(), reinterpret_cast<const Bytef*>(dictionary.data()),
-                                   static_cast<uInt>(dictionary.size()));
-    if (set != Z_OK) {
-      result.error = set;
-      return result;
+}
+
+void ZipParallelDeflater::Compress(Block& block, std::unique_ptr<ZipDeflateStream>* stream) {
+  try {
+    if (*stream == nullptr || (*stream)->Level() != block.level ||
+        deflateReset((*stream)->Get()) != Z_OK) {
+      *stream = std::make_unique<ZipDeflateStream>(block.level);
     }
+    block.error = (*stream)->InitResult();
+    if (block.error == Z_OK && !block.dictionary.empty()) {
+      block.error = deflateSetDictionary((*stream)->Get(),
+                                         reinterpret_cast<const Bytef*>(block.dictionary.data()),
+                                         static_cast<uInt>(block.dictionary.size()));
+    }
+    if (block.error == Z_OK) {
+      block.error = (*stream)->DeflateAll(block.input, block.last ? Z_FINISH : Z_SYNC_FLUSH,
+                                          &block.output);
+    }
+  } catch (const std::bad_alloc&) {
+    block.error = Z_MEM_ERROR;
   }
-  const int code = stream.DeflateAll(input, last ? Z_FINISH : Z_SYNC_FLUSH, &result.output);
-  if (code != Z_OK) result.error = code;
-  return result;
+  if (block.error != Z_OK) stream->reset();
 }

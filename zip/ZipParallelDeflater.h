@@ -2,16 +2,24 @@
 // each block is compressed on its own with the 32 KiB before it as its
 // dictionary and ends on a byte boundary (a sync flush), so the blocks' output
 // joined in order is one raw deflate stream, as if made in one piece. Blocks
-// are handed out as they fill and their output is collected in order, so the
-// memory in use stays a few blocks whatever the entry's size.
+// are handed out as they fill and their output is collected in order.
+//
+// The worker threads and every block's buffers live as long as the deflater
+// and serve entry after entry: a thread and fresh buffers per block cost the
+// run page faults, and their unmapping stalled the other threads' faults.
 #pragma once
 
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <functional>
-#include <future>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
+
+class ZipDeflateStream;
 
 class ZipParallelDeflater {
  public:
@@ -35,19 +43,39 @@ class ZipParallelDeflater {
   void Discard();
 
  private:
-  struct Result {
+  // One block on its way: filled by the writer, compressed by a worker.
+  struct Block {
+    std::string input;
+    std::string dictionary;  // the 32 KiB of input before it
     std::string output;
+    int level = 0;
+    bool last = false;
+    bool done = false;
     int error = 0;  // a zlib result other than success
   };
 
-  static Result Compress(int level, std::string input, std::string dictionary, bool last);
+  void StartWorkers();
+  void Work();
+  // Compresses `block` with `*stream`, made anew when the level differs.
+  static void Compress(Block& block, std::unique_ptr<ZipDeflateStream>* stream);
+  Block& Filling() { return blocks_[submitted_ % blocks_.size()]; }
   void Submit(bool last);
   void WriteOldest();
 
   std::function<void(const char*, size_t)> sink_;
   std::function<void(int)> throwZlib_;
   int level_ = -1;
-  std::string block_;
-  std::string dictionary_;
-  std::deque<std::future<Result>> running_;
+  std::string dictionary_;  // for the block being filled
+  // A ring of Workers() + 1 blocks; counts since the last Discard: blocks
+  // submitted, taken by a worker and written out. Block n is blocks_[n % size].
+  std::vector<Block> blocks_;
+  uint64_t submitted_ = 0;
+  uint64_t taken_ = 0;
+  uint64_t written_ = 0;
+  unsigned compressing_ = 0;
+  bool stopping_ = false;
+  std::mutex mutex_;
+  std::condition_variable submittedOrStopping_;
+  std::condition_variable blockDone_;
+  std::vector<std::thread> workers_;
 };
