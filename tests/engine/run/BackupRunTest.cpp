@@ -341,6 +341,7 @@ struct TroubleCase {
 
 TEST(BackupRunTroubleTest, FailuresEndTheRunAndTroubleIsNamed) {
   const std::string big = testing_support::NoiseBytes(300000, 7);
+  const std::string large = testing_support::NoiseBytes(1500000, 9);
   const std::string unreadable = "the source folder cannot be read (" + platform::ErrorText(ENOENT) + ")";
   // An archive of an earlier run, which the failed runs that have it leave as it was.
   const auto earlier = [](Sandbox& t) { WriteFile(t.target + "/Docs/A.zip", "earlier archive"); };
@@ -390,6 +391,19 @@ TEST(BackupRunTroubleTest, FailuresEndTheRunAndTroubleIsNamed) {
        unreadable, "src/Gone", earlierKept},
       {"read error on one file of many",
        [](Sandbox&, GateEnv& env) { env.FailReads("A/f3", EIO); }, "", "src/A/f3"},
+      // Blocks of a large file are being compressed when its read fails; the
+      // large files before or after it in the same archive must come out whole.
+      {"read error in the middle of a large file",
+       [&large](Sandbox& t, GateEnv& env) {
+         for (const char* name : {"f3", "g1", "g2"}) WriteFile(t.source + "/A/" + name, large);
+         env.FailReads("A/f3", EIO, 12);
+       },
+       "", "src/A/f3",
+       [&large](Sandbox& t) {
+         EXPECT_ZIP_VALID(t.target + "/Docs/A.zip");
+         const std::map<std::string, std::string> entries = Entries(t.target + "/Docs/A.zip");
+         EXPECT_TRUE(entries.at("g1") == large && entries.at("g2") == large);
+       }},
       {"network file system gone on one file",
        [](Sandbox&, GateEnv& env) { env.FailReads("A/f3", ENOTCONN); }, "", "src/A/f3"},
       {"read that waits past its bound",

@@ -54,11 +54,13 @@ class GateEnv : public testing_support::FaultEnv {
   // Lets a held thread go on.
   void Release() { std::lock_guard<std::mutex> lock(mutex_); released_ = true; }
 
-  // Every read of a file whose path holds `pathPart` fails with `error`.
-  void FailReads(const std::string& pathPart, int error) {
+  // Every read of a file whose path holds `pathPart` after its first
+  // `goodReads` reads fails with `error`.
+  void FailReads(const std::string& pathPart, int error, int goodReads = 0) {
     std::lock_guard<std::mutex> lock(mutex_);
     readFailPathPart_ = pathPart;
     readError_ = error;
+    goodReads_ = goodReads;
   }
 
   // A file whose path holds `pathPart` is opened as the read end of a pipe
@@ -90,7 +92,7 @@ class GateEnv : public testing_support::FaultEnv {
     GatedFile(GateEnv* env, std::string path, std::unique_ptr<platform::File> target)
         : FileWrapper(std::move(target)), env_(env), path_(std::move(path)) {}
     int Read(void* buffer, size_t count, size_t* bytesRead) override {
-      if (const int error = env_->ReadError(path_)) return error;
+      if (const int error = env_->ReadError(path_, reads_)) return error;
       if (++reads_ <= 2) env_->Arrive(reads_ == 1 ? Point::FirstRead : Point::SecondRead, path_);
       return FileWrapper::Read(buffer, count, bytesRead);
     }
@@ -101,9 +103,12 @@ class GateEnv : public testing_support::FaultEnv {
     int reads_ = 0;
   };
 
-  int ReadError(const std::string& path) {
+  int ReadError(const std::string& path, int readsDone) {
     std::lock_guard<std::mutex> lock(mutex_);
-    return readError_ != 0 && path.find(readFailPathPart_) != std::string::npos ? readError_ : 0;
+    return readError_ != 0 && readsDone >= goodReads_ &&
+                   path.find(readFailPathPart_) != std::string::npos
+               ? readError_
+               : 0;
   }
 
   // The held thread waits until released, or until it is itself a worker
@@ -137,6 +142,7 @@ class GateEnv : public testing_support::FaultEnv {
   bool armed_ = false, hold_ = false, reached_ = false, released_ = false;
   std::function<void()> onReach_;
   int readError_ = 0;
+  int goodReads_ = 0;
   int arrivalsLeft_ = 1;
 };
 
