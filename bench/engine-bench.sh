@@ -88,13 +88,14 @@ for kind in mixed small; do
   mkdir -p "$work/out-$kind"
   write_job "$tree" "$work/out-$kind" "$work/$kind.xml"
 
-  fresh_zip() { rm -f "$work/zip-$kind.zip"; }
-  fresh_tree() { strip_stamps "$tree"; }
+  # Every timed run starts with nothing left to write back from the one before.
+  fresh_zip() { rm -f "$work/zip-$kind.zip"; sync; }
+  fresh_tree() { strip_stamps "$tree"; sync; }
   measure fresh_zip zip -q -r -6 "$work/zip-$kind.zip" "$tree" || echo "zip reported problems with the $kind corpus" >&2
   zip_s=$wall zip_cpu=$cpu zip_kb=$rss
   z7_s=- z7_kb=-
   if [ "$kind" = mixed ] && command -v 7zz >/dev/null; then
-    fresh_7z() { rm -f "$work/7z-$kind.zip"; }
+    fresh_7z() { rm -f "$work/7z-$kind.zip"; sync; }
     measure fresh_7z 7zz a -bd -tzip -mx5 -mmt2 "$work/7z-$kind.zip" "$tree" ||
       echo "7zz reported problems with the $kind corpus" >&2
     z7_s=$wall z7_kb=$rss
@@ -112,7 +113,7 @@ for kind in mixed small; do
   else
     row "full, small (50,000 files)" "$full_s" "$full_cpu" "$full_kb" "$zip_s" "$zip_cpu" \
       "$zip_kb" - - 0.60 -
-    measure true "$program" "$work/$kind.xml" -i -s || { echo "incremental $kind backup failed" >&2; cat "$work/stderr.txt" >&2; }
+    measure sync "$program" "$work/$kind.xml" -i -s || { echo "incremental $kind backup failed" >&2; cat "$work/stderr.txt" >&2; }
     row "incremental, small, no change" "$wall" "$cpu" "$rss" - - - - - 0.05 - "$full_s"
   fi
   rm -rf "$tree" "$work/out-$kind" "$work/zip-$kind.zip"

@@ -35,7 +35,7 @@ run() {
   awk '{ printf "%s %.2f %d\n", $1, $2 + $3, $4 }' "$work/time.txt"
 }
 
-printf '%-10s | %8s %8s %8s | %8s %8s %8s %-22s\n' files "full s" "CPU s" MiB "incr s" "CPU s" MiB "(target <= 1.5 s)"
+printf '%-10s | %8s %8s %8s | %8s %8s %8s %-22s\n' files "full s" "CPU s" MiB "incr s" "CPU s" MiB "(target <= 1.5 s at 300,000)"
 previous_files="" previous_kb=""
 for files in ${SIZES:-300000 1000000}; do
   tree="$work/tree-$files"
@@ -43,8 +43,14 @@ for files in ${SIZES:-300000 1000000}; do
   mkdir -p "$work/out-$files"
   write_job "$tree" "$work/out-$files" "$work/job-$files.xml"
   read -r full_s full_cpu full_kb < <(run "$work/job-$files.xml" -s)
+  # The full run's stamps are written back first: an unchanged tree is one
+  # whose last run is long done, not one the kernel is still writing out.
+  sync
   read -r incr_s incr_cpu incr_kb < <(run "$work/job-$files.xml" -i -s)
-  verdict=$(awk -v s="$incr_s" 'BEGIN { print (s <= 1.5) ? "met" : "MISSED" }')
+  verdict=-
+  if [ "$files" = 300000 ]; then
+    verdict=$(awk -v s="$incr_s" 'BEGIN { print (s <= 1.5) ? "met" : "MISSED" }')
+  fi
   printf '%-10s | %8s %8s %8.1f | %8s %8s %8.1f %-22s\n' "$files" "$full_s" "$full_cpu" \
     "$(awk -v k="$full_kb" 'BEGIN { print k / 1024 }')" "$incr_s" "$incr_cpu" \
     "$(awk -v k="$incr_kb" 'BEGIN { print k / 1024 }')" "$verdict"
