@@ -1,6 +1,7 @@
 #include "zip/ZipEntryTexts.h"
 
 #include <cstring>
+#include <stdexcept>
 #include <utility>
 
 ZipEntryTexts& ZipEntryTexts::operator=(const ZipEntryTexts& other) {
@@ -18,6 +19,9 @@ ZipEntryTexts& ZipEntryTexts::operator=(ZipEntryTexts&& other) noexcept {
 }
 
 void ZipEntryTexts::Set(std::string_view name, std::string_view extra, std::string_view comment) {
+  if (extra.size() > UINT16_MAX || comment.size() > UINT16_MAX) {
+    throw std::length_error("extra field or comment over 65535 bytes");
+  }
   const size_t total = name.size() + extra.size() + comment.size();
   std::unique_ptr<char[]> block(total == 0 ? nullptr : new char[total]);
   char* at = block.get();
@@ -27,6 +31,6 @@ void ZipEntryTexts::Set(std::string_view name, std::string_view extra, std::stri
   }
   block_ = std::move(block);
   nameLength_ = static_cast<uint32_t>(name.size());
-  extraLength_ = static_cast<uint32_t>(extra.size());
-  commentLength_ = static_cast<uint32_t>(comment.size());
+  extraLength_ = static_cast<uint16_t>(extra.size());
+  commentLength_ = static_cast<uint16_t>(comment.size());
 }

@@ -1,6 +1,9 @@
 // The variable-length parts of an entry's header (its name, extra field and
 // comment) in one block of memory. An archive keeps one header per entry for
 // as long as it is open; three strings would cost about four times as much.
+// The extra field and the comment come from an archive's 16-bit length fields
+// and are never longer than 65535 bytes; a name may be, until the writer
+// refuses it. The object is 16 bytes, so that a header stays within 80.
 #pragma once
 
 #include <cstdint>
@@ -24,11 +27,12 @@ class ZipEntryTexts {
   }
 
   // Replaces all three; the views may point into this object's own block.
+  // Throws std::length_error for an extra field or comment over 65535 bytes.
   void Set(std::string_view name, std::string_view extra, std::string_view comment);
 
  private:
   std::unique_ptr<char[]> block_;
   uint32_t nameLength_ = 0;
-  uint32_t extraLength_ = 0;
-  uint32_t commentLength_ = 0;
+  uint16_t extraLength_ = 0;
+  uint16_t commentLength_ = 0;
 };

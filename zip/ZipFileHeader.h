@@ -61,7 +61,7 @@ class ZipFileHeader {
   void SetSystem(int system);
 
   // Fills the fixed fields of a new entry for the compression `level`. False
-  // when the name, extra field or comment is longer than 65535 bytes.
+  // when the name is longer than 65535 bytes.
   bool PrepareForWrite(int level, bool encrypted);
 
   // Serialise through the storage's write buffer; return the bytes written.
