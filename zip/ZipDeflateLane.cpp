@@ -26,12 +26,8 @@ void Deflate(std::string& input, int level, std::unique_ptr<ZipDeflateStream>& s
     result->data = std::move(input);
     return;
   }
-  if (stream == nullptr || stream->Level() != level || deflateReset(stream->Get()) != Z_OK) {
-    stream = std::make_unique<ZipDeflateStream>(level);
-  }
-  if (stream->InitResult() != Z_OK) {
-    result->error = stream->InitResult();
-    stream.reset();
+  if (const int prepared = ZipDeflateStream::Prepare(&stream, level); prepared != Z_OK) {
+    result->error = prepared;
     return;
   }
   const int code = stream->DeflateAll(input, Z_FINISH, &scratch);

@@ -1,5 +1,14 @@
 #include "zip/ZipDeflateStream.h"
 
+int ZipDeflateStream::Prepare(std::unique_ptr<ZipDeflateStream>* stream, int level) {
+  if (*stream == nullptr || (*stream)->Level() != level || deflateReset((*stream)->Get()) != Z_OK) {
+    *stream = std::make_unique<ZipDeflateStream>(level);
+  }
+  const int result = (*stream)->InitResult();
+  if (result != Z_OK) stream->reset();
+  return result;
+}
+
 int ZipDeflateStream::DeflateAll(const std::string& input, int flush, std::string* output) {
   // Room for the whole input: deflateBound plus the flush marker.
   output->resize(deflateBound(&stream_, static_cast<uLong>(input.size())) + 16);

@@ -4,6 +4,7 @@
 // same bytes for the same input.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include <zlib.h>
@@ -24,6 +25,11 @@ class ZipDeflateStream {
   ZipDeflateStream& operator=(const ZipDeflateStream&) = delete;
 
   int InitResult() const { return result_; }
+
+  // Readies `*stream` for a new stream at `level`: kept and reset when its
+  // level fits, made anew otherwise. Z_OK, or the zlib result that stopped
+  // it (`*stream` is then empty).
+  static int Prepare(std::unique_ptr<ZipDeflateStream>* stream, int level);
 
   // Deflates all of `input` in one call into `*output`, sized to fit, ending
   // with `flush`: Z_FINISH for the end of the stream, Z_SYNC_FLUSH for a

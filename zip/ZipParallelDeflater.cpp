@@ -133,11 +133,7 @@ void ZipParallelDeflater::Work() {
 
 void ZipParallelDeflater::Compress(Block& block, std::unique_ptr<ZipDeflateStream>* stream) {
   try {
-    if (*stream == nullptr || (*stream)->Level() != block.level ||
-        deflateReset((*stream)->Get()) != Z_OK) {
-      *stream = std::make_unique<ZipDeflateStream>(block.level);
-    }
-    block.error = (*stream)->InitResult();
+    block.error = ZipDeflateStream::Prepare(stream, block.level);
     if (block.error == Z_OK && !block.dictionary.empty()) {
       block.error = deflateSetDictionary((*stream)->Get(),
                                          reinterpret_cast<const Bytef*>(block.dictionary.data()),

@@ -56,7 +56,7 @@ class ZipParallelDeflater {
 
   void StartWorkers();
   void Work();
-  // Compresses `block` with `*stream`, made anew when the level differs.
+  // Compresses `block` with `*stream` (see ZipDeflateStream::Prepare).
   static void Compress(Block& block, std::unique_ptr<ZipDeflateStream>* stream);
   Block& Filling() { return blocks_[submitted_ % blocks_.size()]; }
   void Submit(bool last);
@@ -66,8 +66,9 @@ class ZipParallelDeflater {
   std::function<void(int)> throwZlib_;
   int level_ = -1;
   std::string dictionary_;  // for the block being filled
-  // A ring of Workers() + 1 blocks; counts since the last Discard: blocks
-  // submitted, taken by a worker and written out. Block n is blocks_[n % size].
+  // A ring of Workers() + 2 blocks, so that one waits queued while each
+  // worker has one; counts since the last Discard: blocks submitted, taken by
+  // a worker and written out. Block n is blocks_[n % size].
   std::vector<Block> blocks_;
   uint64_t submitted_ = 0;
   uint64_t taken_ = 0;
