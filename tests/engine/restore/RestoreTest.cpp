@@ -131,6 +131,9 @@ TEST(RestoreTest, RefusesHostileNamesAndKeepsExistingFiles) {
   std::string bytes = ReadFile(archive);
   for (size_t at; (at = bytes.find("nulXname")) != std::string::npos;) bytes[at + 3] = '\0';
   WriteFile(archive, bytes);
+  // A planted index line naming an archive with ".." would put its files in "dest/../outside".
+  WriteFile(box.target + "/outside.zip", bytes);
+  WriteFile(box.target + "/Docs/arkivault-index.txt", "2026-12-01 10:00:00\tfull\t6\t../outside.zip\n");
 
   RestoreResult result = Restore(box.job, destination, wxDateTime());
   EXPECT_EQ(result.restored, 1u);
