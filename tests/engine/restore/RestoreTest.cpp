@@ -242,6 +242,9 @@ TEST(RestoreTest, CommandLineArchiveCommands) {
   EXPECT_NE(output.find("doc.txt"), std::string::npos) << output;
   EXPECT_EQ(1, run("--restore back --as-of tomorrow", &output));
   EXPECT_NE(output.find("2026-12-02 14:30"), std::string::npos) << output;
+  // Nothing to restore before the first run: a failure, not "0 files restored".
+  EXPECT_EQ(1, run("--restore early --as-of 2000-01-01", &output)) << output;
+  EXPECT_NE(output.find("No archive"), std::string::npos) << output;
   EXPECT_EQ(0, run("--verify", &output)) << output;
   const std::string archive = box.target + "/Docs.zip";
   std::string bytes = ReadFile(archive);
@@ -249,6 +252,10 @@ TEST(RestoreTest, CommandLineArchiveCommands) {
   WriteFile(archive, bytes);
   EXPECT_EQ(1, run("--verify", &output));
   EXPECT_NE(output.find("Docs.zip: doc.txt:"), std::string::npos) << output;
+  std::filesystem::rename(box.target, box.tmp / "unplugged");
+  for (const char* command : {"--verify", "--list", "--restore back2"}) {
+    EXPECT_EQ(1, run(command, &output)) << command << ": " << output;
+  }
 }
 
 }  // namespace
