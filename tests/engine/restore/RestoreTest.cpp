@@ -75,7 +75,7 @@ TEST(RestoreTest, RestoresTheTreeOfEveryRunOfAChain) {
     Write(s + "/sub/c.txt", testing_support::NoiseBytes(100000, 1), now - 1000, 0755);
     const std::function<void(int64_t)> changes[] = {
         [&](int64_t t) { Write(s + "/a.txt", "alpha 1", t, 0644); Write(s + "/d.txt", "new", t, 0640); },
-        // A rename alone keeps the file's stamp: incremental runs take it once it changes.
+        // A renamed file that also changed.
         [&](int64_t t) {
           std::filesystem::rename(s + "/sub/c.txt", s + "/sub/e.txt");
           Write(s + "/sub/e.txt", ReadFile(s + "/sub/e.txt") + "!", t, 0755);
