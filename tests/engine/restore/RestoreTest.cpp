@@ -52,9 +52,10 @@ RestoreResult Restore(const BackupJob& job, const std::string& destination, cons
 }
 
 // A full and four incremental runs, a day apart, with files changed, added,
-// renamed and deleted between them: a restore as of each run gives that
-// run's tree (bytes, modification time, mode), plus files deleted since
-// earlier runs, which have no record of their deletion.
+// renamed and deleted between them, a file replaced by a folder and a folder
+// by a file: a restore as of each run gives that run's tree (bytes,
+// modification time, mode), plus files deleted since earlier runs, which
+// have no record of their deletion, unless a later run stored the other kind.
 TEST(RestoreTest, RestoresTheTreeOfEveryRunOfAChain) {
   // everyRun false: later runs add to the one archive, only the last tree is kept.
   const struct { bool noOverwrite; SuffixKind suffix; bool everyRun; } rows[] = {
@@ -73,14 +74,22 @@ TEST(RestoreTest, RestoresTheTreeOfEveryRunOfAChain) {
     Write(s + "/a.txt", "alpha 0", now - 1000, 0644);
     Write(s + "/b.txt", "beta", now - 1000, 0600);
     Write(s + "/sub/c.txt", testing_support::NoiseBytes(100000, 1), now - 1000, 0755);
+    Write(s + "/x/f.txt", "in a folder", now - 1000, 0644);
+    Write(s + "/y", "a file", now - 1000, 0644);
     const std::function<void(int64_t)> changes[] = {
-        [&](int64_t t) { Write(s + "/a.txt", "alpha 1", t, 0644); Write(s + "/d.txt", "new", t, 0640); },
+        [&](int64_t t) {
+          Write(s + "/a.txt", "alpha 1", t, 0644); Write(s + "/d.txt", "new", t, 0640);
+          std::filesystem::remove(s + "/y"); Write(s + "/y/g.txt", "a file became a folder", t, 0644);
+        },
         // A renamed file that also changed.
         [&](int64_t t) {
           std::filesystem::rename(s + "/sub/c.txt", s + "/sub/e.txt");
           Write(s + "/sub/e.txt", ReadFile(s + "/sub/e.txt") + "!", t, 0755);
         },
-        [&](int64_t t) { std::filesystem::remove(s + "/b.txt"); Write(s + "/a.txt", "alpha 3", t, 0600); },
+        [&](int64_t t) {
+          std::filesystem::remove(s + "/b.txt"); Write(s + "/a.txt", "alpha 3", t, 0600);
+          std::filesystem::remove_all(s + "/x"); Write(s + "/x", "a folder became a file", t, 0644);
+        },
         [&](int64_t t) { Write(s + "/sub/e.txt", "shorter", t, 0700); },
     };
     std::vector<Tree> trees;
