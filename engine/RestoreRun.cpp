@@ -87,6 +87,7 @@ int RestoreResult::ExitStatus() const {
 RestoreResult RestoreRun::Run(const ArchiveCatalogue& catalogue, const RestoreRequest& request) {
   request_ = request;
   directoriesReady_.clear();
+  directoriesMade_.clear();
   RestoreResult result;
   std::vector<EntryProblem> unreadable;
   const JobVersions versions = JobVersions::Read(catalogue, request.asOf, &unreadable);
@@ -162,8 +163,11 @@ RestoreResult RestoreRun::Run(const ArchiveCatalogue& catalogue, const RestoreRe
       result.problems.push_back(std::move(outcome));
     }
   }
-  // Directories get their times last, deepest first, as writing into them changed them.
+  // Directories get their times last, deepest first, as writing into them
+  // changed them; one that was there already is left as it is unless
+  // overwriting was asked for.
   for (auto it = directories.rbegin(); it != directories.rend(); ++it) {
+    if (!request_.overwrite && directoriesMade_.count((*it)->path) == 0) continue;
     const std::string path = JoinPath(request_.destination, (*it)->path);
     const uint32_t mode = (*it)->version->mode & kPermissionBits;
     env_.SetPermissions(path, mode != 0 ? mode | 0700 : kDefaultDirectoryMode);
@@ -190,6 +194,7 @@ RestoreOutcome RestoreRun::PrepareDirectories(const std::string& relative, bool 
         if (error != 0) return Outcome(relative, RestoreStatus::Failed, platform::ErrorText(error));
       } else if (error == ENOENT) {
         error = env_.CreateDirectory(path);
+        if (error == 0) directoriesMade_.insert(current);
         if (error == EEXIST) {
           return Outcome(relative, RestoreStatus::Refused,
                          Utf8(_("a symbolic link in the destination lies on its path")));

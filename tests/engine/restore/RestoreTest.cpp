@@ -130,10 +130,13 @@ TEST(RestoreTest, RefusesHostileNamesAndKeepsExistingFiles) {
   std::filesystem::create_directories(destination);
 
   ::symlink(outside.c_str(), (destination + "/link").c_str());
+  // A folder that is there already keeps its mode (the archive says 0775).
+  std::filesystem::create_directories(destination + "/priv");
+  ::chmod((destination + "/priv").c_str(), 0700);
   WriteFile(box.tmp / "make.py",
             "import zipfile,sys\n"
             "with zipfile.ZipFile(sys.argv[1],'w') as z:\n"
-            " for n in ['../x','/etc/x','a/../../x','link/x','nulXname','good.txt']:\n"
+            " for n in ['../x','/etc/x','a/../../x','link/x','nulXname','good.txt','priv/','priv/p']:\n"
             "  z.writestr(n,'data of '+n)\n");
   const std::string archive = box.target + "/Docs.zip";
   ASSERT_EQ(0, RunCommand("python3 " + ShellQuote(box.tmp / "make.py") + " " + ShellQuote(archive)));
@@ -145,8 +148,9 @@ TEST(RestoreTest, RefusesHostileNamesAndKeepsExistingFiles) {
   WriteFile(box.target + "/Docs/arkivault-index.txt", "2026-12-01 10:00:00\tfull\t6\t../outside.zip\n");
 
   RestoreResult result = Restore(box.job, destination, wxDateTime());
-  EXPECT_EQ(result.restored, 1u);
+  EXPECT_EQ(result.restored, 3u);
   EXPECT_EQ(ReadFile(destination + "/good.txt"), "data of good.txt");
+  EXPECT_EQ(std::filesystem::status(destination + "/priv").permissions(), std::filesystem::perms::owner_all);
   std::set<std::string> refused;
   for (const RestoreOutcome& outcome : result.problems) {
     if (outcome.status == RestoreStatus::Refused) refused.insert(outcome.path.substr(0, 3));
