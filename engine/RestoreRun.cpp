@@ -97,6 +97,8 @@ RestoreResult RestoreRun::Run(const ArchiveCatalogue& catalogue, const RestoreRe
   std::vector<Work> work;
   for (const auto& stored : versions.Paths()) {
     const std::string& path = stored.first;
+    // An entry such as "./" stands for the destination itself, which keeps its mode and time.
+    if (path.empty()) continue;
     const bool wanted = request.paths.empty() ||
                         std::any_of(request.paths.begin(), request.paths.end(),
                                     [&](const std::string& p) { return IsSelected(path, p); });

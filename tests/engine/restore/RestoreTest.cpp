@@ -136,7 +136,7 @@ TEST(RestoreTest, RefusesHostileNamesAndKeepsExistingFiles) {
   WriteFile(box.tmp / "make.py",
             "import zipfile,sys\n"
             "with zipfile.ZipFile(sys.argv[1],'w') as z:\n"
-            " for n in ['../x','/etc/x','a/../../x','link/x','nulXname','good.txt','priv/','priv/p']:\n"
+            " for n in ['../x','/etc/x','a/../../x','link/x','nulXname','good.txt','priv/','priv/p','./']:\n"
             "  z.writestr(n,'data of '+n)\n");
   const std::string archive = box.target + "/Docs.zip";
   ASSERT_EQ(0, RunCommand("python3 " + ShellQuote(box.tmp / "make.py") + " " + ShellQuote(archive)));
@@ -151,6 +151,10 @@ TEST(RestoreTest, RefusesHostileNamesAndKeepsExistingFiles) {
   EXPECT_EQ(result.restored, 3u);
   EXPECT_EQ(ReadFile(destination + "/good.txt"), "data of good.txt");
   EXPECT_EQ(std::filesystem::status(destination + "/priv").permissions(), std::filesystem::perms::owner_all);
+  // "./" never gives the destination its mode, not even when overwriting.
+  ::chmod(destination.c_str(), 0700);
+  Restore(box.job, destination, wxDateTime(), true);
+  EXPECT_EQ(std::filesystem::status(destination).permissions(), std::filesystem::perms::owner_all);
   std::set<std::string> refused;
   for (const RestoreOutcome& outcome : result.problems) {
     if (outcome.status == RestoreStatus::Refused) refused.insert(outcome.path.substr(0, 3));
