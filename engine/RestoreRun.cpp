@@ -51,7 +51,7 @@ bool IsLater(const StoredVersion& a, const StoredVersion& b) {
 }
 
 // A path stored as a file and as a folder was replaced by the other kind in
-// between: what the later of the two stored was deleted with the change, so
+// between: what the earlier of the two stored was deleted with the change, so
 // `path` is left out when a file stored later lies on its way, or when it is
 // a file and something was stored below it later.
 bool ReplacedByOtherKind(const StoredPaths& paths, const std::string& path,
