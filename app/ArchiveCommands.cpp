@@ -1,5 +1,6 @@
 #include "app/ArchiveCommands.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -45,10 +46,24 @@ int ArchiveCommands::Run() {
                                    wxString::FromUTF8(AsOfTimeForms())));
     return EXIT_FAILURE;
   }
+  const ArchiveCatalogue catalogue = ArchiveCatalogue::Scan(*platform::Env::Current(), job);
+  // Nothing found is never a success: the target may be unplugged or the time too early.
+  const bool verify = options_.command == ArchiveCommand::Verify;
+  if (std::none_of(catalogue.Archives().begin(), catalogue.Archives().end(),
+                   [&](const CatalogueArchive& archive) {
+                     return verify || !asOf.IsValid() || !archive.committed.IsLaterThan(asOf);
+                   })) {
+    const wxString target = Text(job.TargetPath);
+    Print(stderr, verify || !asOf.IsValid()
+                      ? wxString::Format(_("No archive of the job found in '%s'."), target)
+                      : wxString::Format(_("No archive of the job found in '%s' as of %s."), target,
+                                         Time(asOf)));
+    return EXIT_FAILURE;
+  }
   switch (options_.command) {
-    case ArchiveCommand::List: return List(job, asOf);
-    case ArchiveCommand::Restore: return Restore(job, asOf);
-    case ArchiveCommand::Verify: return Verify(job);
+    case ArchiveCommand::List: return List(catalogue, asOf);
+    case ArchiveCommand::Restore: return Restore(catalogue, asOf);
+    case ArchiveCommand::Verify: return Verify(catalogue);
     case ArchiveCommand::None: break;
   }
   return EXIT_FAILURE;
@@ -56,8 +71,7 @@ int ArchiveCommands::Run() {
 
 // The archives as of the moment (commit time, kind, entries, path) or, with a
 // path, each stored version of the files at or below it.
-int ArchiveCommands::List(const BackupJob& job, const wxDateTime& asOf) {
-  const ArchiveCatalogue catalogue = ArchiveCatalogue::Scan(*platform::Env::Current(), job);
+int ArchiveCommands::List(const ArchiveCatalogue& catalogue, const wxDateTime& asOf) {
   if (options_.paths.empty()) {
     for (const CatalogueArchive& archive : catalogue.Archives()) {
       if (asOf.IsValid() && archive.committed.IsLaterThan(asOf)) continue;
@@ -88,7 +102,7 @@ int ArchiveCommands::List(const BackupJob& job, const wxDateTime& asOf) {
   return any && problems.empty() ? EXIT_SUCCESS : EXIT_FAILURE;
 }
 
-int ArchiveCommands::Restore(const BackupJob& job, const wxDateTime& asOf) {
+int ArchiveCommands::Restore(const ArchiveCatalogue& catalogue, const wxDateTime& asOf) {
   RestoreRequest request;
   request.destination = PathBytes(options_.restoreDirectory);
   request.asOf = asOf;
@@ -98,7 +112,6 @@ int ArchiveCommands::Restore(const BackupJob& job, const wxDateTime& asOf) {
   std::function<bool()> stop;
   if (signals_ != nullptr) stop = [this] { return signals_->Requested(); };
   ReadCallback callback(progress, stop);
-  const ArchiveCatalogue catalogue = ArchiveCatalogue::Scan(*platform::Env::Current(), job);
   const RestoreResult result = RestoreRun(*platform::Env::Current(), callback).Run(catalogue, request);
   for (const RestoreOutcome& outcome : result.problems) {
     const wxString what = outcome.status == RestoreStatus::Skipped  ? _("skipped")
@@ -116,13 +129,12 @@ int ArchiveCommands::Restore(const BackupJob& job, const wxDateTime& asOf) {
   return result.ExitStatus();
 }
 
-int ArchiveCommands::Verify(const BackupJob& job) {
+int ArchiveCommands::Verify(const ArchiveCatalogue& catalogue) {
   ReadProgress progress;
   std::function<bool()> stop;
   if (signals_ != nullptr) stop = [this] { return signals_->Requested(); };
   ReadCallback callback(progress, stop);
   ArchiveVerifier verifier(callback);
-  const ArchiveCatalogue catalogue = ArchiveCatalogue::Scan(*platform::Env::Current(), job);
   size_t damaged = 0;
   for (const CatalogueArchive& archive : catalogue.Archives()) {
     const std::vector<EntryProblem> problems = verifier.Check(archive.path);

@@ -7,7 +7,7 @@
 
 #include "app/CommandLine.h"
 
-class BackupJob;
+class ArchiveCatalogue;
 namespace platform {
 class TerminationSignals;
 }
@@ -19,14 +19,15 @@ class ArchiveCommands {
                   const platform::TerminationSignals* signals)
       : options_(options), programPath_(programPath), signals_(signals) {}
 
-  // Carries out the command: 0 success; 1 failure (no job, a refused time,
-  // a failed restore, damage found); 3 a restore that skipped files.
+  // Carries out the command: 0 success; 1 failure (no job, a refused time, no
+  // archive of the job as of the time, a failed restore, damage found); 3 a
+  // restore that skipped files.
   int Run();
 
  private:
-  int List(const BackupJob& job, const wxDateTime& asOf);
-  int Restore(const BackupJob& job, const wxDateTime& asOf);
-  int Verify(const BackupJob& job);
+  int List(const ArchiveCatalogue& catalogue, const wxDateTime& asOf);
+  int Restore(const ArchiveCatalogue& catalogue, const wxDateTime& asOf);
+  int Verify(const ArchiveCatalogue& catalogue);
 
   const StartOptions& options_;
   wxString programPath_;

@@ -47,14 +47,17 @@ CommandLine::CommandLine(int argc, wxChar** argv) : parser_(argc, argv) {
 }
 
 StartOptions CommandLine::Parse(bool reportErrors) {
+  StartOptions options;
+  bool parsed = true;
   {
     wxMessageOutputStderr toStderr(stderr, wxConvUTF8);
     DiscardedOutput discarded;
     ScopedMessageOutput output(reportErrors ? static_cast<wxMessageOutput*>(&toStderr)
                                             : &discarded);
-    parser_.Parse(true);
+    parsed = parser_.Parse(false) == 0;
+    // A batch line's mistake is shown with the usage text as an error below.
+    if (!parsed && (parser_.GetParamCount() == 0 || parser_.GetParam(0).empty())) parser_.Usage();
   }
-  StartOptions options;
   options.noGui = parser_.Found("n");
   options.incremental = parser_.Found("i");
   options.silent = parser_.Found("s");
@@ -68,7 +71,12 @@ StartOptions CommandLine::Parse(bool reportErrors) {
   if (parser_.Found("verify")) options.command = ArchiveCommand::Verify;
   const bool asOf = parser_.Found("as-of", &options.asOf);
   options.overwrite = parser_.Found("overwrite");
-  if (commands > 1) {
+  if (!parsed && options.IsBatch()) {
+    // A batch run from a line with a mistake (a switch it does not know, a
+    // restore without its folder) would back up, and may retire archives,
+    // where something else was meant.
+    options.error = _("Nothing was run: the command line has a mistake.");
+  } else if (commands > 1) {
     options.error = _("--list, --restore and --verify cannot be combined.");
   } else if (options.command != ArchiveCommand::None && options.definitionFile.empty()) {
     options.error = _("--list, --restore and --verify need a backup definition file.");

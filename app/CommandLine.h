@@ -41,10 +41,11 @@ class CommandLine {
  public:
   CommandLine(int argc, wxChar** argv);
 
-  // Parses the arguments. An unknown option is reported on stderr together
-  // with the usage text unless `reportErrors` is false; whatever was
-  // recognised is returned. Options that do not go together leave their
-  // reason in StartOptions::error.
+  // Parses the arguments. An unknown option or a missing value is reported on
+  // stderr together with the usage text unless `reportErrors` is false;
+  // whatever was recognised is returned, and with a definition file such a
+  // mistake leaves its reason in StartOptions::error, as do options that do
+  // not go together.
   StartOptions Parse(bool reportErrors = true);
 
   // The usage text: one line per switch and the parameter, then the exit

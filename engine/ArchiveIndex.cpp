@@ -44,6 +44,20 @@ bool Unescape(const std::string& text, std::string* name) {
   return !name->empty();
 }
 
+// A ".." component: no archive name of ours has one, and following it would
+// read (and restore from) a file outside the backup directory.
+bool HasParentStep(const std::string& name) {
+  std::string::size_type start = 0;
+  for (;;) {
+    const std::string::size_type end = name.find('/', start);
+    if (name.compare(start, end == std::string::npos ? std::string::npos : end - start, "..") == 0) {
+      return true;
+    }
+    if (end == std::string::npos) return false;
+    start = end + 1;
+  }
+}
+
 bool ParseKind(const std::string& text, ArchiveKind* kind) {
   for (ArchiveKind candidate : {ArchiveKind::Full, ArchiveKind::Incremental, ArchiveKind::Initial}) {
     if (text == ArchiveKindName(candidate)) {
@@ -89,7 +103,7 @@ bool ParseLine(const std::string& line, IndexedArchive* archive) {
   }
   archive->entries = std::stoull(entries);
   return ParseTime(fields[0], &archive->committed) && ParseKind(fields[1], &archive->kind) &&
-         Unescape(line.substr(start), &archive->name);
+         Unescape(line.substr(start), &archive->name) && !HasParentStep(archive->name);
 }
 
 }  // namespace

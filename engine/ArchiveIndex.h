@@ -7,7 +7,8 @@
 // commit time: local "YYYY-MM-DD HH:MM:SS"; kind: full, incremental or
 // initial; name: the archive's path relative to the backup directory with '/'
 // separators, backslash, tab and newline escaped as \\, \t and \n. Lines that
-// do not parse (a torn last line included) are ignored.
+// do not parse (a torn last line included) and names with a ".." component
+// are ignored.
 #pragma once
 
 #include <cstdint>

@@ -11,6 +11,8 @@
 #include "engine/PathUtil.h"
 #include "jobs/BackupJob.h"
 #include "platform/Env.h"
+#include "zip/ZipException.h"
+#include "zip/ZipReader.h"
 
 namespace {
 
@@ -145,6 +147,58 @@ class Indexes {
   std::map<std::string, Entry> indexes_;
 };
 
+// The entry names of the archive at `path`; false when it cannot be read.
+bool EntryNamesOf(const std::string& path, std::set<std::string>* names) {
+  ZipReader reader;
+  try {
+    reader.Open(path);
+  } catch (const ZipException&) {
+    return false;
+  }
+  for (int i = 0; i < reader.Count(); ++i) names->insert(reader.Name(i));
+  return true;
+}
+
+// The name of an archive below its backup directory, the same in every dated one.
+std::string NameKey(const ArchiveFile& file) {
+  return file.plainPath.substr(file.backupDirectory.size());
+}
+
+// Adds to `kept` each candidate written after the newest full backup of its
+// name that holds a file no later archive of the name holds: a restore of the
+// newest files needs it, and that file is not stored again by an incremental
+// run. An archive that cannot be read is kept.
+void KeepNeededIncrementals(const std::vector<ArchiveFile>& candidates, size_t datedCount,
+                            const std::vector<std::string>& archives,
+                            const std::string& backupDirectory,
+                            const std::map<std::string, std::pair<int64_t, std::string>>& newestFull,
+                            std::set<std::string>* kept) {
+  // Each name's files in the order written: the dated ones, then the current series.
+  std::map<std::string, std::vector<ArchiveFile>> chains;
+  for (size_t i = 0; i < datedCount; ++i) chains[NameKey(candidates[i])].push_back(candidates[i]);
+  for (const std::string& archive : archives) {
+    for (const ArchiveFile& file : Series(archive, backupDirectory)) chains[NameKey(file)].push_back(file);
+  }
+  std::set<std::string> removable;
+  for (const ArchiveFile& file : candidates) removable.insert(file.path);
+  for (auto& [key, chain] : chains) {
+    const auto full = newestFull.find(key);
+    if (full == newestFull.end()) continue;
+    std::stable_sort(chain.begin(), chain.end(),
+                     [](const ArchiveFile& a, const ArchiveFile& b) { return a.mtime < b.mtime; });
+    std::set<std::string> later;  // names held by the archives after the one looked at
+    for (auto it = chain.rbegin(); it != chain.rend() && it->path != full->second.second; ++it) {
+      std::set<std::string> names;
+      const bool readable = EntryNamesOf(it->path, &names);
+      if (removable.count(it->path) != 0 &&
+          (!readable || !std::includes(later.begin(), later.end(), names.begin(), names.end()))) {
+        kept->insert(it->path);
+      }
+      later.insert(names.begin(), names.end());
+    }
+  }
+}
+
 }  // namespace
 
 // What Apply does: the files it removes, the archive names whose "(old n)"
@@ -255,6 +309,7 @@ ArchiveRetention::Plan ArchiveRetention::MakePlan(const std::string& backupDirec
   }
   std::set<std::string> kept;
   for (const auto& entry : newestFull) kept.insert(entry.second.second);
+  KeepNeededIncrementals(candidates, datedCount, archives, backupDirectory, newestFull, &kept);
   for (size_t i = 0; i < candidates.size(); ++i) {
     if (kept.count(candidates[i].path) != 0) continue;
     plan.removals.push_back(candidates[i]);

@@ -4,7 +4,8 @@
 // older than that many days. Only names the job's own naming produces are
 // removed; never the archive just written, never the newest complete full
 // backup of an archive name (an archive the index does not name as
-// incremental counts as one). The "(old n)" archives left are renumbered
+// incremental counts as one), nor an archive written after it that holds a
+// file no later archive of the name holds. The "(old n)" archives left are renumbered
 // 1, 2, ... in their order, so the plain name is the newest and a higher
 // number always newer.
 #pragma once

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <map>
 #include <memory>
 
 #include <wx/intl.h>
@@ -42,6 +43,35 @@ struct Work {
   const StoredVersion* version;
 };
 
+using StoredPaths = std::map<std::string, std::vector<StoredVersion>>;
+
+// Later in the job's history: a later archive, or later in the same one.
+bool IsLater(const StoredVersion& a, const StoredVersion& b) {
+  return a.archive != b.archive ? a.archive > b.archive : a.entry > b.entry;
+}
+
+// A path stored as a file and as a folder was replaced by the other kind in
+// between: what the earlier of the two stored was deleted with the change, so
+// `path` is left out when a file stored later lies on its way, or when it is
+// a file and something was stored below it later.
+bool ReplacedByOtherKind(const StoredPaths& paths, const std::string& path,
+                         const StoredVersion& version) {
+  for (std::string::size_type slash = path.find('/'); slash != std::string::npos;
+       slash = path.find('/', slash + 1)) {
+    const auto above = paths.find(path.substr(0, slash));
+    if (above != paths.end() && !above->second.back().directory &&
+        IsLater(above->second.back(), version)) {
+      return true;
+    }
+  }
+  if (version.directory) return false;
+  // Paths below it sort from "path/" to just before "path0" ('0' follows '/').
+  const auto end = paths.lower_bound(path + '0');
+  return std::any_of(paths.lower_bound(path + '/'), end, [&](const StoredPaths::value_type& below) {
+    return IsLater(below.second.back(), version);
+  });
+}
+
 }  // namespace
 
 int RestoreResult::ExitStatus() const {
@@ -57,6 +87,7 @@ int RestoreResult::ExitStatus() const {
 RestoreResult RestoreRun::Run(const ArchiveCatalogue& catalogue, const RestoreRequest& request) {
   request_ = request;
   directoriesReady_.clear();
+  directoriesMade_.clear();
   RestoreResult result;
   std::vector<EntryProblem> unreadable;
   const JobVersions versions = JobVersions::Read(catalogue, request.asOf, &unreadable);
@@ -66,10 +97,14 @@ RestoreResult RestoreRun::Run(const ArchiveCatalogue& catalogue, const RestoreRe
   std::vector<Work> work;
   for (const auto& stored : versions.Paths()) {
     const std::string& path = stored.first;
+    // An entry such as "./" stands for the destination itself, which keeps its mode and time.
+    if (path.empty()) continue;
     const bool wanted = request.paths.empty() ||
                         std::any_of(request.paths.begin(), request.paths.end(),
                                     [&](const std::string& p) { return IsSelected(path, p); });
-    if (wanted) work.push_back({path, &stored.second.back()});
+    if (wanted && !ReplacedByOtherKind(versions.Paths(), path, stored.second.back())) {
+      work.push_back({path, &stored.second.back()});
+    }
   }
   for (const std::string& requested : request.paths) {
     if (std::none_of(work.begin(), work.end(),
@@ -130,8 +165,11 @@ RestoreResult RestoreRun::Run(const ArchiveCatalogue& catalogue, const RestoreRe
       result.problems.push_back(std::move(outcome));
     }
   }
-  // Directories get their times last, deepest first, as writing into them changed them.
+  // Directories get their times last, deepest first, as writing into them
+  // changed them; one that was there already is left as it is unless
+  // overwriting was asked for.
   for (auto it = directories.rbegin(); it != directories.rend(); ++it) {
+    if (!request_.overwrite && directoriesMade_.count((*it)->path) == 0) continue;
     const std::string path = JoinPath(request_.destination, (*it)->path);
     const uint32_t mode = (*it)->version->mode & kPermissionBits;
     env_.SetPermissions(path, mode != 0 ? mode | 0700 : kDefaultDirectoryMode);
@@ -158,6 +196,7 @@ RestoreOutcome RestoreRun::PrepareDirectories(const std::string& relative, bool 
         if (error != 0) return Outcome(relative, RestoreStatus::Failed, platform::ErrorText(error));
       } else if (error == ENOENT) {
         error = env_.CreateDirectory(path);
+        if (error == 0) directoriesMade_.insert(current);
         if (error == EEXIST) {
           return Outcome(relative, RestoreStatus::Refused,
                          Utf8(_("a symbolic link in the destination lies on its path")));

@@ -1,7 +1,8 @@
 // Restores a job's files as of a moment into a destination directory: for
 // each selected path the version from the newest archive committed at or
 // before the moment, with its stored modification time and Unix mode. An
-// existing file is kept unless overwriting was asked for. Names are checked
+// existing file is kept, and an existing folder keeps its mode and time,
+// unless overwriting was asked for. Names are checked
 // per entry and nothing is created outside the destination, nor through a
 // symbolic link in it. Each file is written under a temporary name beside its
 // place and renamed there only when complete, so a failure or a stop never
@@ -70,4 +71,5 @@ class RestoreRun {
   ReadCallback& callback_;
   RestoreRequest request_;
   std::set<std::string> directoriesReady_;  // relative directories checked or made
+  std::set<std::string> directoriesMade_;   // those this restore made
 };

@@ -29,6 +29,8 @@ TEST(StartupTest, ExitStatusAndMessages) {
   const std::string noDisplay = "needs a display";
   const Case cases[] = {
       {"-h", true, usage}, {"--help", true, usage}, {"job.xml -h", true, usage},
+      // A mistake in a batch line runs nothing: the usage row after these finds no archive.
+      {"job.xml --restore", false, "requires a value"}, {"job.xml --bogus", false, "Nothing was run"},
       {"-i -s -h job.xml", true, usage}, {"-h --bogus", true, usage},
       {"nosuch.xml", false, missing}, {"-n nosuch.xml -i", false, missing},
       {"-s nosuch.xml", false, ""}, {"--silent --full --incremental nosuch.xml", false, ""},

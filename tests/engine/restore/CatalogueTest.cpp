@@ -29,6 +29,7 @@ TEST(ArchiveIndexTest, ParsesWellFormedLinesOnly) {
       {"2026-02-30 14:30:15\tfull\t3\tDocs.zip\n"}, {"2026-12-02 14:30:15\tfull\t3\t\n"},
       {"2026-12-02 14:30:15\tpartial\t3\tDocs.zip\n"}, {"2026-12-02 14:30:15\tfull\t-3\tDocs.zip\n"},
       {"2026-12-02 14:30:15\tfull\t3\tbad\\x.zip\n"},
+      {"2026-12-02 14:30:15\tfull\t3\t../x.zip\n"}, {"2026-12-02 14:30:15\tfull\t3\ta/../../x.zip\n"},
       {"garbage\n2026-12-02 14:30:15\tincremental\t7\tsub/files.zip\n", 1, "sub/files.zip"},
   };
   for (const Row& row : rows) {

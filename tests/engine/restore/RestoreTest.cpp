@@ -52,9 +52,10 @@ RestoreResult Restore(const BackupJob& job, const std::string& destination, cons
 }
 
 // A full and four incremental runs, a day apart, with files changed, added,
-// renamed and deleted between them: a restore as of each run gives that
-// run's tree (bytes, modification time, mode), plus files deleted since
-// earlier runs, which have no record of their deletion.
+// renamed and deleted between them, a file replaced by a folder and a folder
+// by a file: a restore as of each run gives that run's tree (bytes,
+// modification time, mode), plus files deleted since earlier runs, which
+// have no record of their deletion, unless a later run stored the other kind.
 TEST(RestoreTest, RestoresTheTreeOfEveryRunOfAChain) {
   // everyRun false: later runs add to the one archive, only the last tree is kept.
   const struct { bool noOverwrite; SuffixKind suffix; bool everyRun; } rows[] = {
@@ -73,14 +74,22 @@ TEST(RestoreTest, RestoresTheTreeOfEveryRunOfAChain) {
     Write(s + "/a.txt", "alpha 0", now - 1000, 0644);
     Write(s + "/b.txt", "beta", now - 1000, 0600);
     Write(s + "/sub/c.txt", testing_support::NoiseBytes(100000, 1), now - 1000, 0755);
+    Write(s + "/x/f.txt", "in a folder", now - 1000, 0644);
+    Write(s + "/y", "a file", now - 1000, 0644);
     const std::function<void(int64_t)> changes[] = {
-        [&](int64_t t) { Write(s + "/a.txt", "alpha 1", t, 0644); Write(s + "/d.txt", "new", t, 0640); },
-        // A rename alone keeps the file's stamp: incremental runs take it once it changes.
+        [&](int64_t t) {
+          Write(s + "/a.txt", "alpha 1", t, 0644); Write(s + "/d.txt", "new", t, 0640);
+          std::filesystem::remove(s + "/y"); Write(s + "/y/g.txt", "a file became a folder", t, 0644);
+        },
+        // A renamed file that also changed.
         [&](int64_t t) {
           std::filesystem::rename(s + "/sub/c.txt", s + "/sub/e.txt");
           Write(s + "/sub/e.txt", ReadFile(s + "/sub/e.txt") + "!", t, 0755);
         },
-        [&](int64_t t) { std::filesystem::remove(s + "/b.txt"); Write(s + "/a.txt", "alpha 3", t, 0600); },
+        [&](int64_t t) {
+          std::filesystem::remove(s + "/b.txt"); Write(s + "/a.txt", "alpha 3", t, 0600);
+          std::filesystem::remove_all(s + "/x"); Write(s + "/x", "a folder became a file", t, 0644);
+        },
         [&](int64_t t) { Write(s + "/sub/e.txt", "shorter", t, 0700); },
     };
     std::vector<Tree> trees;
@@ -121,20 +130,31 @@ TEST(RestoreTest, RefusesHostileNamesAndKeepsExistingFiles) {
   std::filesystem::create_directories(destination);
 
   ::symlink(outside.c_str(), (destination + "/link").c_str());
+  // A folder that is there already keeps its mode (the archive says 0775).
+  std::filesystem::create_directories(destination + "/priv");
+  ::chmod((destination + "/priv").c_str(), 0700);
   WriteFile(box.tmp / "make.py",
             "import zipfile,sys\n"
             "with zipfile.ZipFile(sys.argv[1],'w') as z:\n"
-            " for n in ['../x','/etc/x','a/../../x','link/x','nulXname','good.txt']:\n"
+            " for n in ['../x','/etc/x','a/../../x','link/x','nulXname','good.txt','priv/','priv/p','./']:\n"
             "  z.writestr(n,'data of '+n)\n");
   const std::string archive = box.target + "/Docs.zip";
   ASSERT_EQ(0, RunCommand("python3 " + ShellQuote(box.tmp / "make.py") + " " + ShellQuote(archive)));
   std::string bytes = ReadFile(archive);
   for (size_t at; (at = bytes.find("nulXname")) != std::string::npos;) bytes[at + 3] = '\0';
   WriteFile(archive, bytes);
+  // A planted index line naming an archive with ".." would put its files in "dest/../outside".
+  WriteFile(box.target + "/outside.zip", bytes);
+  WriteFile(box.target + "/Docs/arkivault-index.txt", "2026-12-01 10:00:00\tfull\t6\t../outside.zip\n");
 
   RestoreResult result = Restore(box.job, destination, wxDateTime());
-  EXPECT_EQ(result.restored, 1u);
+  EXPECT_EQ(result.restored, 3u);
   EXPECT_EQ(ReadFile(destination + "/good.txt"), "data of good.txt");
+  EXPECT_EQ(std::filesystem::status(destination + "/priv").permissions(), std::filesystem::perms::owner_all);
+  // "./" never gives the destination its mode, not even when overwriting.
+  ::chmod(destination.c_str(), 0700);
+  Restore(box.job, destination, wxDateTime(), true);
+  EXPECT_EQ(std::filesystem::status(destination).permissions(), std::filesystem::perms::owner_all);
   std::set<std::string> refused;
   for (const RestoreOutcome& outcome : result.problems) {
     if (outcome.status == RestoreStatus::Refused) refused.insert(outcome.path.substr(0, 3));
@@ -239,6 +259,9 @@ TEST(RestoreTest, CommandLineArchiveCommands) {
   EXPECT_NE(output.find("doc.txt"), std::string::npos) << output;
   EXPECT_EQ(1, run("--restore back --as-of tomorrow", &output));
   EXPECT_NE(output.find("2026-12-02 14:30"), std::string::npos) << output;
+  // Nothing to restore before the first run: a failure, not "0 files restored".
+  EXPECT_EQ(1, run("--restore early --as-of 2000-01-01", &output)) << output;
+  EXPECT_NE(output.find("No archive"), std::string::npos) << output;
   EXPECT_EQ(0, run("--verify", &output)) << output;
   const std::string archive = box.target + "/Docs.zip";
   std::string bytes = ReadFile(archive);
@@ -246,6 +269,10 @@ TEST(RestoreTest, CommandLineArchiveCommands) {
   WriteFile(archive, bytes);
   EXPECT_EQ(1, run("--verify", &output));
   EXPECT_NE(output.find("Docs.zip: doc.txt:"), std::string::npos) << output;
+  std::filesystem::rename(box.target, box.tmp / "unplugged");
+  for (const char* command : {"--verify", "--list", "--restore back2"}) {
+    EXPECT_EQ(1, run(command, &output)) << command << ": " << output;
+  }
 }
 
 }  // namespace

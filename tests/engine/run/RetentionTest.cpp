@@ -36,10 +36,13 @@ TEST(RetentionTest, EightDailyRunsKeepWhatTheJobSays) {
   const std::set<std::string> foreign{"notes.zip", "photos/x.zip", "Docs/notes.zip"};
   const struct {  // single: no archive directories, one archive beside the backup directory
     const char* label; S suffix; bool single; uint32_t keepOld, keepDays; std::set<std::string> left;
+    bool changedOnce = false;  // the second run also stores b.txt, which never changes again
   } cases[] = {
       {"keep all", S::None, false, 0, 0, WithOld("Docs/A", 7)},
       {"keep 1", S::None, false, 1, 0, WithOld("Docs/A", 2)},
       {"keep 4", S::None, false, 4, 0, WithOld("Docs/A", 5)},
+      // The second run's archive holds the only copy of b.txt as it is.
+      {"keep 1, a file changed once", S::None, false, 1, 0, WithOld("Docs/A", 3), true},
       {"3 days", S::None, false, 0, 3, WithOld("Docs/A", 4)},
       {"weekday directories stay", S::Weekday, false, 4, 3,
        WithOld("Docs-Mon/A", 1, {"Docs-Tue/A.zip", "Docs-Wed/A.zip", "Docs-Thu/A.zip", "Docs-Fri/A.zip",
@@ -50,6 +53,9 @@ TEST(RetentionTest, EightDailyRunsKeepWhatTheJobSays) {
       {"dated archives", S::Date, true, 0, 3,
        {"Docs-2026-11-02.zip", "Docs-2026-11-06.zip", "Docs-2026-11-07.zip", "Docs-2026-11-08.zip",
         "Docs-2026-11-09.zip"}},
+      {"dated directories, a file changed once", S::Date, false, 4, 3,
+       {"Docs-2026-11-02/A.zip", "Docs-2026-11-03/A.zip", "Docs-2026-11-06/A.zip",
+        "Docs-2026-11-07/A.zip", "Docs-2026-11-08/A.zip", "Docs-2026-11-09/A.zip"}, true},
       {"year and week", S::YearWeek, false, 4, 3, WithOld("Docs-2026-45/A", 4, {"Docs-2026-46/A.zip"})},
   };
   for (const auto& c : cases) {
@@ -68,6 +74,7 @@ TEST(RetentionTest, EightDailyRunsKeepWhatTheJobSays) {
     for (int day = 0; day < 8; ++day) {
       clock.Set(start + day * 24 * 3600);
       WriteFile(t.source + "/A/a.txt", std::string(day + 1, 'a'));
+      if (c.changedOnce && day == 1) WriteFile(t.source + "/A/b.txt", "b");
       ASSERT_TRUE(t.RunJob(day == 0)) << t.runner.Result().FailureText();
       AgeFilesTo(t.target, clock.Now());
     }
@@ -78,9 +85,9 @@ TEST(RetentionTest, EightDailyRunsKeepWhatTheJobSays) {
   }
 }
 
-// The index names "(old 2)" the newest full backup: it stays whatever
-// KeepOld says, and the archives left are renumbered in their order, closing
-// the gap at 3, with their index lines.
+// The index names "(old 4)" the newest full backup: it stays whatever
+// KeepOld says, the older ones go, and the archives left are renumbered in
+// their order, closing the gap at 3, with their index lines.
 TEST(RetentionTest, NewestFullStaysAndNumbersFollowTheOrder) {
   testing_support::TempDir tmp;
   const std::string dir = tmp / "Docs";
@@ -88,7 +95,7 @@ TEST(RetentionTest, NewestFullStaysAndNumbersFollowTheOrder) {
   for (const char* name : {"A (old 1).zip", "A (old 2).zip", "A (old 4).zip", "A (old 5).zip",
                            "A.zip"}) {
     WriteFile(dir + "/" + name, name);
-    const bool full = std::string(name) == "A (old 2).zip";
+    const bool full = std::string(name) == "A (old 4).zip";
     index.Record({name, full ? ArchiveKind::Full : ArchiveKind::Incremental, wxDateTime::Now(), 1});
   }
   ASSERT_TRUE(index.Save(*platform::Env::Default(), dir));
@@ -96,8 +103,8 @@ TEST(RetentionTest, NewestFullStaysAndNumbersFollowTheOrder) {
   job.KeepOld = 1;
   const std::vector<std::string> removed =
       ArchiveRetention(job, wxDateTime::Now()).Apply(dir, {dir + "/A.zip"});
-  EXPECT_EQ((std::vector<std::string>{dir + "/A (old 1).zip", dir + "/A (old 4).zip"}), removed);
-  EXPECT_EQ("A (old 2).zip", testing_support::ReadFile(dir + "/A (old 1).zip"));
+  EXPECT_EQ((std::vector<std::string>{dir + "/A (old 1).zip", dir + "/A (old 2).zip"}), removed);
+  EXPECT_EQ("A (old 4).zip", testing_support::ReadFile(dir + "/A (old 1).zip"));
   EXPECT_EQ("A (old 5).zip", testing_support::ReadFile(dir + "/A (old 2).zip"));
   const ArchiveIndex after = ArchiveIndex::Load(*platform::Env::Default(), dir);
   ASSERT_EQ(3u, after.Archives().size());
