@@ -1,6 +1,7 @@
 #include "engine/ArchiveCatalogue.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <map>
 #include <set>
 
@@ -66,17 +67,52 @@ class SuffixMatcher {
   std::set<std::string> weekdays_;
 };
 
-// "(old n)" dropped from `name` when it ends so: "a (old 3).zip" gives "a.zip".
-std::string WithoutOldNumber(const std::string& name) {
+// Where " (old n).zip" begins in `name`; npos when it does not end so.
+std::string::size_type OldNumberAt(const std::string& name) {
   const std::string end = ").zip", mark = " (old ";
-  if (!EndsWith(name, end)) return name;
+  if (!EndsWith(name, end)) return std::string::npos;
   const std::string::size_type at = name.rfind(mark);
-  if (at == std::string::npos) return name;
+  if (at == std::string::npos) return at;
   const std::string::size_type digits = at + mark.size();
   if (name.size() <= digits + end.size() || !IsDigits(name, digits, name.size() - end.size() - digits)) {
-    return name;
+    return std::string::npos;
   }
-  return name.substr(0, at) + kZip;
+  return at;
+}
+
+// "(old n)" dropped from `name` when it ends so: "a (old 3).zip" gives "a.zip".
+std::string WithoutOldNumber(const std::string& name) {
+  const std::string::size_type at = OldNumberAt(name);
+  return at == std::string::npos ? name : name.substr(0, at) + kZip;
+}
+
+// The place of an archive among those of its name: n for "(old n)", and
+// above every n for the plain name, which is always the newest.
+uint64_t SeriesRank(const std::string& name) {
+  const std::string::size_type at = OldNumberAt(name);
+  if (at == std::string::npos) return UINT64_MAX;
+  const std::string digits = name.substr(at + 6, name.size() - at - 6 - 5);
+  return digits.size() > 18 ? UINT64_MAX - 1 : std::stoull(digits);
+}
+
+// The archives of one name keep the places their commit times gave them, but
+// take them in the order of their "(old n)" numbers, which is sure where the
+// times are not: they are local times, so an hour the clock repeats, or a
+// clock set back, can make an older archive look newer.
+void OrderEachSeries(std::vector<CatalogueArchive>* archives) {
+  std::map<std::string, std::vector<size_t>> series;
+  for (size_t i = 0; i < archives->size(); ++i) {
+    series[WithoutOldNumber((*archives)[i].path)].push_back(i);
+  }
+  for (const auto& entry : series) {
+    const std::vector<size_t>& places = entry.second;
+    std::vector<CatalogueArchive> members;
+    for (size_t place : places) members.push_back(std::move((*archives)[place]));
+    std::sort(members.begin(), members.end(), [](const CatalogueArchive& a, const CatalogueArchive& b) {
+      return SeriesRank(a.path) < SeriesRank(b.path);
+    });
+    for (size_t k = 0; k < places.size(); ++k) (*archives)[places[k]] = std::move(members[k]);
+  }
 }
 
 // The source directory whose files an archive named `name` holds: "(old n)"
@@ -212,6 +248,7 @@ class Scanner {
                        if (!a.committed.IsEqualTo(b.committed)) return a.committed < b.committed;
                        return a.path < b.path;
                      });
+    OrderEachSeries(&archives_);
     return std::move(archives_);
   }
 

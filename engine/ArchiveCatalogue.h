@@ -37,7 +37,8 @@ class ArchiveCatalogue {
   // line are read from their central directories (0 when unreadable).
   static ArchiveCatalogue Scan(platform::Env& env, const BackupJob& job);
 
-  // Oldest commit first.
+  // Oldest commit first; the archives of one name in the order of their
+  // "(old n)" numbers whatever their times say, the plain name last.
   const std::vector<CatalogueArchive>& Archives() const { return archives_; }
 
  private:

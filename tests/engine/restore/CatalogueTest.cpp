@@ -101,6 +101,27 @@ TEST(CatalogueTest, TakesTheJobsArchivesOfEverySuffixAndNoForeignOnes) {
   }
 }
 
+// Times tie within a second or run backwards after a clock change; the
+// "(old n)" numbers still tell which archive of a name is newer.
+TEST(CatalogueTest, OrdersAnArchiveNameByItsOldNumbers) {
+  run_test::Sandbox box;
+  box.job.Archives = {"Mail", "Notes"};
+  const std::string dir = box.target + "/Docs-2026-12-02/";
+  for (const char* name : {"Mail.zip", "Mail (old 9).zip", "Mail (old 10).zip", "Notes.zip"}) {
+    WriteFile(dir + name, "");
+  }
+  WriteFile(dir + "arkivault-index.txt",
+            "2026-12-02 14:30:15\tfull\t1\tMail (old 9).zip\n"
+            "2026-12-02 14:30:15\tincremental\t1\tMail (old 10).zip\n"
+            "2026-12-02 14:10:00\tincremental\t1\tMail.zip\n"
+            "2026-12-02 14:20:00\tfull\t1\tNotes.zip\n");
+  const ArchiveCatalogue catalogue = ArchiveCatalogue::Scan(*platform::Env::Current(), box.job);
+  std::vector<std::string> order;
+  for (const CatalogueArchive& archive : catalogue.Archives()) order.push_back(archive.name);
+  EXPECT_EQ(order, (std::vector<std::string>{"Mail (old 9).zip", "Notes.zip", "Mail (old 10).zip",
+                                             "Mail.zip"}));
+}
+
 TEST(CatalogueTest, AcceptsTheDocumentedTimesOnly) {
   const wxDateTime now(5, wxDateTime::Dec, 2026, 9, 0, 0);
   const struct { const char* text; bool accepted; wxDateTime when; } rows[] = {
