@@ -118,12 +118,10 @@ void ZipCentralDir::Read() {
 // entry list.
 void ZipCentralDir::ReadHeaders(uint64_t totalEntries) {
   if (totalEntries > centralDirSize_ / ZipFileHeader::kCentralFixedSize) ThrowBadArchive();
-  const size_t size = static_cast<size_t>(centralDirSize_);
-  std::unique_ptr<unsigned char[]> records(new unsigned char[size]);
   storage_.SeekTo(centralDirOffset_ + bytesBeforeArchive_);
-  storage_.ReadExact(records.get(), size);
+  const auto read = [this](unsigned char* buffer, size_t size) { storage_.ReadExact(buffer, size); };
   const auto check = [this](const ZipFileHeader& header) { CheckHeader(header); };
-  if (!entries_.Adopt(std::move(records), size, static_cast<size_t>(totalEntries), check)) {
+  if (!entries_.Read(centralDirSize_, static_cast<size_t>(totalEntries), read, check)) {
     ThrowBadArchive();
   }
 }

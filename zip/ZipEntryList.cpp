@@ -11,14 +11,19 @@ namespace {
 // Blocks for appended records; larger than the longest record (46 + 3 * 65535
 // bytes), and allocated apart from the small objects of the heap.
 constexpr size_t kBlockSize = 1 << 20;
+constexpr size_t kLongestRecord = ZipFileHeader::kCentralFixedSize + 3 * 65535;
 constexpr int kBlockShift = 40;
-constexpr uint64_t kOffsetMask = (uint64_t{1} << kBlockShift) - 1;
+constexpr uint64_t kOffsetMask = (uint64_t{1} << kBlockShift) - 1;  // offsets in a block
 constexpr uint64_t kZip64LocalBit = uint64_t{1} << 63;
 
 size_t BlockOf(uint64_t locator) { return static_cast<size_t>((locator & ~kZip64LocalBit) >> kBlockShift); }
 size_t OffsetOf(uint64_t locator) { return static_cast<size_t>(locator & kOffsetMask); }
 
 }  // namespace
+
+uint64_t ZipEntryList::LocatorOf(size_t block, size_t offset, bool zip64Local) {
+  return (uint64_t{block} << kBlockShift) | offset | (zip64Local ? kZip64LocalBit : 0);
+}
 
 const unsigned char* ZipEntryList::RecordAt(uint64_t locator) const {
   return blocks_[BlockOf(locator)].data.get() + OffsetOf(locator);
@@ -46,8 +51,7 @@ uint64_t ZipEntryList::Store(const unsigned char* record, size_t size, bool zip6
     lastBlockUsed_ = 0;
   }
   std::memcpy(blocks_.back().data.get() + lastBlockUsed_, record, size);
-  const uint64_t locator = (uint64_t{blocks_.size() - 1} << kBlockShift) | lastBlockUsed_ |
-                           (zip64Local ? kZip64LocalBit : 0);
+  const uint64_t locator = LocatorOf(blocks_.size() - 1, lastBlockUsed_, zip64Local);
   lastBlockUsed_ += size;
   live_ += size;
   return locator;
@@ -108,26 +112,39 @@ void ZipEntryList::Clear() {
   held_ = 0;
 }
 
-bool ZipEntryList::Adopt(std::unique_ptr<unsigned char[]> records, size_t size, size_t count,
-                         const std::function<void(const ZipFileHeader&)>& check) {
+bool ZipEntryList::Read(uint64_t size, size_t count,
+                        const std::function<void(unsigned char*, size_t)>& read,
+                        const std::function<void(const ZipFileHeader&)>& check) {
   Clear();
-  if (size > kOffsetMask) return false;
+  size_t filled = 0;  // bytes read into the last block; those past lastBlockUsed_ are not parsed yet
   ZipFileHeader header;
   bool inOrder = true;  // each offset greater than the one before
   uint64_t previousOffset = 0;
-  size_t at = 0;
   for (size_t i = 0; i < count; ++i) {
     size_t consumed = 0;
-    if (!header.ParseCentralHeader(records.get() + at, size - at, &consumed)) return false;
+    while (blocks_.empty() || !header.ParseCentralHeader(blocks_.back().data.get() + lastBlockUsed_,
+                                                         filled - lastBlockUsed_, &consumed)) {
+      // The record is cut off at the end of the block: it starts the next one.
+      const size_t partial = filled - lastBlockUsed_;
+      if (size == 0 || partial >= kLongestRecord) return false;
+      const size_t blockSize = static_cast<size_t>(std::min<uint64_t>(kBlockSize, partial + size));
+      Block block{std::unique_ptr<unsigned char[]>(new unsigned char[blockSize]), blockSize};
+      if (partial != 0) std::memcpy(block.data.get(), blocks_.back().data.get() + lastBlockUsed_, partial);
+      read(block.data.get() + partial, blockSize - partial);
+      size -= blockSize - partial;
+      blocks_.push_back(std::move(block));
+      held_ += blockSize;
+      lastBlockUsed_ = 0;
+      filled = blockSize;
+    }
     check(header);
     if (i > 0 && header.localHeaderOffset <= previousOffset) inOrder = false;
     previousOffset = header.localHeaderOffset;
-    locators_.push_back(at);
-    at += consumed;
+    locators_.push_back(LocatorOf(blocks_.size() - 1, lastBlockUsed_, false));
+    lastBlockUsed_ += consumed;
+    live_ += consumed;
   }
-  if (at != size) return false;
-  blocks_.push_back(Block{std::move(records), size});
-  lastBlockUsed_ = held_ = live_ = size;
+  if (size != 0 || filled != lastBlockUsed_) return false;
   return inOrder || SortByOffset();
 }
 

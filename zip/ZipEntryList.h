@@ -28,15 +28,18 @@ class ZipEntryList {
   void Erase(size_t index);
   void Clear();
 
-  // Takes the `count` records of a central directory as read (`size` bytes at
-  // `records`) as the whole list, in the order of their local header offsets.
-  // Calls `check` for each entry (it may throw). False when a record is cut
-  // off or damaged, when the records do not fill `size` exactly, or when two
-  // entries have the same offset.
-  bool Adopt(std::unique_ptr<unsigned char[]> records, size_t size, size_t count,
-             const std::function<void(const ZipFileHeader&)>& check);
+  // Reads the `count` records of a central directory, `size` bytes that
+  // `read(buffer, n)` gives in order, as the whole list, in the order of
+  // their local header offsets. Calls `check` for each entry (it may throw).
+  // False when a record is cut off or damaged, when the records do not fill
+  // `size` exactly, or when two entries have the same offset. The records go
+  // into blocks as appended ones do, so a list read after another was freed
+  // takes the memory that one gave back.
+  bool Read(uint64_t size, size_t count, const std::function<void(unsigned char*, size_t)>& read,
+            const std::function<void(const ZipFileHeader&)>& check);
 
  private:
+  static uint64_t LocatorOf(size_t block, size_t offset, bool zip64Local);
   struct Block {
     std::unique_ptr<unsigned char[]> data;
     size_t size;
