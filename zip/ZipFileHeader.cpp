@@ -208,11 +208,14 @@ size_t ZipFileHeader::WriteCentralHeader(ZipStorage& storage) const {
 }
 
 std::string ZipFileHeader::CentralHeader(bool asWritten) const {
-  std::string record(kCentralFixedSize, '\0');
-  unsigned char* p = reinterpret_cast<unsigned char*>(&record[0]);
   const std::string zip64 =
       Zip64ExtraField::ForCentral(uncompressedSize, compressedSize, localHeaderOffset);
   const uint16_t extraSize = static_cast<uint16_t>(zip64.size() + ExtraField().size());
+  std::string record;
+  record.reserve(kCentralFixedSize + Name().size() + zip64.size() + ExtraField().size() +
+                 Comment().size());
+  record.resize(kCentralFixedSize);
+  unsigned char* p = reinterpret_cast<unsigned char*>(&record[0]);
   const bool usesZip64 = zip64Local || !zip64.empty();
   Put32(p, kCentralSignature);
   Put16(p + 4, versionMadeBy);
@@ -232,7 +235,6 @@ std::string ZipFileHeader::CentralHeader(bool asWritten) const {
   Put16(p + 36, internalAttributes);
   Put32(p + 38, externalAttributes);
   Put32(p + 42, std::min<uint64_t>(localHeaderOffset, Zip64ExtraField::kMax32));
-  record.reserve(kCentralFixedSize + Name().size() + extraSize + Comment().size());
   record += Name();
   record += zip64;
   record += ExtraField();
