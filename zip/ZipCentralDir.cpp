@@ -119,7 +119,9 @@ void ZipCentralDir::Read() {
 void ZipCentralDir::ReadHeaders(uint64_t totalEntries) {
   if (totalEntries > centralDirSize_ / ZipFileHeader::kCentralFixedSize) ThrowBadArchive();
   storage_.SeekTo(centralDirOffset_ + bytesBeforeArchive_);
-  const auto read = [this](unsigned char* buffer, size_t size) { storage_.ReadExact(buffer, size); };
+  const auto read = [this](unsigned char* buffer, size_t size) {
+    storage_.ReadExact(buffer, size);
+  };
   const auto check = [this](const ZipFileHeader& header) { CheckHeader(header); };
   if (!entries_.Read(centralDirSize_, static_cast<size_t>(totalEntries), read, check)) {
     ThrowBadArchive();

@@ -8,15 +8,18 @@
 
 namespace {
 
-// Blocks for appended records; larger than the longest record (46 + 3 * 65535
-// bytes), and allocated apart from the small objects of the heap.
+// Blocks for records, larger than the longest record. A list made after
+// another was freed takes the memory of its blocks again.
 constexpr size_t kBlockSize = 1 << 20;
 constexpr size_t kLongestRecord = ZipFileHeader::kCentralFixedSize + 3 * 65535;
 constexpr int kBlockShift = 40;
 constexpr uint64_t kOffsetMask = (uint64_t{1} << kBlockShift) - 1;  // offsets in a block
 constexpr uint64_t kZip64LocalBit = uint64_t{1} << 63;
 
-size_t BlockOf(uint64_t locator) { return static_cast<size_t>((locator & ~kZip64LocalBit) >> kBlockShift); }
+size_t BlockOf(uint64_t locator) {
+  return static_cast<size_t>((locator & ~kZip64LocalBit) >> kBlockShift);
+}
+
 size_t OffsetOf(uint64_t locator) { return static_cast<size_t>(locator & kOffsetMask); }
 
 }  // namespace
@@ -46,7 +49,8 @@ ZipFileHeader ZipEntryList::Get(size_t index) const {
 
 uint64_t ZipEntryList::Store(const unsigned char* record, size_t size, bool zip64Local) {
   if (blocks_.empty() || blocks_.back().size - lastBlockUsed_ < size) {
-    blocks_.push_back(Block{std::unique_ptr<unsigned char[]>(new unsigned char[kBlockSize]), kBlockSize});
+    blocks_.push_back(Block{std::unique_ptr<unsigned char[]>(new unsigned char[kBlockSize]),
+                            kBlockSize});
     held_ += kBlockSize;
     lastBlockUsed_ = 0;
   }
@@ -116,7 +120,7 @@ bool ZipEntryList::Read(uint64_t size, size_t count,
                         const std::function<void(unsigned char*, size_t)>& read,
                         const std::function<void(const ZipFileHeader&)>& check) {
   Clear();
-  size_t filled = 0;  // bytes read into the last block; those past lastBlockUsed_ are not parsed yet
+  size_t filled = 0;  // bytes read into the last block, parsed up to lastBlockUsed_
   ZipFileHeader header;
   bool inOrder = true;  // each offset greater than the one before
   uint64_t previousOffset = 0;
@@ -129,7 +133,9 @@ bool ZipEntryList::Read(uint64_t size, size_t count,
       if (size == 0 || partial >= kLongestRecord) return false;
       const size_t blockSize = static_cast<size_t>(std::min<uint64_t>(kBlockSize, partial + size));
       Block block{std::unique_ptr<unsigned char[]>(new unsigned char[blockSize]), blockSize};
-      if (partial != 0) std::memcpy(block.data.get(), blocks_.back().data.get() + lastBlockUsed_, partial);
+      if (partial != 0) {
+        std::memcpy(block.data.get(), blocks_.back().data.get() + lastBlockUsed_, partial);
+      }
       read(block.data.get() + partial, blockSize - partial);
       size -= blockSize - partial;
       blocks_.push_back(std::move(block));
