@@ -645,6 +645,9 @@ bool ZipWriter::CopyEntry(ZipWriter& source, int index, const std::string& newNa
   uint64_t span = std::min(roomEnd - dataStart, maximum);
 
   if (!newName.empty()) header.SetFileName(newName);
+  if (header.Name().size() > ZipFileHeader::kMaxFieldLength) {
+    throw ZipException(ZipException::EntryTooLong, ArchivePath());
+  }
   if (!keepSystem && header.System() != ZipSystemUnix) {
     header.externalAttributes =
         ConvertAttributes(header.externalAttributes, header.System(), ZipSystemUnix);
