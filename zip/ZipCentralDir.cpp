@@ -36,9 +36,7 @@ ZipCentralDir::ZipCentralDir(ZipStorage& storage) : storage_(storage) {}
 ZipCentralDir::~ZipCentralDir() = default;
 
 void ZipCentralDir::Clear() {
-  headers_.clear();
-  std::vector<unsigned char>().swap(rawHeaders_);
-  rawHeaderCount_ = 0;
+  entries_.Clear();
   nameIndex_.Clear();
   nameIndexBuilt_ = false;
   comment_.clear();
@@ -116,29 +114,18 @@ void ZipCentralDir::Read() {
   onDisk_ = true;
 }
 
-// Reads the central directory and checks every header. A writer keeps the
-// bytes instead of building the entry list: an incremental run that adds
-// nothing to a large archive never needs it. A reader needs every entry, so
-// it builds the list as it reads, a piece at a time, never holding the bytes
-// and the list at once.
+// Reads the central directory and checks every header; its bytes become the
+// entry list.
 void ZipCentralDir::ReadHeaders(uint64_t totalEntries) {
   if (totalEntries > centralDirSize_ / ZipFileHeader::kCentralFixedSize) ThrowBadArchive();
-  if (storage_.IsReadOnly()) {
-    BuildHeadersFromFile(static_cast<size_t>(totalEntries));
-    return;
-  }
-  rawHeaders_.resize(static_cast<size_t>(centralDirSize_));
   storage_.SeekTo(centralDirOffset_ + bytesBeforeArchive_);
-  storage_.ReadExact(rawHeaders_.data(), rawHeaders_.size());
-  rawHeaderCount_ = static_cast<size_t>(totalEntries);
-  std::vector<uint64_t> offsets;
-  offsets.reserve(rawHeaderCount_);
-  ForEachRawHeader([&](const ZipFileHeader& header) {
-    CheckHeader(header);
-    offsets.push_back(header.localHeaderOffset);
-  });
-  if (!std::is_sorted(offsets.begin(), offsets.end())) std::sort(offsets.begin(), offsets.end());
-  if (std::adjacent_find(offsets.begin(), offsets.end()) != offsets.end()) ThrowBadArchive();
+  const auto read = [this](unsigned char* buffer, size_t size) {
+    storage_.ReadExact(buffer, size);
+  };
+  const auto check = [this](const ZipFileHeader& header) { CheckHeader(header); };
+  if (!entries_.Read(centralDirSize_, static_cast<size_t>(totalEntries), read, check)) {
+    ThrowBadArchive();
+  }
 }
 
 void ZipCentralDir::CheckHeader(const ZipFileHeader& header) const {
@@ -150,119 +137,70 @@ void ZipCentralDir::CheckHeader(const ZipFileHeader& header) const {
   }
 }
 
-void ZipCentralDir::BuildHeadersFromFile(size_t count) {
-  constexpr size_t kPieceSize = 1 << 20;  // more than the longest header (46 + 3 * 65535 bytes)
-  std::vector<unsigned char> piece;
-  size_t used = 0;
-  uint64_t unread = centralDirSize_;
-  storage_.SeekTo(centralDirOffset_ + bytesBeforeArchive_);
-  headers_.reserve(count);
-  ZipFileHeader header;
-  for (size_t i = 0; i < count; ++i) {
-    size_t consumed = 0;
-    while (!header.ParseCentralHeader(piece.data() + used, piece.size() - used, &consumed)) {
-      if (unread == 0 || piece.size() - used >= kPieceSize) ThrowBadArchive();
-      piece.erase(piece.begin(), piece.begin() + static_cast<std::ptrdiff_t>(used));
-      used = 0;
-      const size_t more = static_cast<size_t>(std::min<uint64_t>(unread, kPieceSize));
-      piece.resize(piece.size() + more);
-      storage_.ReadExact(piece.data() + piece.size() - more, more);
-      unread -= more;
-    }
-    used += consumed;
-    CheckHeader(header);
-    headers_.push_back(std::make_unique<ZipFileHeader>(header));
-  }
-  if (used != piece.size() || unread != 0) ThrowBadArchive();
-  SortByOffset();
-  const auto sameOffset = [](const std::unique_ptr<ZipFileHeader>& a,
-                             const std::unique_ptr<ZipFileHeader>& b) {
-    return a->localHeaderOffset == b->localHeaderOffset;
-  };
-  if (std::adjacent_find(headers_.begin(), headers_.end(), sameOffset) != headers_.end()) {
-    ThrowBadArchive();
+void ZipCentralDir::Put(int index, const ZipFileHeader& header) {
+  if (index == current_) {
+    currentEntry_ = header;
+  } else {
+    entries_.Replace(static_cast<size_t>(index), header);
   }
 }
 
-template <typename Visit>
-void ZipCentralDir::ForEachRawHeader(Visit visit) const {
-  ZipFileHeader header;
-  size_t used = 0;
-  for (size_t i = 0; i < rawHeaderCount_; ++i) {
-    size_t consumed = 0;
-    if (!header.ParseCentralHeader(rawHeaders_.data() + used, rawHeaders_.size() - used,
-                                   &consumed)) {
-      ThrowBadArchive();
-    }
-    used += consumed;
-    visit(header);
-  }
-  if (used != rawHeaders_.size()) ThrowBadArchive();
+void ZipCentralDir::StoreCurrent() {
+  if (current_ >= 0) entries_.Replace(static_cast<size_t>(current_), currentEntry_);
 }
 
-// Builds the entry list, in physical order, from the bytes kept by ReadHeaders.
-void ZipCentralDir::LoadHeaders() const {
-  if (rawHeaderCount_ == 0) return;
-  headers_.reserve(rawHeaderCount_);
-  ForEachRawHeader([this](const ZipFileHeader& header) {
-    headers_.push_back(std::make_unique<ZipFileHeader>(header));
-  });
-  std::vector<unsigned char>().swap(rawHeaders_);
-  rawHeaderCount_ = 0;
-  SortByOffset();
-}
-
-void ZipCentralDir::SortByOffset() const {
-  const auto byOffset = [](const std::unique_ptr<ZipFileHeader>& a,
-                          const std::unique_ptr<ZipFileHeader>& b) {
-    return a->localHeaderOffset < b->localHeaderOffset;
-  };
-  if (!std::is_sorted(headers_.begin(), headers_.end(), byOffset)) {
-    std::stable_sort(headers_.begin(), headers_.end(), byOffset);
-  }
+void ZipCentralDir::ForgetCurrent() {
+  StoreCurrent();
+  current_ = -1;
 }
 
 void ZipCentralDir::BuildNameIndex() const {
   if (nameIndexBuilt_) return;
-  LoadHeaders();
   nameIndexBuilt_ = true;
-  for (int i = 0; i < Count(); ++i) IndexName(i);
+  for (int i = 0; i < Count(); ++i) IndexName(i, Entry(i));
 }
 
-void ZipCentralDir::IndexName(int index) const {
-  if (nameIndexBuilt_) nameIndex_.Add(headers_[index]->SystemName(), index);
+void ZipCentralDir::IndexName(int index, const ZipFileHeader& header) const {
+  if (nameIndexBuilt_) nameIndex_.Add(header.SystemName(), index);
 }
 
 void ZipCentralDir::UnindexName(int index) {
-  if (nameIndexBuilt_) nameIndex_.Remove(headers_[index]->SystemName(), index);
+  if (nameIndexBuilt_) nameIndex_.Remove(Entry(index).SystemName(), index);
 }
 
 ZipFileHeader* ZipCentralDir::AddEntry(const ZipFileHeader& header, int replaceIndex) {
-  LoadHeaders();
-  auto entry = std::make_unique<ZipFileHeader>(header);
+  // The list's records have 16-bit length fields.
+  if (header.Name().size() > ZipFileHeader::kMaxFieldLength) {
+    throw ZipException(ZipException::EntryTooLong, storage_.ArchivePath());
+  }
+  StoreCurrent();
+  current_ = -1;
   bool replacing = replaceIndex >= 0 && replaceIndex < Count();
   if (onDisk_) {
     storage_.SetLength(centralDirOffset_ + bytesBeforeArchive_);
     onDisk_ = false;
   }
+  currentEntry_ = header;
   if (replacing) {
-    entry->localHeaderOffset = headers_[replaceIndex]->localHeaderOffset;
-    storage_.SeekTo(entry->localHeaderOffset + bytesBeforeArchive_);
+    currentEntry_.localHeaderOffset = Entry(replaceIndex).localHeaderOffset;
+    storage_.SeekTo(currentEntry_.localHeaderOffset + bytesBeforeArchive_);
     UnindexName(replaceIndex);
-    headers_[replaceIndex] = std::move(entry);
+    entries_.Replace(static_cast<size_t>(replaceIndex), currentEntry_);
     current_ = replaceIndex;
   } else {
-    entry->localHeaderOffset = storage_.SeekToEnd() - bytesBeforeArchive_;
-    headers_.push_back(std::move(entry));
+    currentEntry_.localHeaderOffset = storage_.SeekToEnd() - bytesBeforeArchive_;
+    entries_.Append(currentEntry_);
     current_ = Count() - 1;
   }
-  IndexName(current_);
+  IndexName(current_, currentEntry_);
   return Current();
 }
 
 ZipFileHeader* ZipCentralDir::ResumeEntry(int index) {
+  StoreCurrent();
+  currentEntry_ = entries_.Get(static_cast<size_t>(index));
   current_ = index;
-  Current()->localHeaderOffset = storage_.SeekToEnd() - bytesBeforeArchive_;
+  currentEntry_.localHeaderOffset = storage_.SeekToEnd() - bytesBeforeArchive_;
   return Current();
 }
 
@@ -277,19 +215,18 @@ void ZipCentralDir::EndEntryWrite() {
     storage_.Overwrite(position + ZipFileHeader::kLocalFixedSize + entry.Name().size() + 4,
                        sizes.data() + 4, sizes.size() - 4);
   }
-  current_ = -1;
+  ForgetCurrent();
 }
 
 void ZipCentralDir::RemoveEntry(int index) {
-  LoadHeaders();
   UnindexName(index);
-  headers_.erase(headers_.begin() + index);
-  if (index < Count()) nameIndex_.CloseGap(index);
   if (current_ == index) {
     current_ = -1;
   } else if (current_ > index) {
     --current_;
   }
+  entries_.Erase(static_cast<size_t>(index));
+  if (index < Count()) nameIndex_.CloseGap(index);
 }
 
 int ZipCentralDir::FindEntry(const std::string& name, bool nameOnly) const {
@@ -298,7 +235,7 @@ int ZipCentralDir::FindEntry(const std::string& name, bool nameOnly) const {
 }
 
 int ZipCentralDir::FindByName(const std::string& name) const {
-  return nameIndex_.Find(name, [&](int index) { return headers_[index]->SystemName() == name; });
+  return nameIndex_.Find(name, [&](int index) { return Entry(index).SystemName() == name; });
 }
 
 // Of the entries whose last component is `name`, the first in the order of
@@ -308,7 +245,7 @@ int ZipCentralDir::FindByLastComponent(const std::string& name) const {
   uint32_t foundOrder = 0;
   std::string foundName;
   nameIndex_.ForEach([&](int index, uint32_t order) {
-    std::string candidateName = headers_[index]->SystemName();
+    std::string candidateName = Entry(index).SystemName();
     if (LastComponent(candidateName) != name) return;
     if (found < 0 || candidateName < foundName ||
         (candidateName == foundName && order < foundOrder)) {
@@ -320,30 +257,32 @@ int ZipCentralDir::FindByLastComponent(const std::string& name) const {
   return found;
 }
 
-void ZipCentralDir::ReadLocalHeaderOf(int index) {
-  ZipFileHeader& entry = Entry(index);
+ZipFileHeader ZipCentralDir::ReadLocalHeaderOf(int index) {
+  ZipFileHeader entry = Entry(index);
+  const uint16_t flags = entry.flags;
   storage_.SeekTo(entry.localHeaderOffset + bytesBeforeArchive_);
   if (!entry.CheckLocalHeader(storage_)) ThrowBadArchive();
+  if (entry.flags != flags) Put(index, entry);  // the local header's flag bits 0-3 hold
+  return entry;
 }
 
 uint64_t ZipCentralDir::EntryRoomEnd(int index) {
-  LoadHeaders();
-  if (index + 1 < Count()) return headers_[index + 1]->localHeaderOffset;
+  if (index + 1 < Count()) return Entry(index + 1).localHeaderOffset;
   if (onDisk_) return centralDirOffset_;
   return storage_.Length() - bytesBeforeArchive_;
 }
 
 void ZipCentralDir::ShiftOffsetsAfter(int index, int64_t delta) {
-  LoadHeaders();
   for (int i = index + 1; i < Count(); ++i) {
-    headers_[i]->localHeaderOffset = static_cast<uint64_t>(
-        static_cast<int64_t>(headers_[i]->localHeaderOffset) + delta);
+    ZipFileHeader entry = Entry(i);
+    entry.localHeaderOffset =
+        static_cast<uint64_t>(static_cast<int64_t>(entry.localHeaderOffset) + delta);
+    Put(i, entry);
   }
 }
 
 bool ZipCentralDir::Write(ZipActionCallback* callback) {
   if (onDisk_) return true;
-  LoadHeaders();
   uint64_t start = storage_.SeekToEnd();
   centralDirOffset_ = start - bytesBeforeArchive_;
   centralDirSize_ = 0;
@@ -354,7 +293,7 @@ bool ZipCentralDir::Write(ZipActionCallback* callback) {
   bool goOn = true;
   int reported = 0;
   for (int i = 0; i < Count(); ++i) {
-    centralDirSize_ += headers_[i]->WriteCentralHeader(storage_);
+    centralDirSize_ += Entry(i).WriteCentralHeader(storage_);
     if (callback == nullptr || !goOn) continue;
     if (i == 0 || i % kSaveProgressStep == 0) {
       int step = i + 1 - reported;

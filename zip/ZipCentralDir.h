@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "zip/ZipEntryList.h"
 #include "zip/ZipFileHeader.h"
 #include "zip/ZipNameIndex.h"
 
@@ -35,16 +36,14 @@ class ZipCentralDir {
   // Throws EndRecordMissing, BadArchive or MultiVolumeUnsupported.
   void Read();
 
-  int Count() const { return static_cast<int>(headers_.size() + rawHeaderCount_); }
-  ZipFileHeader& Entry(int index) {
-    LoadHeaders();
-    return *headers_[index];
+  int Count() const { return static_cast<int>(entries_.Count()); }
+  // A copy of entry `index`. Safe on several threads at once while nothing
+  // changes the list.
+  ZipFileHeader Entry(int index) const {
+    return index == current_ ? currentEntry_ : entries_.Get(static_cast<size_t>(index));
   }
-  const ZipFileHeader& Entry(int index) const {
-    LoadHeaders();
-    return *headers_[index];
-  }
-  ZipFileHeader* Current() { return current_ < 0 ? nullptr : headers_[current_].get(); }
+  // The entry being written, changed in place until it is no longer current.
+  ZipFileHeader* Current() { return current_ < 0 ? nullptr : &currentEntry_; }
 
   // Adds a copy of `header` at the end, or in place of entry `replaceIndex`,
   // and makes it the current entry. Cuts off a central directory that is on
@@ -56,8 +55,8 @@ class ZipCentralDir {
   ZipFileHeader* ResumeEntry(int index);
   // Writes the current entry's CRC and sizes into its local header.
   void EndEntryWrite();
-  // Forgets the current entry without recording anything.
-  void ForgetCurrent() { current_ = -1; }
+  // Ends the current entry: it stays in the list as it is.
+  void ForgetCurrent();
   // Removes entry `index` from the list (not from the file).
   void RemoveEntry(int index);
 
@@ -66,8 +65,9 @@ class ZipCentralDir {
   int FindEntry(const std::string& name, bool nameOnly) const;
 
   // Positions the storage at entry `index`'s local header and checks it;
-  // throws BadArchive when it does not match.
-  void ReadLocalHeaderOf(int index);
+  // throws BadArchive when it does not match. Returns the entry with the
+  // lengths of its local name and extra field.
+  ZipFileHeader ReadLocalHeaderOf(int index);
   // Where the room of entry `index` ends: the next entry's local header, or
   // for the last entry the central directory (or the end of the file).
   uint64_t EntryRoomEnd(int index);
@@ -89,17 +89,14 @@ class ZipCentralDir {
  private:
   uint64_t LocateEndRecord(uint64_t fileLength);
   void ReadHeaders(uint64_t totalEntries);
-  template <typename Visit>
-  void ForEachRawHeader(Visit visit) const;
-  void LoadHeaders() const;
-  // Builds the entry list straight from the file (see ReadHeaders).
-  void BuildHeadersFromFile(size_t count);
   // Throws for a header that points past the directory or to another disk.
   void CheckHeader(const ZipFileHeader& header) const;
-  // Puts the entry list in the order of the entries in the file.
-  void SortByOffset() const;
+  // Replaces entry `index` with `header`.
+  void Put(int index, const ZipFileHeader& header);
+  // Puts the current entry's changes into the list.
+  void StoreCurrent();
   void BuildNameIndex() const;
-  void IndexName(int index) const;
+  void IndexName(int index, const ZipFileHeader& header) const;
   int FindByName(const std::string& name) const;
   int FindByLastComponent(const std::string& name) const;
   void UnindexName(int index);
@@ -107,17 +104,14 @@ class ZipCentralDir {
   [[noreturn]] void ThrowBadArchive() const;
 
   ZipStorage& storage_;
-  // The entry list is built from the central directory's bytes on first use
-  // (see ReadHeaders); until then the bytes and their count are kept.
-  mutable std::vector<std::unique_ptr<ZipFileHeader>> headers_;
-  mutable std::vector<unsigned char> rawHeaders_;
-  mutable size_t rawHeaderCount_ = 0;
+  ZipEntryList entries_;
   // Built on the first look-up and kept up to date from then on: a run that
   // adds nothing to a large archive never pays for it.
   mutable ZipNameIndex nameIndex_;
   mutable bool nameIndexBuilt_ = false;
   std::string comment_;
   int current_ = -1;
+  ZipFileHeader currentEntry_;  // entry current_ while it is written
   uint64_t bytesBeforeArchive_ = 0;
   uint64_t centralDirOffset_ = 0;
   uint64_t centralDirSize_ = 0;

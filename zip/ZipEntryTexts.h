@@ -1,9 +1,9 @@
 // The variable-length parts of an entry's header (its name, extra field and
-// comment) in one block of memory. An archive keeps one header per entry for
-// as long as it is open; three strings would cost about four times as much.
+// comment) in one block of memory: headers are decoded for every look-at of
+// an entry, and three strings would cost three allocations each time.
 // The extra field and the comment come from an archive's 16-bit length fields
 // and are never longer than 65535 bytes; a name may be, until the writer
-// refuses it. The object is 16 bytes, so that a header stays within 80.
+// refuses it.
 #pragma once
 
 #include <cstdint>

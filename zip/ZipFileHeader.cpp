@@ -9,10 +9,6 @@
 #include "zip/ZipLittleEndian.h"
 #include "zip/ZipStorage.h"
 
-// An open archive holds one header per entry: within 72 bytes, each costs 80
-// of the heap instead of 96.
-static_assert(sizeof(ZipFileHeader) <= 72, "ZipFileHeader outgrew malloc's 80-byte class");
-
 namespace {
 
 using zip_le::Get16;
@@ -206,15 +202,25 @@ size_t ZipFileHeader::WriteLocalHeader(ZipStorage& storage) const {
 }
 
 size_t ZipFileHeader::WriteCentralHeader(ZipStorage& storage) const {
-  std::string record(kCentralFixedSize, '\0');
-  unsigned char* p = reinterpret_cast<unsigned char*>(&record[0]);
+  const std::string record = CentralHeader(true);
+  storage.Write(record.data(), record.size());
+  return record.size();
+}
+
+std::string ZipFileHeader::CentralHeader(bool asWritten) const {
   const std::string zip64 =
       Zip64ExtraField::ForCentral(uncompressedSize, compressedSize, localHeaderOffset);
-  const std::string extra = zip64 + std::string(ExtraField());
+  const uint16_t extraSize = static_cast<uint16_t>(zip64.size() + ExtraField().size());
+  std::string record;
+  record.reserve(kCentralFixedSize + Name().size() + zip64.size() + ExtraField().size() +
+                 Comment().size());
+  record.resize(kCentralFixedSize);
+  unsigned char* p = reinterpret_cast<unsigned char*>(&record[0]);
   const bool usesZip64 = zip64Local || !zip64.empty();
   Put32(p, kCentralSignature);
   Put16(p + 4, versionMadeBy);
-  Put16(p + 6, usesZip64 ? std::max(versionNeeded, Zip64ExtraField::kVersionNeeded) : versionNeeded);
+  Put16(p + 6, usesZip64 && asWritten ? std::max(versionNeeded, Zip64ExtraField::kVersionNeeded)
+                                      : versionNeeded);
   Put16(p + 8, flags);
   Put16(p + 10, method);
   Put16(p + 12, modTime);
@@ -223,17 +229,17 @@ size_t ZipFileHeader::WriteCentralHeader(ZipStorage& storage) const {
   Put32(p + 20, std::min<uint64_t>(compressedSize, Zip64ExtraField::kMax32));
   Put32(p + 24, std::min<uint64_t>(uncompressedSize, Zip64ExtraField::kMax32));
   Put16(p + 28, static_cast<uint32_t>(Name().size()));
-  Put16(p + 30, static_cast<uint32_t>(extra.size()));
+  Put16(p + 30, extraSize);
   Put16(p + 32, static_cast<uint32_t>(Comment().size()));
   Put16(p + 34, diskStart);
   Put16(p + 36, internalAttributes);
   Put32(p + 38, externalAttributes);
   Put32(p + 42, std::min<uint64_t>(localHeaderOffset, Zip64ExtraField::kMax32));
   record += Name();
-  record += extra;
+  record += zip64;
+  record += ExtraField();
   record += Comment();
-  storage.Write(record.data(), record.size());
-  return record.size();
+  return record;
 }
 
 void ZipFileHeader::WriteLocalCrcAndSizes(unsigned char* buffer) const {

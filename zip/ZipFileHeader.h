@@ -67,6 +67,10 @@ class ZipFileHeader {
   // Serialise through the storage's write buffer; return the bytes written.
   size_t WriteLocalHeader(ZipStorage& storage) const;
   size_t WriteCentralHeader(ZipStorage& storage) const;
+  // The central header as written (`asWritten`), or as an entry list keeps
+  // it: the same bytes with versionNeeded as it is, not raised for a ZIP64
+  // field, so that parsing the record gives this header back.
+  std::string CentralHeader(bool asWritten) const;
   // crc32, compressedSize and uncompressedSize as three little-endian u32,
   // the sizes as 0xFFFFFFFF when the local header has a ZIP64 field.
   void WriteLocalCrcAndSizes(unsigned char* buffer) const;

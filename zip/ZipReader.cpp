@@ -76,8 +76,6 @@ void ZipReader::OpenSharing(const std::string& path, const ZipReader& source) {
   storage_ = std::make_unique<ZipStorage>();
   storage_->Open(path, ZipOpenMode::OpenReadOnly);
   directory_ = source.directory_;
-  // The list is built now, on this thread, never by two threads at once.
-  if (directory_ != nullptr && directory_->Count() > 0) directory_->Entry(0);
 }
 
 void ZipReader::ReadCentralDirectory() {
@@ -100,19 +98,18 @@ void ZipReader::Close() {
 
 int ZipReader::Count() const { return directory_ != nullptr ? directory_->Count() : 0; }
 
-const ZipFileHeader& ZipReader::Entry(int index) const {
-  return static_cast<const ZipCentralDir&>(*directory_).Entry(index);
-}
+ZipFileHeader ZipReader::Entry(int index) const { return directory_->Entry(index); }
 
 std::string ZipReader::Name(int index) const {
-  std::string name = Entry(index).SystemName();
+  const ZipFileHeader entry = Entry(index);
+  std::string name = entry.SystemName();
   // Names made on MS-DOS and Windows may use '\' as separator.
-  if (Entry(index).System() != ZipSystemUnix) std::replace(name.begin(), name.end(), '\\', '/');
+  if (entry.System() != ZipSystemUnix) std::replace(name.begin(), name.end(), '\\', '/');
   return name;
 }
 
 int64_t ZipReader::ModificationTime(int index) const {
-  const ZipFileHeader& entry = Entry(index);
+  const ZipFileHeader entry = Entry(index);
   const std::string_view extra = entry.ExtraField();
   for (size_t at = 0; at + 4 <= extra.size();) {
     const uint64_t id = zip_le::Read(extra, at, 2);
@@ -127,12 +124,12 @@ int64_t ZipReader::ModificationTime(int index) const {
 }
 
 uint32_t ZipReader::UnixMode(int index) const {
-  const ZipFileHeader& entry = Entry(index);
+  const ZipFileHeader entry = Entry(index);
   return entry.System() == ZipSystemUnix ? (entry.externalAttributes >> 16) & 07777 : 0;
 }
 
 bool ZipReader::IsDirectory(int index) const {
-  const ZipFileHeader& entry = Entry(index);
+  const ZipFileHeader entry = Entry(index);
   return entry.NameEndsWithSeparator() || entry.IsDirectory();
 }
 
@@ -147,8 +144,7 @@ ZipReadResult ZipReader::Extract(int index, const Sink& sink) {
   }
 }
 
-ZipReadStatus ZipReader::SeekToData(int index) {
-  ZipFileHeader& entry = directory_->Entry(index);
+ZipReadStatus ZipReader::SeekToData(int index, ZipFileHeader& entry) {
   if ((entry.flags & ZipFileHeader::kFlagEncrypted) != 0) return ZipReadStatus::Encrypted;
   if (entry.method != kStored && entry.method != kDeflated) {
     return ZipReadStatus::UnsupportedMethod;
@@ -178,8 +174,8 @@ ZipReadResult ZipReader::ExtractChecked(int index, const Sink& sink) {
     result.status = status;
     return result;
   };
-  const ZipFileHeader& entry = directory_->Entry(index);
-  const ZipReadStatus located = SeekToData(index);
+  ZipFileHeader entry = directory_->Entry(index);
+  const ZipReadStatus located = SeekToData(index, entry);
   if (located != ZipReadStatus::Ok) return fail(located);
   if (!input_) {
     input_.reset(new char[kBufferSize]);

@@ -62,14 +62,14 @@ class ZipReader {
   void Open(ZipMemFile* memoryFile);
   // Opens the archive at `path` that `source` has open, sharing its entry list
   // instead of reading the central directory once more, so that two readers on
-  // two threads can extract different entries at once for the memory of one.
-  // `source` stays open meanwhile; the two never extract the same entry at once.
+  // two threads can extract entries at once for the memory of one. `source`
+  // stays open meanwhile.
   void OpenSharing(const std::string& path, const ZipReader& source);
   void Close();
 
-  // Entries in the order their data lies in the archive.
+  // Entries in the order their data lies in the archive; a copy of each.
   int Count() const;
-  const ZipFileHeader& Entry(int index) const;
+  ZipFileHeader Entry(int index) const;
 
   // The entry's name as UTF-8 with '/' separators (code page 437 names converted).
   std::string Name(int index) const;
@@ -86,8 +86,9 @@ class ZipReader {
  private:
   void ReadCentralDirectory();
   ZipReadResult ExtractChecked(int index, const Sink& sink);
-  // Checks the entry's local header and room and moves to its data; Ok or why not.
-  ZipReadStatus SeekToData(int index);
+  // Checks `entry`'s local header and room and moves to its data; Ok or why
+  // not. Records the local header's lengths in `entry`.
+  ZipReadStatus SeekToData(int index, ZipFileHeader& entry);
 
   std::unique_ptr<ZipStorage> storage_;
   std::unique_ptr<ZipCentralDir> centralDir_;  // the entry list read by this reader

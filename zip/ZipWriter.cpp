@@ -309,7 +309,7 @@ bool ZipWriter::AddPreparedFile(const AddFileRequest& request) {
     return false;
   }
   if (!gainCheck || replaceIndex >= 0) return true;
-  const ZipFileHeader& added = centralDir_->Entry(centralDir_->Count() - 1);
+  const ZipFileHeader added = centralDir_->Entry(centralDir_->Count() - 1);
   if (added.compressedSize <= added.uncompressedSize) return true;
   ownSource.Close();
   RemoveLast();
@@ -519,7 +519,7 @@ bool ZipWriter::AddFileViaTemporary(const AddFileRequest& request, const std::st
     onCancel_ = OnCancel::Pending;
   }
   temporary.WriteQueued(true);
-  const ZipFileHeader& staged = temporary.centralDir_->Entry(0);
+  const ZipFileHeader staged = temporary.centralDir_->Entry(0);
   if (gainCheck && staged.compressedSize > staged.uncompressedSize) {
     AddFileRequest stored = request;
     stored.level = 0;
@@ -599,7 +599,7 @@ bool ZipWriter::RemoveLastEntry(bool evenIfSmaller) {
     return false;
   }
   WriteQueued(true);
-  const ZipFileHeader& entry = centralDir_->Entry(centralDir_->Count() - 1);
+  const ZipFileHeader entry = centralDir_->Entry(centralDir_->Count() - 1);
   if (!evenIfSmaller && entry.compressedSize <= entry.uncompressedSize) return false;
   return Guarded([&] {
     BeginInPlaceChange(centralDir_->Count() - 1);
@@ -632,8 +632,7 @@ bool ZipWriter::CopyEntry(ZipWriter& source, int index, const std::string& newNa
   if (index < 0 || index >= source.EntryCount()) return false;
   WriteQueued(true);
   source.WriteQueued(true);
-  source.centralDir_->ReadLocalHeaderOf(index);
-  ZipFileHeader header = source.centralDir_->Entry(index);
+  ZipFileHeader header = source.centralDir_->ReadLocalHeaderOf(index);
   uint64_t dataStart = header.localHeaderOffset + header.LocalHeaderSize(true);
   uint64_t roomEnd = source.centralDir_->EntryRoomEnd(index);
   bool descriptor = (header.flags & ZipFileHeader::kFlagDescriptor) != 0;
@@ -646,6 +645,9 @@ bool ZipWriter::CopyEntry(ZipWriter& source, int index, const std::string& newNa
   uint64_t span = std::min(roomEnd - dataStart, maximum);
 
   if (!newName.empty()) header.SetFileName(newName);
+  if (header.Name().size() > ZipFileHeader::kMaxFieldLength) {
+    throw ZipException(ZipException::EntryTooLong, ArchivePath());
+  }
   if (!keepSystem && header.System() != ZipSystemUnix) {
     header.externalAttributes =
         ConvertAttributes(header.externalAttributes, header.System(), ZipSystemUnix);

@@ -11,6 +11,7 @@
 #include <cerrno>
 
 #include "tests/zip/ZipTestSupport.h"
+#include "zip/ZipReader.h"
 
 using namespace testing_support;
 using namespace zip_test;
@@ -171,6 +172,8 @@ TEST(DamagedArchiveTest, DamagedArchivesAreRefusedAndLeftAsTheyWere) {
     WriteFile(dir / "damaged.zip", c.bytes);
     EXPECT_EQ(c.code, OpenThrown(dir / "damaged.zip", ZipWriter::OpenExisting).code);
     EXPECT_TRUE(c.bytes == ReadFile(dir / "damaged.zip"));
+    ZipReader reader;
+    EXPECT_EQ(c.code, ThrownBy([&] { reader.Open(dir / "damaged.zip"); }).code);
   }
   // Nor is a multi-volume archive created.
   EXPECT_EQ(kVolumes, OpenThrown(dir / "volumes.zip", ZipWriter::CreateMultiVolume).code);

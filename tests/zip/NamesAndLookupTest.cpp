@@ -2,9 +2,12 @@
 // than 65,535 entries.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <random>
 
 #include "tests/zip/ZipTestSupport.h"
+#include "zip/ZipEntryList.h"
 #include "zip/ZipMemFile.h"
 #include "zip/ZipNameIndex.h"
 
@@ -149,4 +152,71 @@ TEST(NamesAndLookupTest, NameIndexAgreesWithAPlainList) {
     }
     ASSERT_EQ(first, index.Find(name, [&](int i) { return entries[i].first == name; })) << step;
   }
+}
+
+// Entries kept packed read back as they were put, through replacements that
+// change a record's size, removals and the compactions they lead to; a
+// directory as read is put in the order of its offsets, or refused when two
+// entries share one.
+TEST(NamesAndLookupTest, EntryListAgreesWithAPlainList) {
+  std::mt19937 random(11);
+  const auto randomHeader = [&](uint64_t offset) {
+    ZipFileHeader header;
+    header.SetFileName(std::string(random() % 1000, static_cast<char>('a' + random() % 26)));
+    header.SetExtraField(random() % 4 == 0 ? std::string("\x01\x99\x02\x00xy", 6) : "");
+    header.compressedSize = random() % 3 == 0 ? (uint64_t{5} << 32) + random() : random() % 1000;
+    header.uncompressedSize = random() % 3 == 0 ? (uint64_t{7} << 32) : random() % 1000;
+    header.localHeaderOffset = offset;
+    header.crc32 = static_cast<uint32_t>(random());
+    header.versionNeeded = 20;
+    header.zip64Local = random() % 2 == 0;
+    return header;
+  };
+  const auto same = [](const ZipFileHeader& a, const ZipFileHeader& b) {
+    return a.Name() == b.Name() && a.ExtraField() == b.ExtraField() && a.crc32 == b.crc32 &&
+           a.compressedSize == b.compressedSize && a.uncompressedSize == b.uncompressedSize &&
+           a.localHeaderOffset == b.localHeaderOffset && a.versionNeeded == b.versionNeeded &&
+           a.zip64Local == b.zip64Local;
+  };
+  ZipEntryList list;
+  std::vector<ZipFileHeader> plain;
+  for (int step = 0; step < 20000; ++step) {
+    const size_t at = plain.empty() ? 0 : random() % plain.size();
+    const int action = plain.empty() ? 0 : static_cast<int>(random() % 4);
+    if (action <= 1) {
+      plain.push_back(randomHeader(random() * uint64_t{64}));
+      list.Append(plain.back());
+    } else if (action == 2) {
+      plain[at] = randomHeader(random() * uint64_t{64});
+      list.Replace(at, plain[at]);
+    } else {
+      plain.erase(plain.begin() + static_cast<std::ptrdiff_t>(at));
+      list.Erase(at);
+    }
+    ASSERT_EQ(plain.size(), list.Count());
+    for (size_t i = step % 1000 == 0 ? 0 : plain.size(); i < plain.size(); ++i) {
+      ASSERT_TRUE(same(plain[i], list.Get(i))) << step << " " << i;
+    }
+  }
+
+  // Read as a directory, in blocks, and put in the order of the offsets.
+  const auto readBack = [&] {
+    std::string bytes;
+    for (const ZipFileHeader& header : plain) bytes += header.CentralHeader(false);
+    size_t at = 0;
+    const auto read = [&](unsigned char* buffer, size_t size) {
+      std::memcpy(buffer, bytes.data() + at, size);
+      at += size;
+    };
+    return list.Read(bytes.size(), plain.size(), read, [](const ZipFileHeader&) {});
+  };
+  for (ZipFileHeader& header : plain) header.zip64Local = false;  // not in a central header
+  ASSERT_TRUE(readBack());
+  std::stable_sort(plain.begin(), plain.end(), [](const ZipFileHeader& a, const ZipFileHeader& b) {
+    return a.localHeaderOffset < b.localHeaderOffset;
+  });
+  ASSERT_EQ(plain.size(), list.Count());
+  for (size_t i = 0; i < plain.size(); ++i) ASSERT_TRUE(same(plain[i], list.Get(i))) << i;
+  plain[2].localHeaderOffset = plain[0].localHeaderOffset;
+  EXPECT_FALSE(readBack());
 }

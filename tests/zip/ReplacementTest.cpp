@@ -160,6 +160,9 @@ TEST(EntryCopyTest, CopiesAndRemovesEntries) {
 
   EXPECT_FALSE(target.CopyEntryFrom(target, 0, "", -1, true, nullptr));  // not from itself
   EXPECT_FALSE(target.CopyEntryFrom(source, 5, "", -1, true, nullptr));  // no such entry
+  const std::string tooLong(70000, 'n');  // over its 16-bit length field
+  EXPECT_EQ(ZipException::EntryTooLong,
+            ThrownBy([&] { target.CopyEntryFrom(source, 0, tooLong, -1, true, nullptr); }).code);
   // A copy cancelled at its last chunk, over the cut-off last entry (y.txt)
   // or appended, is completed, and then the cancel is thrown.
   RecordingCallback replacing(1), appending(1);
