@@ -128,6 +128,11 @@ class DirectoryReader {
   // is looked up relative to the open directory where the system allows it,
   // which spares resolving the whole path once per file.
   virtual bool IsArchiveBitSet(const DirEntry& entry) = 0;
+
+  // The first reason (an errno value) the listing left something out since
+  // the reader was opened: an entry that could not be looked at (one removed
+  // meanwhile excepted) or a read of the directory that failed. 0 when none.
+  virtual int Error() const = 0;
 };
 
 enum class OpenMode {

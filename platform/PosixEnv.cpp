@@ -273,12 +273,17 @@ class PosixDirectoryReader : public DirectoryReader {
   ~PosixDirectoryReader() override { ::closedir(dir_); }
 
   bool NextOfKinds(DirEntry* entry, unsigned kinds) override {
-    while (struct dirent* d = ::readdir(dir_)) {
+    for (;;) {
+      errno = 0;
+      struct dirent* d = ::readdir(dir_);
+      if (d == nullptr) {
+        Note(errno);
+        return false;
+      }
       if (std::strcmp(d->d_name, ".") == 0 || std::strcmp(d->d_name, "..") == 0) continue;
       if (!MayBeOfKinds(d->d_type, kinds)) continue;
       if (Describe(d->d_name, entry) && (KindOf(entry->info) & kinds) != 0) return true;
     }
-    return false;
   }
 
   void Rewind() override { ::rewinddir(dir_); }
@@ -289,7 +294,14 @@ class PosixDirectoryReader : public DirectoryReader {
     return !ArchiveStamp::Matches(value, n, {path_, "/", entry.name}, entry.info);
   }
 
+  int Error() const override { return error_; }
+
  private:
+  // Keeps the first error; an entry removed since it was listed is none.
+  void Note(int error) {
+    if (error_ == 0 && error != 0 && error != ENOENT) error_ = error;
+  }
+
   // What the listing's own type field allows, before any stat. FIFOs, sockets
   // and devices are never returned; a symbolic link, or a type the file system
   // does not report, needs a stat to tell.
@@ -310,7 +322,12 @@ class PosixDirectoryReader : public DirectoryReader {
 
   bool Describe(const char* name, DirEntry* entry) {
     struct stat linkStat;
-    if (::fstatat(::dirfd(dir_), name, &linkStat, AT_SYMLINK_NOFOLLOW) != 0) return false;
+    // An entry that cannot be looked at (a folder that can be read but not
+    // searched) is left out, and the listing says so.
+    if (::fstatat(::dirfd(dir_), name, &linkStat, AT_SYMLINK_NOFOLLOW) != 0) {
+      Note(errno);
+      return false;
+    }
     struct stat st = linkStat;
     bool isLink = S_ISLNK(linkStat.st_mode);
     if (isLink && ::fstatat(::dirfd(dir_), name, &st, 0) != 0) return false;  // dangling
@@ -328,6 +345,7 @@ class PosixDirectoryReader : public DirectoryReader {
 
   DIR* dir_;
   std::string path_;
+  int error_ = 0;  // see Error()
 };
 
 class PosixEnv : public Env {

@@ -48,7 +48,8 @@ TEST_F(BatchRunTest, MessagesSilenceAndExitStatus) {
   const std::string missing = tmp / "missing";
   const std::string locked = source + "/sub/locked.txt";
   // trouble: 'n': no such definition file; 't': the target is missing; 'f': sub/locked.txt
-  // cannot be read; 'd': sub/locked/ cannot be listed; 's': the source was moved away.
+  // cannot be read; 'd': sub/locked/ cannot be listed; 'x': its files cannot be looked at;
+  // 's': the source was moved away.
   // messages: in this order, unless silent.
   const struct { const char* label; char trouble; int status; std::vector<std::string> messages; } cases[] = {
       {"success", ' ', 0,
@@ -61,6 +62,9 @@ TEST_F(BatchRunTest, MessagesSilenceAndExitStatus) {
        {"1 files could not be read and were not stored: '" + locked + "'",
         "Backup finished, but not everything selected was stored."}},
       {"unreadable folder", 'd', 3,
+       {"1 folders could not be read and were not stored: '" + source + "/sub/locked' (" +
+        platform::ErrorText(EACCES) + ")"}},
+      {"folder listed but not searchable", 'x', 3,
        {"1 folders could not be read and were not stored: '" + source + "/sub/locked' (" +
         platform::ErrorText(EACCES) + ")"}},
       {"source moved away", 's', 1,
@@ -76,7 +80,9 @@ TEST_F(BatchRunTest, MessagesSilenceAndExitStatus) {
       fs::permissions(locked, c.trouble == 'f' ? fs::perms::none : fs::perms::owner_read);
       WriteFile(target + "/Docs/sub.zip", "earlier archive");
       WriteFile(source + "/sub/locked/c.txt", "gamma");
-      fs::permissions(source + "/sub/locked", c.trouble == 'd' ? fs::perms::none : fs::perms::owner_all);
+      fs::permissions(source + "/sub/locked", c.trouble == 'd'   ? fs::perms::none
+                                              : c.trouble == 'x' ? fs::perms::owner_read
+                                                                 : fs::perms::owner_all);
 
       if (c.trouble == 's') fs::rename(source, tmp / "unplugged");
       const BatchOutcome outcome =
@@ -85,7 +91,7 @@ TEST_F(BatchRunTest, MessagesSilenceAndExitStatus) {
       EXPECT_EQ(c.status, outcome.status) << outcome.output;
       std::map<std::string, std::string> stored = {{"b.txt", "beta"}, {"locked/", ""}};
       if (c.trouble != 'f') stored["locked.txt"] = "locked";
-      if (c.trouble != 'd') stored["locked/c.txt"] = "gamma";
+      if (c.trouble != 'd' && c.trouble != 'x') stored["locked/c.txt"] = "gamma";
       if (c.status == 3) {
         EXPECT_EQ(stored, Entries(target + "/Docs/sub.zip"));
       } else if (c.status == 1 && c.trouble != 't') {
