@@ -361,8 +361,8 @@ void BackupRunner::FinishArchive(ZipWriter& archive, bool walked) {
   }
   // Only files whose entries read back sound are stamped.
   std::vector<EntryProblem> problems;
-  if (commitCheck_.AfterCommit(entries, LocalNow(), !removed, [this] { return StopRequested(); },
-                               &problems)) {
+  if (commitCheck_.AfterCommit(entries, LocalNow(), !removed, walked,
+                               [this] { return StopRequested(); }, &problems)) {
     stamps_.Commit();
     return;
   }

@@ -9,6 +9,7 @@
 #include <memory>
 #include <thread>
 
+#include "engine/ArchiveIndex.h"
 #include "tests/engine/run/GateEnv.h"
 #include "tests/engine/run/RunTestSupport.h"
 
@@ -154,6 +155,24 @@ TEST_F(BackupRunTest, FullThenIncrementalRunsTakeWhatChanged) {
   ASSERT_TRUE(RunJob(false));
   EXPECT_EQ((std::set<std::string>{"Docs (old 1).zip", "Docs.zip"}), ZipFilesBelow(target));
   EXPECT_EQ(newest, ReadFile(archive));
+}
+
+// A first run stopped after one file keeps what it stored, but its archive
+// never stands in the index as a full backup, which retention would keep in
+// place of a complete one.
+TEST_F(BackupRunTest, StoppedFirstRunIsNeverIndexedAsFull) {
+  for (const char* name : {"a.txt", "b.txt", "c.txt"}) WriteFile(source + "/" + name, name);
+  for (const bool stopped : {true, false}) {
+    SCOPED_TRACE(stopped ? "stopped" : "complete");
+    std::filesystem::remove_all(target + "/Docs.zip");
+    std::filesystem::remove_all(target + "/" + ArchiveIndex::kFileName);
+    EXPECT_EQ(!stopped, runner.RunNow(&job, true, [&] { return stopped && progress.filesAdded > 0; }));
+    EXPECT_ZIP_VALID(target + "/Docs.zip");
+    EXPECT_EQ(stopped ? 1u : 3u, EntryNames(target + "/Docs.zip").size());
+    const IndexedArchive* line = ArchiveIndex::Load(*platform::Env::Default(), target).Find("Docs.zip");
+    ASSERT_NE(nullptr, line);
+    EXPECT_EQ(stopped ? ArchiveKind::Incremental : ArchiveKind::Full, line->kind);
+  }
 }
 
 TEST_F(BackupRunTest, ArchiveLayouts) {
