@@ -492,10 +492,22 @@ class PosixEnv : public Env {
         value, ::getxattr(path.c_str(), kArchivedAttribute, value, sizeof value), {path}, info);
   }
 
+  // A change made after the file was listed, even one that set its time
+  // back, moves its status change time: such a file must be taken again,
+  // and a stamp written now would hide the change.
   int MarkArchived(const std::string& path, const FileInfo& seen) override {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0) return LastError();
+    const FileInfo now = InfoFromStat(st);
+    if (S_ISLNK(st.st_mode) || now.device != seen.device || now.inode != seen.inode ||
+        now.size != seen.size || now.mtimeSeconds != seen.mtimeSeconds ||
+        now.mtimeNanoseconds != seen.mtimeNanoseconds || now.ctimeSeconds != seen.ctimeSeconds ||
+        now.ctimeNanoseconds != seen.ctimeNanoseconds) {
+      return ESTALE;
+    }
     char stamp[ArchiveStamp::kCapacity];
     const size_t length = ArchiveStamp::Format(path, seen, RealTimeNanoseconds(), stamp);
-    if (::setxattr(path.c_str(), kArchivedAttribute, stamp, length, 0) != 0) {
+    if (::lsetxattr(path.c_str(), kArchivedAttribute, stamp, length, 0) != 0) {
       return LastError();
     }
     return 0;

@@ -531,6 +531,32 @@ TEST(StampTest, IncrementalRunsTakeEveryFileWhoseContentIsNotStored) {
     EXPECT_EQ(testing_support::ReadFile(t.source + "/" + file), entries.at(file)) << command;
 }
 
+// A stored file edited during the run with its time set back, while it is
+// read or after it (before the archive commits): the run names it in the
+// first case, never stamps it, and the next incremental run takes it again.
+TEST(StampTest, FileEditedWithItsTimeSetBackDuringTheRunIsTakenAgain) {
+  const std::string big = testing_support::NoiseBytes(300000, 3);
+  for (const char* gated : {"e.bin", "sub/z.txt"}) {
+    SCOPED_TRACE(gated);
+    run_test::Sandbox t;
+    WriteFile(t.source + "/e.bin", big);
+    WriteFile(t.source + "/sub/z.txt", "z");
+    GateEnv env;
+    env.SetGate(gated == std::string("e.bin") ? GateEnv::Point::SecondRead : GateEnv::Point::FirstRead,
+                gated, false, [&t] {
+                  ASSERT_EQ(0, RunCommand("cd " + ShellQuote(t.source) + " && touch -r e.bin ../ref && "
+                                          "printf X | dd of=e.bin conv=notrunc status=none && touch -r ../ref e.bin"));
+                });
+    {
+      run_test::ScopedEnv installed(&env);
+      ASSERT_TRUE(t.RunJob(true));
+    }
+    EXPECT_EQ(gated == std::string("e.bin") ? 1u : 0u, t.runner.Result().changedFiles.count);
+    ASSERT_TRUE(t.RunJob(false));
+    EXPECT_TRUE(ReadFile(t.source + "/e.bin") == Entries(t.target + "/Docs.zip").at("e.bin"));
+  }
+}
+
 // One write of the new archive fails (a flaky disk): the run fails and keeps
 // what was written, but stamps no file, since files taken before the failure
 // may have been cut off with it while their data was still being compressed.
