@@ -50,7 +50,8 @@ bool ArchiveCommitCheck::AfterCommit(uint64_t entries, const wxDateTime& committ
 // "initial" only where it is surely the first of its name: a job without
 // suffix, created where neither the archive nor an index line of it was.
 // Otherwise, and whenever its walk did not complete, it is incremental, which
-// never passes for a full backup: retention keeps a full one for it.
+// never passes for a full backup: retention keeps a full one for it. An
+// archive added to keeps every entry it had, and so its kind.
 void ArchiveCommitCheck::RecordInIndex(uint64_t entries, const wxDateTime& committed, bool kept,
                                        bool complete) const {
   platform::Env& env = *platform::Env::Current();
@@ -60,12 +61,15 @@ void ArchiveCommitCheck::RecordInIndex(uint64_t entries, const wxDateTime& commi
   if (!kept && !retired) return;
   if (retired) index.Rename(name_, prepared_.retirePath.substr(baseDir_.empty() ? 0 : baseDir_.size() + 1));
   if (kept) {
+    const IndexedArchive* earlier = index.Find(name_);
     ArchiveKind kind = ArchiveKind::Incremental;
-    if (!complete) {
+    if (prepared_.fate == ArchiveFate::Kept) {
+      if (earlier != nullptr) kind = earlier->kind;
+    } else if (!complete) {
       kind = ArchiveKind::Incremental;
     } else if (fullRun_) {
       kind = ArchiveKind::Full;
-    } else if (surelyFirst_ && !index.Find(name_)) {
+    } else if (surelyFirst_ && earlier == nullptr) {
       kind = ArchiveKind::Initial;
     }
     index.Record(IndexedArchive{name_, kind, committed, entries});

@@ -81,6 +81,26 @@ TEST(RetentionTest, EightDailyRunsKeepWhatTheJobSays) {
 // The index names "(old 2)" the newest full backup: it stays whatever
 // KeepOld says, and the archives left are renumbered in their order, closing
 // the gap at 3, with their index lines.
+// A full run, then an incremental one the same day into the same dated
+// archive, then one incremental run a day: the full archive holds the only
+// copy of the files that never changed, so it stays, however old.
+TEST(RetentionTest, FullArchiveAddedToStaysTheNewestFull) {
+  run_test::Sandbox t;
+  t.job.Suffix = SuffixKind::Date;
+  t.job.KeepDays = 2;
+  t.job.Archives = {"A"};
+  WriteFile(t.source + "/A/unchanged.txt", "kept once");
+  const int64_t start = wxDateTime(2, wxDateTime::Nov, 2026, 12).GetTicks();
+  run_test::ScopedClock clock(start);
+  for (int run = 0; run < 6; ++run) {
+    clock.Set(start + (run == 0 ? 0 : (run - 1) * 24 * 3600 + 3600));
+    WriteFile(t.source + "/A/run" + std::to_string(run), "x");
+    ASSERT_TRUE(t.RunJob(run == 0)) << t.runner.Result().FailureText();
+    AgeFilesTo(t.target, clock.Now());
+  }
+  EXPECT_EQ(1u, ZipFilesBelow(t.target).count("Docs-2026-11-02/A.zip"));
+}
+
 TEST(RetentionTest, NewestFullStaysAndNumbersFollowTheOrder) {
   testing_support::TempDir tmp;
   const std::string dir = tmp / "Docs";
