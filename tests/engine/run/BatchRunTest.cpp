@@ -48,8 +48,7 @@ TEST_F(BatchRunTest, MessagesSilenceAndExitStatus) {
   const std::string missing = tmp / "missing";
   const std::string locked = source + "/sub/locked.txt";
   // trouble: 'n': no such definition file; 't': the target is missing; 'f': sub/locked.txt
-  // cannot be read; 'd': sub/locked/ cannot be listed; 'x': its files cannot be looked at;
-  // 's': the source was moved away.
+  // cannot be read; 'd': sub/locked/ cannot be listed; 's': the source was moved away.
   // messages: in this order, unless silent.
   const struct { const char* label; char trouble; int status; std::vector<std::string> messages; } cases[] = {
       {"success", ' ', 0,
@@ -64,7 +63,7 @@ TEST_F(BatchRunTest, MessagesSilenceAndExitStatus) {
       {"unreadable folder", 'd', 3,
        {"1 folders could not be read and were not stored: '" + source + "/sub/locked' (" +
         platform::ErrorText(EACCES) + ")"}},
-      {"folder listed but not searchable", 'x', 3,
+      {"sub/locked/ listed, its files not looked at", 'x', 3,
        {"1 folders could not be read and were not stored: '" + source + "/sub/locked' (" +
         platform::ErrorText(EACCES) + ")"}},
       {"source moved away", 's', 1,
@@ -80,9 +79,8 @@ TEST_F(BatchRunTest, MessagesSilenceAndExitStatus) {
       fs::permissions(locked, c.trouble == 'f' ? fs::perms::none : fs::perms::owner_read);
       WriteFile(target + "/Docs/sub.zip", "earlier archive");
       WriteFile(source + "/sub/locked/c.txt", "gamma");
-      fs::permissions(source + "/sub/locked", c.trouble == 'd'   ? fs::perms::none
-                                              : c.trouble == 'x' ? fs::perms::owner_read
-                                                                 : fs::perms::owner_all);
+      fs::permissions(source + "/sub/locked", c.trouble == 'd' ? fs::perms::none
+                                              : c.trouble == 'x' ? fs::perms::owner_read : fs::perms::owner_all);
 
       if (c.trouble == 's') fs::rename(source, tmp / "unplugged");
       const BatchOutcome outcome =
