@@ -330,7 +330,12 @@ class PosixDirectoryReader : public DirectoryReader {
     }
     struct stat st = linkStat;
     bool isLink = S_ISLNK(linkStat.st_mode);
-    if (isLink && ::fstatat(::dirfd(dir_), name, &st, 0) != 0) return false;  // dangling
+    // A dangling link (or a loop) is passed over; one whose file cannot be
+    // reached is left out and said so.
+    if (isLink && ::fstatat(::dirfd(dir_), name, &st, 0) != 0) {
+      if (errno != ENOTDIR && errno != ELOOP) Note(errno);
+      return false;
+    }
     if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) return false;
     entry->name = name;
     entry->info = InfoFromStat(st);

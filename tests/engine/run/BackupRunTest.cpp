@@ -497,10 +497,8 @@ TEST(StampTest, IncrementalRunsTakeEveryFileWhoseContentIsNotStored) {
   GateEnv env;
   env.SetGate(GateEnv::Point::FirstRead, "old/x.txt", false,
               [&] { inSource("touch -r g.txt ../g.ref && echo hhhh > g.txt && touch -r ../g.ref g.txt"); });
-  {
-    run_test::ScopedEnv installed(&env);
-    ASSERT_TRUE(t.RunJob(true));
-  }
+  run_test::ScopedEnv installed(&env);
+  ASSERT_TRUE(t.RunJob(true));
   inSource("bsdtar -cf ../r.tar r.txt && echo two-longer > r.txt");
   ASSERT_TRUE(t.RunJob(false));
   // Writing a stamp moves the file's change time; a change within the

@@ -63,9 +63,9 @@ TEST_F(BatchRunTest, MessagesSilenceAndExitStatus) {
       {"unreadable folder", 'd', 3,
        {"1 folders could not be read and were not stored: '" + source + "/sub/locked' (" +
         platform::ErrorText(EACCES) + ")"}},
-      {"sub/locked/ listed, its files not looked at", 'x', 3,
-       {"1 folders could not be read and were not stored: '" + source + "/sub/locked' (" +
-        platform::ErrorText(EACCES) + ")"}},
+      {"sub/locked/ listed, its files (and sub/link.txt's) not looked at", 'x', 3,
+       {"2 folders could not be read and were not stored: '" + source + "/sub' (" + platform::ErrorText(EACCES) +
+        "), '" + source + "/sub/locked' (" + platform::ErrorText(EACCES) + ")"}},
       {"source moved away", 's', 1,
        {"Backup failed.", "Reason: the source folder cannot be read (" +
                               platform::ErrorText(ENOENT) + "): '" + source + "/sub'"}},
@@ -82,6 +82,7 @@ TEST_F(BatchRunTest, MessagesSilenceAndExitStatus) {
       fs::permissions(source + "/sub/locked", c.trouble == 'd' ? fs::perms::none
                                               : c.trouble == 'x' ? fs::perms::owner_read : fs::perms::owner_all);
 
+      if (c.trouble == 'x' && !silent) fs::create_symlink("locked/c.txt", source + "/sub/link.txt");
       if (c.trouble == 's') fs::rename(source, tmp / "unplugged");
       const BatchOutcome outcome =
           RunBatch(c.trouble == 'n' ? "nosuch.xml" : "job.xml", false, silent);
