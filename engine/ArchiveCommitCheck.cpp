@@ -56,7 +56,7 @@ void ArchiveCommitCheck::RecordInIndex(uint64_t entries, const wxDateTime& commi
                                        bool complete) const {
   platform::Env& env = *platform::Env::Current();
   const std::string directory = baseDir_.empty() ? "." : baseDir_;
-  ArchiveIndex index = ArchiveIndex::Load(env, directory);
+  ArchiveIndex index = ArchiveIndex::LoadOwn(env, directory);
   const bool retired = prepared_.fate == ArchiveFate::Retired && !prepared_.retirePath.empty();
   if (!kept && !retired) return;
   if (retired) index.Rename(name_, prepared_.retirePath.substr(baseDir_.empty() ? 0 : baseDir_.size() + 1));

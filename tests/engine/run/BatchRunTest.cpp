@@ -1,5 +1,6 @@
 // Batch mode end to end: definition files written here, run as batch
 // processes of the program, checked by exit status, messages and archives.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -174,6 +175,13 @@ TEST_F(BatchRunTest, PlantedFilesInASharedTargetAreNeverWrittenThrough) {
        [&](const std::string& a) { WriteFile(a + ".partial", std::string(20000, 'p')); }, 0, {}},
       {"link at the journal", [&](const std::string& a) { link(a + ".journal", victim); }, 0,
        {"sub.zip.journal", setAside}},
+      {"FIFO at the index, which would block the run",
+       [&](const std::string&) {
+         const std::string index = target + "/Docs/arkivault-index.txt";
+         ASSERT_TRUE(fs::remove(index) && ::mkfifo(index.c_str(), 0644) == 0);
+         foreign(index);
+       },
+       0, {}},
       {"link at (old 1)", [&](const std::string&) { link(target + "/Docs/sub (old 1).zip", victim); },
        0, {}, true},
       {"directory link on the path",
