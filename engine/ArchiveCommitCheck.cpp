@@ -32,9 +32,9 @@ void ArchiveCommitCheck::NoteWritten(const ZipWriter& archive, const std::string
 }
 
 bool ArchiveCommitCheck::AfterCommit(uint64_t entries, const wxDateTime& committed, bool kept,
-                                     const std::function<bool()>& stopRequested,
+                                     bool complete, const std::function<bool()>& stopRequested,
                                      std::vector<EntryProblem>* problems) {
-  RecordInIndex(entries, committed, kept);
+  RecordInIndex(entries, committed, kept, complete);
   if (!kept || !wroteAny_) return true;
   ReadProgress progress;
   ReadCallback callback(progress, stopRequested);
@@ -49,20 +49,27 @@ bool ArchiveCommitCheck::AfterCommit(uint64_t entries, const wxDateTime& committ
 // Kind: a full run's archive is full. An incremental run's archive is
 // "initial" only where it is surely the first of its name: a job without
 // suffix, created where neither the archive nor an index line of it was.
-// Otherwise it is incremental, which never passes for a full backup.
-void ArchiveCommitCheck::RecordInIndex(uint64_t entries, const wxDateTime& committed,
-                                       bool kept) const {
+// Otherwise, and whenever its walk did not complete, it is incremental, which
+// never passes for a full backup: retention keeps a full one for it. An
+// archive added to keeps every entry it had, and so its kind.
+void ArchiveCommitCheck::RecordInIndex(uint64_t entries, const wxDateTime& committed, bool kept,
+                                       bool complete) const {
   platform::Env& env = *platform::Env::Current();
   const std::string directory = baseDir_.empty() ? "." : baseDir_;
-  ArchiveIndex index = ArchiveIndex::Load(env, directory);
+  ArchiveIndex index = ArchiveIndex::LoadOwn(env, directory);
   const bool retired = prepared_.fate == ArchiveFate::Retired && !prepared_.retirePath.empty();
   if (!kept && !retired) return;
   if (retired) index.Rename(name_, prepared_.retirePath.substr(baseDir_.empty() ? 0 : baseDir_.size() + 1));
   if (kept) {
+    const IndexedArchive* earlier = index.Find(name_);
     ArchiveKind kind = ArchiveKind::Incremental;
-    if (fullRun_) {
+    if (prepared_.fate == ArchiveFate::Kept) {
+      if (earlier != nullptr) kind = earlier->kind;
+    } else if (!complete) {
+      kind = ArchiveKind::Incremental;
+    } else if (fullRun_) {
       kind = ArchiveKind::Full;
-    } else if (surelyFirst_ && !index.Find(name_)) {
+    } else if (surelyFirst_ && earlier == nullptr) {
       kind = ArchiveKind::Initial;
     }
     index.Record(IndexedArchive{name_, kind, committed, entries});

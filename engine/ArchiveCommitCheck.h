@@ -30,16 +30,19 @@ class ArchiveCommitCheck {
   void NoteWritten(const ZipWriter& archive, const std::string& path);
 
   // The archive has committed with `entries` entries at `committed`; `kept`
-  // is false when the run then removed it (empty). Records the index (a
+  // is false when the run then removed it (empty), `complete` false when its
+  // walk was cancelled or stopped by an error (it then never counts as a full
+  // or initial backup). Records the index (a
   // failure is logged, never fatal) and checks every entry written. True when
   // all are sound; `*problems` names the damaged ones. A stop asked for by
   // `stopRequested` ends the check early with false and no problem.
-  bool AfterCommit(uint64_t entries, const wxDateTime& committed, bool kept,
+  bool AfterCommit(uint64_t entries, const wxDateTime& committed, bool kept, bool complete,
                    const std::function<bool()>& stopRequested,
                    std::vector<EntryProblem>* problems);
 
  private:
-  void RecordInIndex(uint64_t entries, const wxDateTime& committed, bool kept) const;
+  void RecordInIndex(uint64_t entries, const wxDateTime& committed, bool kept,
+                     bool complete) const;
 
   std::string baseDir_;
   std::string name_;  // relative to baseDir_, with ".zip"

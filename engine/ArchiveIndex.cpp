@@ -141,16 +141,32 @@ std::string ArchiveIndex::Format() const {
   return text;
 }
 
+namespace {
+
+ArchiveIndex ReadIndex(platform::File& file) {
+  std::string text;
+  char buffer[8192];
+  size_t got = 0;
+  while (file.Read(buffer, sizeof buffer, &got) == 0 && got > 0) text.append(buffer, got);
+  return ArchiveIndex::Parse(text);
+}
+
+}  // namespace
+
 ArchiveIndex ArchiveIndex::Load(platform::Env& env, const std::string& backupDirectory) {
   std::unique_ptr<platform::File> file;
   if (env.OpenFile(JoinPath(backupDirectory, kFileName), platform::OpenMode::ReadOnly, &file) != 0) {
     return ArchiveIndex();
   }
-  std::string text;
-  char buffer[8192];
-  size_t got = 0;
-  while (file->Read(buffer, sizeof buffer, &got) == 0 && got > 0) text.append(buffer, got);
-  return Parse(text);
+  return ReadIndex(*file);
+}
+
+ArchiveIndex ArchiveIndex::LoadOwn(platform::Env& env, const std::string& backupDirectory) {
+  std::unique_ptr<platform::File> file;
+  if (env.OpenOwnFile(JoinPath(backupDirectory, kFileName), false, nullptr, &file) != 0) {
+    return ArchiveIndex();
+  }
+  return ReadIndex(*file);
 }
 
 const IndexedArchive* ArchiveIndex::Find(const std::string& name) const {

@@ -39,6 +39,12 @@ class ArchiveIndex {
   // Reads the index of `backupDirectory`; a missing file gives an empty index.
   static ArchiveIndex Load(platform::Env& env, const std::string& backupDirectory);
 
+  // Load for a run, which writes the index back: in a target other accounts
+  // may write, an index that is a link, not a regular file or not the running
+  // user's own (planted to steer retention, or a FIFO that would block the
+  // run) counts as none.
+  static ArchiveIndex LoadOwn(platform::Env& env, const std::string& backupDirectory);
+
   const std::vector<IndexedArchive>& Archives() const { return archives_; }
 
   // The line of the archive `name`, or nullptr.

@@ -139,7 +139,7 @@ class Indexes {
   Entry& At(const std::string& directory) {
     auto found = indexes_.find(directory);
     if (found == indexes_.end()) {
-      found = indexes_.emplace(directory, Entry{ArchiveIndex::Load(TheEnv(), directory), false})
+      found = indexes_.emplace(directory, Entry{ArchiveIndex::LoadOwn(TheEnv(), directory), false})
                   .first;
     }
     return found->second;

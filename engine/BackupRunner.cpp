@@ -114,15 +114,17 @@ bool IsOlderThanRun(const platform::FileInfo& seen, int64_t runStartNanoseconds)
   return modified < runStartNanoseconds - runStartNanoseconds % tick;
 }
 
-// The file's size or modification time moved since `seen` (a file that is
-// gone has nothing left to stamp either). A file listed as no link is looked
-// at without following links: one call, and a link put in its place differs.
+// The file's size, modification or status change time moved since `seen`
+// (the last also where an edit set the time back; a file that is gone has
+// nothing left to stamp either). A file listed as no link is looked at
+// without following links: one call, and a link put in its place differs.
 bool ChangedSince(const std::string& path, const platform::FileInfo& seen) {
   platform::Env* env = platform::Env::Current();
   platform::FileInfo now;
   if ((seen.isSymlink ? env->Stat(path, &now) : env->LinkStat(path, &now)) != 0) return false;
   return now.size != seen.size || now.mtimeSeconds != seen.mtimeSeconds ||
-         now.mtimeNanoseconds != seen.mtimeNanoseconds;
+         now.mtimeNanoseconds != seen.mtimeNanoseconds || now.ctimeSeconds != seen.ctimeSeconds ||
+         now.ctimeNanoseconds != seen.ctimeNanoseconds;
 }
 
 }  // namespace
@@ -361,8 +363,8 @@ void BackupRunner::FinishArchive(ZipWriter& archive, bool walked) {
   }
   // Only files whose entries read back sound are stamped.
   std::vector<EntryProblem> problems;
-  if (commitCheck_.AfterCommit(entries, LocalNow(), !removed, [this] { return StopRequested(); },
-                               &problems)) {
+  if (commitCheck_.AfterCommit(entries, LocalNow(), !removed, walked,
+                               [this] { return StopRequested(); }, &problems)) {
     stamps_.Commit();
     return;
   }

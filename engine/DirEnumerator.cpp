@@ -108,6 +108,10 @@ const platform::FileInfo& DirEnumerator::LastEntryInfo() const {
 
 int DirEnumerator::ListError() const { return IsOpened() ? state_->listError : 0; }
 
+int DirEnumerator::MissedError() const {
+  return IsOpened() && state_->reader != nullptr ? state_->reader->Error() : 0;
+}
+
 bool DirEnumerator::Exists(const std::string& directory) {
   platform::FileInfo info;
   return platform::Env::Current()->Stat(ToNativeSeparators(directory), &info) == 0 &&

@@ -63,6 +63,10 @@ class DirEnumerator {
   // when it could.
   int ListError() const;
 
+  // The reason (an errno value) a listing left out an entry it could not look
+  // at, or ended early on a failed read; 0 when it left out nothing.
+  int MissedError() const;
+
   // `directory` exists and is a directory.
   static bool Exists(const std::string& directory);
 

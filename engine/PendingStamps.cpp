@@ -55,7 +55,8 @@ void PendingStamps::PutText(const std::string& text, size_t begin, size_t length
 
 // A record: the name's length shifted left once, its lowest bit set when a
 // folder part (device, length of the folder path, the path) follows; then
-// inode, size, modification time (seconds, nanoseconds) and the name.
+// inode, size, modification time (seconds, nanoseconds), status change time
+// (as differences from the modification time, mostly 0) and the name.
 void PendingStamps::Add(const std::string& path, const platform::FileInfo& seen) {
   const size_t nameStart = path.rfind('/') + 1;  // 0 without a '/'
   const size_t nameLength = path.size() - nameStart;
@@ -73,6 +74,8 @@ void PendingStamps::Add(const std::string& path, const platform::FileInfo& seen)
   PutNumber(seen.size);
   PutNumber(Folded(seen.mtimeSeconds));
   PutNumber(static_cast<uint32_t>(seen.mtimeNanoseconds));
+  PutNumber(Folded(seen.ctimeSeconds - seen.mtimeSeconds));
+  PutNumber(Folded(int64_t{seen.ctimeNanoseconds} - seen.mtimeNanoseconds));
   PutText(path, nameStart, nameLength);
   ++count_;
 }
@@ -109,6 +112,8 @@ void PendingStamps::Stamp(size_t first, size_t step) const {
     seen.size = reader.Number();
     seen.mtimeSeconds = Unfolded(reader.Number());
     seen.mtimeNanoseconds = static_cast<int32_t>(reader.Number());
+    seen.ctimeSeconds = seen.mtimeSeconds + Unfolded(reader.Number());
+    seen.ctimeNanoseconds = static_cast<int32_t>(seen.mtimeNanoseconds + Unfolded(reader.Number()));
     path = folder;
     reader.Text(head >> 1, &path);
     if (i % step == first) ClearArchiveAttribute(path, seen);

@@ -6,7 +6,7 @@
 // incremental run takes them again. Holds, for one archive at a time, what a
 // stamp records of each stored file, packed: a folder's path and device once
 // for the run of its files that follow, then per file its name and its
-// identity, size and time as variable-length numbers (about 25 bytes a file).
+// identity, size and times as variable-length numbers (about 27 bytes a file).
 #pragma once
 
 #include <cstdint>

@@ -51,6 +51,8 @@ bool SourceWalker::Walk(const std::string& relativeDir, const std::string& nextD
     return true;
   }
   if (!ListSubdirectories(directory, *enumerator, &subdirectories)) return false;
+  // Entries that could not be looked at are missing from the archive.
+  if (const int error = enumerator->MissedError()) actions_.FolderUnreadable(named, error);
   enumerator.reset();
   for (size_t i = 0; i < subdirectories.size(); ++i) {
     if (!actions_.EnterSubdirectory(relativeDir, subdirectories[i])) return false;

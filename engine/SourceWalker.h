@@ -49,7 +49,8 @@ class SourceWalkActions {
   virtual bool EnterSubdirectory(const std::string& relativeDir, const std::string& name) = 0;
 
   // The folder `directory` could not be listed (`error`, an errno value) and
-  // contributes nothing; the walk goes on.
+  // contributes nothing, or its listing left out entries it could not look
+  // at; the walk goes on.
   virtual void FolderUnreadable(const std::string& directory, int error) = 0;
 
   // The folder `directory` lies on a file system without disk-backed files
@@ -68,7 +69,9 @@ class SourceWalker {
   // Visits the directory `relativeDir` (relative to the source root, "" for
   // the root) and everything below it. True when all was visited; false when
   // the walk was cancelled or an action stopped it. A directory that cannot be
-  // listed is logged, handed to FolderUnreadable and contributes nothing; one
+  // listed is logged, handed to FolderUnreadable and contributes nothing (one
+  // whose listing left out entries it could not look at is handed to
+  // FolderUnreadable after its other entries are visited); one
   // on a pseudo file system is handed to FolderNotDiskBacked and not entered.
   // Only a few directories are open at a time, however deep the tree: the
   // one walked and, in a run that reads archived stamps, the few that every

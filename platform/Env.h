@@ -128,6 +128,11 @@ class DirectoryReader {
   // is looked up relative to the open directory where the system allows it,
   // which spares resolving the whole path once per file.
   virtual bool IsArchiveBitSet(const DirEntry& entry) = 0;
+
+  // The first reason (an errno value) the listing left something out since
+  // the reader was opened: an entry that could not be looked at (one removed
+  // meanwhile excepted) or a read of the directory that failed. 0 when none.
+  virtual int Error() const = 0;
 };
 
 enum class OpenMode {
@@ -235,8 +240,10 @@ class Env {
 
   // Stamps the file at `path` as stored under that path in the state described
   // by `seen`, which must be what was observed before its content was read.
-  // Does not change the file's modification time. Fails where extended
-  // attributes are refused.
+  // A file that is no longer in that state (identity, size, modification or
+  // status change time), or is a symbolic link, is not stamped: ESTALE. Does
+  // not change the file's modification time. Fails where extended attributes
+  // are refused.
   virtual int MarkArchived(const std::string& path, const FileInfo& seen) = 0;
 
   // Replaces the file `path` by `contents` atomically: the data is written to a

@@ -273,12 +273,17 @@ class PosixDirectoryReader : public DirectoryReader {
   ~PosixDirectoryReader() override { ::closedir(dir_); }
 
   bool NextOfKinds(DirEntry* entry, unsigned kinds) override {
-    while (struct dirent* d = ::readdir(dir_)) {
+    for (;;) {
+      errno = 0;
+      struct dirent* d = ::readdir(dir_);
+      if (d == nullptr) {
+        Note(errno);
+        return false;
+      }
       if (std::strcmp(d->d_name, ".") == 0 || std::strcmp(d->d_name, "..") == 0) continue;
       if (!MayBeOfKinds(d->d_type, kinds)) continue;
       if (Describe(d->d_name, entry) && (KindOf(entry->info) & kinds) != 0) return true;
     }
-    return false;
   }
 
   void Rewind() override { ::rewinddir(dir_); }
@@ -289,7 +294,14 @@ class PosixDirectoryReader : public DirectoryReader {
     return !ArchiveStamp::Matches(value, n, {path_, "/", entry.name}, entry.info);
   }
 
+  int Error() const override { return error_; }
+
  private:
+  // Keeps the first error; an entry removed since it was listed is none.
+  void Note(int error) {
+    if (error_ == 0 && error != 0 && error != ENOENT) error_ = error;
+  }
+
   // What the listing's own type field allows, before any stat. FIFOs, sockets
   // and devices are never returned; a symbolic link, or a type the file system
   // does not report, needs a stat to tell.
@@ -310,10 +322,20 @@ class PosixDirectoryReader : public DirectoryReader {
 
   bool Describe(const char* name, DirEntry* entry) {
     struct stat linkStat;
-    if (::fstatat(::dirfd(dir_), name, &linkStat, AT_SYMLINK_NOFOLLOW) != 0) return false;
+    // An entry that cannot be looked at (a folder that can be read but not
+    // searched) is left out, and the listing says so.
+    if (::fstatat(::dirfd(dir_), name, &linkStat, AT_SYMLINK_NOFOLLOW) != 0) {
+      Note(errno);
+      return false;
+    }
     struct stat st = linkStat;
     bool isLink = S_ISLNK(linkStat.st_mode);
-    if (isLink && ::fstatat(::dirfd(dir_), name, &st, 0) != 0) return false;  // dangling
+    // A dangling link (or a loop) is passed over; one whose file cannot be
+    // reached is left out and said so.
+    if (isLink && ::fstatat(::dirfd(dir_), name, &st, 0) != 0) {
+      if (errno != ENOTDIR && errno != ELOOP) Note(errno);
+      return false;
+    }
     if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) return false;
     entry->name = name;
     entry->info = InfoFromStat(st);
@@ -328,6 +350,7 @@ class PosixDirectoryReader : public DirectoryReader {
 
   DIR* dir_;
   std::string path_;
+  int error_ = 0;  // see Error()
 };
 
 class PosixEnv : public Env {
@@ -474,10 +497,22 @@ class PosixEnv : public Env {
         value, ::getxattr(path.c_str(), kArchivedAttribute, value, sizeof value), {path}, info);
   }
 
+  // A change made after the file was listed, even one that set its time
+  // back, moves its status change time: such a file must be taken again,
+  // and a stamp written now would hide the change.
   int MarkArchived(const std::string& path, const FileInfo& seen) override {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0) return LastError();
+    const FileInfo now = InfoFromStat(st);
+    if (S_ISLNK(st.st_mode) || now.device != seen.device || now.inode != seen.inode ||
+        now.size != seen.size || now.mtimeSeconds != seen.mtimeSeconds ||
+        now.mtimeNanoseconds != seen.mtimeNanoseconds || now.ctimeSeconds != seen.ctimeSeconds ||
+        now.ctimeNanoseconds != seen.ctimeNanoseconds) {
+      return ESTALE;
+    }
     char stamp[ArchiveStamp::kCapacity];
     const size_t length = ArchiveStamp::Format(path, seen, RealTimeNanoseconds(), stamp);
-    if (::setxattr(path.c_str(), kArchivedAttribute, stamp, length, 0) != 0) {
+    if (::lsetxattr(path.c_str(), kArchivedAttribute, stamp, length, 0) != 0) {
       return LastError();
     }
     return 0;

@@ -45,6 +45,7 @@ class FaultDirectoryReader : public platform::DirectoryReader {
     return target_->NextOfKinds(entry, kinds);
   }
   void Rewind() override { target_->Rewind(); }
+  int Error() const override { return target_->Error(); }
   bool IsArchiveBitSet(const platform::DirEntry& entry) override {
     const bool endsWithSlash = !path_.empty() && path_.back() == '/';
     return env_->IsArchiveBitSet(path_ + (endsWithSlash ? "" : "/") + entry.name, entry.info);

@@ -475,7 +475,7 @@ TEST(StampTest, IncrementalRunsTakeEveryFileWhoseContentIsNotStored) {
     ASSERT_EQ(0, RunCommand("cd " + ShellQuote(t.source) + " && " + command)) << command;
   };
   WriteFile(t.source + "/old/x.txt", "ex");
-  inSource("echo alpha > a.txt && echo one > r.txt && echo aaaa > e.txt");
+  inSource("echo alpha > a.txt && echo one > r.txt && echo aaaa > e.txt && echo gggg > g.txt");
   // A file system that keeps whole seconds (ext4 with 128-byte inodes), where
   // loop mounts are allowed.
   const std::string image = ShellQuote(t.tmp / "ext4.img"), ws = ShellQuote(t.source + "/ws");
@@ -491,8 +491,13 @@ TEST(StampTest, IncrementalRunsTakeEveryFileWhoseContentIsNotStored) {
       {"mv old renamed", "renamed/x.txt"},
       {"ln a.txt link.txt", "link.txt"},
       {"touch -r e.txt ../e.ref && echo bbbb > e.txt && touch -r ../e.ref e.txt", "e.txt"},
+      {":", "g.txt"},  // so edited after it was read by the full run, before its commit
   };
   wxLogNull quiet;
+  GateEnv env;
+  env.SetGate(GateEnv::Point::FirstRead, "old/x.txt", false,
+              [&] { inSource("touch -r g.txt ../g.ref && echo hhhh > g.txt && touch -r ../g.ref g.txt"); });
+  run_test::ScopedEnv installed(&env);
   ASSERT_TRUE(t.RunJob(true));
   inSource("bsdtar -cf ../r.tar r.txt && echo two-longer > r.txt");
   ASSERT_TRUE(t.RunJob(false));

@@ -1,5 +1,6 @@
 // Batch mode end to end: definition files written here, run as batch
 // processes of the program, checked by exit status, messages and archives.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -63,6 +64,9 @@ TEST_F(BatchRunTest, MessagesSilenceAndExitStatus) {
       {"unreadable folder", 'd', 3,
        {"1 folders could not be read and were not stored: '" + source + "/sub/locked' (" +
         platform::ErrorText(EACCES) + ")"}},
+      {"sub/locked/ listed, its files (and sub/link.txt's) not looked at", 'x', 3,
+       {"2 folders could not be read and were not stored: '" + source + "/sub' (" + platform::ErrorText(EACCES) +
+        "), '" + source + "/sub/locked' (" + platform::ErrorText(EACCES) + ")"}},
       {"source moved away", 's', 1,
        {"Backup failed.", "Reason: the source folder cannot be read (" +
                               platform::ErrorText(ENOENT) + "): '" + source + "/sub'"}},
@@ -76,8 +80,10 @@ TEST_F(BatchRunTest, MessagesSilenceAndExitStatus) {
       fs::permissions(locked, c.trouble == 'f' ? fs::perms::none : fs::perms::owner_read);
       WriteFile(target + "/Docs/sub.zip", "earlier archive");
       WriteFile(source + "/sub/locked/c.txt", "gamma");
-      fs::permissions(source + "/sub/locked", c.trouble == 'd' ? fs::perms::none : fs::perms::owner_all);
+      fs::permissions(source + "/sub/locked", c.trouble == 'd' ? fs::perms::none
+                                              : c.trouble == 'x' ? fs::perms::owner_read : fs::perms::owner_all);
 
+      if (c.trouble == 'x' && !silent) fs::create_symlink("locked/c.txt", source + "/sub/link.txt");
       if (c.trouble == 's') fs::rename(source, tmp / "unplugged");
       const BatchOutcome outcome =
           RunBatch(c.trouble == 'n' ? "nosuch.xml" : "job.xml", false, silent);
@@ -85,7 +91,7 @@ TEST_F(BatchRunTest, MessagesSilenceAndExitStatus) {
       EXPECT_EQ(c.status, outcome.status) << outcome.output;
       std::map<std::string, std::string> stored = {{"b.txt", "beta"}, {"locked/", ""}};
       if (c.trouble != 'f') stored["locked.txt"] = "locked";
-      if (c.trouble != 'd') stored["locked/c.txt"] = "gamma";
+      if (c.trouble != 'd' && c.trouble != 'x') stored["locked/c.txt"] = "gamma";
       if (c.status == 3) {
         EXPECT_EQ(stored, Entries(target + "/Docs/sub.zip"));
       } else if (c.status == 1 && c.trouble != 't') {
@@ -169,6 +175,13 @@ TEST_F(BatchRunTest, PlantedFilesInASharedTargetAreNeverWrittenThrough) {
        [&](const std::string& a) { WriteFile(a + ".partial", std::string(20000, 'p')); }, 0, {}},
       {"link at the journal", [&](const std::string& a) { link(a + ".journal", victim); }, 0,
        {"sub.zip.journal", setAside}},
+      {"FIFO at the index, which would block the run",
+       [&](const std::string&) {
+         const std::string index = target + "/Docs/arkivault-index.txt";
+         ASSERT_TRUE(fs::remove(index) && ::mkfifo(index.c_str(), 0644) == 0);
+         foreign(index);
+       },
+       0, {}},
       {"link at (old 1)", [&](const std::string&) { link(target + "/Docs/sub (old 1).zip", victim); },
        0, {}, true},
       {"directory link on the path",

@@ -85,6 +85,23 @@ TEST(RetentionTest, EightDailyRunsKeepWhatTheJobSays) {
   }
 }
 
+// A full run, an incremental one adding to it, a full run stopped after one file, then
+// daily incremental runs: the first archive, the only complete full backup, stays.
+TEST(RetentionTest, OnlyCompleteFullBackupStays) {
+  run_test::Sandbox t;
+  t.job.Suffix = SuffixKind::Date, t.job.KeepDays = 2;
+  const int64_t start = wxDateTime(2, wxDateTime::Nov, 2026, 12).GetTicks();
+  run_test::ScopedClock clock(start);
+  for (int run = 0; run < 6; ++run) {
+    clock.Set(start + (run == 0 ? 0 : (run - 1) * 24 * 3600 + 3600));
+    WriteFile(t.source + "/run" + std::to_string(run), "x");
+    EXPECT_EQ(run != 2, t.runner.RunNow(&t.job, run == 0 || run == 2,
+                                        [&] { return run == 2 && t.progress.filesAdded > 0; }));
+    AgeFilesTo(t.target, clock.Now());
+  }
+  EXPECT_EQ(1u, ZipFilesBelow(t.target).count("Docs-2026-11-02.zip"));
+}
+
 // The index names "(old 4)" the newest full backup: it stays whatever
 // KeepOld says, the older ones go, and the archives left are renumbered in
 // their order, closing the gap at 3, with their index lines.
