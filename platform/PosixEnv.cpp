@@ -664,7 +664,9 @@ class PosixEnv : public Env {
                             struct stat* st) {
     int flags = O_CLOEXEC;
     switch (mode) {
-      case OpenMode::ReadOnly: flags |= O_RDONLY; break;
+      // A FIFO planted where a file was expected would block the open itself,
+      // where no read watch can end it; its reads are watched as usual.
+      case OpenMode::ReadOnly: flags |= O_RDONLY | O_NONBLOCK; break;
       case OpenMode::ReadWrite: flags |= O_RDWR; break;
       case OpenMode::CreateReadWrite: flags |= O_RDWR | O_CREAT | (truncate ? O_TRUNC : 0); break;
     }
@@ -678,6 +680,9 @@ class PosixEnv : public Env {
     if (S_ISDIR(st->st_mode)) {
       ::close(*fd);
       return EISDIR;
+    }
+    if ((flags & O_NONBLOCK) != 0 && !S_ISREG(st->st_mode)) {
+      ::fcntl(*fd, F_SETFL, ::fcntl(*fd, F_GETFL) & ~O_NONBLOCK);
     }
     return 0;
   }

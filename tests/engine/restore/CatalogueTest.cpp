@@ -1,6 +1,8 @@
 // The index of a backup directory's archives, which files of a target belong
 // to a job and what the index says of them; the times a user may give for
 // --as-of.
+#include <sys/stat.h>
+
 #include <set>
 
 #include "engine/ArchiveCatalogue.h"
@@ -78,6 +80,8 @@ TEST(CatalogueTest, TakesTheJobsArchivesOfEverySuffixAndNoForeignOnes) {
   for (const std::string& name : foreign) WriteFile(box.target + "/" + name, "");
   WriteFile(box.target + "/Docs-2026-12-02/arkivault-index.txt",
             "2026-12-02 14:30:15\tincremental\t7\tMail.zip\n");
+  // A FIFO planted as an index is no index; opening it must not wait for a writer.
+  ASSERT_EQ(0, ::mkfifo((box.target + "/Docs-2026-49/arkivault-index.txt").c_str(), 0644));
   for (bool subDirIndividual : {false, true}) {
     box.job.SubDirIndividual = subDirIndividual;
     std::set<std::string> found;
