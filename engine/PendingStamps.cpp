@@ -55,8 +55,9 @@ void PendingStamps::PutText(const std::string& text, size_t begin, size_t length
 
 // A record: the name's length shifted left once, its lowest bit set when a
 // folder part (device, length of the folder path, the path) follows; then
-// inode, size, modification time (seconds, nanoseconds), status change time
-// (as differences from the modification time, mostly 0) and the name.
+// inode and modification seconds as differences from the record before (files
+// made together lie close), size, modification nanoseconds, status change
+// time (as differences from the modification time, mostly 0) and the name.
 void PendingStamps::Add(const std::string& path, const platform::FileInfo& seen) {
   const size_t nameStart = path.rfind('/') + 1;  // 0 without a '/'
   const size_t nameLength = path.size() - nameStart;
@@ -70,9 +71,12 @@ void PendingStamps::Add(const std::string& path, const platform::FileInfo& seen)
     PutNumber(folder_.size());
     PutText(folder_, 0, folder_.size());
   }
-  PutNumber(seen.inode);
+  PutNumber(Folded(static_cast<int64_t>(seen.inode - lastInode_)));
+  PutNumber(Folded(static_cast<int64_t>(static_cast<uint64_t>(seen.mtimeSeconds) -
+                                        static_cast<uint64_t>(lastMtimeSeconds_))));
+  lastInode_ = seen.inode;
+  lastMtimeSeconds_ = seen.mtimeSeconds;
   PutNumber(seen.size);
-  PutNumber(Folded(seen.mtimeSeconds));
   PutNumber(static_cast<uint32_t>(seen.mtimeNanoseconds));
   PutNumber(Folded(seen.ctimeSeconds - seen.mtimeSeconds));
   PutNumber(Folded(int64_t{seen.ctimeNanoseconds} - seen.mtimeNanoseconds));
@@ -108,9 +112,10 @@ void PendingStamps::Stamp(size_t first, size_t step) const {
       folder.clear();
       reader.Text(reader.Number(), &folder);
     }
-    seen.inode = reader.Number();
+    seen.inode += static_cast<uint64_t>(Unfolded(reader.Number()));
+    seen.mtimeSeconds = static_cast<int64_t>(static_cast<uint64_t>(seen.mtimeSeconds) +
+                                             static_cast<uint64_t>(Unfolded(reader.Number())));
     seen.size = reader.Number();
-    seen.mtimeSeconds = Unfolded(reader.Number());
     seen.mtimeNanoseconds = static_cast<int32_t>(reader.Number());
     seen.ctimeSeconds = seen.mtimeSeconds + Unfolded(reader.Number());
     seen.ctimeNanoseconds = static_cast<int32_t>(seen.mtimeNanoseconds + Unfolded(reader.Number()));
@@ -124,4 +129,6 @@ void PendingStamps::Discard() {
   records_ = std::deque<char>();
   count_ = 0;
   folder_.clear();
+  lastInode_ = 0;
+  lastMtimeSeconds_ = 0;
 }

@@ -6,7 +6,7 @@
 // incremental run takes them again. Holds, for one archive at a time, what a
 // stamp records of each stored file, packed: a folder's path and device once
 // for the run of its files that follow, then per file its name and its
-// identity, size and times as variable-length numbers (about 27 bytes a file).
+// identity, size and times as variable-length numbers (about 21 bytes a file).
 #pragma once
 
 #include <cstdint>
@@ -46,4 +46,6 @@ class PendingStamps {
   size_t count_ = 0;
   std::string folder_;  // of the last record, ending in '/' (empty: none)
   uint64_t device_ = 0;  // of the last record
+  uint64_t lastInode_ = 0;  // of the last record
+  int64_t lastMtimeSeconds_ = 0;  // of the last record
 };
