@@ -63,12 +63,12 @@ void ReportOutcome(bool succeeded, const RunResult& result,
   if (result.notDiskBacked.count > 0) {
     wxLogMessage(_("Not read (no disk-backed files): %s"), PathList(result.notDiskBacked));
   }
+  for (const std::string& removed : result.removedArchives) {
+    wxLogMessage(_("Removed old backup: %s"), FileSystemText(removed));
+  }
   if (succeeded && result.Incomplete()) {
     wxLogWarning(_("Backup finished, but not everything selected was stored."));
     return;
-  }
-  for (const std::string& removed : result.removedArchives) {
-    wxLogMessage(_("Removed old backup: %s"), FileSystemText(removed));
   }
   if (succeeded) {
     wxLogMessage(_("Backup successfully finished."));
