@@ -58,8 +58,9 @@ TEST_F(BatchRunTest, MessagesSilenceAndExitStatus) {
       {"missing target", 't', 1,
        {"Processing backup file 'job.xml'...", "Backup failed.",
         "Reason: " + platform::ErrorText(ENOENT) + ": '" + missing + "'"}},
-      {"unreadable file", 'f', 3,
+      {"unreadable file, an old archive removed", 'f', 3,
        {"1 files could not be read and were not stored: '" + locked + "'",
+        "Removed old backup: " + target + "/Docs/sub (old 1).zip",
         "Backup finished, but not everything selected was stored."}},
       {"unreadable folder", 'd', 3,
        {"1 folders could not be read and were not stored: '" + source + "/sub/locked' (" +
@@ -71,14 +72,22 @@ TEST_F(BatchRunTest, MessagesSilenceAndExitStatus) {
        {"Backup failed.", "Reason: the source folder cannot be read (" +
                               platform::ErrorText(ENOENT) + "): '" + source + "/sub'"}},
   };
+  const int keepOld = job.KeepOld;
   for (const auto& c : cases) {
     for (const bool silent : {false, true}) {
       SCOPED_TRACE(std::string(c.label) + (silent ? ", silent" : ""));
       job.TargetPath = c.trouble == 't' ? missing : target;
+      job.KeepOld = c.trouble == 'f' ? 1 : keepOld;
       WriteDefinition("job.xml");
       WriteFile(locked, "locked");
       fs::permissions(locked, c.trouble == 'f' ? fs::perms::none : fs::perms::owner_read);
       WriteFile(target + "/Docs/sub.zip", "earlier archive");
+      for (const int n : {1, 2}) {  // two retired archives, one more than the job keeps
+        const std::string old = target + "/Docs/sub (old " + std::to_string(n) + ").zip";
+        if (c.trouble != 'f') continue;
+        WriteFile(old, "older archive");
+        fs::last_write_time(old, fs::file_time_type::clock::now() - std::chrono::hours(3 - n));
+      }
       WriteFile(source + "/sub/locked/c.txt", "gamma");
       fs::permissions(source + "/sub/locked", c.trouble == 'd' ? fs::perms::none
                                               : c.trouble == 'x' ? fs::perms::owner_read : fs::perms::owner_all);
