@@ -104,10 +104,10 @@ class Indexes {
     return {DirectoryToList(path), NameOf(path)};
   }
 
-  bool IsIncremental(const std::string& backupDirectory, const std::string& path) {
+  // The index line of the archive at `path`; null when its index has none.
+  const IndexedArchive* Find(const std::string& backupDirectory, const std::string& path) {
     const auto place = PlaceOf(backupDirectory, path);
-    const IndexedArchive* archive = At(place.first).index.Find(place.second);
-    return archive != nullptr && archive->kind == ArchiveKind::Incremental;
+    return At(place.first).index.Find(place.second);
   }
   void Remove(const std::string& backupDirectory, const std::string& path) {
     const auto place = PlaceOf(backupDirectory, path);
@@ -293,11 +293,20 @@ ArchiveRetention::Plan ArchiveRetention::MakePlan(const std::string& backupDirec
   // written included.
   Indexes indexes;
   std::map<std::string, std::pair<int64_t, std::string>> newestFull;  // by name below its directory
+  // Names whose newest full backup is only taken for one, without an index
+  // line (an index lost or refused): which earlier archive it needs is not
+  // known, so none of them is removed until a full run is indexed.
+  std::map<std::string, bool> newestUnindexed;
   auto consider = [&](const std::string& path, const std::string& plain,
                       const std::string& directory, int64_t mtime) {
-    if (indexes.IsIncremental(directory, path)) return;
-    auto& newest = newestFull[plain.substr(directory.size())];
-    if (newest.second.empty() || mtime >= newest.first) newest = {mtime, path};
+    const IndexedArchive* line = indexes.Find(directory, path);
+    if (line != nullptr && line->kind == ArchiveKind::Incremental) return;
+    const std::string key = plain.substr(directory.size());
+    auto& newest = newestFull[key];
+    if (newest.second.empty() || mtime >= newest.first) {
+      newest = {mtime, path};
+      newestUnindexed[key] = line == nullptr;
+    }
   };
   for (const ArchiveFile& file : candidates) {
     consider(file.path, file.plainPath, file.backupDirectory, file.mtime);
@@ -311,7 +320,10 @@ ArchiveRetention::Plan ArchiveRetention::MakePlan(const std::string& backupDirec
   for (const auto& entry : newestFull) kept.insert(entry.second.second);
   KeepNeededIncrementals(candidates, datedCount, archives, backupDirectory, newestFull, &kept);
   for (size_t i = 0; i < candidates.size(); ++i) {
-    if (kept.count(candidates[i].path) != 0) continue;
+    if (kept.count(candidates[i].path) != 0 ||
+        newestUnindexed[candidates[i].plainPath.substr(candidates[i].backupDirectory.size())]) {
+      continue;
+    }
     plan.removals.push_back(candidates[i]);
     const std::pair<std::string, std::string> name{candidates[i].plainPath,
                                                    candidates[i].backupDirectory};

@@ -5,7 +5,9 @@
 // removed; never the archive just written, never the newest complete full
 // backup of an archive name (an archive the index does not name as
 // incremental counts as one), nor an archive written after it that holds a
-// file no later archive of the name holds. The "(old n)" archives left are renumbered
+// file no later archive of the name holds. Nothing of a name is removed while
+// its newest full backup is one only by default, without an index line. The
+// "(old n)" archives left are renumbered
 // 1, 2, ... in their order, so the plain name is the newest and a higher
 // number always newer.
 #pragma once

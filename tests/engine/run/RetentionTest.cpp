@@ -37,12 +37,15 @@ TEST(RetentionTest, EightDailyRunsKeepWhatTheJobSays) {
   const struct {  // single: no archive directories, one archive beside the backup directory
     const char* label; S suffix; bool single; uint32_t keepOld, keepDays; std::set<std::string> left;
     bool changedOnce = false;  // the second run also stores b.txt, which never changes again
+    bool indexLost = false;    // the index is deleted before the last run
   } cases[] = {
       {"keep all", S::None, false, 0, 0, WithOld("Docs/A", 7)},
       {"keep 1", S::None, false, 1, 0, WithOld("Docs/A", 2)},
       {"keep 4", S::None, false, 4, 0, WithOld("Docs/A", 5)},
       // The second run's archive holds the only copy of b.txt as it is.
       {"keep 1, a file changed once", S::None, false, 1, 0, WithOld("Docs/A", 3), true},
+      // Which archive is the full backup is no longer known: none goes.
+      {"keep 1, the index lost", S::None, false, 1, 0, WithOld("Docs/A", 3), false, true},
       {"3 days", S::None, false, 0, 3, WithOld("Docs/A", 4)},
       {"weekday directories stay", S::Weekday, false, 4, 3,
        WithOld("Docs-Mon/A", 1, {"Docs-Tue/A.zip", "Docs-Wed/A.zip", "Docs-Thu/A.zip", "Docs-Fri/A.zip",
@@ -75,6 +78,7 @@ TEST(RetentionTest, EightDailyRunsKeepWhatTheJobSays) {
       clock.Set(start + day * 24 * 3600);
       WriteFile(t.source + "/A/a.txt", std::string(day + 1, 'a'));
       if (c.changedOnce && day == 1) WriteFile(t.source + "/A/b.txt", "b");
+      if (c.indexLost && day == 7) std::filesystem::remove(t.target + "/Docs/" + ArchiveIndex::kFileName);
       ASSERT_TRUE(t.RunJob(day == 0)) << t.runner.Result().FailureText();
       AgeFilesTo(t.target, clock.Now());
     }
