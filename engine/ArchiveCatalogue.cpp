@@ -67,14 +67,16 @@ class SuffixMatcher {
   std::set<std::string> weekdays_;
 };
 
+const std::string kOldMark = " (old ", kOldEnd = ").zip";
+
 // Where " (old n).zip" begins in `name`; npos when it does not end so.
 std::string::size_type OldNumberAt(const std::string& name) {
-  const std::string end = ").zip", mark = " (old ";
-  if (!EndsWith(name, end)) return std::string::npos;
-  const std::string::size_type at = name.rfind(mark);
+  if (!EndsWith(name, kOldEnd)) return std::string::npos;
+  const std::string::size_type at = name.rfind(kOldMark);
   if (at == std::string::npos) return at;
-  const std::string::size_type digits = at + mark.size();
-  if (name.size() <= digits + end.size() || !IsDigits(name, digits, name.size() - end.size() - digits)) {
+  const std::string::size_type digits = at + kOldMark.size();
+  if (name.size() <= digits + kOldEnd.size() ||
+      !IsDigits(name, digits, name.size() - kOldEnd.size() - digits)) {
     return std::string::npos;
   }
   return at;
@@ -91,7 +93,8 @@ std::string WithoutOldNumber(const std::string& name) {
 uint64_t SeriesRank(const std::string& name) {
   const std::string::size_type at = OldNumberAt(name);
   if (at == std::string::npos) return UINT64_MAX;
-  const std::string digits = name.substr(at + 6, name.size() - at - 6 - 5);
+  const std::string::size_type begin = at + kOldMark.size();
+  const std::string digits = name.substr(begin, name.size() - kOldEnd.size() - begin);
   return digits.size() > 18 ? UINT64_MAX - 1 : std::stoull(digits);
 }
 

@@ -164,21 +164,27 @@ std::string NameKey(const ArchiveFile& file) {
   return file.plainPath.substr(file.backupDirectory.size());
 }
 
+// The newest complete full backup of an archive name: the newest archive
+// the index does not call incremental.
+struct NewestFull {
+  int64_t mtime = 0;
+  std::string path;
+  bool indexed = false;  // the index calls it full, not only by default
+};
+
 // Adds to `kept` each candidate written after the newest full backup of its
 // name that holds a file no later archive of the name holds: a restore of the
 // newest files needs it, and that file is not stored again by an incremental
-// run. An archive that cannot be read is kept.
+// run. An archive that cannot be read is kept. `current` holds every archive
+// of the current series.
 void KeepNeededIncrementals(const std::vector<ArchiveFile>& candidates, size_t datedCount,
-                            const std::vector<std::string>& archives,
-                            const std::string& backupDirectory,
-                            const std::map<std::string, std::pair<int64_t, std::string>>& newestFull,
+                            const std::vector<ArchiveFile>& current,
+                            const std::map<std::string, NewestFull>& newestFull,
                             std::set<std::string>* kept) {
   // Each name's files in the order written: the dated ones, then the current series.
   std::map<std::string, std::vector<ArchiveFile>> chains;
   for (size_t i = 0; i < datedCount; ++i) chains[NameKey(candidates[i])].push_back(candidates[i]);
-  for (const std::string& archive : archives) {
-    for (const ArchiveFile& file : Series(archive, backupDirectory)) chains[NameKey(file)].push_back(file);
-  }
+  for (const ArchiveFile& file : current) chains[NameKey(file)].push_back(file);
   std::set<std::string> removable;
   for (const ArchiveFile& file : candidates) removable.insert(file.path);
   for (auto& [key, chain] : chains) {
@@ -187,7 +193,7 @@ void KeepNeededIncrementals(const std::vector<ArchiveFile>& candidates, size_t d
     std::stable_sort(chain.begin(), chain.end(),
                      [](const ArchiveFile& a, const ArchiveFile& b) { return a.mtime < b.mtime; });
     std::set<std::string> later;  // names held by the archives after the one looked at
-    for (auto it = chain.rbegin(); it != chain.rend() && it->path != full->second.second; ++it) {
+    for (auto it = chain.rbegin(); it != chain.rend() && it->path != full->second.path; ++it) {
       std::set<std::string> names;
       const bool readable = EntryNamesOf(it->path, &names);
       if (removable.count(it->path) != 0 &&
@@ -277,8 +283,10 @@ ArchiveRetention::Plan ArchiveRetention::MakePlan(const std::string& backupDirec
     candidates.insert(candidates.end(), files.begin(), files.end());
   }
   const size_t datedCount = candidates.size();
+  std::vector<ArchiveFile> current;  // every archive of the current series, those just written included
   for (const std::string& archive : archives) {
     std::vector<ArchiveFile> series = Series(archive, backupDirectory);
+    current.insert(current.end(), series.begin(), series.end());
     if (!series.empty() && series.back().path == archive) series.pop_back();
     const size_t keepOld = job_.KeepOld == 0 ? series.size() : job_.KeepOld;
     for (size_t i = 0; i < series.size(); ++i) {
@@ -288,40 +296,28 @@ ArchiveRetention::Plan ArchiveRetention::MakePlan(const std::string& backupDirec
     }
     plan.renumbered.emplace_back(archive, backupDirectory);
   }
-  // The newest complete full backup of each archive name stays: the newest
-  // file of the name the index does not call incremental, the archives just
-  // written included.
+  // The newest complete full backup of each archive name stays, the archives
+  // just written included in the search.
   Indexes indexes;
-  std::map<std::string, std::pair<int64_t, std::string>> newestFull;  // by name below its directory
-  // Names whose newest full backup is only taken for one, without an index
-  // line (an index lost or refused): which earlier archive it needs is not
-  // known, so none of them is removed until a full run is indexed.
-  std::map<std::string, bool> newestUnindexed;
-  auto consider = [&](const std::string& path, const std::string& plain,
-                      const std::string& directory, int64_t mtime) {
-    const IndexedArchive* line = indexes.Find(directory, path);
+  std::map<std::string, NewestFull> newestFull;  // by NameKey
+  auto consider = [&](const ArchiveFile& file) {
+    const IndexedArchive* line = indexes.Find(file.backupDirectory, file.path);
     if (line != nullptr && line->kind == ArchiveKind::Incremental) return;
-    const std::string key = plain.substr(directory.size());
-    auto& newest = newestFull[key];
-    if (newest.second.empty() || mtime >= newest.first) {
-      newest = {mtime, path};
-      newestUnindexed[key] = line == nullptr;
-    }
+    NewestFull& newest = newestFull[NameKey(file)];
+    if (newest.path.empty() || file.mtime >= newest.mtime) newest = {file.mtime, file.path, line != nullptr};
   };
-  for (const ArchiveFile& file : candidates) {
-    consider(file.path, file.plainPath, file.backupDirectory, file.mtime);
-  }
-  for (const std::string& archive : archives) {
-    for (const ArchiveFile& file : Series(archive, backupDirectory)) {
-      consider(file.path, file.plainPath, file.backupDirectory, file.mtime);
-    }
-  }
+  for (const ArchiveFile& file : candidates) consider(file);
+  for (const ArchiveFile& file : current) consider(file);
   std::set<std::string> kept;
-  for (const auto& entry : newestFull) kept.insert(entry.second.second);
-  KeepNeededIncrementals(candidates, datedCount, archives, backupDirectory, newestFull, &kept);
+  for (const auto& entry : newestFull) kept.insert(entry.second.path);
+  KeepNeededIncrementals(candidates, datedCount, current, newestFull, &kept);
   for (size_t i = 0; i < candidates.size(); ++i) {
+    // A name whose newest full backup is one only by default, without an
+    // index line (an index lost or refused): which earlier archive it needs
+    // is not known, so none goes until a full run is indexed.
+    const auto full = newestFull.find(NameKey(candidates[i]));
     if (kept.count(candidates[i].path) != 0 ||
-        newestUnindexed[candidates[i].plainPath.substr(candidates[i].backupDirectory.size())]) {
+        (full != newestFull.end() && !full->second.indexed)) {
       continue;
     }
     plan.removals.push_back(candidates[i]);

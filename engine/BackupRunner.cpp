@@ -122,9 +122,7 @@ bool ChangedSince(const std::string& path, const platform::FileInfo& seen) {
   platform::Env* env = platform::Env::Current();
   platform::FileInfo now;
   if ((seen.isSymlink ? env->Stat(path, &now) : env->LinkStat(path, &now)) != 0) return false;
-  return now.size != seen.size || now.mtimeSeconds != seen.mtimeSeconds ||
-         now.mtimeNanoseconds != seen.mtimeNanoseconds || now.ctimeSeconds != seen.ctimeSeconds ||
-         now.ctimeNanoseconds != seen.ctimeNanoseconds;
+  return !platform::IsSameState(now, seen);
 }
 
 }  // namespace

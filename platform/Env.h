@@ -54,6 +54,14 @@ inline bool IsSameFile(const FileInfo& a, const FileInfo& b) {
   return a.device == b.device && a.inode == b.inode;
 }
 
+// `a` and `b` show a file in one state: the same size, modification time and
+// status change time (which also moves when an edit sets the time back).
+inline bool IsSameState(const FileInfo& a, const FileInfo& b) {
+  return a.size == b.size && a.mtimeSeconds == b.mtimeSeconds &&
+         a.mtimeNanoseconds == b.mtimeNanoseconds && a.ctimeSeconds == b.ctimeSeconds &&
+         a.ctimeNanoseconds == b.ctimeNanoseconds;
+}
+
 // One entry of a directory listing.
 struct DirEntry {
   std::string name;             // the bare name, never "." or ".."

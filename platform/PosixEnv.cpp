@@ -504,12 +504,7 @@ class PosixEnv : public Env {
     struct stat st;
     if (::lstat(path.c_str(), &st) != 0) return LastError();
     const FileInfo now = InfoFromStat(st);
-    if (S_ISLNK(st.st_mode) || now.device != seen.device || now.inode != seen.inode ||
-        now.size != seen.size || now.mtimeSeconds != seen.mtimeSeconds ||
-        now.mtimeNanoseconds != seen.mtimeNanoseconds || now.ctimeSeconds != seen.ctimeSeconds ||
-        now.ctimeNanoseconds != seen.ctimeNanoseconds) {
-      return ESTALE;
-    }
+    if (S_ISLNK(st.st_mode) || !IsSameFile(now, seen) || !IsSameState(now, seen)) return ESTALE;
     char stamp[ArchiveStamp::kCapacity];
     const size_t length = ArchiveStamp::Format(path, seen, RealTimeNanoseconds(), stamp);
     if (::lsetxattr(path.c_str(), kArchivedAttribute, stamp, length, 0) != 0) {
